@@ -1,0 +1,28 @@
+#pragma once
+// The local date and time, injectable so that tests see a fixed moment.
+#include <string>
+
+namespace npt {
+
+struct LocalDateTime {
+    int year = 2000, month = 1, day = 1;
+    int hour = 0, minute = 0, second = 0;
+};
+
+class Clock {
+public:
+    virtual ~Clock() = default;
+    virtual LocalDateTime now() const = 0;
+};
+
+class SystemClock final : public Clock {
+public:
+    LocalDateTime now() const override;
+};
+
+// "dd.MM.yy", as dates are shown on the application's Russian-language systems.
+std::string shortDateText(const LocalDateTime& t);
+// "HH:mm".
+std::string hourMinuteText(const LocalDateTime& t);
+
+}  // namespace npt

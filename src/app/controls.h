@@ -1,0 +1,54 @@
+#pragma once
+// The controls of the main window, by the names the window gives them.
+#include <string_view>
+
+namespace npt {
+
+enum class Control {
+    Shape1,
+    Label3,
+    Tscan,
+    LabelName,
+    Name,
+    LabelOld,
+    Old,
+    Image1,
+    LabelTimeStart,
+    TimeStart,
+    LabelTimeEnd,
+    TimeEnd,
+    LabelDate,
+    Date,
+    Label2,
+    TimeNow,
+    Label8,
+    VName,
+    WriteData,
+    ChartGraf,
+    ZoomPlus,
+    ZoomMinus,
+    ZoomReset,
+    Hplus,
+    Hminus,
+    Filter_plus,
+    Filter_minus,
+    PrintGraf,
+    SaveFileData,
+    LoadFile,
+    Shape2,
+    LabelBatt,
+    Ubat,
+    ReadData,
+    OpenIndicator,
+};
+
+// The control's object name, e.g. "OpenIndicator".
+std::string_view controlName(Control control);
+
+// The fields whose texts the command-line tool reports, in this order.
+inline constexpr Control kReportedFields[] = {Control::Name,      Control::Old,
+                                              Control::Tscan,     Control::Date,
+                                              Control::TimeStart, Control::TimeEnd,
+                                              Control::TimeNow,   Control::Ubat};
+
+}  // namespace npt

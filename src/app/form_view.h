@@ -1,0 +1,60 @@
+#pragma once
+// Everything the main window's behaviour asks of the screen. The Qt window, the command-line
+// tool and the tests each implement it; the behaviour itself (TTMForm) never sees a widget.
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "app/controls.h"
+#include "chart/rgb.h"
+
+namespace npt {
+
+enum class MessageIcon { None, Information, Warning, Error };
+enum class MessageButtons { Ok, YesNo };
+enum class MessageAnswer { Ok, Yes, No };
+enum class TimerId { Timer1, Timer2 };
+
+class FormView {
+public:
+    virtual ~FormView() = default;
+
+    // Field texts, UTF-8.
+    virtual std::string text(Control control) const = 0;
+    virtual void setText(Control control, std::string_view text) = 0;
+    virtual std::size_t caret(Control control) const = 0;  // in characters
+    virtual void setCaret(Control control, std::size_t position) = 0;
+    virtual void setMaxLength(Control control, int characters) = 0;
+
+    virtual void setVisible(Control control, bool visible) = 0;
+    virtual bool visible(Control control) const = 0;
+    virtual void setEnabled(Control control, bool enabled) = 0;
+    virtual void setReadOnly(Control control, bool readOnly) = 0;
+    // Fill or background colour; nothing means the system's window colour.
+    virtual void setColour(Control control, std::optional<Rgb> colour) = 0;
+    virtual void setTop(Control control, int top) = 0;
+    virtual void setHeight(Control control, int height) = 0;
+    virtual void setFocus(Control control) = 0;
+
+    // A modal message box; returns the button pressed.
+    virtual MessageAnswer messageBox(std::string_view title, std::string_view text,
+                                     MessageIcon icon, MessageButtons buttons) = 0;
+    // The modal password dialog: the confirmed text, or nothing when it was closed without
+    // confirming.
+    virtual std::optional<std::string> askPassword() = 0;
+    // File dialogs: the chosen path, or nothing when cancelled.
+    virtual std::optional<std::string> chooseSaveFile() = 0;
+    virtual std::optional<std::string> chooseOpenFile() = 0;
+
+    virtual void startTimer(TimerId timer, int intervalMs) = 0;
+    virtual void stopTimer(TimerId timer) = 0;
+    virtual bool timerRunning(TimerId timer) const = 0;
+
+    virtual void beep() = 0;
+    // The window, or the chart within it, should be drawn anew.
+    virtual void repaint() = 0;
+    virtual void chartChanged() = 0;
+    virtual void sendChartToBack() = 0;
+};
+
+}  // namespace npt

@@ -1,0 +1,56 @@
+#pragma once
+// The settings file "rdp.ini": a profile-style text file of which the application uses one
+// value, the doctor's name (section "tools", key "edit1"). Other sections and keys are kept as
+// they are when the name is written back.
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace npt {
+
+inline constexpr const char* kSettingsFileName = "rdp.ini";
+inline constexpr const char* kDefaultDoctorName = "введите ФИО врача";
+
+class SettingsStore {
+public:
+    virtual ~SettingsStore() = default;
+    // The stored doctor's name, or nothing when the file or the key is missing.
+    virtual std::optional<std::string> doctorName() const = 0;
+    // Throws FileError when the file cannot be written.
+    virtual void saveDoctorName(const std::string& name) = 0;
+};
+
+// Where the settings file lives: beside the executable when that directory is writable (as the
+// application always kept it), otherwise in the user's configuration directory.
+struct SettingsLocation {
+    std::string path;        // read and written
+    std::string legacyPath;  // read when path does not exist yet; empty if none
+};
+SettingsLocation chooseSettingsLocation(const std::string& executableDir,
+                                        const std::string& userConfigDir);
+// $XDG_CONFIG_HOME/npt-desk, or ~/.config/npt-desk.
+std::string userConfigDirectory();
+std::string executableDirectory();
+
+class IniSettingsFile final : public SettingsStore {
+public:
+    explicit IniSettingsFile(SettingsLocation location) : location_(std::move(location)) {}
+    std::optional<std::string> doctorName() const override;
+    void saveDoctorName(const std::string& name) override;
+    const std::string& path() const { return location_.path; }
+
+private:
+    SettingsLocation location_;
+};
+
+namespace ini {
+// The file's text as UTF-8: UTF-8 as it is (a BOM dropped), anything else read as the
+// Windows-1251 files older versions wrote.
+std::string decodeText(std::string_view raw);
+std::optional<std::string> value(std::string_view text, std::string_view section,
+                                 std::string_view key);
+std::string withValue(std::string_view text, std::string_view section, std::string_view key,
+                      std::string_view value);
+}  // namespace ini
+
+}  // namespace npt

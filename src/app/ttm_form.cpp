@@ -1,0 +1,339 @@
+#include "app/ttm_form.h"
+
+#include <algorithm>
+#include <stdexcept>
+
+#include "chart/zoom.h"
+#include "measure/calibration.h"
+#include "measure/time_of_day.h"
+#include "recorder/battery.h"
+#include "recorder/passport.h"
+#include "records/data_file.h"
+#include "records/file_error.h"
+#include "records/spreadsheet.h"
+
+namespace npt {
+
+namespace {
+constexpr int kNameMaxLength = 23;
+constexpr int kDefaultPeriodText = 10;
+constexpr double kStudyStartDays = 22.0 / 24.0;
+
+// A conversion error: a text in a field that should hold a time does not.
+class ConversionError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// The study's start time in whole seconds since midnight.
+int parseStartSeconds(const std::string& text) {
+    const auto seconds = parseTimeOfDaySeconds(text);
+    if (!seconds) {
+        throw ConversionError("«" + text +
+                              "» — неверное время начала исследования (ожидается ЧЧ:ММ).");
+    }
+    return *seconds;
+}
+
+std::string lowerAscii(std::string s) {
+    std::transform(s.begin(), s.end(), s.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return s;
+}
+
+// The extension of a file name: from the last point after the last path separator, the point
+// included; empty when there is none.
+std::string extensionOf(const std::string& path) {
+    const auto slash = path.rfind('/');
+    const auto dot = path.rfind('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) {
+        return "";
+    }
+    return path.substr(dot);
+}
+}  // namespace
+
+TTMForm::TTMForm(FormView& view, const Clock& clock, SettingsStore* settings)
+    : view_(view), clock_(clock), settings_(settings) {}
+
+bool TTMForm::guarded(const std::function<void()>& body) {
+    const auto revision = chart_.revision();
+    bool ok = true;
+    try {
+        body();
+    } catch (const std::exception& error) {
+        showError(error.what());
+        ok = false;
+    }
+    if (chart_.revision() != revision) {
+        view_.chartChanged();
+    }
+    return ok;
+}
+
+void TTMForm::showError(const std::string& text) {
+    view_.messageBox(kErrorTitle, text, MessageIcon::Error, MessageButtons::Ok);
+}
+
+void TTMForm::info(const char* title, const std::string& text) {
+    view_.messageBox(title, text, MessageIcon::Information, MessageButtons::Ok);
+}
+
+void TTMForm::warning(const char* title, const std::string& text) {
+    view_.messageBox(title, text, MessageIcon::Warning, MessageButtons::Ok);
+}
+
+// ---- Window lifetime -----------------------------------------------------------------------
+
+void TTMForm::FormCreate() {
+    view_.setMaxLength(Control::Name, kNameMaxLength);
+    std::string doctor = kDefaultDoctorName;
+    if (settings_ != nullptr) {
+        if (auto stored = settings_->doctorName()) {
+            doctor = *stored;
+        }
+    }
+    view_.setText(Control::VName, doctor);
+    view_.setText(Control::Tscan, std::to_string(kDefaultPeriodText));
+    const LocalDateTime now = clock_.now();
+    view_.setText(Control::Date, shortDateText(now));
+    view_.setText(Control::TimeNow, hourMinuteText(now));
+    view_.setText(Control::TimeStart, tenthsOfHourText(kStudyStartDays * 240));
+    view_.setText(Control::TimeEnd, tenthsOfHourText((kStudyStartDays + 0.5) * 240));
+    state_.readButtonTop = kReadButtonTop;
+    state_.writeButtonTop = kWriteButtonTop;
+    view_.setReadOnly(Control::Tscan, true);
+    view_.setEnabled(Control::Tscan, false);
+    state_.recorderPresent = false;
+    view_.setColour(Control::OpenIndicator, colours::kGreen);
+    clickCode(CommandCode::None);
+    state_.memoryImage.reset();
+    state_.password.clearBuffer();
+}
+
+void TTMForm::FormDestroy() {
+    if (settings_ == nullptr) {
+        return;
+    }
+    try {
+        settings_->saveDoctorName(view_.text(Control::VName));
+    } catch (const std::exception& error) {
+        view_.messageBox("Сохранение настроек",
+                         std::string(error.what()) +
+                             " ФИО врача при следующем запуске придётся ввести заново.",
+                         MessageIcon::Warning, MessageButtons::Ok);
+    }
+}
+
+void TTMForm::FormKeyDown() { state_.blockCounter = 0; }
+
+void TTMForm::clickCode(CommandCode code) {
+    // No adapter is claimed yet in this build of the window: commands are dropped silently.
+    (void)code;
+}
+
+// ---- Files ---------------------------------------------------------------------------------
+
+void TTMForm::LoadFileClick() {
+    const auto path = view_.chooseOpenFile();
+    if (path) {
+        loadRecording(*path);
+    }
+}
+
+bool TTMForm::loadRecording(const std::string& path) {
+    return guarded([&] { loadImage(readDataFile(path)); });
+}
+
+bool TTMForm::loadRecordingBytes(std::span<const std::uint8_t> bytes, const std::string& name) {
+    return guarded([&] { loadImage(imageFromDataFile(bytes, name)); });
+}
+
+void TTMForm::loadImage(const MemoryImage& image) {
+    state_.memoryImage = image;
+    state_.password.resetForCheck();
+    checkPassword();
+    if (!state_.memoryImage.hasPassport()) {
+        info(kReadTitle, kEmptyMemoryText);
+        view_.setFocus(Control::Name);
+    } else {
+        Edit_byteArray(1);
+    }
+    view_.setText(Control::Ubat, "");
+    // A load gives no battery warnings, so a warning colour left by an earlier read goes.
+    view_.setColour(Control::Ubat, std::nullopt);
+    Edit_Buttery(0);
+    Graf_byteArray();
+    showRecording();
+}
+
+void TTMForm::checkPassword() {
+    PasswordState& p = state_.password;
+    if (state_.memoryImage.passwordAbsent()) {
+        p.askPassword = false;
+    }
+    if (p.askPassword) {
+        const auto typed = view_.askPassword();
+        if (typed) {
+            confirmPassword(p, *typed, state_.memoryImage);
+        } else if (p.mode == PasswordMode::Check) {
+            p.passwordWrong = true;  // closing the dialog is no way round the password
+        }
+    }
+    if (p.passwordWrong) {
+        warning(kWrongPasswordTitle, kWrongPasswordText);
+        p.nameHidden = true;
+    }
+}
+
+void TTMForm::showRecording() {
+    chart_.checkDataSource();
+    chart_.setPeriod(1);
+    chart_.setSeries2Colour(colours::kBlue);
+    chart_.setSeries1Active(false);
+    view_.repaint();
+}
+
+void TTMForm::SaveFileDataClick() {
+    const auto path = view_.chooseSaveFile();
+    if (!path) {
+        return;
+    }
+    const std::string extension = lowerAscii(extensionOf(*path));
+    if (extension == ".txt") {
+        saveDataFile(*path);
+    } else if (extension == ".xlsx") {
+        exportSpreadsheet(*path);
+    } else {
+        warning("Сохранение данных",
+                "Файл «" + *path +
+                    "» не сохранён: имя должно оканчиваться на .txt (запись датчика) или .xlsx "
+                    "(таблица).");
+    }
+}
+
+bool TTMForm::saveDataFile(const std::string& path) {
+    return guarded([&] {
+        if (state_.password.nameHidden) {
+            for (std::size_t i = ImageOffsets::kPassportLead; i <= ImageOffsets::kName + 22; ++i) {
+                state_.memoryImage[i] = 0;
+            }
+        }
+        writeDataFile(path, state_.memoryImage);
+    });
+}
+
+ExportTable TTMForm::exportTable() const {
+    const int startSeconds = parseStartSeconds(view_.text(Control::TimeStart));
+    return buildExportTable(
+        {view_.text(Control::Name), view_.text(Control::Old), view_.text(Control::Date)},
+        state_.diameterTable, state_.samplePeriod, startSeconds);
+}
+
+bool TTMForm::exportSpreadsheet(const std::string& path) {
+    return guarded([&] {
+        writeXlsx(path, exportTable());
+        view_.beep();
+    });
+}
+
+bool TTMForm::exportCsv(const std::string& path) {
+    return guarded([&] { writeCsv(path, exportTable()); });
+}
+
+// ---- Recording display ---------------------------------------------------------------------
+
+void TTMForm::Graf_byteArray() {
+    state_.diameterTable.count = 0;
+    chart_.clearSeries1();
+    chart_.clearSeries3();
+    Korr_edit();
+    if (!state_.memoryImage.hasPassport()) {
+        info(kReadTitle, kEmptyMemoryText);
+        view_.setFocus(Control::Name);
+    } else {
+        Edit_byteArray(1);
+    }
+    const double start =
+        parseStartSeconds(view_.text(Control::TimeStart)) / static_cast<double>(kSecondsPerDay);
+    const auto points = decodeSamples(state_.memoryImage, start, state_.samplePeriod);
+    chart_.series1().reserve(points.size());
+    for (const SamplePoint& p : points) {
+        chart_.addRawPoint(p.time, p.diameter);
+        state_.diameterTable.entries[state_.diameterTable.count++] = roundedToTenth(p.diameter);
+    }
+    view_.sendChartToBack();
+}
+
+void TTMForm::Edit_byteArray(int first) {
+    (void)first;  // both callers start the name at the byte after the passport's lead byte
+    const PassportFields f = decodePassport(state_.memoryImage, state_.password.nameHidden);
+    view_.setText(Control::Name, f.name);
+    view_.setText(Control::Tscan, f.tscan);
+    view_.setText(Control::Old, f.age);
+    view_.setText(Control::Date, f.date);
+    view_.setText(Control::TimeStart, f.timeStart);
+    view_.setText(Control::TimeEnd, f.timeEnd);
+    view_.setText(Control::TimeNow, f.timeNow);
+    state_.samplePeriod = f.samplePeriod;
+    state_.programTime = f.programTime;
+    state_.delayHigh = f.delayHigh;
+    state_.delayLow = f.delayLow;
+}
+
+void TTMForm::Korr_edit() {
+    for (int mm : calibration::missingPoints(state_.memoryImage, state_.eightPointRecorder)) {
+        warning(calibration::kWarningTitle, calibration::warningText(mm));
+    }
+}
+
+void TTMForm::Edit_Buttery(int argument) {
+    (void)argument;  // both callers pass 0; it does not affect the display
+    view_.setEnabled(Control::LabelBatt, true);
+    state_.batteryLevel = battery::level(state_.memoryImage);
+    view_.setText(Control::Ubat, battery::voltageText(state_.batteryLevel));
+}
+
+// ---- Chart navigation ----------------------------------------------------------------------
+
+void TTMForm::ZoomPlusClick() {
+    guarded([&] { zoom::stepMaximum(chart_, AxisId::Left, -zoom::kDiameterStepMm); });
+}
+void TTMForm::ZoomMinusClick() {
+    guarded([&] { zoom::stepMaximum(chart_, AxisId::Left, zoom::kDiameterStepMm); });
+}
+void TTMForm::HplusClick() {
+    guarded([&] { zoom::stepMaximum(chart_, AxisId::Bottom, -zoom::kTimeStepDays); });
+}
+void TTMForm::HMinusClick() {
+    guarded([&] { zoom::stepMaximum(chart_, AxisId::Bottom, zoom::kTimeStepDays); });
+}
+void TTMForm::ZoomResetClick() {
+    guarded([&] { zoom::reset(chart_); });
+}
+void TTMForm::Filter_plusClick() {
+    guarded([&] { zoom::stepPeriod(chart_, 1); });
+}
+void TTMForm::Filter_minusClick() {
+    guarded([&] { zoom::stepPeriod(chart_, -1); });
+}
+
+// ---- Age field -----------------------------------------------------------------------------
+
+std::optional<char32_t> TTMForm::OldKeyPress(char32_t typed, Control field) {
+    return age_field::filterKey(typed, view_.text(field));
+}
+
+void TTMForm::OldKeyUp(bool backspace, Control field) {
+    const auto result = age_field::normalise(view_.text(field), view_.caret(field), backspace);
+    if (result.error) {
+        showError(*result.error);
+        return;
+    }
+    if (result.text != view_.text(field)) {
+        view_.setText(field, result.text);
+    }
+    view_.setCaret(field, result.caret);
+}
+
+}  // namespace npt

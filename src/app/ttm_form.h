@@ -1,0 +1,119 @@
+#pragma once
+// The main window's behaviour: every handler and the state they share, free of any widget.
+// Handlers are named after the control and event that trigger them, or after what they do;
+// they reach the screen only through FormView.
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <span>
+#include <string>
+
+#include "app/clock.h"
+#include "app/form_view.h"
+#include "app/settings_file.h"
+#include "chart/chart_model.h"
+#include "measure/samples.h"
+#include "recorder/memory_image.h"
+#include "records/age_field.h"
+#include "records/export_table.h"
+#include "records/password.h"
+
+namespace npt {
+
+inline constexpr const char* kWindowCaption =
+    "Тест ночной пенильной тумесценции     ver 20.03.20_8b";
+inline constexpr const char* kErrorTitle = "Ошибка";
+inline constexpr const char* kReadTitle = "Чтение данных датчика регистратора";
+inline constexpr const char* kEmptyMemoryText = "Память датчика пустая (без паспортной части)!";
+inline constexpr int kReadButtonTop = 488;
+inline constexpr int kWriteButtonTop = 14;
+
+enum class CommandCode : std::uint8_t { None = 0x00, Read = 0x41, WritePassport = 0x43 };
+
+// State shared by the handlers; lives as long as the window.
+struct FormState {
+    bool recorderPresent = false;
+    std::array<std::uint8_t, 33> outputReport{};  // report ID, command code, parameters
+    std::int32_t blockCounter = 0;
+    MemoryImage memoryImage;
+    PasswordState password;
+    bool ackFlag = false, doneFlag = false, programmedFlag = false;
+    bool startNow = false;
+    std::uint8_t samplePeriod = 0;
+    std::int32_t batteryLevel = 0;
+    double programTime = 0;
+    double delayHigh = 0, delayLow = 0;
+    std::int32_t readButtonTop = 0, writeButtonTop = 0;
+    std::int32_t indicatorTop = 0;
+    bool eightPointRecorder = false;
+    DiameterTable diameterTable;
+};
+
+class TTMForm {
+public:
+    // settings may be null: the doctor's name then starts at its default and is not stored.
+    TTMForm(FormView& view, const Clock& clock, SettingsStore* settings);
+
+    // Window lifetime.
+    void FormCreate();
+    void FormDestroy();
+    void FormKeyDown();
+
+    // Files and export.
+    void LoadFileClick();
+    void SaveFileDataClick();
+    // The load flow for a chosen file; false when the file could not be loaded (the reason has
+    // been shown and nothing changed).
+    bool loadRecording(const std::string& path);
+    // The same for file bytes already in memory; name is used in messages.
+    bool loadRecordingBytes(std::span<const std::uint8_t> bytes, const std::string& name);
+    bool saveDataFile(const std::string& path);
+    bool exportSpreadsheet(const std::string& path);  // .xlsx
+    bool exportCsv(const std::string& path);
+
+    // Recording display.
+    void Graf_byteArray();
+    void Edit_byteArray(int first);
+    void Korr_edit();
+    void Edit_Buttery(int argument);
+
+    // Chart navigation.
+    void ZoomPlusClick();
+    void ZoomMinusClick();
+    void HplusClick();
+    void HMinusClick();
+    void ZoomResetClick();
+    void Filter_plusClick();
+    void Filter_minusClick();
+
+    // Age field: the character to insert for a typed one (nothing: refused), and the
+    // normalisation after every key release.
+    std::optional<char32_t> OldKeyPress(char32_t typed, Control field = Control::Old);
+    void OldKeyUp(bool backspace, Control field = Control::Old);
+
+    const FormState& state() const { return state_; }
+    FormState& mutableState() { return state_; }
+    const ChartModel& chart() const { return chart_; }
+    ChartModel& chart() { return chart_; }
+
+private:
+    // Runs a handler body; an error it raises ends it and is shown in an error box.
+    bool guarded(const std::function<void()>& body);
+    void showError(const std::string& text);
+    void loadImage(const MemoryImage& image);
+    void checkPassword();
+    void showRecording();
+    void clickCode(CommandCode code);
+    ExportTable exportTable() const;
+    void info(const char* title, const std::string& text);
+    void warning(const char* title, const std::string& text);
+
+    FormView& view_;
+    const Clock& clock_;
+    SettingsStore* settings_;
+    FormState state_;
+    ChartModel chart_;
+};
+
+}  // namespace npt

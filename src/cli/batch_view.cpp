@@ -1,0 +1,46 @@
+#include "cli/batch_view.h"
+
+#include "recorder/utf8.h"
+
+namespace npt {
+
+std::string BatchView::text(Control control) const {
+    const auto it = texts_.find(control);
+    return it == texts_.end() ? std::string() : it->second;
+}
+
+void BatchView::setText(Control control, std::string_view text) {
+    texts_[control] = std::string(text);
+    const auto cps = utf8::decode(text);
+    carets_[control] = std::min(caret(control), cps ? cps->size() : text.size());
+}
+
+std::size_t BatchView::caret(Control control) const {
+    const auto it = carets_.find(control);
+    return it == carets_.end() ? 0 : it->second;
+}
+
+void BatchView::setCaret(Control control, std::size_t position) { carets_[control] = position; }
+
+bool BatchView::visible(Control control) const {
+    const auto it = visible_.find(control);
+    return it == visible_.end() || it->second;
+}
+
+std::optional<Rgb> BatchView::colour(Control control) const {
+    const auto it = colours_.find(control);
+    return it == colours_.end() ? std::nullopt : it->second;
+}
+
+MessageAnswer BatchView::messageBox(std::string_view title, std::string_view text,
+                                    MessageIcon icon, MessageButtons buttons) {
+    messages_.push_back({std::string(title), std::string(text), icon});
+    return buttons == MessageButtons::YesNo ? MessageAnswer::No : MessageAnswer::Ok;
+}
+
+std::optional<std::string> BatchView::askPassword() {
+    ++passwordPrompts_;
+    return passwordAnswer_;
+}
+
+}  // namespace npt

@@ -1,0 +1,67 @@
+#pragma once
+// A view with no screen: it keeps field texts and control states, answers the password prompt
+// with a given text and collects every message box instead of showing it. The command-line
+// tool and the tests run the window's behaviour through it.
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/form_view.h"
+
+namespace npt {
+
+struct CollectedMessage {
+    std::string title;
+    std::string text;
+    MessageIcon icon;
+};
+
+class BatchView : public FormView {
+public:
+    explicit BatchView(std::optional<std::string> passwordAnswer = std::string())
+        : passwordAnswer_(std::move(passwordAnswer)) {}
+
+    const std::vector<CollectedMessage>& messages() const { return messages_; }
+    int beeps() const { return beeps_; }
+    int passwordPrompts() const { return passwordPrompts_; }
+    std::optional<Rgb> colour(Control control) const;
+
+    std::string text(Control control) const override;
+    void setText(Control control, std::string_view text) override;
+    std::size_t caret(Control control) const override;
+    void setCaret(Control control, std::size_t position) override;
+    void setMaxLength(Control, int) override {}
+    void setVisible(Control control, bool visible) override { visible_[control] = visible; }
+    bool visible(Control control) const override;
+    void setEnabled(Control, bool) override {}
+    void setReadOnly(Control, bool) override {}
+    void setColour(Control control, std::optional<Rgb> colour) override { colours_[control] = colour; }
+    void setTop(Control, int) override {}
+    void setHeight(Control, int) override {}
+    void setFocus(Control) override {}
+    MessageAnswer messageBox(std::string_view title, std::string_view text, MessageIcon icon,
+                             MessageButtons buttons) override;
+    std::optional<std::string> askPassword() override;
+    std::optional<std::string> chooseSaveFile() override { return std::nullopt; }
+    std::optional<std::string> chooseOpenFile() override { return std::nullopt; }
+    void startTimer(TimerId, int) override {}
+    void stopTimer(TimerId) override {}
+    bool timerRunning(TimerId) const override { return false; }
+    void beep() override { ++beeps_; }
+    void repaint() override {}
+    void chartChanged() override {}
+    void sendChartToBack() override {}
+
+protected:
+    std::map<Control, std::string> texts_;
+    std::map<Control, std::size_t> carets_;
+    std::map<Control, bool> visible_;
+    std::map<Control, std::optional<Rgb>> colours_;
+    std::vector<CollectedMessage> messages_;
+    std::optional<std::string> passwordAnswer_;
+    int beeps_ = 0;
+    int passwordPrompts_ = 0;
+};
+
+}  // namespace npt

@@ -1,0 +1,61 @@
+#include "cli/json_writer.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+
+#include "recorder/utf8.h"
+
+namespace npt::json {
+
+std::string quoted(std::string_view text) {
+    const auto cps = utf8::decode(text);
+    std::u32string codePoints;
+    if (cps) {
+        codePoints = *cps;
+    } else {
+        for (unsigned char c : text) {
+            codePoints.push_back(c < 0x80 ? c : 0xFFFD);
+        }
+    }
+    std::string out = "\"";
+    for (char32_t c : codePoints) {
+        switch (c) {
+            case U'"':
+                out += "\\\"";
+                break;
+            case U'\\':
+                out += "\\\\";
+                break;
+            case U'\n':
+                out += "\\n";
+                break;
+            case U'\r':
+                out += "\\r";
+                break;
+            case U'\t':
+                out += "\\t";
+                break;
+            default:
+                if (c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x2028 || c == 0x2029) {
+                    char buffer[8];
+                    std::snprintf(buffer, sizeof buffer, "\\u%04X", static_cast<unsigned>(c));
+                    out += buffer;
+                } else {
+                    utf8::append(out, c);
+                }
+        }
+    }
+    return out + "\"";
+}
+
+std::string number(double value) {
+    if (!std::isfinite(value)) {
+        return "null";
+    }
+    char buffer[32];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+    return std::string(buffer, result.ptr);
+}
+
+}  // namespace npt::json
