@@ -33,12 +33,16 @@ std::string csvField(const std::string& field) {
     return quoted + "\"";
 }
 
-void writeWorkbook(const std::string& path, const ExportTable& table) {
+// Writes the workbook to tempPath; errors name chosenPath, the file the user asked for.
+void writeWorkbook(const std::string& tempPath, const std::string& chosenPath,
+                   const ExportTable& table) {
     lxw_workbook_options options{};
     options.constant_memory = LXW_TRUE;
-    lxw_workbook* workbook = workbook_new_opt(path.c_str(), &options);
+    lxw_workbook* workbook = workbook_new_opt(tempPath.c_str(), &options);
     if (workbook == nullptr) {
-        throw FileError(path, "не удалось создать книгу", kExportPrefix + " «" + path + "».");
+        const std::string reason = "не удалось создать книгу";
+        throw FileError(chosenPath, reason,
+                        kExportPrefix + " «" + chosenPath + "»: " + reason + ".");
     }
     lxw_worksheet* sheet = workbook_add_worksheet(workbook, nullptr);
     lxw_format* timeFormat = workbook_add_format(workbook);
@@ -49,7 +53,8 @@ void writeWorkbook(const std::string& path, const ExportTable& table) {
     worksheet_write_string(sheet, 1, 0, table.passportLine.c_str(), nullptr);
     for (lxw_col_t c = 0; c < 3; ++c) {
         // Column B carries the time format throughout, its header cell included.
-        worksheet_write_string(sheet, 2, c, table.headers[c].c_str(), c == 1 ? timeFormat : nullptr);
+        worksheet_write_string(sheet, 2, c, table.headers[c].c_str(),
+                               c == 1 ? timeFormat : nullptr);
     }
     lxw_row_t row = 3;
     for (const ExportRow& r : table.rows) {
@@ -60,15 +65,20 @@ void writeWorkbook(const std::string& path, const ExportTable& table) {
     }
     const lxw_error error = workbook_close(workbook);
     if (error != LXW_NO_ERROR) {
-        const std::string reason = lxw_strerror(error);
-        throw FileError(path, reason, kExportPrefix + " «" + path + "»: " + reason + ".");
+        std::string reason = lxw_strerror(error);
+        if (!reason.empty() && reason.back() == '.') {
+            reason.pop_back();  // the message adds its own full stop
+        }
+        throw FileError(chosenPath, reason,
+                        kExportPrefix + " «" + chosenPath + "»: " + reason + ".");
     }
 }
 }  // namespace
 
 void writeXlsx(const std::string& path, const ExportTable& table) {
-    replaceFileAtomically(path, kExportPrefix,
-                          [&](const std::string& tempPath) { writeWorkbook(tempPath, table); });
+    replaceFileAtomically(path, kExportPrefix, [&](const std::string& tempPath) {
+        writeWorkbook(tempPath, path, table);
+    });
 }
 
 std::string csvText(const ExportTable& table) {
