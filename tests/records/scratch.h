@@ -1,0 +1,80 @@
+#pragma once
+// Helpers for tests that touch the file system: a fresh directory per test under the build
+// tree, and a file-size limit that makes writes fail even for root.
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace npt::test {
+
+namespace fs = std::filesystem;
+
+// An empty directory named after the running test; left behind for inspection.
+inline fs::path scratchDir() {
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    fs::path dir = fs::path(NPT_TEST_OUTPUT_DIR) / "records" /
+                   (std::string(info->test_suite_name()) + "." + info->name());
+    if (fs::exists(dir)) {
+        fs::permissions(dir, fs::perms::owner_all, fs::perm_options::add);
+    }
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    return dir;
+}
+
+inline std::vector<std::uint8_t> readAll(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+inline void writeAll(const fs::path& path, const std::vector<std::uint8_t>& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
+}
+
+inline std::set<std::string> entriesOf(const fs::path& dir) {
+    std::set<std::string> names;
+    for (const auto& e : fs::directory_iterator(dir)) {
+        names.insert(e.path().filename().string());
+    }
+    return names;
+}
+
+inline bool runningAsRoot() {
+    return ::geteuid() == 0;
+}
+
+// While alive, no regular file can grow beyond limit bytes: a write past it fails with EFBIG
+// instead of raising SIGXFSZ.
+class FileSizeLimit {
+  public:
+    explicit FileSizeLimit(rlim_t limit) {
+        oldHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+        ::getrlimit(RLIMIT_FSIZE, &old_);
+        rlimit lowered = old_;
+        lowered.rlim_cur = limit;
+        ::setrlimit(RLIMIT_FSIZE, &lowered);
+    }
+    ~FileSizeLimit() {
+        ::setrlimit(RLIMIT_FSIZE, &old_);
+        std::signal(SIGXFSZ, oldHandler_);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+  private:
+    rlimit old_{};
+    void (*oldHandler_)(int) = nullptr;
+};
+
+}  // namespace npt::test
