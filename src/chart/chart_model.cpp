@@ -37,7 +37,9 @@ void ChartModel::addRawPoint(double x, double y) {
     ++revision_;
 }
 
-void ChartModel::checkDataSource() { recompute(); }
+void ChartModel::checkDataSource() {
+    recompute();
+}
 
 void ChartModel::setSeries1Active(bool active) {
     s1_.setActive(active);
@@ -50,7 +52,7 @@ void ChartModel::setSeries2Colour(Rgb colour) {
 }
 
 void ChartModel::setPeriod(double period) {
-    if (period < 0) {
+    if (!(period >= 0)) {  // NaN is refused too
         throw ChartError(kPeriodRefused);
     }
     if (period == settings_.period) {
@@ -76,6 +78,7 @@ void ChartModel::setWeighted(bool weighted) {
 
 void ChartModel::setAxis(AxisId id, const AxisState& state) {
     (id == AxisId::Left ? left_ : bottom_) = state;
+    (id == AxisId::Left ? drawnLeft_ : drawnBottom_).reset();
     ++revision_;
 }
 
@@ -89,8 +92,8 @@ std::optional<ValueRange> ChartModel::dataRange(AxisId id) const {
         if (!r) {
             continue;
         }
-        result = result ? ValueRange{std::min(result->min, r->min), std::max(result->max, r->max)}
-                        : *r;
+        result =
+            result ? ValueRange{std::min(result->min, r->min), std::max(result->max, r->max)} : *r;
     }
     return result;
 }
@@ -113,6 +116,8 @@ void ChartModel::mouseZoom(ValueRange bottom, ValueRange left) {
     }
     bottom_ = {false, false, bottom.min, bottom.max};
     left_ = {false, false, left.min, left.max};
+    drawnLeft_.reset();
+    drawnBottom_.reset();
     ++revision_;
 }
 
@@ -121,6 +126,8 @@ void ChartModel::undoZoom() {
         bottom_ = beforeMouseZoom_->first;
         left_ = beforeMouseZoom_->second;
         beforeMouseZoom_.reset();
+        drawnLeft_.reset();
+        drawnBottom_.reset();
         ++revision_;
     }
 }

@@ -1,5 +1,6 @@
 #include "records/age_field.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 
@@ -84,7 +85,8 @@ std::optional<char32_t> filterKey(char32_t typed, const std::string& textUtf8) {
     } else if (c < U'0' || c > U'9') {
         return std::nullopt;
     }
-    if (c == kDecimalSeparator && codePointsOf(textUtf8).find(kDecimalSeparator) != std::u32string::npos) {
+    if (c == kDecimalSeparator &&
+        codePointsOf(textUtf8).find(kDecimalSeparator) != std::u32string::npos) {
         return std::nullopt;
     }
     return c;
@@ -112,9 +114,9 @@ Normalised normalise(const std::string& textUtf8, std::size_t caret, bool backsp
             text = form;
         }
     }
-    if (backspaceReleased && caret > 0) {
-        const std::size_t at = std::min(caret, text.size()) - 1;
-        text.erase(at, 1);
+    const std::size_t leftOfCaret = std::min(caret, text.size());
+    if (backspaceReleased && leftOfCaret > 0) {
+        text.erase(leftOfCaret - 1, 1);
     }
     result.text = utf8::encode(text);
     result.caret = text.size();
@@ -122,4 +124,3 @@ Normalised normalise(const std::string& textUtf8, std::size_t caret, bool backsp
 }
 
 }  // namespace npt::age_field
-

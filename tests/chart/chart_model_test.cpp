@@ -121,9 +121,12 @@ TEST(ChartModelTest, CurrentRangeOfAnAutomaticAxis) {
     chart.setPeriod(1);
     expectNear(chart.currentRange(AxisId::Left), {10, 30});
 
-    // A fixed end is what was set, the automatic end what is drawn.
+    // Setting the axis makes its drawn range stale too; once drawn again, a fixed end is what
+    // was set and the automatic end what is drawn.
     chart.reportDrawnRange(AxisId::Left, {5, 35});
     chart.setAxis(AxisId::Left, AxisState{true, false, 0, 22});
+    expectNear(chart.currentRange(AxisId::Left), {10, 22});
+    chart.reportDrawnRange(AxisId::Left, {5, 22});
     EXPECT_EQ(chart.currentRange(AxisId::Left), (ValueRange{5, 22}));
 }
 
