@@ -80,8 +80,8 @@ MemoryImage exampleNight(const std::string& password) {
     image[kDay] = 8;
     image[kMonth] = 12;
     image[kYear] = 26;
-    image[kProgramTime] = 215;       // programmed at 21:30
-    image.setWord(kDelayHigh, 30);   // measuring from 22:00
+    image[kProgramTime] = 215;      // programmed at 21:30
+    image.setWord(kDelayHigh, 30);  // measuring from 22:00
     for (std::size_t i = 110; i < 128; ++i) {
         image[i] = kErasedByte;
     }

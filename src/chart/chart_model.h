@@ -32,7 +32,7 @@ struct AxisState {
 enum class AxisId { Left, Bottom };
 
 class ChartModel {
-public:
+  public:
     ChartModel();
 
     LineSeries& series1() { return s1_; }
@@ -78,7 +78,7 @@ public:
     // Grows with every change, so that a view knows when to redraw.
     std::uint64_t revision() const { return revision_; }
 
-private:
+  private:
     void recompute();
     void changed();
 

@@ -14,7 +14,11 @@ std::optional<ValueRange> rangeOf(const std::vector<double>& values) {
 }
 }  // namespace
 
-std::optional<ValueRange> LineSeries::xRange() const { return rangeOf(xs_); }
-std::optional<ValueRange> LineSeries::yRange() const { return rangeOf(ys_); }
+std::optional<ValueRange> LineSeries::xRange() const {
+    return rangeOf(xs_);
+}
+std::optional<ValueRange> LineSeries::yRange() const {
+    return rangeOf(ys_);
+}
 
 }  // namespace npt

@@ -15,7 +15,7 @@ struct ValueRange {
 };
 
 class LineSeries {
-public:
+  public:
     LineSeries(Rgb colour, int transparencyPercent, bool active)
         : colour_(colour), transparency_(transparencyPercent), active_(active) {}
 
@@ -46,7 +46,7 @@ public:
     std::optional<ValueRange> xRange() const;
     std::optional<ValueRange> yRange() const;
 
-private:
+  private:
     std::vector<double> xs_;
     std::vector<double> ys_;
     Rgb colour_;

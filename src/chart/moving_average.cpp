@@ -5,8 +5,8 @@
 namespace npt {
 
 namespace {
-double windowValue(const std::vector<double>& xs, const std::vector<double>& ys,
-                   std::size_t first, std::size_t last, const MovingAverageSettings& s) {
+double windowValue(const std::vector<double>& xs, const std::vector<double>& ys, std::size_t first,
+                   std::size_t last, const MovingAverageSettings& s) {
     double sum = 0;
     double weights = 0;
     for (std::size_t k = first; k <= last; ++k) {

@@ -9,7 +9,7 @@ namespace npt {
 
 // A chart setting refused, with the chart's own message.
 class ChartError : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 

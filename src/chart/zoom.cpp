@@ -19,6 +19,8 @@ void reset(ChartModel& chart) {
     chart.setPeriod(1);
 }
 
-void stepPeriod(ChartModel& chart, double delta) { chart.setPeriod(chart.period() + delta); }
+void stepPeriod(ChartModel& chart, double delta) {
+    chart.setPeriod(chart.period() + delta);
+}
 
 }  // namespace npt::zoom

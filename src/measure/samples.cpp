@@ -4,7 +4,9 @@
 
 namespace npt {
 
-double roundedToTenth(double millimetres) { return std::nearbyint(millimetres * 10.0) / 10.0; }
+double roundedToTenth(double millimetres) {
+    return std::nearbyint(millimetres * 10.0) / 10.0;
+}
 
 std::vector<SamplePoint> decodeSamples(const MemoryImage& image, double startDays,
                                        std::uint8_t periodSeconds) {
@@ -18,8 +20,8 @@ std::vector<SamplePoint> decodeSamples(const MemoryImage& image, double startDay
             byte = kUnwrittenSampleShownAs;
         }
         const auto elapsed = static_cast<std::int64_t>(i) * periodSeconds;
-        points.push_back({startDays + static_cast<double>(elapsed) / kSecondsPerDay,
-                          diameterOf(byte)});
+        points.push_back(
+            {startDays + static_cast<double>(elapsed) / kSecondsPerDay, diameterOf(byte)});
     }
     return points;
 }

@@ -2,7 +2,9 @@
 
 namespace npt::battery {
 
-int level(const MemoryImage& image) { return image.word(ImageOffsets::kBattery); }
+int level(const MemoryImage& image) {
+    return image.word(ImageOffsets::kBattery);
+}
 
 int millivolts(int level) {
     // Integer arithmetic keeps the truncation exact.

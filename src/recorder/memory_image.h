@@ -49,7 +49,7 @@ inline constexpr std::uint16_t kMissingWord = 0xFFFF;
 inline constexpr std::uint8_t kErasedByte = 0xFF;
 
 class MemoryImage {
-public:
+  public:
     static constexpr std::size_t kBlockSize = 32;
     static constexpr std::size_t kBlockCount = 140;
     static constexpr std::size_t kSize = kBlockSize * kBlockCount;  // 4480
@@ -87,7 +87,7 @@ public:
 
     bool operator==(const MemoryImage&) const = default;
 
-private:
+  private:
     std::array<std::uint8_t, kSize> bytes_;
 };
 

@@ -22,13 +22,13 @@ namespace npt {
 
 // The patient fields and session values that passport decoding produces.
 struct PassportFields {
-    std::string name;     // empty when the name is hidden
-    std::string tscan;    // the period as stored, capped at 10 (a stored 0 shows "0")
-    std::string age;      // unpadded
-    std::string date;     // dd.mm.y: day and month padded, the year byte unpadded
+    std::string name;   // empty when the name is hidden
+    std::string tscan;  // the period as stored, capped at 10 (a stored 0 shows "0")
+    std::string age;    // unpadded
+    std::string date;   // dd.mm.y: day and month padded, the year byte unpadded
     std::string timeStart;
     std::string timeEnd;
-    std::string timeNow;  // the time of programming
+    std::string timeNow;            // the time of programming
     std::uint8_t samplePeriod = 0;  // seconds; 10 whenever the stored byte is outside 1..10
     double programTime = 0;         // tenths of an hour
     std::uint8_t delayHigh = 0;

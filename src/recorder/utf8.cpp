@@ -59,7 +59,9 @@ std::optional<std::u32string> decode(std::string_view text) {
     return out;
 }
 
-bool isValid(std::string_view text) { return decode(text).has_value(); }
+bool isValid(std::string_view text) {
+    return decode(text).has_value();
+}
 
 std::string encode(std::u32string_view codePoints) {
     std::string out;

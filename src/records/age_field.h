@@ -15,8 +15,8 @@ inline constexpr char32_t kDecimalSeparator = U',';
 std::optional<char32_t> filterKey(char32_t typed, const std::string& textUtf8);
 
 struct Normalised {
-    std::string text;    // UTF-8
-    std::size_t caret;   // in characters; always the end of the text
+    std::string text;                  // UTF-8
+    std::size_t caret;                 // in characters; always the end of the text
     std::optional<std::string> error;  // a pasted text that is not a number; text unchanged
 };
 

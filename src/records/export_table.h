@@ -10,9 +10,9 @@
 namespace npt {
 
 struct ExportRow {
-    int number;          // from 0
-    double timeOfDay;    // fraction of a day, always in [0, 1)
-    long long seconds;   // the same time in whole seconds since midnight
+    int number;         // from 0
+    double timeOfDay;   // fraction of a day, always in [0, 1)
+    long long seconds;  // the same time in whole seconds since midnight
     double diameterMm;
 };
 

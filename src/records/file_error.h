@@ -6,14 +6,14 @@
 namespace npt {
 
 class FileError : public std::runtime_error {
-public:
+  public:
     FileError(std::string path, std::string reason, const std::string& message)
         : std::runtime_error(message), path_(std::move(path)), reason_(std::move(reason)) {}
 
     const std::string& path() const { return path_; }
     const std::string& reason() const { return reason_; }
 
-private:
+  private:
     std::string path_;
     std::string reason_;
 };
