@@ -12,22 +12,23 @@
 
 namespace {
 
-class FixedClock final : public npt::Clock {
-public:
-    npt::LocalDateTime now() const override { return {2026, 12, 8, 21, 30, 0}; }
-};
-
 std::vector<std::uint8_t> exampleBytes() {
     std::ifstream in(NPT_EXAMPLES_DIR "/night.txt", std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
+// A window after start-up, with no screen.
+struct Window {
+    npt::BatchView view;
+    npt::FixedClock clock{{2026, 12, 8, 21, 30, 0}};
+    npt::TTMForm form{view, clock, nullptr};
+    Window() { form.FormCreate(); }
+};
+
 void BM_LoadRecording(benchmark::State& state) {
     const auto bytes = exampleBytes();
-    npt::BatchView view;
-    FixedClock clock;
-    npt::TTMForm form(view, clock, nullptr);
-    form.FormCreate();
+    Window w;
+    npt::TTMForm& form = w.form;
     for (auto _ : state) {
         if (!form.loadRecordingBytes(bytes, "night.txt")) {
             state.SkipWithError("load failed");
@@ -38,12 +39,9 @@ void BM_LoadRecording(benchmark::State& state) {
 BENCHMARK(BM_LoadRecording)->Unit(benchmark::kMicrosecond);
 
 void BM_SmoothingPeriodChange(benchmark::State& state) {
-    const auto bytes = exampleBytes();
-    npt::BatchView view;
-    FixedClock clock;
-    npt::TTMForm form(view, clock, nullptr);
-    form.FormCreate();
-    form.loadRecordingBytes(bytes, "night.txt");
+    Window w;
+    npt::TTMForm& form = w.form;
+    form.loadRecordingBytes(exampleBytes(), "night.txt");
     double period = 25;
     for (auto _ : state) {
         form.chart().setPeriod(period);  // 1 -> 25 and back: every change recomputes

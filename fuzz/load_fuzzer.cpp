@@ -10,20 +10,13 @@
 #include "app/ttm_form.h"
 #include "cli/batch_view.h"
 
-namespace {
-class FixedClock final : public npt::Clock {
-public:
-    npt::LocalDateTime now() const override { return {2026, 12, 8, 21, 30, 0}; }
-};
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     // The typed password comes from the first bytes, so that matching and mismatching
     // passwords are both explored.
     const std::size_t typed = size > 0 ? data[0] % 12 : 0;
     std::string password(reinterpret_cast<const char*>(data), std::min(typed, size));
     npt::BatchView view(password);
-    FixedClock clock;
+    npt::FixedClock clock({2026, 12, 8, 21, 30, 0});
     npt::TTMForm form(view, clock, nullptr);
     form.FormCreate();
     form.loadRecordingBytes(std::span(data, size), "fuzz");

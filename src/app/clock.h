@@ -10,14 +10,24 @@ struct LocalDateTime {
 };
 
 class Clock {
-public:
+  public:
     virtual ~Clock() = default;
     virtual LocalDateTime now() const = 0;
 };
 
 class SystemClock final : public Clock {
-public:
+  public:
     LocalDateTime now() const override;
+};
+
+// Always the same moment: for tests, benchmarks and the fuzzer.
+class FixedClock final : public Clock {
+  public:
+    explicit FixedClock(LocalDateTime moment) : moment_(moment) {}
+    LocalDateTime now() const override { return moment_; }
+
+  private:
+    LocalDateTime moment_;
 };
 
 // "dd.MM.yy", as dates are shown on the application's Russian-language systems.
