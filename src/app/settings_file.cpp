@@ -86,7 +86,9 @@ std::optional<std::string> readFile(const std::string& path) {
     return content.str();
 }
 
-bool directoryWritable(const std::string& dir) { return ::access(dir.c_str(), W_OK) == 0; }
+bool directoryWritable(const std::string& dir) {
+    return ::access(dir.c_str(), W_OK) == 0;
+}
 }  // namespace
 
 namespace ini {
@@ -200,7 +202,12 @@ std::optional<std::string> IniSettingsFile::doctorName() const {
 
 void IniSettingsFile::saveDoctorName(const std::string& name) {
     std::string current;
-    if (auto raw = readFile(location_.path)) {
+    auto raw = readFile(location_.path);
+    if (!raw && !location_.legacyPath.empty() && !fileExists(location_.path)) {
+        // The first save in the new place keeps what the old file held besides the name.
+        raw = readFile(location_.legacyPath);
+    }
+    if (raw) {
         current = ini::decodeText(*raw);
     }
     const auto slash = location_.path.rfind('/');
@@ -209,9 +216,9 @@ void IniSettingsFile::saveDoctorName(const std::string& name) {
         const std::string dir = location_.path.substr(0, slash);
         if (::mkdir(dir.c_str(), 0755) != 0 && errno != EEXIST) {
             const std::string reason = reasonForErrno(errno);
-            throw FileError(location_.path, reason,
-                            "Не удалось сохранить настройки в «" + location_.path + "»: " +
-                                reason + ".");
+            throw FileError(
+                location_.path, reason,
+                "Не удалось сохранить настройки в «" + location_.path + "»: " + reason + ".");
         }
     }
     const std::string text = ini::withValue(current, "tools", "edit1", name);

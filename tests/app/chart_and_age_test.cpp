@@ -1,0 +1,128 @@
+// The chart's navigation buttons and the age field, driven through the window's handlers.
+#include <gtest/gtest.h>
+
+#include "form_fixture.h"
+#include "recorder/utf8.h"
+
+namespace npt {
+namespace {
+
+using namespace npt::test;
+
+struct LoadedRig : FormRig {
+    fs::path file;
+    explicit LoadedRig(const fs::path& dir) {
+        file = writeImage(dir / "night.txt", makeImage(ImageSpec().withRamp()));
+        EXPECT_TRUE(form.loadRecording(file.string()));
+        view.clearMessages();
+    }
+};
+
+TEST(ChartButtonsTest, SmoothingDownToZeroThenRefused) {
+    LoadedRig rig(scratchDir());
+    const auto periodOne = rig.form.chart().series2().ys();
+    rig.form.Filter_plusClick();
+    EXPECT_EQ(rig.form.chart().period(), 2);
+    rig.form.Filter_minusClick();
+    rig.form.Filter_minusClick();
+    EXPECT_EQ(rig.form.chart().period(), 0);
+    EXPECT_TRUE(rig.view.messages().empty());
+    // Period 0 shows the curve unsmoothed, as Period 1 does.
+    EXPECT_EQ(rig.form.chart().series2().ys(), periodOne);
+
+    rig.form.Filter_minusClick();
+    ASSERT_EQ(rig.view.messages().size(), 1u);
+    EXPECT_EQ(rig.view.messages()[0].title, kErrorTitle);
+    EXPECT_NE(rig.view.messages()[0].text.find("Function Period should be >= 0"),
+              std::string::npos);
+    EXPECT_EQ(rig.form.chart().period(), 0);
+}
+
+TEST(ChartButtonsTest, ZoomStaysFrozenAcrossLoadsUntilReset) {
+    LoadedRig rig(scratchDir());
+    rig.form.ZoomPlusClick();
+    rig.form.HplusClick();
+    const AxisState left = rig.form.chart().axis(AxisId::Left);
+    const AxisState bottom = rig.form.chart().axis(AxisId::Bottom);
+    EXPECT_FALSE(left.automaticMaximum);
+    EXPECT_FALSE(bottom.automaticMaximum);
+    EXPECT_TRUE(rig.view.messages().empty());
+
+    ASSERT_TRUE(rig.form.loadRecording(rig.file.string()));
+    EXPECT_EQ(rig.form.chart().axis(AxisId::Left), left);
+    EXPECT_EQ(rig.form.chart().axis(AxisId::Bottom), bottom);
+
+    rig.form.Filter_plusClick();
+    const auto before = rig.view.chartChanges;
+    rig.form.ZoomResetClick();
+    EXPECT_GT(rig.view.chartChanges, before);
+    EXPECT_EQ(rig.form.chart().axis(AxisId::Left), AxisState{});
+    EXPECT_EQ(rig.form.chart().axis(AxisId::Bottom), AxisState{});
+    EXPECT_EQ(rig.form.chart().period(), 1);
+}
+
+TEST(ChartButtonsTest, ZoomInAndOutReturnsToTheSameTop) {
+    LoadedRig rig(scratchDir());
+    rig.form.ZoomMinusClick();
+    const double top = rig.form.chart().axis(AxisId::Left).maximum;
+    rig.form.ZoomPlusClick();
+    rig.form.ZoomMinusClick();
+    EXPECT_DOUBLE_EQ(rig.form.chart().axis(AxisId::Left).maximum, top);
+    rig.form.HMinusClick();
+    rig.form.HplusClick();
+    EXPECT_TRUE(rig.view.messages().empty());
+}
+
+// Types each character as the window does: key press filter, insertion at the caret, release.
+std::string typeInto(FormRig& rig, const std::u32string& keys) {
+    for (char32_t key : keys) {
+        const auto accepted = rig.form.OldKeyPress(key);
+        if (accepted) {
+            std::u32string text = utf8::decode(rig.view.text(Control::Old)).value();
+            const std::size_t caret = std::min(rig.view.caret(Control::Old), text.size());
+            text.insert(caret, 1, *accepted);
+            rig.view.setText(Control::Old, utf8::encode(text));
+            rig.view.setCaret(Control::Old, caret + 1);
+        }
+        rig.form.OldKeyUp(false);
+    }
+    return rig.view.text(Control::Old);
+}
+
+TEST(AgeFieldTest, TypedKeys) {
+    struct Case {
+        std::u32string keys;
+        const char* shown;
+    };
+    const Case cases[] = {
+        {U"47", "47"},   {U"4a7", "47"},  {U"07", "7"},    {U",5", "0,5"},     {U"4.5", "4,5"},
+        {U"4б5", "4,5"}, {U"4Ю5", "4,5"}, {U"4/5", "4,5"}, {U"4,5,6", "4,56"}, {U"", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.shown);
+        FormRig rig;
+        rig.view.setText(Control::Old, "");
+        EXPECT_EQ(typeInto(rig, c.keys), c.shown);
+        EXPECT_TRUE(rig.view.messages().empty());
+    }
+}
+
+TEST(AgeFieldTest, PastedTextThatIsNoNumberIsReported) {
+    FormRig rig;
+    rig.view.setText(Control::Old, "сорок");
+    rig.form.OldKeyUp(false);
+    ASSERT_EQ(rig.view.messages().size(), 1u);
+    EXPECT_EQ(rig.view.messages()[0].icon, MessageIcon::Error);
+    EXPECT_EQ(rig.view.text(Control::Old), "сорок");
+}
+
+TEST(AgeFieldTest, BackspaceInEmptyFieldIsHarmless) {
+    FormRig rig;
+    rig.view.setText(Control::Old, "");
+    rig.form.OldKeyUp(true);
+    EXPECT_EQ(rig.view.text(Control::Old), "");
+    EXPECT_TRUE(rig.view.messages().empty());
+}
+
+}  // namespace
+}  // namespace npt

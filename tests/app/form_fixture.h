@@ -1,0 +1,228 @@
+#pragma once
+// A scripted window for whole-flow tests of TTMForm: answers to dialogs are queued in advance,
+// and everything the behaviour does to the screen is recorded. Also builders for recorder
+// memory images and a scratch directory per test.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <deque>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "app/clock.h"
+#include "app/ttm_form.h"
+#include "cli/batch_view.h"
+#include "recorder/cp1251.h"
+#include "recorder/memory_image.h"
+#include "records/data_file.h"
+
+namespace npt::test {
+
+namespace fs = std::filesystem;
+
+class ScriptedView : public BatchView {
+  public:
+    ScriptedView() : BatchView(std::nullopt) {}
+
+    // Queued answers; an empty queue answers as a cancelled dialog and fails the test, so that
+    // an unexpected dialog never goes unnoticed.
+    std::deque<std::optional<std::string>> passwordAnswers;
+    std::deque<std::optional<std::string>> openAnswers;
+    std::deque<std::optional<std::string>> saveAnswers;
+
+    std::vector<Control> focusLog;
+    std::vector<std::pair<Control, std::optional<Rgb>>> colourLog;
+    int chartChanges = 0;
+    int chartSentBack = 0;
+    int repaints = 0;
+
+    std::optional<std::string> askPassword() override {
+        BatchView::askPassword();
+        return next(passwordAnswers, "password");
+    }
+    std::optional<std::string> chooseOpenFile() override { return next(openAnswers, "open"); }
+    std::optional<std::string> chooseSaveFile() override { return next(saveAnswers, "save"); }
+    void setFocus(Control control) override { focusLog.push_back(control); }
+    void setColour(Control control, std::optional<Rgb> colour) override {
+        BatchView::setColour(control, colour);
+        colourLog.emplace_back(control, colour);
+    }
+    void chartChanged() override { ++chartChanges; }
+    void sendChartToBack() override { ++chartSentBack; }
+    void repaint() override { ++repaints; }
+
+    void clearMessages() { messages_.clear(); }
+    // Every field text the form reports, for before/after comparisons.
+    std::vector<std::string> fieldTexts() const {
+        std::vector<std::string> texts;
+        for (Control c :
+             {Control::Name, Control::Old, Control::Tscan, Control::Date, Control::TimeStart,
+              Control::TimeEnd, Control::TimeNow, Control::Ubat, Control::VName}) {
+            texts.push_back(text(c));
+        }
+        return texts;
+    }
+
+  private:
+    static std::optional<std::string> next(std::deque<std::optional<std::string>>& queue,
+                                           const char* dialog) {
+        if (queue.empty()) {
+            ADD_FAILURE() << "unexpected " << dialog << " dialog";
+            return std::nullopt;
+        }
+        auto answer = queue.front();
+        queue.pop_front();
+        return answer;
+    }
+};
+
+// 9 December 2026, 08:05.
+inline const FixedClock& testClock() {
+    static const FixedClock clock({2026, 12, 9, 8, 5, 0});
+    return clock;
+}
+
+struct ImageSpec {
+    bool passport = true;
+    std::string password;  // empty: none
+    std::string name = "Иванов Иван Иванович";
+    bool calibrated = true;  // four-point calibration words
+    std::uint16_t battery = 3300;
+    std::uint8_t period = 10;
+    std::uint8_t sample = 100;  // every sample byte: 0.2 * 100 + 9.6 = 29.6 mm
+
+    ImageSpec& withoutPassport() {
+        passport = false;
+        return *this;
+    }
+    ImageSpec& withPassword(std::string text) {
+        password = std::move(text);
+        return *this;
+    }
+    ImageSpec& withSamples(std::uint8_t byte) {
+        sample = byte;
+        return *this;
+    }
+    // Samples rising by one step each, from sample, and falling back every 100: a curve with
+    // height, for zooming.
+    ImageSpec& withRamp() {
+        ramp = true;
+        return *this;
+    }
+    bool ramp = false;
+};
+
+// A recorder memory image: a four-point recorder programmed at 21:30 for a study from 22:00
+// on 08.12.26, patient aged 47.
+inline MemoryImage makeImage(const ImageSpec& spec = {}) {
+    using namespace ImageOffsets;
+    MemoryImage image;
+    image[0] = 0xFE;
+    image[1] = 0xFE;
+    image.setWord(kBattery, spec.battery);
+    const std::uint16_t words[4] = {14520, 16890, 19240, 21610};
+    for (std::size_t i = 0; i < kCalibrationPoints; ++i) {
+        image.setWord(kCalibration + 2 * i, spec.calibrated && i < 4 ? words[i] : kMissingWord);
+    }
+    for (std::size_t i = 0; i < kPasswordLength; ++i) {
+        image[kPassword + i] = kErasedByte;
+    }
+    const auto pw = cp1251::encode(spec.password).value();
+    for (std::size_t i = 0; i < pw.size(); ++i) {
+        image[kPassword + i] = pw[i];
+    }
+    if (spec.passport) {
+        image[kPassportLead] = 0x00;
+        const auto name = cp1251::encode(spec.name).value();
+        for (std::size_t i = 0; i < name.size(); ++i) {
+            image[kName + i] = name[i];
+        }
+        image[kPeriod] = spec.period;
+        image[kAge] = 47;
+        image[kDay] = 8;
+        image[kMonth] = 12;
+        image[kYear] = 26;
+        image[kProgramTime] = 215;
+        image.setWord(kDelayHigh, 30);
+    } else {
+        for (std::size_t i = kPassportLead; i < kSamples; ++i) {
+            image[i] = kErasedByte;
+        }
+    }
+    for (std::size_t i = 0; i < kSampleCount; ++i) {
+        image[kSamples + i] = static_cast<std::uint8_t>(spec.sample + (spec.ramp ? i % 100 : 0));
+    }
+    return image;
+}
+
+inline MemoryImage erasedImage() {
+    MemoryImage image;
+    for (auto& b : image.bytes()) {
+        b = kErasedByte;
+    }
+    return image;
+}
+
+// An empty directory named after the running test; left behind for inspection.
+inline fs::path scratchDir(const char* layer = "app") {
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    std::string name = std::string(info->test_suite_name()) + "." + info->name();
+    for (char& c : name) {
+        if (c == '/') {
+            c = '_';
+        }
+    }
+    const fs::path dir = fs::path(NPT_TEST_OUTPUT_DIR) / layer / name;
+    if (fs::exists(dir)) {
+        for (const auto& e : fs::recursive_directory_iterator(dir)) {
+            fs::permissions(e.path(), fs::perms::owner_all, fs::perm_options::add);
+        }
+        fs::permissions(dir, fs::perms::owner_all, fs::perm_options::add);
+    }
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    return dir;
+}
+
+inline std::vector<std::uint8_t> readAll(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+inline void writeAll(const fs::path& path, const std::vector<std::uint8_t>& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
+}
+
+inline fs::path writeImage(const fs::path& path, const MemoryImage& image) {
+    writeAll(path, dataFileBytes(image));
+    return path;
+}
+
+inline std::set<std::string> entriesOf(const fs::path& dir) {
+    std::set<std::string> names;
+    for (const auto& e : fs::directory_iterator(dir)) {
+        names.insert(e.path().filename().string());
+    }
+    return names;
+}
+
+inline bool runningAsRoot() {
+    return ::geteuid() == 0;
+}
+
+// A form on a scripted view, created as the window is on start-up.
+struct FormRig {
+    ScriptedView view;
+    TTMForm form{view, testClock(), nullptr};
+    FormRig() { form.FormCreate(); }
+};
+
+}  // namespace npt::test

@@ -1,0 +1,164 @@
+// Start-up and shut-down of the window, and the settings file that keeps the doctor's name.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "app/settings_file.h"
+#include "form_fixture.h"
+#include "records/file_error.h"
+
+namespace npt {
+namespace {
+
+using namespace npt::test;
+
+std::string readText(const fs::path& path) {
+    const auto bytes = readAll(path);
+    return {bytes.begin(), bytes.end()};
+}
+
+void writeText(const fs::path& path, const std::string& text) {
+    writeAll(path, std::vector<std::uint8_t>(text.begin(), text.end()));
+}
+
+class MemorySettings : public SettingsStore {
+  public:
+    std::optional<std::string> stored;
+    bool failWrite = false;
+    std::optional<std::string> doctorName() const override { return stored; }
+    void saveDoctorName(const std::string& name) override {
+        if (failWrite) {
+            throw FileError("/ro/rdp.ini", "нет доступа", "Не удалось сохранить «/ro/rdp.ini».");
+        }
+        stored = name;
+    }
+};
+
+TEST(FormCreateTest, FillsFieldsFromClockAndDefaults) {
+    ScriptedView view;
+    TTMForm form(view, testClock(), nullptr);
+    form.FormCreate();
+    EXPECT_EQ(view.text(Control::VName), "введите ФИО врача");
+    EXPECT_EQ(view.text(Control::Tscan), "10");
+    EXPECT_EQ(view.text(Control::Date), "09.12.26");
+    EXPECT_EQ(view.text(Control::TimeNow), "08:05");
+    EXPECT_EQ(view.text(Control::TimeStart), "22:00");
+    EXPECT_EQ(view.text(Control::TimeEnd), "10:00");
+    EXPECT_EQ(view.colour(Control::OpenIndicator), colours::kGreen);
+    EXPECT_TRUE(view.messages().empty());
+    EXPECT_EQ(form.state().memoryImage, MemoryImage());
+}
+
+TEST(FormCreateTest, DoctorNameComesFromSettingsAndGoesBackOnDestroy) {
+    MemorySettings settings;
+    settings.stored = "Сидоров С. С.";
+    ScriptedView view;
+    TTMForm form(view, testClock(), &settings);
+    form.FormCreate();
+    EXPECT_EQ(view.text(Control::VName), "Сидоров С. С.");
+
+    view.setText(Control::VName, "Кузнецова А. В.");
+    form.FormDestroy();
+    EXPECT_EQ(settings.stored, "Кузнецова А. В.");
+    EXPECT_TRUE(view.messages().empty());
+}
+
+TEST(FormCreateTest, FailingSettingsStoreIsReportedOnDestroy) {
+    MemorySettings settings;
+    settings.failWrite = true;
+    ScriptedView view;
+    TTMForm form(view, testClock(), &settings);
+    form.FormCreate();
+    form.FormDestroy();
+    ASSERT_EQ(view.messages().size(), 1u);
+    EXPECT_EQ(view.messages()[0].icon, MessageIcon::Warning);
+    EXPECT_NE(view.messages()[0].text.find("/ro/rdp.ini"), std::string::npos);
+}
+
+TEST(FormCreateTest, FormDestroyWithRealFileInUnwritablePlaceIsReported) {
+    const fs::path dir = scratchDir();
+    // A directory where the file should be: no rename can replace it, even for root.
+    fs::create_directories(dir / "rdp.ini");
+    IniSettingsFile settings({(dir / "rdp.ini").string(), ""});
+    ScriptedView view;
+    TTMForm form(view, testClock(), &settings);
+    form.FormCreate();
+    form.FormDestroy();
+    ASSERT_EQ(view.messages().size(), 1u);
+    EXPECT_NE(view.messages()[0].text.find((dir / "rdp.ini").string()), std::string::npos)
+        << view.messages()[0].text;
+}
+
+TEST(IniSettingsFileTest, MissingFileGivesNothingAndFormShowsDefault) {
+    const fs::path dir = scratchDir();
+    IniSettingsFile settings({(dir / "rdp.ini").string(), ""});
+    EXPECT_EQ(settings.doctorName(), std::nullopt);
+    ScriptedView view;
+    TTMForm form(view, testClock(), &settings);
+    form.FormCreate();
+    EXPECT_EQ(view.text(Control::VName), kDefaultDoctorName);
+}
+
+TEST(IniSettingsFileTest, RoundTripKeepsOtherSectionsAndKeys) {
+    const fs::path dir = scratchDir();
+    const fs::path file = dir / "rdp.ini";
+    writeText(file, "[window]\nleft=10\n[tools]\nedit2=x\nedit1=старое\n[print]\ncopies=2\n");
+    IniSettingsFile settings({file.string(), ""});
+    EXPECT_EQ(settings.doctorName(), "старое");
+    settings.saveDoctorName("Новиков Н. Н.");
+    EXPECT_EQ(IniSettingsFile({file.string(), ""}).doctorName(), "Новиков Н. Н.");
+    const std::string text = readText(file);
+    for (const char* kept : {"[window]", "left=10", "edit2=x", "[print]", "copies=2"}) {
+        EXPECT_NE(text.find(kept), std::string::npos) << kept << " lost:\n" << text;
+    }
+    EXPECT_EQ(text.find("старое"), std::string::npos) << text;
+}
+
+TEST(IniSettingsFileTest, ReadsWindows1251LegacyFile) {
+    const fs::path dir = scratchDir();
+    const fs::path file = dir / "rdp.ini";
+    std::vector<std::uint8_t> bytes;
+    const std::string head = "[tools]\r\nedit1=";
+    bytes.insert(bytes.end(), head.begin(), head.end());
+    const auto name = cp1251::encode("Петров П. П.").value();
+    bytes.insert(bytes.end(), name.begin(), name.end());
+    bytes.push_back('\r');
+    bytes.push_back('\n');
+    writeAll(file, bytes);
+    EXPECT_EQ(IniSettingsFile({file.string(), ""}).doctorName(), "Петров П. П.");
+}
+
+TEST(IniSettingsFileTest, LegacyFileIsReadUntilTheNewOneExists) {
+    const fs::path dir = scratchDir();
+    writeText(dir / "legacy.ini", "[tools]\nedit1=Старый\n[window]\nleft=3\n");
+    const fs::path config = dir / "config";
+    IniSettingsFile settings({(config / "rdp.ini").string(), (dir / "legacy.ini").string()});
+    EXPECT_EQ(settings.doctorName(), "Старый");
+    settings.saveDoctorName("Новый");
+    EXPECT_EQ(settings.doctorName(), "Новый");
+    EXPECT_NE(readText(dir / "legacy.ini").find("Старый"), std::string::npos);
+    // The first save in the new place carries the rest of the old file over.
+    EXPECT_NE(readText(config / "rdp.ini").find("left=3"), std::string::npos)
+        << readText(config / "rdp.ini");
+}
+
+TEST(SettingsLocationTest, BesideExecutableWhenWritableElseConfigDir) {
+    const fs::path dir = scratchDir();
+    const auto writable = chooseSettingsLocation(dir.string(), "/cfg");
+    EXPECT_EQ(writable.path, (dir / "rdp.ini").string());
+    EXPECT_EQ(writable.legacyPath, "");
+
+    const auto missing = chooseSettingsLocation((dir / "absent").string(), "/cfg");
+    EXPECT_EQ(missing.path, "/cfg/rdp.ini");
+    EXPECT_EQ(missing.legacyPath, (dir / "absent" / "rdp.ini").string());
+
+    if (!runningAsRoot()) {
+        fs::permissions(dir, fs::perms::owner_write, fs::perm_options::remove);
+        const auto readOnly = chooseSettingsLocation(dir.string(), "/cfg");
+        fs::permissions(dir, fs::perms::owner_write, fs::perm_options::add);
+        EXPECT_EQ(readOnly.path, "/cfg/rdp.ini");
+        EXPECT_EQ(readOnly.legacyPath, (dir / "rdp.ini").string());
+    }
+}
+
+}  // namespace
+}  // namespace npt

@@ -1,0 +1,127 @@
+// Saving through the "В файл" button: the data file, the workbook, refused names and failures.
+#include <gtest/gtest.h>
+
+#include "form_fixture.h"
+
+namespace npt {
+namespace {
+
+using namespace npt::test;
+
+// A rig with a recording loaded from dir/source.txt.
+struct LoadedRig : FormRig {
+    explicit LoadedRig(const fs::path& dir, const ImageSpec& spec = {},
+                       std::optional<std::string> password = std::nullopt) {
+        const fs::path source = writeImage(dir / "source.txt", makeImage(spec));
+        if (password) {
+            view.passwordAnswers.push_back(password);
+        }
+        EXPECT_TRUE(form.loadRecording(source.string()));
+        view.clearMessages();
+    }
+};
+
+TEST(SaveFlowTest, DataFileByExtensionWhateverItsCase) {
+    const fs::path dir = scratchDir();
+    LoadedRig rig(dir, ImageSpec().withSamples(kErasedByte));
+    for (const char* name : {"a.txt", "b.TXT", "c.Txt"}) {
+        SCOPED_TRACE(name);
+        rig.view.saveAnswers.push_back((dir / name).string());
+        rig.form.SaveFileDataClick();
+        EXPECT_TRUE(rig.view.messages().empty());
+        const auto bytes = readAll(dir / name);
+        ASSERT_EQ(bytes.size(), kDataFileSize);
+        EXPECT_EQ(bytes, dataFileBytes(makeImage(ImageSpec().withSamples(kErasedByte))));
+    }
+    // Loading the saved file gives the same image back, unwritten samples still 0xFF.
+    FormRig again;
+    ASSERT_TRUE(again.form.loadRecording((dir / "a.txt").string()));
+    EXPECT_EQ(again.form.state().memoryImage, rig.form.state().memoryImage);
+    EXPECT_EQ(again.form.state().memoryImage[ImageOffsets::kSamples], kErasedByte);
+}
+
+TEST(SaveFlowTest, WorkbookByExtensionBeeps) {
+    const fs::path dir = scratchDir();
+    LoadedRig rig(dir);
+    rig.view.saveAnswers.push_back((dir / "table.XLSX").string());
+    rig.form.SaveFileDataClick();
+    EXPECT_TRUE(rig.view.messages().empty());
+    const auto bytes = readAll(dir / "table.XLSX");
+    ASSERT_GT(bytes.size(), 4u);
+    EXPECT_EQ(bytes[0], 'P');  // a zip container
+    EXPECT_EQ(bytes[1], 'K');
+    EXPECT_EQ(rig.view.beeps(), 1);
+}
+
+TEST(SaveFlowTest, OtherNamesWriteNothingButWarn) {
+    const fs::path dir = scratchDir();
+    LoadedRig rig(dir);
+    for (const char* name : {"night.dat", "night", "night.txt.bak", "dir.txt/night"}) {
+        SCOPED_TRACE(name);
+        rig.view.clearMessages();
+        rig.view.saveAnswers.push_back((dir / name).string());
+        rig.form.SaveFileDataClick();
+        ASSERT_EQ(rig.view.messages().size(), 1u);
+        EXPECT_EQ(rig.view.messages()[0].icon, MessageIcon::Warning);
+        EXPECT_NE(rig.view.messages()[0].text.find((dir / name).string()), std::string::npos);
+    }
+    EXPECT_EQ(entriesOf(dir), std::set<std::string>{"source.txt"});
+}
+
+TEST(SaveFlowTest, CancelledDialogDoesNothing) {
+    const fs::path dir = scratchDir();
+    LoadedRig rig(dir);
+    rig.view.saveAnswers.push_back(std::nullopt);
+    rig.form.SaveFileDataClick();
+    EXPECT_TRUE(rig.view.messages().empty());
+    EXPECT_EQ(entriesOf(dir), std::set<std::string>{"source.txt"});
+}
+
+TEST(SaveFlowTest, HiddenNameIsNotSaved) {
+    const fs::path dir = scratchDir();
+    LoadedRig rig(dir, ImageSpec().withPassword("1234"), std::string("9999"));
+    ASSERT_TRUE(rig.form.state().password.nameHidden);
+    ASSERT_TRUE(rig.form.saveDataFile((dir / "hidden.txt").string()));
+    const auto bytes = readAll(dir / "hidden.txt");
+    ASSERT_EQ(bytes.size(), kDataFileSize);
+    const auto original = dataFileBytes(makeImage(ImageSpec().withPassword("1234")));
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        const bool nameArea = i >= ImageOffsets::kPassportLead && i <= 101;
+        ASSERT_EQ(bytes[i], nameArea ? 0 : original[i]) << "byte " << i;
+    }
+
+    // Reloaded with the right password: a passport with an empty name, no empty-memory message.
+    FormRig again;
+    again.view.passwordAnswers.push_back(std::string("1234"));
+    ASSERT_TRUE(again.form.loadRecording((dir / "hidden.txt").string()));
+    EXPECT_TRUE(again.view.messages().empty());
+    EXPECT_EQ(again.view.text(Control::Name), "");
+    EXPECT_EQ(again.view.text(Control::Old), "47");
+}
+
+TEST(SaveFlowTest, FailedSaveShowsErrorAndKeepsExistingFile) {
+    const fs::path dir = scratchDir();
+    LoadedRig rig(dir);
+    fs::create_directories(dir / "folder.txt");
+    EXPECT_FALSE(rig.form.saveDataFile((dir / "folder.txt").string()));
+    ASSERT_EQ(rig.view.messages().size(), 1u);
+    EXPECT_EQ(rig.view.messages()[0].icon, MessageIcon::Error);
+    EXPECT_NE(rig.view.messages()[0].text.find((dir / "folder.txt").string()), std::string::npos);
+    EXPECT_TRUE(fs::is_directory(dir / "folder.txt"));
+
+    if (runningAsRoot()) {
+        GTEST_SKIP() << "permissions do not stop root";
+    }
+    const fs::path ro = dir / "ro";
+    fs::create_directories(ro);
+    writeAll(ro / "old.txt", {1, 2, 3});
+    fs::permissions(ro, fs::perms::owner_write, fs::perm_options::remove);
+    rig.view.clearMessages();
+    EXPECT_FALSE(rig.form.saveDataFile((ro / "old.txt").string()));
+    fs::permissions(ro, fs::perms::owner_write, fs::perm_options::add);
+    ASSERT_EQ(rig.view.messages().size(), 1u);
+    EXPECT_EQ(readAll(ro / "old.txt"), (std::vector<std::uint8_t>{1, 2, 3}));
+}
+
+}  // namespace
+}  // namespace npt
