@@ -1,0 +1,81 @@
+// The built npt tool run as a separate process, as a script or another program would use it.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <fstream>
+
+#include "form_fixture.h"
+
+namespace npt {
+namespace {
+
+using namespace npt::test;
+
+struct Process {
+    int status;  // exit status, or -1 when it did not exit normally
+    std::string out;
+};
+
+// Runs a shell command line and collects its standard output.
+Process run(const std::string& command) {
+    FILE* pipe = ::popen(command.c_str(), "r");
+    if (pipe == nullptr) {
+        return {-1, ""};
+    }
+    std::string out;
+    char buffer[65536];
+    std::size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) {
+        out.append(buffer, n);
+    }
+    const int raw = ::pclose(pipe);
+    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, out};
+}
+
+std::string quoted(const std::string& s) {
+    return "'" + s + "'";
+}
+
+const std::string kTool = NPT_TOOL_PATH;
+const std::string kNight = std::string(NPT_EXAMPLES_DIR) + "/night.txt";
+
+TEST(NptProcessTest, JsonOutputIsOneValidDocument) {
+    if (!fs::exists("/usr/bin/python3")) {
+        GTEST_SKIP() << "no /usr/bin/python3 to check the document with";
+    }
+    const fs::path dir = scratchDir("cli");
+    const fs::path json = dir / "night.json";
+    const Process show =
+        run(quoted(kTool) + " show " + quoted(kNight) + " --json > " + quoted(json.string()));
+    ASSERT_EQ(show.status, 0);
+    const std::string check =
+        "import json,sys; d=json.load(sys.stdin); "
+        "assert set(d) == {'fields','messages','points','diameters'}, d.keys(); "
+        "assert list(d['fields']) == "
+        "['Name','Old','Tscan','Date','TimeStart','TimeEnd','TimeNow','Ubat']; "
+        "assert d['messages'] == []; "
+        "assert len(d['points']) == 4320 and all(len(p) == 2 for p in d['points']); "
+        "assert len(d['diameters']) == 4320; "
+        "assert all(abs(p[1] - q) < 0.051 for p, q in zip(d['points'], d['diameters'])); "
+        "print('ok')";
+    const Process valid =
+        run("/usr/bin/python3 -c \"" + check + "\" < " + quoted(json.string()) + " 2>&1");
+    EXPECT_EQ(valid.status, 0) << valid.out;
+    EXPECT_EQ(valid.out, "ok\n");
+}
+
+TEST(NptProcessTest, ExitStatusesAndOneErrorLine) {
+    const fs::path dir = scratchDir("cli");
+    const std::string missing = (dir / "missing.txt").string();
+    const Process bad = run(quoted(kTool) + " show " + quoted(missing) + " 2>&1");
+    EXPECT_EQ(bad.status, 1);
+    EXPECT_EQ(std::count(bad.out.begin(), bad.out.end(), '\n'), 1) << bad.out;
+    EXPECT_NE(bad.out.find(missing), std::string::npos) << bad.out;
+
+    EXPECT_EQ(run(quoted(kTool) + " 2>/dev/null").status, 2);
+    EXPECT_EQ(run(quoted(kTool) + " show " + quoted(kNight) + " >/dev/null").status, 0);
+}
+
+}  // namespace
+}  // namespace npt
