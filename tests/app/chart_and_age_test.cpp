@@ -61,16 +61,61 @@ TEST(ChartButtonsTest, ZoomStaysFrozenAcrossLoadsUntilReset) {
     EXPECT_EQ(rig.form.chart().period(), 1);
 }
 
-TEST(ChartButtonsTest, ZoomInAndOutReturnsToTheSameTop) {
-    LoadedRig rig(scratchDir());
-    rig.form.ZoomMinusClick();
-    const double top = rig.form.chart().axis(AxisId::Left).maximum;
-    rig.form.ZoomPlusClick();
-    rig.form.ZoomMinusClick();
-    EXPECT_DOUBLE_EQ(rig.form.chart().axis(AxisId::Left).maximum, top);
-    rig.form.HMinusClick();
-    rig.form.HplusClick();
+TEST(ChartButtonsTest, ZoomStepsFromTheRangeOnScreen) {
+    using Handler = void (TTMForm::*)();
+    struct Step {
+        Handler click;
+        double expectedMaximum;
+    };
+    struct Case {
+        const char* label;
+        AxisId axis;
+        ValueRange drawn;
+        std::vector<Step> steps;
+    };
+    const Case cases[] = {
+        {"diameter",
+         AxisId::Left,
+         {20, 30},
+         {{&TTMForm::ZoomPlusClick, 25},
+          {&TTMForm::ZoomPlusClick, 25},  // 20 to 20 is ignored
+          {&TTMForm::ZoomMinusClick, 30}}},
+        {"time",
+         AxisId::Bottom,
+         {1.0, 1.25},
+         {{&TTMForm::HplusClick, 1.15},
+          {&TTMForm::HplusClick, 1.05},
+          {&TTMForm::HplusClick, 1.05},  // 0.95 is ignored
+          {&TTMForm::HMinusClick, 1.15}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        LoadedRig rig(scratchDir());
+        rig.form.chart().reportDrawnRange(c.axis, c.drawn);
+        for (const Step& step : c.steps) {
+            (rig.form.*step.click)();
+            const AxisState& axis = rig.form.chart().axis(c.axis);
+            EXPECT_FALSE(axis.automaticMinimum);
+            EXPECT_FALSE(axis.automaticMaximum);
+            EXPECT_DOUBLE_EQ(axis.minimum, c.drawn.min);
+            EXPECT_NEAR(axis.maximum, step.expectedMaximum, 1e-12);
+        }
+        // The other axis is left alone.
+        const AxisId other = c.axis == AxisId::Left ? AxisId::Bottom : AxisId::Left;
+        EXPECT_EQ(rig.form.chart().axis(other), AxisState{});
+        EXPECT_TRUE(rig.view.messages().empty());
+    }
+}
+
+TEST(ChartButtonsTest, ButtonsBeforeAnyRecordingAreHarmless) {
+    FormRig rig;
+    for (auto click : {&TTMForm::ZoomPlusClick, &TTMForm::ZoomMinusClick, &TTMForm::HplusClick,
+                       &TTMForm::HMinusClick, &TTMForm::ZoomResetClick, &TTMForm::Filter_plusClick,
+                       &TTMForm::Filter_minusClick}) {
+        (rig.form.*click)();
+    }
     EXPECT_TRUE(rig.view.messages().empty());
+    EXPECT_EQ(rig.form.chart().series2().count(), 0u);
 }
 
 // Types each character as the window does: key press filter, insertion at the caret, release.

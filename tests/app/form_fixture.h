@@ -105,6 +105,10 @@ struct ImageSpec {
         password = std::move(text);
         return *this;
     }
+    ImageSpec& withName(std::string text) {
+        name = std::move(text);
+        return *this;
+    }
     ImageSpec& withSamples(std::uint8_t byte) {
         sample = byte;
         return *this;

@@ -88,14 +88,32 @@ TEST(FormCreateTest, FormDestroyWithRealFileInUnwritablePlaceIsReported) {
         << view.messages()[0].text;
 }
 
-TEST(IniSettingsFileTest, MissingFileGivesNothingAndFormShowsDefault) {
+TEST(IniSettingsFileTest, DoctorNameSurvivesRestarts) {
     const fs::path dir = scratchDir();
     IniSettingsFile settings({(dir / "rdp.ini").string(), ""});
     EXPECT_EQ(settings.doctorName(), std::nullopt);
+
+    // Without a file the default is shown and written back at shutdown.
+    {
+        ScriptedView view;
+        TTMForm form(view, testClock(), &settings);
+        form.FormCreate();
+        EXPECT_EQ(view.text(Control::VName), kDefaultDoctorName);
+        form.FormDestroy();
+    }
+    EXPECT_EQ(settings.doctorName(), kDefaultDoctorName);
+    {
+        ScriptedView view;
+        TTMForm form(view, testClock(), &settings);
+        form.FormCreate();
+        view.setText(Control::VName, "Орлова Е. Г.");
+        form.FormDestroy();
+        EXPECT_TRUE(view.messages().empty());
+    }
     ScriptedView view;
     TTMForm form(view, testClock(), &settings);
     form.FormCreate();
-    EXPECT_EQ(view.text(Control::VName), kDefaultDoctorName);
+    EXPECT_EQ(view.text(Control::VName), "Орлова Е. Г.");
 }
 
 TEST(IniSettingsFileTest, RoundTripKeepsOtherSectionsAndKeys) {

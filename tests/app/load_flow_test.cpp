@@ -59,6 +59,10 @@ TEST(LoadFlowTest, RecordingWithoutPasswordShowsPassportBatteryAndChart) {
     EXPECT_EQ(rig.view.text(Control::TimeNow), "21:30");
     EXPECT_EQ(rig.view.text(Control::Tscan), "10");
     EXPECT_EQ(rig.view.text(Control::Ubat), "2,90 В");
+    // A load gives no battery warning, so the field loses any warning colour.
+    EXPECT_EQ(rig.view.colour(Control::Ubat), std::nullopt);
+    ASSERT_FALSE(rig.view.colourLog.empty());
+    EXPECT_EQ(rig.view.colourLog.back().first, Control::Ubat);
     expectShownRecording(rig);
     EXPECT_DOUBLE_EQ(rig.form.chart().series1().ys()[0], 29.6);
     EXPECT_DOUBLE_EQ(rig.form.chart().series1().xs()[0], 22.0 / 24.0);

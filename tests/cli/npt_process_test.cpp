@@ -65,6 +65,27 @@ TEST(NptProcessTest, JsonOutputIsOneValidDocument) {
     EXPECT_EQ(valid.out, "ok\n");
 }
 
+TEST(NptProcessTest, NamesThatNeedEscapingStayValidJson) {
+    if (!fs::exists("/usr/bin/python3")) {
+        GTEST_SKIP() << "no /usr/bin/python3 to check the document with";
+    }
+    const fs::path dir = scratchDir("cli");
+    const std::string name = "Ann \"Q\" \\ \t\x01\x1f\x7f Ёё";
+    const fs::path file =
+        writeImage(dir / "odd.txt", makeImage(ImageSpec().withName(name).withSamples(kErasedByte)));
+    const fs::path json = dir / "odd.json";
+    ASSERT_EQ(
+        run(quoted(kTool) + " show " + quoted(file.string()) + " --json > " + quoted(json.string()))
+            .status,
+        0);
+    const Process shown =
+        run("/usr/bin/python3 -c \"import json,sys; "
+            "sys.stdout.buffer.write(json.load(sys.stdin)['fields']['Name'].encode())\" < " +
+            quoted(json.string()) + " 2>&1");
+    EXPECT_EQ(shown.status, 0) << shown.out;
+    EXPECT_EQ(shown.out, name);
+}
+
 TEST(NptProcessTest, ExitStatusesAndOneErrorLine) {
     const fs::path dir = scratchDir("cli");
     const std::string missing = (dir / "missing.txt").string();
