@@ -48,7 +48,10 @@ TEST(ChartButtonsTest, ZoomStaysFrozenAcrossLoadsUntilReset) {
     EXPECT_FALSE(bottom.automaticMaximum);
     EXPECT_TRUE(rig.view.messages().empty());
 
+    rig.form.Filter_plusClick();
+    rig.form.Filter_plusClick();
     ASSERT_TRUE(rig.form.loadRecording(rig.file.string()));
+    EXPECT_EQ(rig.form.chart().period(), 1);  // a load takes the smoothing back to 1
     EXPECT_EQ(rig.form.chart().axis(AxisId::Left), left);
     EXPECT_EQ(rig.form.chart().axis(AxisId::Bottom), bottom);
 

@@ -53,6 +53,19 @@ TEST(SaveFlowTest, WorkbookByExtensionBeeps) {
     EXPECT_EQ(rig.view.beeps(), 1);
 }
 
+TEST(SaveFlowTest, WorkbookWithUnreadableStartTimeIsNotWritten) {
+    const fs::path dir = scratchDir();
+    LoadedRig rig(dir);
+    rig.view.setText(Control::TimeStart, "25:99");
+    rig.view.saveAnswers.push_back((dir / "table.xlsx").string());
+    rig.form.SaveFileDataClick();
+    ASSERT_EQ(rig.view.messages().size(), 1u);
+    EXPECT_EQ(rig.view.messages()[0].icon, MessageIcon::Error);
+    EXPECT_NE(rig.view.messages()[0].text.find("25:99"), std::string::npos);
+    EXPECT_EQ(rig.view.beeps(), 0);
+    EXPECT_EQ(entriesOf(dir), std::set<std::string>{"source.txt"});
+}
+
 TEST(SaveFlowTest, OtherNamesWriteNothingButWarn) {
     const fs::path dir = scratchDir();
     LoadedRig rig(dir);
