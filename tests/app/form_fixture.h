@@ -3,7 +3,10 @@
 // and everything the behaviour does to the screen is recorded. Also builders for recorder
 // memory images and a scratch directory per test.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <unistd.h>
+
+#include <csignal>
 
 #include <cstdint>
 #include <deque>
@@ -221,6 +224,29 @@ inline std::set<std::string> entriesOf(const fs::path& dir) {
 inline bool runningAsRoot() {
     return ::geteuid() == 0;
 }
+
+// While alive, no regular file can grow beyond limit bytes: a write past it fails with EFBIG
+// instead of raising SIGXFSZ. Makes writes fail even for root.
+class FileSizeLimit {
+  public:
+    explicit FileSizeLimit(rlim_t limit) {
+        oldHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+        ::getrlimit(RLIMIT_FSIZE, &old_);
+        rlimit lowered = old_;
+        lowered.rlim_cur = limit;
+        ::setrlimit(RLIMIT_FSIZE, &lowered);
+    }
+    ~FileSizeLimit() {
+        ::setrlimit(RLIMIT_FSIZE, &old_);
+        std::signal(SIGXFSZ, oldHandler_);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+  private:
+    rlimit old_{};
+    void (*oldHandler_)(int) = nullptr;
+};
 
 // A form on a scripted view, created as the window is on start-up.
 struct FormRig {

@@ -112,7 +112,7 @@ TEST(SaveFlowTest, HiddenNameIsNotSaved) {
     EXPECT_EQ(again.view.text(Control::Old), "47");
 }
 
-TEST(SaveFlowTest, FailedSaveShowsErrorAndKeepsExistingFile) {
+TEST(SaveFlowTest, SaveOverADirectoryShowsError) {
     const fs::path dir = scratchDir();
     LoadedRig rig(dir);
     fs::create_directories(dir / "folder.txt");
@@ -121,15 +121,34 @@ TEST(SaveFlowTest, FailedSaveShowsErrorAndKeepsExistingFile) {
     EXPECT_EQ(rig.view.messages()[0].icon, MessageIcon::Error);
     EXPECT_NE(rig.view.messages()[0].text.find((dir / "folder.txt").string()), std::string::npos);
     EXPECT_TRUE(fs::is_directory(dir / "folder.txt"));
+}
 
+TEST(SaveFlowTest, WriteFailingPartwayKeepsTheExistingFile) {
+    const fs::path dir = scratchDir();
+    LoadedRig rig(dir);
+    const std::vector<std::uint8_t> old{1, 2, 3};
+    writeAll(dir / "old.txt", old);
+    {
+        FileSizeLimit limit(1000);  // the disk "fills up" after 1000 bytes
+        EXPECT_FALSE(rig.form.saveDataFile((dir / "old.txt").string()));
+    }
+    ASSERT_EQ(rig.view.messages().size(), 1u);
+    EXPECT_NE(rig.view.messages()[0].text.find((dir / "old.txt").string()), std::string::npos)
+        << rig.view.messages()[0].text;
+    EXPECT_EQ(readAll(dir / "old.txt"), old);
+    EXPECT_EQ(entriesOf(dir), (std::set<std::string>{"old.txt", "source.txt"}));
+}
+
+TEST(SaveFlowTest, SaveIntoReadOnlyDirectoryKeepsTheExistingFile) {
     if (runningAsRoot()) {
         GTEST_SKIP() << "permissions do not stop root";
     }
+    const fs::path dir = scratchDir();
+    LoadedRig rig(dir);
     const fs::path ro = dir / "ro";
     fs::create_directories(ro);
     writeAll(ro / "old.txt", {1, 2, 3});
     fs::permissions(ro, fs::perms::owner_write, fs::perm_options::remove);
-    rig.view.clearMessages();
     EXPECT_FALSE(rig.form.saveDataFile((ro / "old.txt").string()));
     fs::permissions(ro, fs::perms::owner_write, fs::perm_options::add);
     ASSERT_EQ(rig.view.messages().size(), 1u);
