@@ -74,18 +74,27 @@ TEST(LoadFlowTest, RecordingWithoutPasswordShowsPassportBatteryAndChart) {
 TEST(LoadFlowTest, PasswordAnswers) {
     struct Case {
         const char* label;
+        const char* stored;
         std::optional<std::string> answer;  // nothing: dialog closed without confirming
         bool nameShown;
     };
     const Case cases[] = {
-        {"right", std::string("1234"), true}, {"wrong", std::string("4321"), false},
-        {"empty", std::string(""), false},    {"longer than stored", std::string("12345"), false},
-        {"dismissed", std::nullopt, false},
+        {"right", "abc", std::string("abc"), true},
+        {"other letter case", "abc", std::string("ABC"), false},
+        {"one more character", "abc", std::string("abcd"), false},
+        {"one character fewer", "abc", std::string("ab"), false},
+        {"empty", "abc", std::string(""), false},
+        {"dismissed", "abc", std::nullopt, false},
+        {"Cyrillic", "пароль", std::string("пароль"), true},
+        {"ten characters", "0123456789", std::string("0123456789"), true},
+        {"tenth character differs", "0123456789", std::string("0123456780"), false},
+        {"not in the code page", "abc", std::string("ab\u4e2d"), false},
     };
-    const fs::path file =
-        writeImage(scratchDir() / "pw.txt", makeImage(ImageSpec().withPassword("1234")));
+    const fs::path dir = scratchDir();
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
+        const fs::path file =
+            writeImage(dir / "pw.txt", makeImage(ImageSpec().withPassword(c.stored)));
         FormRig rig;
         rig.view.passwordAnswers.push_back(c.answer);
         ASSERT_TRUE(rig.form.loadRecording(file.string()));
