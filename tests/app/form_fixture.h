@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <optional>
 #include <set>
 #include <string>
@@ -39,6 +40,9 @@ class ScriptedView : public BatchView {
     std::deque<std::optional<std::string>> openAnswers;
     std::deque<std::optional<std::string>> saveAnswers;
 
+    std::map<Control, int> maxLengths;
+    std::map<Control, bool> readOnly;
+    std::map<Control, bool> enabled;
     std::vector<Control> focusLog;
     std::vector<std::pair<Control, std::optional<Rgb>>> colourLog;
     int chartChanges = 0;
@@ -51,6 +55,11 @@ class ScriptedView : public BatchView {
     }
     std::optional<std::string> chooseOpenFile() override { return next(openAnswers, "open"); }
     std::optional<std::string> chooseSaveFile() override { return next(saveAnswers, "save"); }
+    void setMaxLength(Control control, int characters) override {
+        maxLengths[control] = characters;
+    }
+    void setReadOnly(Control control, bool on) override { readOnly[control] = on; }
+    void setEnabled(Control control, bool on) override { enabled[control] = on; }
     void setFocus(Control control) override { focusLog.push_back(control); }
     void setColour(Control control, std::optional<Rgb> colour) override {
         BatchView::setColour(control, colour);
@@ -110,6 +119,10 @@ struct ImageSpec {
     }
     ImageSpec& withName(std::string text) {
         name = std::move(text);
+        return *this;
+    }
+    ImageSpec& withPeriod(std::uint8_t seconds) {
+        period = seconds;
         return *this;
     }
     ImageSpec& withSamples(std::uint8_t byte) {

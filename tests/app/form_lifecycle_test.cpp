@@ -45,7 +45,17 @@ TEST(FormCreateTest, FillsFieldsFromClockAndDefaults) {
     EXPECT_EQ(view.text(Control::TimeEnd), "10:00");
     EXPECT_EQ(view.colour(Control::OpenIndicator), colours::kGreen);
     EXPECT_TRUE(view.messages().empty());
+    // The patient's name fits the passport; the sample period is never typed in.
+    EXPECT_EQ(view.maxLengths[Control::Name], 23);
+    EXPECT_TRUE(view.readOnly[Control::Tscan]);
+    EXPECT_FALSE(view.enabled[Control::Tscan]);
+    // No command has gone to the recorder, the image is all zeros and no password is held.
+    EXPECT_FALSE(form.state().recorderPresent);
+    EXPECT_EQ(form.state().outputReport[1], 0x00);
     EXPECT_EQ(form.state().memoryImage, MemoryImage());
+    for (std::uint8_t b : form.state().password.buffer) {
+        EXPECT_EQ(b, 0xFF);
+    }
 }
 
 TEST(FormCreateTest, DoctorNameComesFromSettingsAndGoesBackOnDestroy) {
