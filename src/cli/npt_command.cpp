@@ -104,6 +104,13 @@ void writeJson(std::ostream& out, const BatchView& view, const TTMForm& form) {
     out << "]}\n";
 }
 
+// A number for the Russian summary text: decimal comma, as everywhere the doctor reads numbers.
+std::string numberText(double value) {
+    std::string text = json::number(value);
+    std::replace(text.begin(), text.end(), '.', ',');
+    return text;
+}
+
 void writeSummary(std::ostream& out, const std::string& path, const BatchView& view,
                   const TTMForm& form) {
     out << "Файл:             " << path << "\n"
@@ -118,7 +125,7 @@ void writeSummary(std::ostream& out, const std::string& path, const BatchView& v
     const auto range = form.chart().series1().yRange();
     out << "Отсчётов:         " << form.state().diameterTable.count;
     if (range) {
-        out << ", диаметр от " << json::number(range->min) << " до " << json::number(range->max)
+        out << ", диаметр от " << numberText(range->min) << " до " << numberText(range->max)
             << " мм";
     }
     out << "\n";
@@ -163,8 +170,8 @@ int runNpt(const std::vector<std::string>& args, std::ostream& out, std::ostream
     }
 
     const std::size_t loadMessages = view.messages().size();
-    const bool ok = lowerExtension(target) == ".xlsx" ? form.exportSpreadsheet(target)
-                                                      : form.exportCsv(target);
+    const bool ok =
+        lowerExtension(target) == ".xlsx" ? form.exportSpreadsheet(target) : form.exportCsv(target);
     if (!ok) {
         err << "npt: " << lastError(view) << "\n";
         return 1;

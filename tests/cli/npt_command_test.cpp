@@ -92,7 +92,9 @@ TEST(NptShowTest, SummaryNamesPatientAndMessages) {
     const NptRun r = npt({"show", kNightPassword});
     ASSERT_EQ(r.status, 0);
     EXPECT_NE(r.out.find("Возраст:          47"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("Отсчётов:         4320"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Отсчётов:         4320, диаметр от 25 до 38,8 мм\n"), std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("Uбат:             3,01 В\n"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("Ошибка пароля!"), std::string::npos) << r.out;
     EXPECT_EQ(r.out.find("Петров"), std::string::npos) << r.out;
 }
