@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <fstream>
+#include <random>
 
 #include "form_fixture.h"
 
@@ -84,6 +85,40 @@ TEST(NptProcessTest, NamesThatNeedEscapingStayValidJson) {
             quoted(json.string()) + " 2>&1");
     EXPECT_EQ(shown.status, 0) << shown.out;
     EXPECT_EQ(shown.out, name);
+}
+
+TEST(NptProcessTest, RandomFilesGiveValidJson) {
+    if (!fs::exists("/usr/bin/python3")) {
+        GTEST_SKIP() << "no /usr/bin/python3 to check the documents with";
+    }
+    const fs::path dir = scratchDir("cli");
+    std::mt19937 random(4481);
+    std::string files;
+    for (int i = 0; i < 10; ++i) {
+        std::vector<std::uint8_t> bytes(kDataFileSize);
+        for (auto& b : bytes) {
+            b = static_cast<std::uint8_t>(random());
+        }
+        const fs::path file = dir / ("random" + std::to_string(i) + ".txt");
+        writeAll(file, bytes);
+        const fs::path json = dir / ("random" + std::to_string(i) + ".json");
+        ASSERT_EQ(run(quoted(kTool) + " show " + quoted(file.string()) + " --json > " +
+                      quoted(json.string()))
+                      .status,
+                  0);
+        files += " " + quoted(json.string());
+    }
+    // Strict UTF-8 and strict JSON: every document parses and has all its parts.
+    const Process valid =
+        run("/usr/bin/python3 -c \"import json,sys\n"
+            "for f in sys.argv[1:]:\n"
+            "    d = json.loads(open(f, 'rb').read().decode('utf-8'))\n"
+            "    assert len(d['points']) == 4320 and len(d['diameters']) == 4320, f\n"
+            "    assert len(d['fields']) == 8, f\n"
+            "print('ok')\"" +
+            files + " 2>&1");
+    EXPECT_EQ(valid.status, 0) << valid.out;
+    EXPECT_EQ(valid.out, "ok\n");
 }
 
 TEST(NptProcessTest, ExitStatusesAndOneErrorLine) {
