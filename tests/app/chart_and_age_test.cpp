@@ -12,7 +12,7 @@ using namespace npt::test;
 struct LoadedRig : FormRig {
     fs::path file;
     explicit LoadedRig(const fs::path& dir) {
-        file = writeImage(dir / "night.txt", makeImage(ImageSpec().withRamp()));
+        file = writeImage(dir / "night.txt", makeImage(ImageOptions().withRamp()));
         EXPECT_TRUE(form.loadRecording(file.string()));
         view.clearMessages();
     }

@@ -100,7 +100,7 @@ inline const FixedClock& testClock() {
     return clock;
 }
 
-struct ImageSpec {
+struct ImageOptions {
     bool passport = true;
     std::string password;  // empty: none
     std::string name = "Иванов Иван Иванович";
@@ -109,29 +109,29 @@ struct ImageSpec {
     std::uint8_t period = 10;
     std::uint8_t sample = 100;  // every sample byte: 0.2 * 100 + 9.6 = 29.6 mm
 
-    ImageSpec& withoutPassport() {
+    ImageOptions& withoutPassport() {
         passport = false;
         return *this;
     }
-    ImageSpec& withPassword(std::string text) {
+    ImageOptions& withPassword(std::string text) {
         password = std::move(text);
         return *this;
     }
-    ImageSpec& withName(std::string text) {
+    ImageOptions& withName(std::string text) {
         name = std::move(text);
         return *this;
     }
-    ImageSpec& withPeriod(std::uint8_t seconds) {
+    ImageOptions& withPeriod(std::uint8_t seconds) {
         period = seconds;
         return *this;
     }
-    ImageSpec& withSamples(std::uint8_t byte) {
+    ImageOptions& withSamples(std::uint8_t byte) {
         sample = byte;
         return *this;
     }
     // Samples rising by one step each, from sample, and falling back every 100: a curve with
     // height, for zooming.
-    ImageSpec& withRamp() {
+    ImageOptions& withRamp() {
         ramp = true;
         return *this;
     }
@@ -140,30 +140,30 @@ struct ImageSpec {
 
 // A recorder memory image: a four-point recorder programmed at 21:30 for a study from 22:00
 // on 08.12.26, patient aged 47.
-inline MemoryImage makeImage(const ImageSpec& spec = {}) {
+inline MemoryImage makeImage(const ImageOptions& options = {}) {
     using namespace ImageOffsets;
     MemoryImage image;
     image[0] = 0xFE;
     image[1] = 0xFE;
-    image.setWord(kBattery, spec.battery);
+    image.setWord(kBattery, options.battery);
     const std::uint16_t words[4] = {14520, 16890, 19240, 21610};
     for (std::size_t i = 0; i < kCalibrationPoints; ++i) {
-        image.setWord(kCalibration + 2 * i, spec.calibrated && i < 4 ? words[i] : kMissingWord);
+        image.setWord(kCalibration + 2 * i, options.calibrated && i < 4 ? words[i] : kMissingWord);
     }
     for (std::size_t i = 0; i < kPasswordLength; ++i) {
         image[kPassword + i] = kErasedByte;
     }
-    const auto pw = cp1251::encode(spec.password).value();
+    const auto pw = cp1251::encode(options.password).value();
     for (std::size_t i = 0; i < pw.size(); ++i) {
         image[kPassword + i] = pw[i];
     }
-    if (spec.passport) {
+    if (options.passport) {
         image[kPassportLead] = 0x00;
-        const auto name = cp1251::encode(spec.name).value();
+        const auto name = cp1251::encode(options.name).value();
         for (std::size_t i = 0; i < name.size(); ++i) {
             image[kName + i] = name[i];
         }
-        image[kPeriod] = spec.period;
+        image[kPeriod] = options.period;
         image[kAge] = 47;
         image[kDay] = 8;
         image[kMonth] = 12;
@@ -176,7 +176,8 @@ inline MemoryImage makeImage(const ImageSpec& spec = {}) {
         }
     }
     for (std::size_t i = 0; i < kSampleCount; ++i) {
-        image[kSamples + i] = static_cast<std::uint8_t>(spec.sample + (spec.ramp ? i % 100 : 0));
+        image[kSamples + i] =
+            static_cast<std::uint8_t>(options.sample + (options.ramp ? i % 100 : 0));
     }
     return image;
 }

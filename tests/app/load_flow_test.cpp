@@ -96,7 +96,7 @@ TEST(LoadFlowTest, PasswordAnswers) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
         const fs::path file =
-            writeImage(dir / "pw.txt", makeImage(ImageSpec().withPassword(c.stored)));
+            writeImage(dir / "pw.txt", makeImage(ImageOptions().withPassword(c.stored)));
         FormRig rig;
         rig.view.passwordAnswers.push_back(c.answer);
         ASSERT_TRUE(rig.form.loadRecording(file.string()));
@@ -118,7 +118,7 @@ TEST(LoadFlowTest, PasswordAnswers) {
 
 TEST(LoadFlowTest, RightPasswordAfterWrongOneShowsNameAgain) {
     const fs::path file =
-        writeImage(scratchDir() / "pw.txt", makeImage(ImageSpec().withPassword("пароль")));
+        writeImage(scratchDir() / "pw.txt", makeImage(ImageOptions().withPassword("пароль")));
     FormRig rig;
     rig.view.passwordAnswers = {std::string("нет"), std::string("пароль")};
     ASSERT_TRUE(rig.form.loadRecording(file.string()));
@@ -160,7 +160,8 @@ TEST(LoadFlowTest, ErasedMemoryWarnsOfCalibrationAndMissingPassportTwice) {
 TEST(LoadFlowTest, WithoutPassportTimesComeFromTheFieldAndTheLastPeriod) {
     const fs::path dir = scratchDir();
     const fs::path erased = writeImage(dir / "erased.txt", erasedImage());
-    const fs::path fiveSeconds = writeImage(dir / "five.txt", makeImage(ImageSpec().withPeriod(5)));
+    const fs::path fiveSeconds =
+        writeImage(dir / "five.txt", makeImage(ImageOptions().withPeriod(5)));
     FormRig rig;
     rig.view.setText(Control::TimeStart, "23:30");
     ASSERT_TRUE(rig.form.loadRecording(erased.string()));
@@ -178,8 +179,8 @@ TEST(LoadFlowTest, WithoutPassportTimesComeFromTheFieldAndTheLastPeriod) {
 }
 
 TEST(LoadFlowTest, PassportWithErasedSamplesGivesNoEmptyMemoryMessage) {
-    const fs::path file =
-        writeImage(scratchDir() / "samples.txt", makeImage(ImageSpec().withSamples(kErasedByte)));
+    const fs::path file = writeImage(scratchDir() / "samples.txt",
+                                     makeImage(ImageOptions().withSamples(kErasedByte)));
     FormRig rig;
     ASSERT_TRUE(rig.form.loadRecording(file.string()));
     EXPECT_TRUE(rig.view.messages().empty());
@@ -215,8 +216,8 @@ TEST(LoadFlowTest, CancelRightAfterStartUpAsksNothing) {
 
 TEST(LoadFlowTest, FailedLoadLeavesEverythingAsItWas) {
     const fs::path dir = scratchDir();
-    const fs::path good =
-        writeImage(dir / "good.txt", makeImage(ImageSpec().withPassword("1234").withSamples(120)));
+    const fs::path good = writeImage(
+        dir / "good.txt", makeImage(ImageOptions().withPassword("1234").withSamples(120)));
     writeAll(dir / "short.txt", std::vector<std::uint8_t>(MemoryImage::kSize, 0x11));
     writeAll(dir / "empty.txt", {});
     fs::create_directories(dir / "folder.txt");
@@ -271,7 +272,7 @@ TEST(LoadFlowTest, LongerFileLoadsFromItsFirst4481Bytes) {
 
 TEST(LoadFlowTest, UnreadableStartTimeStopsGraphBuilding) {
     const fs::path file =
-        writeImage(scratchDir() / "nopass.txt", makeImage(ImageSpec().withoutPassport()));
+        writeImage(scratchDir() / "nopass.txt", makeImage(ImageOptions().withoutPassport()));
     FormRig rig;
     rig.view.setText(Control::TimeStart, "xx:yy");
     const auto period = rig.form.chart().period();

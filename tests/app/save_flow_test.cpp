@@ -10,9 +10,9 @@ using namespace npt::test;
 
 // A rig with a recording loaded from dir/source.txt.
 struct LoadedRig : FormRig {
-    explicit LoadedRig(const fs::path& dir, const ImageSpec& spec = {},
+    explicit LoadedRig(const fs::path& dir, const ImageOptions& options = {},
                        std::optional<std::string> password = std::nullopt) {
-        const fs::path source = writeImage(dir / "source.txt", makeImage(spec));
+        const fs::path source = writeImage(dir / "source.txt", makeImage(options));
         if (password) {
             view.passwordAnswers.push_back(password);
         }
@@ -23,7 +23,7 @@ struct LoadedRig : FormRig {
 
 TEST(SaveFlowTest, DataFileByExtensionWhateverItsCase) {
     const fs::path dir = scratchDir();
-    LoadedRig rig(dir, ImageSpec().withSamples(kErasedByte));
+    LoadedRig rig(dir, ImageOptions().withSamples(kErasedByte));
     for (const char* name : {"a.txt", "b.TXT", "c.Txt"}) {
         SCOPED_TRACE(name);
         rig.view.saveAnswers.push_back((dir / name).string());
@@ -31,7 +31,7 @@ TEST(SaveFlowTest, DataFileByExtensionWhateverItsCase) {
         EXPECT_TRUE(rig.view.messages().empty());
         const auto bytes = readAll(dir / name);
         ASSERT_EQ(bytes.size(), kDataFileSize);
-        EXPECT_EQ(bytes, dataFileBytes(makeImage(ImageSpec().withSamples(kErasedByte))));
+        EXPECT_EQ(bytes, dataFileBytes(makeImage(ImageOptions().withSamples(kErasedByte))));
     }
     // Loading the saved file gives the same image back, unwritten samples still 0xFF.
     FormRig again;
@@ -92,12 +92,12 @@ TEST(SaveFlowTest, CancelledDialogDoesNothing) {
 
 TEST(SaveFlowTest, HiddenNameIsNotSaved) {
     const fs::path dir = scratchDir();
-    LoadedRig rig(dir, ImageSpec().withPassword("1234"), std::string("9999"));
+    LoadedRig rig(dir, ImageOptions().withPassword("1234"), std::string("9999"));
     ASSERT_TRUE(rig.form.state().password.nameHidden);
     ASSERT_TRUE(rig.form.saveDataFile((dir / "hidden.txt").string()));
     const auto bytes = readAll(dir / "hidden.txt");
     ASSERT_EQ(bytes.size(), kDataFileSize);
-    const auto original = dataFileBytes(makeImage(ImageSpec().withPassword("1234")));
+    const auto original = dataFileBytes(makeImage(ImageOptions().withPassword("1234")));
     for (std::size_t i = 0; i < bytes.size(); ++i) {
         const bool nameArea = i >= ImageOffsets::kPassportLead && i <= 101;
         ASSERT_EQ(bytes[i], nameArea ? 0 : original[i]) << "byte " << i;

@@ -72,8 +72,8 @@ TEST(NptProcessTest, NamesThatNeedEscapingStayValidJson) {
     }
     const fs::path dir = scratchDir("cli");
     const std::string name = "Ann \"Q\" \\ \t\x01\x1f\x7f Ёё";
-    const fs::path file =
-        writeImage(dir / "odd.txt", makeImage(ImageSpec().withName(name).withSamples(kErasedByte)));
+    const fs::path file = writeImage(
+        dir / "odd.txt", makeImage(ImageOptions().withName(name).withSamples(kErasedByte)));
     const fs::path json = dir / "odd.json";
     ASSERT_EQ(
         run(quoted(kTool) + " show " + quoted(file.string()) + " --json > " + quoted(json.string()))
