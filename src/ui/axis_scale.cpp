@@ -1,0 +1,90 @@
+#include "ui/axis_scale.h"
+
+#include <array>
+#include <cmath>
+#include <cstdio>
+
+namespace npt::axis_scale {
+namespace {
+
+constexpr double kMinutesPerDay = 24 * 60;
+constexpr int kMostTicks = 12;
+// Less than a microsecond of a day or a mm: a value that sits on a tick up to rounding noise.
+constexpr double kEpsilon = 1e-9;
+
+double floorTo(double v, double step) {
+    return std::floor(v / step + kEpsilon) * step;
+}
+double ceilTo(double v, double step) {
+    return std::ceil(v / step - kEpsilon) * step;
+}
+
+}  // namespace
+
+double timeStep(double spanDays) {
+    static constexpr std::array<double, 13> kMinutes = {1,   2,   5,   10,  15,  30,  60,
+                                                        120, 180, 240, 360, 720, 1440};
+    for (double minutes : kMinutes) {
+        if (spanDays / (minutes / kMinutesPerDay) <= kMostTicks) {
+            return minutes / kMinutesPerDay;
+        }
+    }
+    // Zoomed out over many days: whole days.
+    return std::ceil(spanDays / kMostTicks);
+}
+
+double diameterStep(double spanMm) {
+    if (spanMm <= kMostTicks) {
+        return 1;
+    }
+    double step = 5;
+    while (spanMm / step > kMostTicks) {
+        step *= 2;
+    }
+    return step;
+}
+
+std::optional<Scale> scaleFor(AxisId axis, const AxisState& state, std::optional<ValueRange> data) {
+    const bool needsData = state.automaticMinimum || state.automaticMaximum;
+    if (needsData && !data) {
+        return std::nullopt;
+    }
+    double lo = state.automaticMinimum ? data->min : state.minimum;
+    double hi = state.automaticMaximum ? data->max : state.maximum;
+    auto stepFor = [axis](double span) {
+        return axis == AxisId::Bottom ? timeStep(span) : diameterStep(span);
+    };
+    double step = stepFor(std::max(hi - lo, 0.0));
+    if (state.automaticMinimum) {
+        lo = floorTo(lo, step);
+    }
+    if (state.automaticMaximum) {
+        hi = ceilTo(hi, step);
+    }
+    if (hi <= lo) {
+        // A flat curve: one step above it, so that it is drawn inside the plot.
+        if (state.automaticMaximum) {
+            hi = lo + step;
+        } else if (state.automaticMinimum) {
+            lo = hi - step;
+        }
+    }
+    // Widening may have pushed the span past the tick budget.
+    step = stepFor(hi - lo);
+    return Scale{lo, hi, step};
+}
+
+double firstTick(double min, double step) {
+    return ceilTo(min, step);
+}
+
+std::string timeLabel(double days) {
+    double fraction = days - std::floor(days);
+    long seconds = std::lround(fraction * 86400.0) % 86400;
+    char text[16];
+    std::snprintf(text, sizeof text, "%02ld.%02ld.%02ld", seconds / 3600, seconds / 60 % 60,
+                  seconds % 60);
+    return text;
+}
+
+}  // namespace npt::axis_scale

@@ -1,0 +1,31 @@
+#pragma once
+// Round axis ranges and tick steps for the chart: the time axis ticks on whole minutes, quarter
+// hours, half hours or hours, the diameter axis on whole or five millimetres. GUI-free.
+#include <optional>
+#include <string>
+
+#include "chart/chart_model.h"
+
+namespace npt::axis_scale {
+
+struct Scale {
+    double min = 0;
+    double max = 0;
+    double step = 0;  // distance between ticks, in the axis's unit
+};
+
+// The tick step for a span of the time axis (days) and of the diameter axis (mm).
+double timeStep(double spanDays);
+double diameterStep(double spanMm);
+
+// The range to draw for an axis: a fixed end as the doctor set it, an automatic end widened to
+// the next tick of the data's extremes. Nothing when an automatic end has no data to follow.
+std::optional<Scale> scaleFor(AxisId axis, const AxisState& state, std::optional<ValueRange> data);
+
+// The first tick at or after min.
+double firstTick(double min, double step);
+
+// "HH.mm.ss" of the time of day of x days (x above 1 is after midnight).
+std::string timeLabel(double days);
+
+}  // namespace npt::axis_scale

@@ -1,0 +1,213 @@
+#include "ui/diameter_chart.h"
+
+#include <QMouseEvent>
+#include <QRubberBand>
+#include <QtCharts/QChart>
+#include <cmath>
+
+#include "ui/axis_scale.h"
+
+namespace npt {
+namespace {
+
+QColor toQColor(Rgb c, int transparencyPercent) {
+    QColor colour(c.r, c.g, c.b);
+    colour.setAlphaF(1.0 - transparencyPercent / 100.0);
+    return colour;
+}
+
+const LineSeries& modelSeries(const ChartModel& model, int index) {
+    switch (index) {
+        case 0:
+            return model.series1();
+        case 1:
+            return model.series2();
+        case 2:
+            return model.series3();
+        default:
+            return model.series4();
+    }
+}
+
+QFont pixelFont(const QFont& base, int pixels, bool bold = false) {
+    QFont font = base;
+    font.setPixelSize(pixels);
+    font.setBold(bold);
+    return font;
+}
+
+}  // namespace
+
+DiameterChart::DiameterChart(ChartModel& model, QWidget* parent)
+    : QChartView(parent), model_(model) {
+    auto* chart = new QChart();
+    chart->setTitle(QString::fromUtf8(kChartTitle));
+    chart->setTitleFont(pixelFont(font(), 16));
+    chart->legend()->hide();
+    chart->setBackgroundRoundness(0);
+    chart->setDropShadowEnabled(false);
+    chart->setBackgroundBrush(Qt::NoBrush);
+    chart->setBackgroundPen(QPen(QColor(160, 160, 160)));
+    chart->setPlotAreaBackgroundVisible(false);
+    // The left margin keeps the value labels clear of the buttons laid over the chart's edge; the
+    // right one leaves room for the last time label.
+    chart->setMargins(QMargins(36, 2, 26, 2));
+    chart->setAnimationOptions(QChart::NoAnimation);
+
+    timeAxis_ = new QCategoryAxis();
+    timeAxis_->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
+    timeAxis_->setTitleText(QString::fromUtf8(kBottomAxisTitle));
+    diameterAxis_ = new QValueAxis();
+    diameterAxis_->setTitleText(QString::fromUtf8(kLeftAxisTitle));
+    diameterAxis_->setTickType(QValueAxis::TicksDynamic);
+    diameterAxis_->setTickAnchor(0);
+    diameterAxis_->setLabelFormat("%g");
+    for (QAbstractAxis* axis :
+         {static_cast<QAbstractAxis*>(timeAxis_), static_cast<QAbstractAxis*>(diameterAxis_)}) {
+        axis->setLabelsFont(pixelFont(font(), 11));
+        axis->setTitleFont(pixelFont(font(), 11));
+        axis->setLinePen(QPen(Qt::black, 1));
+        axis->setGridLineColor(QColor(220, 220, 220));
+    }
+    chart->addAxis(timeAxis_, Qt::AlignBottom);
+    chart->addAxis(diameterAxis_, Qt::AlignLeft);
+    for (int i = 0; i < 4; ++i) {
+        auto* line = new QLineSeries();
+        line->setUseOpenGL(false);
+        line->setPointsVisible(false);
+        chart->addSeries(line);
+        line->attachAxis(timeAxis_);
+        line->attachAxis(diameterAxis_);
+        series_[i] = line;
+    }
+    setChart(chart);
+    setRenderHint(QPainter::Antialiasing);
+    setFrameShape(QFrame::NoFrame);
+    setStyleSheet("QGraphicsView { background: transparent; }");
+    redraw(true);
+}
+
+void DiameterChart::redraw(bool force) {
+    if (!force && model_.revision() == drawnRevision_) {
+        return;
+    }
+    drawSeries();
+    drawAxes();
+    drawnRevision_ = model_.revision();
+}
+
+void DiameterChart::drawSeries() {
+    for (int i = 0; i < 4; ++i) {
+        const LineSeries& source = modelSeries(model_, i);
+        QLineSeries* line = series_[i];
+        QList<QPointF> points;
+        points.reserve(static_cast<qsizetype>(source.count()));
+        for (std::size_t k = 0; k < source.count(); ++k) {
+            points.append(QPointF(source.xs()[k], source.ys()[k]));
+        }
+        line->replace(points);
+        // Series4 never had a colour of its own: it keeps the chart's default.
+        if (i < 3) {
+            line->setPen(QPen(toQColor(source.colour(), source.transparencyPercent()), 1));
+        }
+        line->setVisible(source.active());
+    }
+}
+
+void DiameterChart::drawAxes() {
+    const auto bottom = axis_scale::scaleFor(AxisId::Bottom, model_.axis(AxisId::Bottom),
+                                             model_.dataRange(AxisId::Bottom));
+    const auto left = axis_scale::scaleFor(AxisId::Left, model_.axis(AxisId::Left),
+                                           model_.dataRange(AxisId::Left));
+    // Nothing to fit to yet: the axes show a night and the diameters an empty chart would.
+    const axis_scale::Scale time =
+        bottom.value_or(axis_scale::Scale{22.0 / 24, 34.0 / 24, 1.0 / 24});
+    const axis_scale::Scale mm = left.value_or(axis_scale::Scale{0, 50, 5});
+
+    const QStringList oldLabels = timeAxis_->categoriesLabels();
+    for (const QString& label : oldLabels) {
+        timeAxis_->remove(label);
+    }
+    timeAxis_->setStartValue(time.min);
+    // A category label must be unique; over more than a day the same time of day comes again,
+    // and a trailing blank keeps the repeated label apart without changing what is read.
+    QStringList used;
+    for (double x = axis_scale::firstTick(time.min, time.step); x <= time.max + 1e-9;
+         x += time.step) {
+        QString label = QString::fromStdString(axis_scale::timeLabel(x));
+        while (used.contains(label)) {
+            label += ' ';
+        }
+        used.append(label);
+        timeAxis_->append(label, x);
+    }
+    timeAxis_->setRange(time.min, time.max);
+
+    diameterAxis_->setTickInterval(mm.step);
+    diameterAxis_->setRange(mm.min, mm.max);
+
+    // The zoom buttons start from what is on screen.
+    if (bottom) {
+        model_.reportDrawnRange(AxisId::Bottom, {time.min, time.max});
+    }
+    if (left) {
+        model_.reportDrawnRange(AxisId::Left, {mm.min, mm.max});
+    }
+}
+
+void DiameterChart::mousePressEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton) {
+        bandOrigin_ = event->position().toPoint();
+        if (band_ == nullptr) {
+            band_ = new QRubberBand(QRubberBand::Rectangle, this);
+        }
+        band_->setGeometry(QRect(bandOrigin_, QSize()));
+        band_->show();
+        event->accept();
+        return;
+    }
+    if (event->button() == Qt::RightButton) {
+        model_.undoZoom();
+        redraw();
+        if (onZoomed_) {
+            onZoomed_();
+        }
+        event->accept();
+        return;
+    }
+    QChartView::mousePressEvent(event);
+}
+
+void DiameterChart::mouseMoveEvent(QMouseEvent* event) {
+    if (band_ != nullptr && band_->isVisible()) {
+        band_->setGeometry(QRect(bandOrigin_, event->position().toPoint()).normalized());
+        event->accept();
+        return;
+    }
+    QChartView::mouseMoveEvent(event);
+}
+
+void DiameterChart::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton || band_ == nullptr || !band_->isVisible()) {
+        QChartView::mouseReleaseEvent(event);
+        return;
+    }
+    band_->hide();
+    const QRect rect = QRect(bandOrigin_, event->position().toPoint()).normalized();
+    event->accept();
+    // A click or a slip of the hand is no zoom.
+    if (rect.width() < 4 || rect.height() < 4) {
+        return;
+    }
+    const QPointF topLeft =
+        chart()->mapToValue(chart()->mapFromScene(mapToScene(rect.topLeft())), series_[1]);
+    const QPointF bottomRight =
+        chart()->mapToValue(chart()->mapFromScene(mapToScene(rect.bottomRight())), series_[1]);
+    model_.mouseZoom({topLeft.x(), bottomRight.x()}, {bottomRight.y(), topLeft.y()});
+    redraw();
+    if (onZoomed_) {
+        onZoomed_();
+    }
+}
+
+}  // namespace npt

@@ -1,0 +1,61 @@
+#include "ui/password_dialog.h"
+
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace npt {
+
+namespace {
+constexpr int kPasswordCharacters = 10;
+}
+
+PasswordDialog::PasswordDialog(QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
+    setObjectName("Pass");
+    setWindowTitle(QString::fromUtf8("Ввод пароля"));
+    setFixedSize(289, 114);
+    setModal(true);
+
+    inPass_ = new QLineEdit(this);
+    inPass_->setObjectName("InPass");
+    inPass_->setGeometry(40, 32, 209, 19);
+    inPass_->setFrame(false);
+    QFont fieldFont = font();
+    fieldFont.setPixelSize(13);
+    inPass_->setFont(fieldFont);
+    inPass_->setEchoMode(QLineEdit::Password);
+    inPass_->setStyleSheet("QLineEdit { lineedit-password-character: 42; background: white; }");
+    inPass_->setMaxLength(kPasswordCharacters);
+    inPass_->setFocusPolicy(Qt::ClickFocus);
+    inPass_->setToolTip(QString::fromUtf8("ФИО врача"));
+
+    inputPass_ = new QPushButton(QString::fromUtf8("Ввести"), this);
+    inputPass_->setObjectName("InputPass");
+    inputPass_->setGeometry(112, 81, 57, 25);
+    inputPass_->setFocusPolicy(Qt::ClickFocus);
+    inputPass_->setToolTip(QString::fromUtf8("Запись паспортных данных в датчик-регистратор"));
+    // Enter anywhere in the dialog confirms, as the button does.
+    inputPass_->setDefault(true);
+    connect(inputPass_, &QPushButton::clicked, this, &QDialog::accept);
+    connect(inPass_, &QLineEdit::returnPressed, this, &QDialog::accept);
+}
+
+void PasswordDialog::showEvent(QShowEvent* event) {
+    inPass_->setMaxLength(kPasswordCharacters);
+    inPass_->clear();
+    inPass_->setFocus();
+    QDialog::showEvent(event);
+}
+
+std::optional<std::string> PasswordDialog::ask() {
+    inPass_->clear();
+    const int result = exec();
+    std::string typed = inPass_->text().toStdString();
+    inPass_->clear();
+    if (result != QDialog::Accepted) {
+        return std::nullopt;
+    }
+    return typed;
+}
+
+}  // namespace npt

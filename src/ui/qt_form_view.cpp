@@ -1,0 +1,548 @@
+#include "ui/qt_form_view.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QPushButton>
+
+#include "app/ttm_form.h"
+#include "ui/app_icon.h"
+#include "ui/diameter_chart.h"
+#include "ui/password_dialog.h"
+#include "ui/shape_widget.h"
+
+namespace npt {
+
+// Offers every key pressed in the window to FormKeyDown first, and runs the age field's
+// character filter and normalisation on Old and Tscan.
+class WindowEvents : public QObject {
+  public:
+    WindowEvents(TTMForm& form, QtFormView& view) : form_(form), view_(view) {}
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::KeyPress) {
+            form_.FormKeyDown();
+            if (auto field = ageField(watched)) {
+                return agePress(*field, static_cast<QKeyEvent*>(event));
+            }
+        } else if (event->type() == QEvent::KeyRelease) {
+            auto* key = static_cast<QKeyEvent*>(event);
+            if (auto field = ageField(watched); field && !key->isAutoRepeat()) {
+                form_.OldKeyUp(key->key() == Qt::Key_Backspace, *field);
+            }
+        }
+        return false;
+    }
+
+  private:
+    std::optional<Control> ageField(QObject* watched) const {
+        for (Control c : {Control::Old, Control::Tscan}) {
+            if (watched == view_.widget(c)) {
+                return c;
+            }
+        }
+        return std::nullopt;
+    }
+
+    // True when the key is used up here; false lets the field handle it as usual.
+    bool agePress(Control field, QKeyEvent* key) {
+        if (key->key() == Qt::Key_Backspace) {
+            return true;  // the release deletes one character
+        }
+        if (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab) {
+            return false;
+        }
+        const QList<uint> typed = key->text().toUcs4();
+        if (typed.size() != 1) {
+            return false;  // arrows, Delete, Home: no character
+        }
+        const auto accepted = form_.OldKeyPress(typed.front(), field);
+        if (!accepted) {
+            return true;
+        }
+        if (*accepted != typed.front()) {
+            const char32_t c = *accepted;
+            static_cast<QLineEdit*>(view_.widget(field))->insert(QString::fromUcs4(&c, 1));
+            return true;
+        }
+        return false;
+    }
+
+    TTMForm& form_;
+    QtFormView& view_;
+};
+
+namespace {
+
+constexpr int kClientWidth = 998;
+constexpr int kClientHeight = 529;
+constexpr int kFontPixels = 11;        // 8 pt at 96 dpi
+constexpr int kHeaderFontPixels = 13;  // 10 pt at 96 dpi
+
+QString q(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+QColor toQColor(Rgb c) {
+    return QColor(c.r, c.g, c.b);
+}
+
+QFont sansFont(int pixels, bool condensed = false) {
+    QFont font;
+    if (condensed) {
+        font.setStretch(QFont::SemiCondensed);
+    }
+    // The window was drawn for "MS Sans Serif"; where it is missing, the nearest sans serif with
+    // Cyrillic letters at the same pixel size.
+    font.setFamilies({"MS Sans Serif", "DejaVu Sans", "Liberation Sans", "Noto Sans", "FreeSans"});
+    font.setStyleHint(QFont::SansSerif);
+    font.setPixelSize(pixels);
+    return font;
+}
+
+struct ButtonPlace {
+    Control control;
+    const char* caption;
+    const char* hint;
+    QRect rect;
+};
+
+const ButtonPlace kWindowButtons[] = {
+    {Control::WriteData,
+     "Запись",
+     "Запись паспортных данных в датчик-регистратор",
+     {919, 14, 57, 25}},
+    {Control::PrintGraf, "Печать", "Печать графика с паспортной частью", {556, 488, 57, 25}},
+    {Control::SaveFileData, "В файл", "Сброс данных в файл", {619, 488, 57, 25}},
+    {Control::LoadFile, "Из файла", "Чтение данных из файла", {682, 488, 57, 25}},
+    {Control::ReadData,
+     "Чтение",
+     "Чтение данных по радиоканалу из датчика-регистратора",
+     {910, 488, 57, 25}},
+};
+
+// The chart buttons: tab stops off. Hplus and Hminus sit inside the chart panel.
+const ButtonPlace kChartButtons[] = {
+    {Control::ZoomPlus, "+", "Увеличить масштаб по вертикали", {16, 369, 33, 25}},
+    {Control::ZoomMinus, "-", "Уменьшить масштаб по вертикали", {16, 400, 33, 25}},
+    {Control::ZoomReset, "0", "Возврат к исходному масштабу графика", {16, 446, 33, 25}},
+    {Control::Filter_plus, "F+", "Увеличить сглаживание кривой", {16, 305, 33, 25}},
+    {Control::Filter_minus, "F-", "Уменьшить сглаживание кривой", {16, 336, 33, 25}},
+};
+const ButtonPlace kChartPanelButtons[] = {
+    {Control::Hplus, "+", "Увеличить масштаб по горизонтали", {104, 392, 33, 25}},
+    {Control::Hminus, "-", "Уменьшить масштаб по горизонтали", {60, 392, 33, 25}},
+};
+
+struct FieldPlace {
+    Control label;
+    const char* caption;
+    Control field;
+    const char* hint;
+    QRect rect;
+    const char* mask;  // empty: a plain edit
+    bool header;       // the patient strip's larger font
+};
+
+const FieldPlace kFields[] = {
+    {Control::Label3,
+     "Т,сек:",
+     Control::Tscan,
+     "Период считывания, сек.",
+     {56, 16, 16, 19},
+     "",
+     true},
+    {Control::LabelName, "ФИО:", Control::Name, "ФИО пациента", {116, 16, 182, 19}, "", true},
+    {Control::LabelOld, "Возраст:", Control::Old, "Возраст пациента", {364, 16, 16, 19}, "", true},
+    {Control::LabelTimeStart,
+     "с:",
+     Control::TimeStart,
+     "Начало исследования",
+     {444, 16, 34, 19},
+     "09:99;_",
+     true},
+    {Control::LabelTimeEnd,
+     "до:",
+     Control::TimeEnd,
+     "Окончание исследования",
+     {508, 16, 34, 19},
+     "09:99;_",
+     true},
+    {Control::LabelDate,
+     "Дата:",
+     Control::Date,
+     "Дата исследования",
+     {594, 17, 53, 19},
+     "00.00.99;_",
+     true},
+    {Control::Label2,
+     "Время:",
+     Control::TimeNow,
+     "Текущее вемя",
+     {700, 17, 38, 19},
+     "09:99;_",
+     true},
+    {Control::Label8, "Врач:", Control::VName, "ФИО врача", {784, 16, 129, 19}, "", true},
+    {Control::LabelBatt,
+     "Uбат:",
+     Control::Ubat,
+     "Напряжение батареи датчика",
+     {849, 490, 46, 21},
+     "",
+     false},
+};
+
+}  // namespace
+
+QtFormView::QtFormView() : window_(std::make_unique<QWidget>()) {
+    QWidget* w = window_.get();
+    w->setObjectName("TTMForm");
+    w->setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                      Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                      Qt::WindowCloseButtonHint);
+    w->setWindowTitle(q(kWindowCaption));
+    w->setWindowIcon(QIcon(appIcon(64)));
+    w->setFixedSize(kClientWidth, kClientHeight);
+    w->setFont(sansFont(kFontPixels));
+    w->setAutoFillBackground(true);
+    QPalette palette = w->palette();
+    palette.setColor(QPalette::Window, toQColor(colours::kCream));
+    w->setPalette(palette);
+    w->setStyleSheet(
+        "QLineEdit { border: 1px solid #8a8a8a; padding: 0px 1px; background: white; }"
+        "QLineEdit:read-only { background: #fbfbfb; }"
+        "QLineEdit:disabled { background: #efefef; color: #555555; }");
+    timer1_.setInterval(1);
+    timer2_.setInterval(1000);
+    buildControls();
+    password_ = new PasswordDialog(w);
+    password_->setFont(sansFont(kFontPixels));
+}
+
+QtFormView::~QtFormView() = default;
+
+void QtFormView::add(Control control, QWidget* widget) {
+    widget->setObjectName(q(controlName(control)));
+    controls_[control] = widget;
+}
+
+void QtFormView::buildControls() {
+    QWidget* w = window_.get();
+    auto* shape1 = new ShapeWidget(toQColor(colours::kMoneyGreen), std::nullopt, w);
+    shape1->setGeometry(8, 2, 385, 47);
+    add(Control::Shape1, shape1);
+    auto* shape2 = new ShapeWidget(toQColor(colours::kMoneyGreen), std::nullopt, w);
+    shape2->setGeometry(745, 480, 232, 41);
+    add(Control::Shape2, shape2);
+
+    for (const FieldPlace& f : kFields) {
+        auto* edit = new QLineEdit(w);
+        edit->setGeometry(f.rect);
+        edit->setToolTip(q(f.hint));
+        if (*f.mask != '\0') {
+            edit->setInputMask(f.mask);
+            edit->setReadOnly(true);
+        }
+        // The patient strip's fields were sized for a narrower face than the sans serifs found
+        // on Linux: a condensed cut one pixel smaller keeps "22:00" and the dates whole.
+        edit->setFont(f.header ? sansFont(kHeaderFontPixels - 1, true)
+                               : sansFont(kFontPixels + 1, true));
+        edit->setTextMargins(-1, 0, -1, 0);
+        add(f.field, edit);
+
+        auto* label = new QLabel(q(f.caption), w);
+        label->setFont(sansFont(f.header ? kHeaderFontPixels : kFontPixels));
+        label->setToolTip(edit->toolTip());
+        const int width = label->fontMetrics().horizontalAdvance(label->text()) + 2;
+        label->setGeometry(f.rect.left() - 4 - width, f.rect.top(), width, f.rect.height());
+        label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        add(f.label, label);
+    }
+    auto* tscan = static_cast<QLineEdit*>(widget(Control::Tscan));
+    tscan->setText("10");
+    tscan->setMaxLength(2);
+    tscan->setReadOnly(true);
+    tscan->setEnabled(false);
+    tscan->setAlignment(Qt::AlignCenter);
+    static_cast<QLineEdit*>(widget(Control::Name))->setMaxLength(23);
+    static_cast<QLineEdit*>(widget(Control::Old))->setMaxLength(2);
+    auto* ubat = static_cast<QLineEdit*>(widget(Control::Ubat));
+    ubat->setReadOnly(true);
+    QFont bold = ubat->font();
+    bold.setBold(true);
+    ubat->setFont(bold);
+
+    auto* image = new QLabel(w);
+    image->setGeometry(400, 13, 25, 29);
+    image->setPixmap(appIcon(22));
+    image->setScaledContents(true);
+    add(Control::Image1, image);
+
+    for (const ButtonPlace& b : kWindowButtons) {
+        auto* button = new QPushButton(q(b.caption), w);
+        button->setGeometry(b.rect);
+        button->setToolTip(q(b.hint));
+        add(b.control, button);
+    }
+    for (const ButtonPlace& b : kChartButtons) {
+        auto* button = new QPushButton(q(b.caption), w);
+        button->setGeometry(b.rect);
+        button->setToolTip(q(b.hint));
+        button->setFocusPolicy(Qt::ClickFocus);
+        add(b.control, button);
+    }
+
+    auto* indicator = new ShapeWidget(toQColor(colours::kGreen), QColor(Qt::white), w);
+    indicator->setGeometry(983, 488, 9, 25);
+    add(Control::OpenIndicator, indicator);
+}
+
+void QtFormView::attach(TTMForm& form) {
+    QWidget* w = window_.get();
+    chart_ = new DiameterChart(form.chart(), w);
+    chart_->setGeometry(8, 55, 969, 423);
+    add(Control::ChartGraf, chart_);
+    for (const ButtonPlace& b : kChartPanelButtons) {
+        auto* button = new QPushButton(q(b.caption), chart_);
+        button->setGeometry(b.rect);
+        button->setToolTip(q(b.hint));
+        button->setFocusPolicy(Qt::ClickFocus);
+        add(b.control, button);
+    }
+    sendChartToBack();
+    chart_->setOnZoomed([w] { w->update(); });
+
+    auto click = [this, w](Control control, auto handler) {
+        QObject::connect(static_cast<QPushButton*>(widget(control)), &QPushButton::clicked, w,
+                         handler);
+    };
+    click(Control::ZoomPlus, [&form] { form.ZoomPlusClick(); });
+    click(Control::ZoomMinus, [&form] { form.ZoomMinusClick(); });
+    click(Control::Hplus, [&form] { form.HplusClick(); });
+    click(Control::Hminus, [&form] { form.HMinusClick(); });
+    click(Control::ZoomReset, [&form] { form.ZoomResetClick(); });
+    click(Control::Filter_plus, [&form] { form.Filter_plusClick(); });
+    click(Control::Filter_minus, [&form] { form.Filter_minusClick(); });
+    click(Control::LoadFile, [&form] { form.LoadFileClick(); });
+    click(Control::SaveFileData, [&form] { form.SaveFileDataClick(); });
+    click(Control::PrintGraf, [this] { PrintGrafClick(); });
+    // ReadData and WriteData wait for the recorder link; until then a click does nothing.
+
+    events_ = new WindowEvents(form, *this);
+    events_->setParent(w);
+    w->installEventFilter(events_);
+    for (QWidget* child : w->findChildren<QWidget*>()) {
+        child->installEventFilter(events_);
+    }
+}
+
+QWidget* QtFormView::widget(Control control) const {
+    const auto found = controls_.find(control);
+    return found == controls_.end() ? nullptr : found->second;
+}
+
+std::string QtFormView::text(Control control) const {
+    QWidget* w = widget(control);
+    if (auto* edit = qobject_cast<QLineEdit*>(w)) {
+        return edit->text().toStdString();
+    }
+    if (auto* label = qobject_cast<QLabel*>(w)) {
+        return label->text().toStdString();
+    }
+    if (auto* button = qobject_cast<QPushButton*>(w)) {
+        return button->text().toStdString();
+    }
+    return {};
+}
+
+void QtFormView::setText(Control control, std::string_view text) {
+    QWidget* w = widget(control);
+    if (auto* edit = qobject_cast<QLineEdit*>(w)) {
+        edit->setText(q(text));
+        // The start of a long text shows, as after typing it and going Home.
+        edit->setCursorPosition(0);
+    } else if (auto* label = qobject_cast<QLabel*>(w)) {
+        label->setText(q(text));
+    } else if (auto* button = qobject_cast<QPushButton*>(w)) {
+        button->setText(q(text));
+    }
+}
+
+std::size_t QtFormView::caret(Control control) const {
+    if (auto* edit = qobject_cast<QLineEdit*>(widget(control))) {
+        // Characters, not UTF-16 units: count the code points before the cursor.
+        return static_cast<std::size_t>(edit->text().left(edit->cursorPosition()).toUcs4().size());
+    }
+    return 0;
+}
+
+void QtFormView::setCaret(Control control, std::size_t position) {
+    if (auto* edit = qobject_cast<QLineEdit*>(widget(control))) {
+        const QList<uint> chars = edit->text().toUcs4();
+        const auto n = std::min<qsizetype>(static_cast<qsizetype>(position), chars.size());
+        edit->setCursorPosition(static_cast<int>(
+            QString::fromUcs4(reinterpret_cast<const char32_t*>(chars.data()), n).size()));
+    }
+}
+
+void QtFormView::setMaxLength(Control control, int characters) {
+    if (auto* edit = qobject_cast<QLineEdit*>(widget(control))) {
+        edit->setMaxLength(characters);
+    }
+}
+
+void QtFormView::setVisible(Control control, bool visible) {
+    if (QWidget* w = widget(control)) {
+        w->setVisible(visible);
+    }
+}
+
+bool QtFormView::visible(Control control) const {
+    // The control's own state, also while the window itself is not on screen.
+    QWidget* w = widget(control);
+    return w != nullptr && !w->isHidden();
+}
+
+void QtFormView::setEnabled(Control control, bool enabled) {
+    if (QWidget* w = widget(control)) {
+        w->setEnabled(enabled);
+    }
+}
+
+void QtFormView::setReadOnly(Control control, bool readOnly) {
+    if (auto* edit = qobject_cast<QLineEdit*>(widget(control))) {
+        edit->setReadOnly(readOnly);
+    }
+}
+
+void QtFormView::setColour(Control control, std::optional<Rgb> colour) {
+    QWidget* w = widget(control);
+    if (auto* shape = dynamic_cast<ShapeWidget*>(w)) {
+        shape->setFill(colour ? toQColor(*colour) : w->palette().color(QPalette::Window));
+    } else if (auto* edit = qobject_cast<QLineEdit*>(w)) {
+        edit->setStyleSheet(colour ? QString("QLineEdit { background: rgb(%1, %2, %3); }")
+                                         .arg(colour->r)
+                                         .arg(colour->g)
+                                         .arg(colour->b)
+                                   : QString());
+    }
+}
+
+void QtFormView::setTop(Control control, int top) {
+    if (QWidget* w = widget(control)) {
+        w->move(w->x(), top);
+    }
+}
+
+void QtFormView::setHeight(Control control, int height) {
+    if (QWidget* w = widget(control)) {
+        w->resize(w->width(), height);
+    }
+}
+
+void QtFormView::setFocus(Control control) {
+    if (QWidget* w = widget(control)) {
+        w->setFocus();
+    }
+}
+
+MessageAnswer QtFormView::messageBox(std::string_view title, std::string_view text,
+                                     MessageIcon icon, MessageButtons buttons) {
+    QMessageBox::Icon qicon = QMessageBox::NoIcon;
+    switch (icon) {
+        case MessageIcon::Information:
+            qicon = QMessageBox::Information;
+            break;
+        case MessageIcon::Warning:
+            qicon = QMessageBox::Warning;
+            break;
+        case MessageIcon::Error:
+            qicon = QMessageBox::Critical;
+            break;
+        case MessageIcon::None:
+            break;
+    }
+    const bool yesNo = buttons == MessageButtons::YesNo;
+    QMessageBox box(qicon, q(title), q(text),
+                    yesNo ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok, window_.get());
+    const int answer = box.exec();
+    if (!yesNo) {
+        return MessageAnswer::Ok;
+    }
+    return answer == QMessageBox::Yes ? MessageAnswer::Yes : MessageAnswer::No;
+}
+
+std::optional<std::string> QtFormView::askPassword() {
+    return password_->ask();
+}
+
+std::optional<std::string> QtFormView::chooseSaveFile() {
+    const QString dataFilter = QString::fromUtf8("Текст Юникод (*.txt)");
+    const QString bookFilter = QString::fromUtf8("Книга Exel (*.xlsx)");
+    QFileDialog dialog(window_.get());
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setNameFilters({dataFilter, bookFilter});
+    dialog.setDefaultSuffix("txt");
+    // A name typed without an extension gets the one of the chosen kind of file.
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
+                     [&dialog, bookFilter](const QString& filter) {
+                         dialog.setDefaultSuffix(filter == bookFilter ? "xlsx" : "txt");
+                     });
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return std::nullopt;
+    }
+    return dialog.selectedFiles().front().toStdString();
+}
+
+std::optional<std::string> QtFormView::chooseOpenFile() {
+    QFileDialog dialog(window_.get());
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setNameFilter(QString::fromUtf8("текстовые(*.txt)"));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return std::nullopt;
+    }
+    return dialog.selectedFiles().front().toStdString();
+}
+
+void QtFormView::startTimer(TimerId id, int intervalMs) {
+    timer(id).start(intervalMs);
+}
+void QtFormView::stopTimer(TimerId id) {
+    timer(id).stop();
+}
+bool QtFormView::timerRunning(TimerId id) const {
+    return timer(id).isActive();
+}
+
+void QtFormView::beep() {
+    QApplication::beep();
+}
+
+void QtFormView::repaint() {
+    if (chart_ != nullptr) {
+        chart_->redraw();
+    }
+    window_->update();
+}
+
+void QtFormView::chartChanged() {
+    if (chart_ != nullptr) {
+        chart_->redraw();
+    }
+}
+
+void QtFormView::sendChartToBack() {
+    if (chart_ != nullptr) {
+        chart_->lower();
+    }
+}
+
+}  // namespace npt

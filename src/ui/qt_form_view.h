@@ -1,0 +1,86 @@
+#pragma once
+// The main window: every control at its place, implementing the view that the window's
+// behaviour (TTMForm) talks to. Widgets hold no behaviour of their own: each signal calls the
+// matching handler, and each handler reaches the screen through the FormView operations here.
+#include <QPointer>
+#include <QTimer>
+#include <functional>
+#include <map>
+#include <memory>
+
+#include "app/form_view.h"
+
+class QPrinter;
+class QWidget;
+
+namespace npt {
+
+class DiameterChart;
+class PasswordDialog;
+class TTMForm;
+class WindowEvents;
+
+class QtFormView final : public FormView {
+  public:
+    QtFormView();
+    ~QtFormView() override;
+
+    // Creates the chart over the form's model and wires every control to its handler; call
+    // once, before FormCreate.
+    void attach(TTMForm& form);
+
+    QWidget* window() const { return window_.get(); }
+    QWidget* widget(Control control) const;
+    DiameterChart* chart() const { return chart_; }
+    PasswordDialog* passwordDialog() const { return password_; }
+
+    // "Печать": the passport strip and the chart on one page, the window put back afterwards.
+    void PrintGrafClick();
+    // The printer-setup step of printing; by default the print dialog. Its answer is not used:
+    // printing follows on whatever printer is then chosen.
+    std::function<void(QPrinter&)> choosePrinter;
+
+    // FormView
+    std::string text(Control control) const override;
+    void setText(Control control, std::string_view text) override;
+    std::size_t caret(Control control) const override;
+    void setCaret(Control control, std::size_t position) override;
+    void setMaxLength(Control control, int characters) override;
+    void setVisible(Control control, bool visible) override;
+    bool visible(Control control) const override;
+    void setEnabled(Control control, bool enabled) override;
+    void setReadOnly(Control control, bool readOnly) override;
+    void setColour(Control control, std::optional<Rgb> colour) override;
+    void setTop(Control control, int top) override;
+    void setHeight(Control control, int height) override;
+    void setFocus(Control control) override;
+    MessageAnswer messageBox(std::string_view title, std::string_view text, MessageIcon icon,
+                             MessageButtons buttons) override;
+    std::optional<std::string> askPassword() override;
+    std::optional<std::string> chooseSaveFile() override;
+    std::optional<std::string> chooseOpenFile() override;
+    void startTimer(TimerId timer, int intervalMs) override;
+    void stopTimer(TimerId timer) override;
+    bool timerRunning(TimerId timer) const override;
+    void beep() override;
+    void repaint() override;
+    void chartChanged() override;
+    void sendChartToBack() override;
+
+  private:
+    void buildControls();
+    void add(Control control, QWidget* widget);
+    QTimer& timer(TimerId id) { return id == TimerId::Timer1 ? timer1_ : timer2_; }
+    const QTimer& timer(TimerId id) const { return id == TimerId::Timer1 ? timer1_ : timer2_; }
+
+    std::unique_ptr<QWidget> window_;
+    std::map<Control, QWidget*> controls_;
+    DiameterChart* chart_ = nullptr;
+    PasswordDialog* password_ = nullptr;
+    WindowEvents* events_ = nullptr;
+    std::unique_ptr<QPrinter> printer_;
+    QTimer timer1_;
+    QTimer timer2_;
+};
+
+}  // namespace npt

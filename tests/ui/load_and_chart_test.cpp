@@ -1,0 +1,111 @@
+// A recording loaded through the real widgets, and the chart's buttons against its model.
+#include <QDir>
+#include <QMessageBox>
+#include <QtCharts/QChart>
+
+#include "ui/axis_scale.h"
+#include "window_fixture.h"
+
+namespace npt::testing {
+namespace {
+
+const QString kNight = QStringLiteral(NPT_EXAMPLES_DIR "/night.txt");
+
+class LoadedWindowTest : public WindowTest {
+  protected:
+    void SetUp() override {
+        view_->window()->show();
+        loadThroughDialog(kNight);
+        QApplication::processEvents();
+    }
+    DiameterChart& chart() { return *view_->chart(); }
+};
+
+TEST_F(LoadedWindowTest, ShowsThePassportTheSmoothedCurveInBlueAndTheBatteryVoltage) {
+    EXPECT_EQ(view_->text(Control::Name), "Петров Пётр Петрович");
+    EXPECT_EQ(view_->text(Control::Old), "47");
+    EXPECT_EQ(view_->text(Control::Date), "08.12.26");
+    EXPECT_EQ(view_->text(Control::Tscan), "10");
+    EXPECT_EQ(view_->text(Control::Ubat), "3,01 В");
+
+    QLineSeries* raw = chart().series(0);
+    QLineSeries* smoothed = chart().series(1);
+    EXPECT_FALSE(raw->isVisible());
+    ASSERT_TRUE(smoothed->isVisible());
+    EXPECT_EQ(smoothed->count(), 4320);
+    EXPECT_EQ(smoothed->pen().color().rgb(), QColor(0, 0, 255).rgb());
+    EXPECT_NEAR(smoothed->pen().color().alphaF(), 0.70, 0.01);
+    EXPECT_FALSE(chart().chart()->legend()->isVisible());
+
+    // The axes on round values around the night, and the labels in time of day past midnight.
+    auto* time = chart().timeAxis();
+    EXPECT_LE(time->min(), form_->chart().dataRange(AxisId::Bottom)->min);
+    EXPECT_GE(time->max(), form_->chart().dataRange(AxisId::Bottom)->max);
+    EXPECT_NEAR(std::fmod(time->min() * 24, 0.5), 0, 1e-6);
+    EXPECT_TRUE(time->categoriesLabels().contains("00.00.00"));
+    EXPECT_DOUBLE_EQ(chart().diameterAxis()->min(), 25);
+    EXPECT_DOUBLE_EQ(chart().diameterAxis()->max(), 40);
+    EXPECT_EQ(form_->chart().currentRange(AxisId::Left), (ValueRange{25, 40}));
+
+    QDir().mkpath(NPT_TEST_OUTPUT_DIR);
+    EXPECT_TRUE(view_->window()->grab().save(NPT_TEST_OUTPUT_DIR "/npt-desk-night.png"));
+}
+
+TEST_F(LoadedWindowTest, ZoomAndSmoothingButtonsChangeTheModelAndTheDrawnAxes) {
+    QTimer::singleShot(3000, [] {
+        if (auto* m = QApplication::activeModalWidget()) {
+            fprintf(stderr, "MODAL %s %s\n", m->metaObject()->className(),
+                    qPrintable(m->windowTitle()));
+            if (auto* b = qobject_cast<QMessageBox*>(m))
+                fprintf(stderr, "TEXT %s\n", qPrintable(b->text()));
+        }
+    });
+    const ValueRange before = form_->chart().currentRange(AxisId::Left);
+    button(Control::ZoomPlus)->click();
+    EXPECT_FALSE(form_->chart().axis(AxisId::Left).automaticMaximum);
+    EXPECT_DOUBLE_EQ(chart().diameterAxis()->max(), before.max - 5);
+    EXPECT_DOUBLE_EQ(chart().diameterAxis()->min(), before.min);
+
+    const ValueRange night = form_->chart().currentRange(AxisId::Bottom);
+    button(Control::Hplus)->click();
+    EXPECT_NEAR(chart().timeAxis()->max(), night.max - 0.1, 1e-9);
+    button(Control::Hminus)->click();
+    button(Control::Hminus)->click();
+    EXPECT_NEAR(chart().timeAxis()->max(), night.max + 0.1, 1e-9);
+
+    button(Control::Filter_plus)->click();
+    button(Control::Filter_plus)->click();
+    EXPECT_EQ(form_->chart().period(), 3);
+    EXPECT_EQ(chart().series(1)->count(), 4318);
+    button(Control::Filter_minus)->click();
+    EXPECT_EQ(chart().series(1)->count(), 4319);
+
+    button(Control::ZoomReset)->click();
+    EXPECT_EQ(form_->chart().period(), 1);
+    EXPECT_EQ(chart().series(1)->count(), 4320);
+    EXPECT_TRUE(form_->chart().axis(AxisId::Left).automaticMaximum);
+    EXPECT_DOUBLE_EQ(chart().diameterAxis()->max(), before.max);
+    EXPECT_NEAR(chart().timeAxis()->max(), night.max, 1e-9);
+}
+
+TEST_F(WindowTest, AFileTooShortIsReportedAndChangesNothing) {
+    const QString shortFile = QStringLiteral(NPT_TEST_OUTPUT_DIR "/short-recording.txt");
+    QDir().mkpath(NPT_TEST_OUTPUT_DIR);
+    {
+        QFile file(shortFile);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray(4480, '\0'));
+    }
+    QString shown;
+    whenModal<QMessageBox>([&shown](QMessageBox* box) {
+        shown = box->text();
+        box->accept();
+    });
+    loadThroughDialog(shortFile);
+    EXPECT_FALSE(shown.isEmpty());
+    EXPECT_EQ(view_->text(Control::Name), "");
+    EXPECT_EQ(view_->chart()->series(1)->count(), 0);
+}
+
+}  // namespace
+}  // namespace npt::testing
