@@ -52,14 +52,6 @@ TEST_F(LoadedWindowTest, ShowsThePassportTheSmoothedCurveInBlueAndTheBatteryVolt
 }
 
 TEST_F(LoadedWindowTest, ZoomAndSmoothingButtonsChangeTheModelAndTheDrawnAxes) {
-    QTimer::singleShot(3000, [] {
-        if (auto* m = QApplication::activeModalWidget()) {
-            fprintf(stderr, "MODAL %s %s\n", m->metaObject()->className(),
-                    qPrintable(m->windowTitle()));
-            if (auto* b = qobject_cast<QMessageBox*>(m))
-                fprintf(stderr, "TEXT %s\n", qPrintable(b->text()));
-        }
-    });
     const ValueRange before = form_->chart().currentRange(AxisId::Left);
     button(Control::ZoomPlus)->click();
     EXPECT_FALSE(form_->chart().axis(AxisId::Left).automaticMaximum);

@@ -39,7 +39,7 @@ template <class T>
 void whenModal(std::function<void(T*)> act, int triesLeft = 300) {
     QTimer::singleShot(10, [act = std::move(act), triesLeft]() mutable {
         QWidget* modal = QApplication::activeModalWidget();
-        if (auto* dialog = qobject_cast<T*>(modal)) {
+        if (auto* dialog = dynamic_cast<T*>(modal)) {
             act(dialog);
         } else if (triesLeft > 0) {
             whenModal<T>(std::move(act), triesLeft - 1);

@@ -1,0 +1,141 @@
+// The password dialog, the age field's keys and printing, through the real widgets.
+#include <QDir>
+#include <QFile>
+#include <QKeyEvent>
+#include <QMessageBox>
+#include <QPrinter>
+
+#include "window_fixture.h"
+
+namespace npt::testing {
+namespace {
+
+void pressAndRelease(QWidget* target, int key, const QString& text) {
+    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, text);
+    QApplication::sendEvent(target, &press);
+    QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, text);
+    QApplication::sendEvent(target, &release);
+}
+
+TEST_F(WindowTest, AgeFieldFiltersAndNormalisesWhatIsTyped) {
+    struct Case {
+        const char* typed;  // '\b' is Backspace
+        const char* shown;
+    };
+    const Case cases[] = {
+        {"07", "7"},   {"10", "10"}, {"00", "00"},  {"4a", "4"},  {" 5", "5"},
+        {".", "0,"},   {"ю", "0,"},  {"Б", "0,"},   {"1/", "1,"}, {"1,,", "1,"},
+        {"47\b", "4"}, {"\b", ""},   {"123", "12"},
+    };
+    QLineEdit* old = edit(Control::Old);
+    for (const auto& c : cases) {
+        old->clear();
+        old->setFocus();
+        for (QChar ch : QString::fromUtf8(c.typed)) {
+            if (ch == '\b') {
+                pressAndRelease(old, Qt::Key_Backspace, "\b");
+            } else {
+                pressAndRelease(old, Qt::Key_unknown, ch);
+            }
+        }
+        EXPECT_EQ(old->text().toStdString(), c.shown) << "typed \"" << c.typed << "\"";
+        EXPECT_EQ(old->cursorPosition(), old->text().size()) << "typed \"" << c.typed << "\"";
+    }
+}
+
+TEST_F(WindowTest, PasswordDialogConfirmedWithEnterOrClosedDecidesWhetherTheNameShows) {
+    struct Case {
+        const char* answer;  // nothing: the dialog is closed without confirming
+        bool nameShown;
+    };
+    const Case cases[] = {{"1234", true}, {"123", false}, {nullptr, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.answer ? c.answer : "closed");
+        bool dialogLooksRight = false;
+        whenModal<PasswordDialog>([&c, &dialogLooksRight](PasswordDialog* dialog) {
+            dialogLooksRight = dialog->windowTitle() == QString::fromUtf8("Ввод пароля") &&
+                               dialog->size() == QSize(289, 114) &&
+                               dialog->field()->text().isEmpty() &&
+                               dialog->field()->maxLength() == 10 &&
+                               dialog->field()->echoMode() == QLineEdit::Password;
+            if (c.answer == nullptr) {
+                dialog->reject();
+                return;
+            }
+            dialog->field()->setText(c.answer);
+            pressAndRelease(dialog->field(), Qt::Key_Return, "\r");
+        });
+        if (!c.nameShown) {
+            whenModal<QMessageBox>([](QMessageBox* box) {
+                EXPECT_EQ(box->text().toStdString(), "Неверный пароль! ФИО пациента будет скрыто!");
+                box->accept();
+            });
+        }
+        loadThroughDialog(QStringLiteral(NPT_EXAMPLES_DIR "/night-password.txt"));
+        EXPECT_TRUE(dialogLooksRight);
+        EXPECT_EQ(view_->text(Control::Name).empty(), !c.nameShown);
+        EXPECT_EQ(view_->text(Control::Old), "47");
+    }
+}
+
+class PrintTest : public WindowTest {
+  protected:
+    // Prints with the printer-setup step choosing a PDF file.
+    void printTo(const QString& pdf) {
+        view_->choosePrinter = [pdf](QPrinter& printer) {
+            printer.setOutputFormat(QPrinter::PdfFormat);
+            printer.setOutputFileName(pdf);
+        };
+        button(Control::PrintGraf)->click();
+    }
+    std::map<Control, bool> visibility() const {
+        std::map<Control, bool> shown;
+        for (int c = 0; c <= static_cast<int>(Control::OpenIndicator); ++c) {
+            shown[Control(c)] = view_->visible(Control(c));
+        }
+        return shown;
+    }
+};
+
+TEST_F(PrintTest, PrintsTheWindowOnOnePageAndPutsTheWindowBack) {
+    view_->window()->show();
+    // No recorder: the read and write buttons are hidden, and stay so after printing.
+    view_->setVisible(Control::ReadData, false);
+    view_->setVisible(Control::WriteData, false);
+    const auto before = visibility();
+
+    QDir().mkpath(NPT_TEST_OUTPUT_DIR);
+    const QString pdf = QStringLiteral(NPT_TEST_OUTPUT_DIR "/printout.pdf");
+    QFile::remove(pdf);
+    printTo(pdf);
+
+    QFile file(pdf);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray content = file.readAll();
+    EXPECT_EQ(content.count("/Type /Page\n") + content.count("/Type /Page\r") +
+                  content.count("/Type /Page "),
+              1);
+    // The page carries the whole window as one picture.
+    EXPECT_TRUE(content.contains("/Width 998")) << "picture width";
+    EXPECT_TRUE(content.contains("/Height 529")) << "picture height";
+
+    EXPECT_EQ(visibility(), before);
+    EXPECT_EQ(w(Control::ChartGraf)->height(), 425);
+}
+
+TEST_F(PrintTest, AFailedPrintIsReportedAndTheWindowStillComesBack) {
+    view_->window()->show();
+    const auto before = visibility();
+    QString shown;
+    whenModal<QMessageBox>([&shown](QMessageBox* box) {
+        shown = box->text();
+        box->accept();
+    });
+    printTo(QStringLiteral("/nonexistent-directory/printout.pdf"));
+    EXPECT_FALSE(shown.isEmpty());
+    EXPECT_EQ(visibility(), before);
+    EXPECT_EQ(w(Control::ChartGraf)->height(), 425);
+}
+
+}  // namespace
+}  // namespace npt::testing
