@@ -54,7 +54,7 @@ std::optional<Scale> scaleFor(AxisId axis, const AxisState& state, std::optional
     auto stepFor = [axis](double span) {
         return axis == AxisId::Bottom ? timeStep(span) : diameterStep(span);
     };
-    double step = stepFor(std::max(hi - lo, 0.0));
+    const double step = stepFor(std::max(hi - lo, 0.0));
     if (state.automaticMinimum) {
         lo = floorTo(lo, step);
     }
@@ -69,8 +69,6 @@ std::optional<Scale> scaleFor(AxisId axis, const AxisState& state, std::optional
             lo = hi - step;
         }
     }
-    // Widening may have pushed the span past the tick budget.
-    step = stepFor(hi - lo);
     return Scale{lo, hi, step};
 }
 

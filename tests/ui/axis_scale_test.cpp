@@ -1,0 +1,49 @@
+#include "ui/axis_scale.h"
+
+#include <gtest/gtest.h>
+
+namespace npt::axis_scale {
+namespace {
+
+TEST(AxisScale, TimeLabelsShowTheTimeOfDayAlsoPastMidnight) {
+    const std::pair<double, const char*> cases[] = {
+        {22.0 / 24, "22.00.00"},       {1.0, "00.00.00"},       {1.5, "12.00.00"},
+        {1 + 1.0 / 86400, "00.00.01"}, {0.9999999, "00.00.00"}, {2.25, "06.00.00"},
+    };
+    for (const auto& [days, label] : cases) {
+        EXPECT_EQ(timeLabel(days), label) << days;
+    }
+}
+
+TEST(AxisScale, AutomaticEndsWidenToRoundTicksAndFixedEndsStay) {
+    const AxisState automatic{};
+    const AxisState fixedTop{true, false, 0, 33};
+    struct Case {
+        AxisId axis;
+        AxisState state;
+        ValueRange data;
+        Scale expected;
+    };
+    const Case cases[] = {
+        // A night from 21:30 to 9:30 on whole hours.
+        {AxisId::Bottom, automatic, {21.5 / 24, 33.5 / 24}, {21.0 / 24, 34.0 / 24, 1.0 / 24}},
+        // 25 to 38.8 mm on 5 mm ticks; 26.2 to 29.5 mm on whole millimetres.
+        {AxisId::Left, automatic, {25, 38.8}, {25, 40, 5}},
+        {AxisId::Left, automatic, {26.2, 29.5}, {26, 30, 1}},
+        // A frozen top is kept as the doctor zoomed it.
+        {AxisId::Left, fixedTop, {25, 38.8}, {25, 33, 1}},
+        // A flat curve still gets one step of room.
+        {AxisId::Left, automatic, {30, 30}, {30, 31, 1}},
+    };
+    for (const auto& c : cases) {
+        const auto scale = scaleFor(c.axis, c.state, c.data);
+        ASSERT_TRUE(scale);
+        EXPECT_NEAR(scale->min, c.expected.min, 1e-12) << c.data.min << ".." << c.data.max;
+        EXPECT_NEAR(scale->max, c.expected.max, 1e-12) << c.data.min << ".." << c.data.max;
+        EXPECT_NEAR(scale->step, c.expected.step, 1e-12) << c.data.min << ".." << c.data.max;
+    }
+    EXPECT_FALSE(scaleFor(AxisId::Left, automatic, std::nullopt));
+}
+
+}  // namespace
+}  // namespace npt::axis_scale
