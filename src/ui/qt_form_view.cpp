@@ -198,6 +198,27 @@ const FieldPlace kFields[] = {
      false},
 };
 
+// "В файл": a data file or a workbook. A name typed without an extension gets the one of the
+// kind chosen in the dialog, also when the kind was changed after the name was typed.
+class SaveDialog : public QFileDialog {
+  public:
+    explicit SaveDialog(QWidget* parent) : QFileDialog(parent) {
+        setAcceptMode(QFileDialog::AcceptSave);
+        setFileMode(QFileDialog::AnyFile);
+        setNameFilters({dataFilter(), bookFilter()});
+        setDefaultSuffix("txt");
+    }
+
+    void accept() override {
+        setDefaultSuffix(selectedNameFilter() == bookFilter() ? "xlsx" : "txt");
+        QFileDialog::accept();
+    }
+
+  private:
+    static QString dataFilter() { return QString::fromUtf8("Текст Юникод (*.txt)"); }
+    static QString bookFilter() { return QString::fromUtf8("Книга Exel (*.xlsx)"); }
+};
+
 }  // namespace
 
 QtFormView::QtFormView() : window_(std::make_unique<QWidget>()) {
@@ -483,18 +504,7 @@ std::optional<std::string> QtFormView::askPassword() {
 }
 
 std::optional<std::string> QtFormView::chooseSaveFile() {
-    const QString dataFilter = QString::fromUtf8("Текст Юникод (*.txt)");
-    const QString bookFilter = QString::fromUtf8("Книга Exel (*.xlsx)");
-    QFileDialog dialog(window_.get());
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setNameFilters({dataFilter, bookFilter});
-    dialog.setDefaultSuffix("txt");
-    // A name typed without an extension gets the one of the chosen kind of file.
-    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
-                     [&dialog, bookFilter](const QString& filter) {
-                         dialog.setDefaultSuffix(filter == bookFilter ? "xlsx" : "txt");
-                     });
+    SaveDialog dialog(window_.get());
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return std::nullopt;
     }

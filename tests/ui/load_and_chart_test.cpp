@@ -1,6 +1,9 @@
 // A recording loaded through the real widgets, and the chart's buttons against its model.
+#include <QComboBox>
 #include <QDir>
+#include <QKeyEvent>
 #include <QMessageBox>
+#include <QMouseEvent>
 #include <QtCharts/QChart>
 
 #include "ui/axis_scale.h"
@@ -78,6 +81,82 @@ TEST_F(LoadedWindowTest, ZoomAndSmoothingButtonsChangeTheModelAndTheDrawnAxes) {
     EXPECT_TRUE(form_->chart().axis(AxisId::Left).automaticMaximum);
     EXPECT_DOUBLE_EQ(chart().diameterAxis()->max(), before.max);
     EXPECT_NEAR(chart().timeAxis()->max(), night.max, 1e-9);
+}
+
+TEST_F(LoadedWindowTest, RubberBandZoomsTheModelToTheDrawnRectangleAndRightClickUndoesIt) {
+    const ValueRange time = form_->chart().currentRange(AxisId::Bottom);
+    const ValueRange mm = form_->chart().currentRange(AxisId::Left);
+    QWidget* viewport = chart().viewport();
+    // From the plot's centre to a point right of and below it.
+    const QPointF centre = chart().chart()->plotArea().center();
+    const QPoint from = chart().mapFromScene(chart().chart()->mapToScene(centre));
+    const QPoint to = from + QPoint(200, 100);
+    auto mouse = [viewport](QEvent::Type type, QPoint at, Qt::MouseButton button) {
+        QMouseEvent event(type, at, viewport->mapToGlobal(at), button,
+                          type == QEvent::MouseButtonRelease ? Qt::NoButton : button,
+                          Qt::NoModifier);
+        QApplication::sendEvent(viewport, &event);
+    };
+    mouse(QEvent::MouseButtonPress, from, Qt::LeftButton);
+    mouse(QEvent::MouseMove, to, Qt::NoButton);
+    mouse(QEvent::MouseButtonRelease, to, Qt::LeftButton);
+
+    ASSERT_TRUE(form_->chart().mouseZoomed());
+    const AxisState bottom = form_->chart().axis(AxisId::Bottom);
+    const AxisState left = form_->chart().axis(AxisId::Left);
+    // The band started at the middle of both ranges and went right and down.
+    EXPECT_NEAR(bottom.minimum, (time.min + time.max) / 2, (time.max - time.min) * 0.01);
+    EXPECT_GT(bottom.maximum, bottom.minimum);
+    EXPECT_NEAR(left.maximum, (mm.min + mm.max) / 2, (mm.max - mm.min) * 0.01);
+    EXPECT_LT(left.minimum, left.maximum);
+    EXPECT_NEAR(chart().timeAxis()->min(), bottom.minimum, 1e-9);
+    EXPECT_NEAR(chart().diameterAxis()->max(), left.maximum, 1e-9);
+
+    mouse(QEvent::MouseButtonPress, from, Qt::RightButton);
+    EXPECT_FALSE(form_->chart().mouseZoomed());
+    EXPECT_EQ(form_->chart().currentRange(AxisId::Left), mm);
+}
+
+TEST_F(LoadedWindowTest, SaveDialogWritesADataFileOrAWorkbookByTheChosenKind) {
+    const QString dir = QStringLiteral(NPT_TEST_OUTPUT_DIR "/save-dialog");
+    QDir(dir).removeRecursively();
+    QDir().mkpath(dir);
+    struct Case {
+        int filter;  // 0 data file, 1 workbook
+        QString typed;
+        QString written;
+        QByteArray startsWith;
+    };
+    const Case cases[] = {
+        {0, dir + "/data", dir + "/data.txt", QByteArray()},
+        {1, dir + "/book", dir + "/book.xlsx", QByteArray("PK")},
+    };
+    for (const auto& c : cases) {
+        whenModal<QFileDialog>([&c](QFileDialog* dialog) {
+            auto* kind = dialog->findChild<QComboBox*>("fileTypeCombo");
+            ASSERT_NE(kind, nullptr);
+            kind->setCurrentIndex(c.filter);
+            emit kind->activated(c.filter);  // as when the doctor picks it
+            dialog->findChild<QLineEdit*>("fileNameEdit")->setText(c.typed);
+            static_cast<QDialog*>(dialog)->accept();
+        });
+        button(Control::SaveFileData)->click();
+        QFile file(c.written);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << c.written.toStdString();
+        const QByteArray content = file.readAll();
+        if (c.startsWith.isEmpty()) {
+            EXPECT_EQ(content.size(), 4481);
+        } else {
+            EXPECT_TRUE(content.startsWith(c.startsWith));
+        }
+    }
+}
+
+TEST_F(WindowTest, EveryKeyInTheWindowIsOfferedToTheWindowFirst) {
+    form_->mutableState().blockCounter = 17;
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, "a");
+    QApplication::sendEvent(w(Control::Name), &press);
+    EXPECT_EQ(form_->state().blockCounter, 0);
 }
 
 TEST_F(WindowTest, AFileTooShortIsReportedAndChangesNothing) {
