@@ -359,7 +359,10 @@ void QtFormView::attach(TTMForm& form) {
     events_->setParent(w);
     w->installEventFilter(events_);
     for (QWidget* child : w->findChildren<QWidget*>()) {
-        child->installEventFilter(events_);
+        // The window's own controls; the password dialog is a window of its own.
+        if (child->window() == w) {
+            child->installEventFilter(events_);
+        }
     }
 }
 
