@@ -1,3 +1,5 @@
+#include <malloc.h>
+
 #include <iostream>
 #include <string>
 #include <vector>
@@ -5,6 +7,11 @@
 #include "cli/npt_command.h"
 
 int main(int argc, char** argv) {
+    // The tool lives for one command. Writing a workbook compresses each of its parts with
+    // fresh buffers of a few hundred kilobytes; handing them back to the kernel after every part
+    // and faulting them in again cost about as much as the compression, so keep them.
+    mallopt(M_MMAP_THRESHOLD, 16 << 20);
+    mallopt(M_TRIM_THRESHOLD, 16 << 20);
     std::ios::sync_with_stdio(false);
     std::vector<std::string> args(argv + 1, argv + argc);
     return npt::runNpt(args, std::cout, std::cerr);
