@@ -19,7 +19,7 @@ struct LoadedRig : FormRig {
 };
 
 TEST(ChartButtonsTest, SmoothingDownToZeroThenRefused) {
-    LoadedRig rig(scratchDir());
+    LoadedRig rig(scratchDir("app"));
     const auto periodOne = rig.form.chart().series2().ys();
     rig.form.Filter_plusClick();
     EXPECT_EQ(rig.form.chart().period(), 2);
@@ -39,7 +39,7 @@ TEST(ChartButtonsTest, SmoothingDownToZeroThenRefused) {
 }
 
 TEST(ChartButtonsTest, ZoomStaysFrozenAcrossLoadsUntilReset) {
-    LoadedRig rig(scratchDir());
+    LoadedRig rig(scratchDir("app"));
     rig.form.ZoomPlusClick();
     rig.form.HplusClick();
     const AxisState left = rig.form.chart().axis(AxisId::Left);
@@ -93,7 +93,7 @@ TEST(ChartButtonsTest, ZoomStepsFromTheRangeOnScreen) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
-        LoadedRig rig(scratchDir());
+        LoadedRig rig(scratchDir("app"));
         rig.form.chart().reportDrawnRange(c.axis, c.drawn);
         for (const Step& step : c.steps) {
             (rig.form.*step.click)();

@@ -25,6 +25,7 @@
 #include "recorder/cp1251.h"
 #include "recorder/memory_image.h"
 #include "records/data_file.h"
+#include "support/scratch.h"
 
 namespace npt::test {
 
@@ -190,77 +191,10 @@ inline MemoryImage erasedImage() {
     return image;
 }
 
-// An empty directory named after the running test; left behind for inspection.
-inline fs::path scratchDir(const char* layer = "app") {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::string name = std::string(info->test_suite_name()) + "." + info->name();
-    for (char& c : name) {
-        if (c == '/') {
-            c = '_';
-        }
-    }
-    const fs::path dir = fs::path(NPT_TEST_OUTPUT_DIR) / layer / name;
-    if (fs::exists(dir)) {
-        for (const auto& e : fs::recursive_directory_iterator(dir)) {
-            fs::permissions(e.path(), fs::perms::owner_all, fs::perm_options::add);
-        }
-        fs::permissions(dir, fs::perms::owner_all, fs::perm_options::add);
-    }
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-    return dir;
-}
-
-inline std::vector<std::uint8_t> readAll(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-inline void writeAll(const fs::path& path, const std::vector<std::uint8_t>& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()),
-              static_cast<std::streamsize>(bytes.size()));
-}
-
 inline fs::path writeImage(const fs::path& path, const MemoryImage& image) {
     writeAll(path, dataFileBytes(image));
     return path;
 }
-
-inline std::set<std::string> entriesOf(const fs::path& dir) {
-    std::set<std::string> names;
-    for (const auto& e : fs::directory_iterator(dir)) {
-        names.insert(e.path().filename().string());
-    }
-    return names;
-}
-
-inline bool runningAsRoot() {
-    return ::geteuid() == 0;
-}
-
-// While alive, no regular file can grow beyond limit bytes: a write past it fails with EFBIG
-// instead of raising SIGXFSZ. Makes writes fail even for root.
-class FileSizeLimit {
-  public:
-    explicit FileSizeLimit(rlim_t limit) {
-        oldHandler_ = std::signal(SIGXFSZ, SIG_IGN);
-        ::getrlimit(RLIMIT_FSIZE, &old_);
-        rlimit lowered = old_;
-        lowered.rlim_cur = limit;
-        ::setrlimit(RLIMIT_FSIZE, &lowered);
-    }
-    ~FileSizeLimit() {
-        ::setrlimit(RLIMIT_FSIZE, &old_);
-        std::signal(SIGXFSZ, oldHandler_);
-    }
-    FileSizeLimit(const FileSizeLimit&) = delete;
-    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
-
-  private:
-    rlimit old_{};
-    void (*oldHandler_)(int) = nullptr;
-};
 
 // A form on a scripted view, created as the window is on start-up.
 struct FormRig {

@@ -85,7 +85,7 @@ TEST(FormCreateTest, FailingSettingsStoreIsReportedOnDestroy) {
 }
 
 TEST(FormCreateTest, FormDestroyWithRealFileInUnwritablePlaceIsReported) {
-    const fs::path dir = scratchDir();
+    const fs::path dir = scratchDir("app");
     // A directory where the file should be: no rename can replace it, even for root.
     fs::create_directories(dir / "rdp.ini");
     IniSettingsFile settings({(dir / "rdp.ini").string(), ""});
@@ -99,7 +99,7 @@ TEST(FormCreateTest, FormDestroyWithRealFileInUnwritablePlaceIsReported) {
 }
 
 TEST(IniSettingsFileTest, DoctorNameSurvivesRestarts) {
-    const fs::path dir = scratchDir();
+    const fs::path dir = scratchDir("app");
     IniSettingsFile settings({(dir / "rdp.ini").string(), ""});
     EXPECT_EQ(settings.doctorName(), std::nullopt);
 
@@ -127,7 +127,7 @@ TEST(IniSettingsFileTest, DoctorNameSurvivesRestarts) {
 }
 
 TEST(IniSettingsFileTest, RoundTripKeepsOtherSectionsAndKeys) {
-    const fs::path dir = scratchDir();
+    const fs::path dir = scratchDir("app");
     const fs::path file = dir / "rdp.ini";
     writeText(file, "[window]\nleft=10\n[tools]\nedit2=x\nedit1=старое\n[print]\ncopies=2\n");
     IniSettingsFile settings({file.string(), ""});
@@ -142,7 +142,7 @@ TEST(IniSettingsFileTest, RoundTripKeepsOtherSectionsAndKeys) {
 }
 
 TEST(IniSettingsFileTest, ReadsWindows1251LegacyFile) {
-    const fs::path dir = scratchDir();
+    const fs::path dir = scratchDir("app");
     const fs::path file = dir / "rdp.ini";
     std::vector<std::uint8_t> bytes;
     const std::string head = "[tools]\r\nedit1=";
@@ -156,7 +156,7 @@ TEST(IniSettingsFileTest, ReadsWindows1251LegacyFile) {
 }
 
 TEST(IniSettingsFileTest, LegacyFileIsReadUntilTheNewOneExists) {
-    const fs::path dir = scratchDir();
+    const fs::path dir = scratchDir("app");
     writeText(dir / "legacy.ini", "[tools]\nedit1=Старый\n[window]\nleft=3\n");
     const fs::path config = dir / "config";
     IniSettingsFile settings({(config / "rdp.ini").string(), (dir / "legacy.ini").string()});
@@ -170,7 +170,7 @@ TEST(IniSettingsFileTest, LegacyFileIsReadUntilTheNewOneExists) {
 }
 
 TEST(SettingsLocationTest, BesideExecutableWhenWritableElseConfigDir) {
-    const fs::path dir = scratchDir();
+    const fs::path dir = scratchDir("app");
     const auto writable = chooseSettingsLocation(dir.string(), "/cfg");
     EXPECT_EQ(writable.path, (dir / "rdp.ini").string());
     EXPECT_EQ(writable.legacyPath, "");

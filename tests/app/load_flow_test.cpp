@@ -50,7 +50,7 @@ void expectShownRecording(const FormRig& rig) {
 }
 
 TEST(LoadFlowTest, RecordingWithoutPasswordShowsPassportBatteryAndChart) {
-    const fs::path file = writeImage(scratchDir() / "night.txt", makeImage());
+    const fs::path file = writeImage(scratchDir("app") / "night.txt", makeImage());
     FormRig rig;
     ASSERT_TRUE(rig.form.loadRecording(file.string()));
     EXPECT_EQ(rig.view.passwordPrompts(), 0);
@@ -92,7 +92,7 @@ TEST(LoadFlowTest, PasswordAnswers) {
         {"tenth character differs", "0123456789", std::string("0123456780"), false},
         {"not in the code page", "abc", std::string("ab\u4e2d"), false},
     };
-    const fs::path dir = scratchDir();
+    const fs::path dir = scratchDir("app");
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
         const fs::path file =
@@ -118,7 +118,7 @@ TEST(LoadFlowTest, PasswordAnswers) {
 
 TEST(LoadFlowTest, RightPasswordAfterWrongOneShowsNameAgain) {
     const fs::path file =
-        writeImage(scratchDir() / "pw.txt", makeImage(ImageOptions().withPassword("пароль")));
+        writeImage(scratchDir("app") / "pw.txt", makeImage(ImageOptions().withPassword("пароль")));
     FormRig rig;
     rig.view.passwordAnswers = {std::string("нет"), std::string("пароль")};
     ASSERT_TRUE(rig.form.loadRecording(file.string()));
@@ -131,7 +131,7 @@ TEST(LoadFlowTest, RightPasswordAfterWrongOneShowsNameAgain) {
 }
 
 TEST(LoadFlowTest, ErasedMemoryWarnsOfCalibrationAndMissingPassportTwice) {
-    const fs::path file = writeImage(scratchDir() / "erased.txt", erasedImage());
+    const fs::path file = writeImage(scratchDir("app") / "erased.txt", erasedImage());
     FormRig rig;
     ASSERT_TRUE(rig.form.loadRecording(file.string()));
     EXPECT_EQ(rig.view.passwordPrompts(), 0);
@@ -158,7 +158,7 @@ TEST(LoadFlowTest, ErasedMemoryWarnsOfCalibrationAndMissingPassportTwice) {
 }
 
 TEST(LoadFlowTest, WithoutPassportTimesComeFromTheFieldAndTheLastPeriod) {
-    const fs::path dir = scratchDir();
+    const fs::path dir = scratchDir("app");
     const fs::path erased = writeImage(dir / "erased.txt", erasedImage());
     const fs::path fiveSeconds =
         writeImage(dir / "five.txt", makeImage(ImageOptions().withPeriod(5)));
@@ -179,7 +179,7 @@ TEST(LoadFlowTest, WithoutPassportTimesComeFromTheFieldAndTheLastPeriod) {
 }
 
 TEST(LoadFlowTest, PassportWithErasedSamplesGivesNoEmptyMemoryMessage) {
-    const fs::path file = writeImage(scratchDir() / "samples.txt",
+    const fs::path file = writeImage(scratchDir("app") / "samples.txt",
                                      makeImage(ImageOptions().withSamples(kErasedByte)));
     FormRig rig;
     ASSERT_TRUE(rig.form.loadRecording(file.string()));
@@ -188,7 +188,7 @@ TEST(LoadFlowTest, PassportWithErasedSamplesGivesNoEmptyMemoryMessage) {
 }
 
 TEST(LoadFlowTest, LoadFileClickUsesTheChosenFileAndCancelChangesNothing) {
-    const fs::path file = writeImage(scratchDir() / "night.txt", makeImage());
+    const fs::path file = writeImage(scratchDir("app") / "night.txt", makeImage());
     FormRig rig;
     rig.view.openAnswers.push_back(file.string());
     rig.form.LoadFileClick();
@@ -215,7 +215,7 @@ TEST(LoadFlowTest, CancelRightAfterStartUpAsksNothing) {
 }
 
 TEST(LoadFlowTest, FailedLoadLeavesEverythingAsItWas) {
-    const fs::path dir = scratchDir();
+    const fs::path dir = scratchDir("app");
     const fs::path good = writeImage(
         dir / "good.txt", makeImage(ImageOptions().withPassword("1234").withSamples(120)));
     writeAll(dir / "short.txt", std::vector<std::uint8_t>(MemoryImage::kSize, 0x11));
@@ -263,7 +263,7 @@ TEST(LoadFlowTest, FailedLoadLeavesEverythingAsItWas) {
 TEST(LoadFlowTest, LongerFileLoadsFromItsFirst4481Bytes) {
     auto bytes = dataFileBytes(makeImage());
     bytes.resize(5000, 0x77);
-    const fs::path file = scratchDir() / "long.txt";
+    const fs::path file = scratchDir("app") / "long.txt";
     writeAll(file, bytes);
     FormRig rig;
     ASSERT_TRUE(rig.form.loadRecording(file.string()));
@@ -272,7 +272,7 @@ TEST(LoadFlowTest, LongerFileLoadsFromItsFirst4481Bytes) {
 
 TEST(LoadFlowTest, UnreadableStartTimeStopsGraphBuilding) {
     const fs::path file =
-        writeImage(scratchDir() / "nopass.txt", makeImage(ImageOptions().withoutPassport()));
+        writeImage(scratchDir("app") / "nopass.txt", makeImage(ImageOptions().withoutPassport()));
     FormRig rig;
     rig.view.setText(Control::TimeStart, "xx:yy");
     const auto period = rig.form.chart().period();

@@ -22,7 +22,7 @@ struct LoadedRig : FormRig {
 };
 
 TEST(SaveFlowTest, DataFileByExtensionWhateverItsCase) {
-    const fs::path dir = scratchDir();
+    const fs::path dir = scratchDir("app");
     LoadedRig rig(dir, ImageOptions().withSamples(kErasedByte));
     for (const char* name : {"a.txt", "b.TXT", "c.Txt"}) {
         SCOPED_TRACE(name);
@@ -41,7 +41,7 @@ TEST(SaveFlowTest, DataFileByExtensionWhateverItsCase) {
 }
 
 TEST(SaveFlowTest, WorkbookByExtensionBeeps) {
-    const fs::path dir = scratchDir();
+    const fs::path dir = scratchDir("app");
     LoadedRig rig(dir);
     rig.view.saveAnswers.push_back((dir / "table.XLSX").string());
     rig.form.SaveFileDataClick();
@@ -54,7 +54,7 @@ TEST(SaveFlowTest, WorkbookByExtensionBeeps) {
 }
 
 TEST(SaveFlowTest, WorkbookWithUnreadableStartTimeIsNotWritten) {
-    const fs::path dir = scratchDir();
+    const fs::path dir = scratchDir("app");
     LoadedRig rig(dir);
     rig.view.setText(Control::TimeStart, "25:99");
     rig.view.saveAnswers.push_back((dir / "table.xlsx").string());
@@ -67,7 +67,7 @@ TEST(SaveFlowTest, WorkbookWithUnreadableStartTimeIsNotWritten) {
 }
 
 TEST(SaveFlowTest, OtherNamesWriteNothingButWarn) {
-    const fs::path dir = scratchDir();
+    const fs::path dir = scratchDir("app");
     LoadedRig rig(dir);
     for (const char* name : {"night.dat", "night", "night.txt.bak", "dir.txt/night"}) {
         SCOPED_TRACE(name);
@@ -82,7 +82,7 @@ TEST(SaveFlowTest, OtherNamesWriteNothingButWarn) {
 }
 
 TEST(SaveFlowTest, CancelledDialogDoesNothing) {
-    const fs::path dir = scratchDir();
+    const fs::path dir = scratchDir("app");
     LoadedRig rig(dir);
     rig.view.saveAnswers.push_back(std::nullopt);
     rig.form.SaveFileDataClick();
@@ -91,7 +91,7 @@ TEST(SaveFlowTest, CancelledDialogDoesNothing) {
 }
 
 TEST(SaveFlowTest, HiddenNameIsNotSaved) {
-    const fs::path dir = scratchDir();
+    const fs::path dir = scratchDir("app");
     LoadedRig rig(dir, ImageOptions().withPassword("1234"), std::string("9999"));
     ASSERT_TRUE(rig.form.state().password.nameHidden);
     ASSERT_TRUE(rig.form.saveDataFile((dir / "hidden.txt").string()));
@@ -113,7 +113,7 @@ TEST(SaveFlowTest, HiddenNameIsNotSaved) {
 }
 
 TEST(SaveFlowTest, SaveOverADirectoryShowsError) {
-    const fs::path dir = scratchDir();
+    const fs::path dir = scratchDir("app");
     LoadedRig rig(dir);
     fs::create_directories(dir / "folder.txt");
     EXPECT_FALSE(rig.form.saveDataFile((dir / "folder.txt").string()));
@@ -124,7 +124,7 @@ TEST(SaveFlowTest, SaveOverADirectoryShowsError) {
 }
 
 TEST(SaveFlowTest, WriteFailingPartwayKeepsTheExistingFile) {
-    const fs::path dir = scratchDir();
+    const fs::path dir = scratchDir("app");
     LoadedRig rig(dir);
     const std::vector<std::uint8_t> old{1, 2, 3};
     writeAll(dir / "old.txt", old);
@@ -143,7 +143,7 @@ TEST(SaveFlowTest, SaveIntoReadOnlyDirectoryKeepsTheExistingFile) {
     if (runningAsRoot()) {
         GTEST_SKIP() << "permissions do not stop root";
     }
-    const fs::path dir = scratchDir();
+    const fs::path dir = scratchDir("app");
     LoadedRig rig(dir);
     const fs::path ro = dir / "ro";
     fs::create_directories(ro);

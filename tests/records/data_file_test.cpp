@@ -4,7 +4,7 @@
 #include <sys/stat.h>
 
 #include "records/file_error.h"
-#include "scratch.h"
+#include "support/scratch.h"
 
 namespace npt {
 namespace {
@@ -49,7 +49,7 @@ TEST(DataFileTest, LoadByFileSize) {
         {"one sample block short", 4448, false},
         {"empty file", 0, false},
     };
-    const auto dir = scratchDir();
+    const auto dir = scratchDir("records");
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         const std::string path = (dir / ("night-" + std::to_string(c.size) + ".txt")).string();
@@ -66,7 +66,7 @@ TEST(DataFileTest, LoadByFileSize) {
 }
 
 TEST(DataFileTest, LoadOfWhatIsNotAReadableFile) {
-    const auto dir = scratchDir();
+    const auto dir = scratchDir("records");
     EXPECT_EQ(loadError((dir / "missing.txt").string()), "файл или папка не найдены");
     EXPECT_EQ(loadError((dir / "no-such-dir" / "night.txt").string()), "файл или папка не найдены");
     fs::create_directory(dir / "folder.txt");
@@ -79,7 +79,7 @@ TEST(DataFileTest, LoadOfAFileWithoutReadPermission) {
     if (runningAsRoot()) {
         GTEST_SKIP() << "root reads files regardless of their permissions";
     }
-    const auto dir = scratchDir();
+    const auto dir = scratchDir("records");
     const auto path = dir / "locked.txt";
     writeAll(path, patternBytes(kDataFileSize));
     fs::permissions(path, fs::perms::none);
@@ -87,7 +87,7 @@ TEST(DataFileTest, LoadOfAFileWithoutReadPermission) {
 }
 
 TEST(DataFileTest, ReadOnlyFileLoads) {
-    const auto dir = scratchDir();
+    const auto dir = scratchDir("records");
     const auto path = dir / "archive.txt";
     writeAll(path, patternBytes(kDataFileSize));
     fs::permissions(path, fs::perms::owner_read | fs::perms::group_read);
@@ -95,7 +95,7 @@ TEST(DataFileTest, ReadOnlyFileLoads) {
 }
 
 TEST(DataFileTest, SaveWrites4481BytesEndingInZero) {
-    const auto dir = scratchDir();
+    const auto dir = scratchDir("records");
     const auto path = dir / "night.txt";
     writeAll(path, std::vector<std::uint8_t>(6000, 0xAA));  // a longer file is replaced whole
 
@@ -109,7 +109,7 @@ TEST(DataFileTest, SaveWrites4481BytesEndingInZero) {
 }
 
 TEST(DataFileTest, SaveKeepsThePermissionsOfTheFileItReplaces) {
-    const auto dir = scratchDir();
+    const auto dir = scratchDir("records");
     const auto path = dir / "night.txt";
     writeAll(path, {1, 2, 3});
     fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
@@ -122,7 +122,7 @@ TEST(DataFileTest, SaveKeepsThePermissionsOfTheFileItReplaces) {
 class FailedSaveTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        dir_ = scratchDir();
+        dir_ = scratchDir("records");
         writeAll(dir_ / "night.txt", earlier_);
     }
     void expectEarlierFileIntact() {

@@ -8,7 +8,7 @@
 #include <sstream>
 
 #include "records/file_error.h"
-#include "scratch.h"
+#include "support/scratch.h"
 
 namespace npt {
 namespace {
@@ -92,7 +92,7 @@ TEST(SpreadsheetTest, WorkbookCellsAndTimeFormat) {
     if (!openpyxlAvailable()) {
         GTEST_SKIP() << "python3-openpyxl is not installed";
     }
-    const auto dir = scratchDir();
+    const auto dir = scratchDir("records");
     const auto path = dir / "night.xlsx";
     writeXlsx(path.string(), wholeNight());
     EXPECT_EQ(entriesOf(dir), std::set<std::string>{"night.xlsx"});
@@ -129,7 +129,7 @@ TEST(SpreadsheetTest, WorkbookCellsAndTimeFormat) {
 }
 
 TEST(SpreadsheetTest, FailedExportNamesTheChosenFileAndKeepsTheEarlierOne) {
-    const auto dir = scratchDir();
+    const auto dir = scratchDir("records");
     const auto path = dir / "night.xlsx";
     const std::vector<std::uint8_t> earlier = {'o', 'l', 'd'};
     writeAll(path, earlier);

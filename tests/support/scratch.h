@@ -1,6 +1,6 @@
 #pragma once
 // Helpers for tests that touch the file system: a fresh directory per test under the build
-// tree, and a file-size limit that makes writes fail even for root.
+// tree, whole-file reads and writes, and a file-size limit that makes writes fail even for root.
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -19,11 +19,19 @@ namespace npt::test {
 namespace fs = std::filesystem;
 
 // An empty directory named after the running test; left behind for inspection.
-inline fs::path scratchDir() {
+inline fs::path scratchDir(const char* layer) {
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    fs::path dir = fs::path(NPT_TEST_OUTPUT_DIR) / "records" /
-                   (std::string(info->test_suite_name()) + "." + info->name());
+    std::string name = std::string(info->test_suite_name()) + "." + info->name();
+    for (char& c : name) {
+        if (c == '/') {
+            c = '_';
+        }
+    }
+    const fs::path dir = fs::path(NPT_TEST_OUTPUT_DIR) / layer / name;
     if (fs::exists(dir)) {
+        for (const auto& e : fs::recursive_directory_iterator(dir)) {
+            fs::permissions(e.path(), fs::perms::owner_all, fs::perm_options::add);
+        }
         fs::permissions(dir, fs::perms::owner_all, fs::perm_options::add);
     }
     fs::remove_all(dir);
@@ -55,7 +63,7 @@ inline bool runningAsRoot() {
 }
 
 // While alive, no regular file can grow beyond limit bytes: a write past it fails with EFBIG
-// instead of raising SIGXFSZ.
+// instead of raising SIGXFSZ. Makes writes fail even for root.
 class FileSizeLimit {
   public:
     explicit FileSizeLimit(rlim_t limit) {
