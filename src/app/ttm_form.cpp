@@ -10,6 +10,7 @@
 #include "recorder/passport.h"
 #include "records/data_file.h"
 #include "records/file_error.h"
+#include "records/file_name.h"
 #include "records/spreadsheet.h"
 
 namespace npt {
@@ -21,7 +22,7 @@ constexpr double kStudyStartDays = 22.0 / 24.0;
 
 // A conversion error: a text in a field that should hold a time does not.
 class ConversionError : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 
@@ -35,22 +36,6 @@ int parseStartSeconds(const std::string& text) {
     return *seconds;
 }
 
-std::string lowerAscii(std::string s) {
-    std::transform(s.begin(), s.end(), s.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return s;
-}
-
-// The extension of a file name: from the last point after the last path separator, the point
-// included; empty when there is none.
-std::string extensionOf(const std::string& path) {
-    const auto slash = path.rfind('/');
-    const auto dot = path.rfind('.');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) {
-        return "";
-    }
-    return path.substr(dot);
-}
 }  // namespace
 
 TTMForm::TTMForm(FormView& view, const Clock& clock, SettingsStore* settings)
@@ -118,14 +103,16 @@ void TTMForm::FormDestroy() {
     try {
         settings_->saveDoctorName(view_.text(Control::VName));
     } catch (const std::exception& error) {
-        view_.messageBox("Сохранение настроек",
-                         std::string(error.what()) +
-                             " ФИО врача при следующем запуске придётся ввести заново.",
-                         MessageIcon::Warning, MessageButtons::Ok);
+        view_.messageBox(
+            "Сохранение настроек",
+            std::string(error.what()) + " ФИО врача при следующем запуске придётся ввести заново.",
+            MessageIcon::Warning, MessageButtons::Ok);
     }
 }
 
-void TTMForm::FormKeyDown() { state_.blockCounter = 0; }
+void TTMForm::FormKeyDown() {
+    state_.blockCounter = 0;
+}
 
 void TTMForm::clickCode(CommandCode code) {
     // No adapter is claimed yet in this build of the window: commands are dropped silently.
@@ -199,7 +186,7 @@ void TTMForm::SaveFileDataClick() {
     if (!path) {
         return;
     }
-    const std::string extension = lowerAscii(extensionOf(*path));
+    const std::string extension = lowerCaseExtension(*path);
     if (extension == ".txt") {
         saveDataFile(*path);
     } else if (extension == ".xlsx") {

@@ -7,6 +7,7 @@
 #include "app/ttm_form.h"
 #include "cli/batch_view.h"
 #include "cli/json_writer.h"
+#include "records/file_name.h"
 
 namespace npt {
 
@@ -61,18 +62,6 @@ std::string lastError(const BatchView& view) {
         }
     }
     return "не удалось выполнить действие";
-}
-
-std::string lowerExtension(const std::string& path) {
-    const auto dot = path.rfind('.');
-    const auto slash = path.rfind('/');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) {
-        return "";
-    }
-    std::string ext = path.substr(dot);
-    std::transform(ext.begin(), ext.end(), ext.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return ext;
 }
 
 void writeJson(std::ostream& out, const BatchView& view, const TTMForm& form) {
@@ -144,7 +133,7 @@ int runNpt(const std::vector<std::string>& args, std::ostream& out, std::ostream
     std::string target;
     if (options->command == "export") {
         target = options->positional[1];
-        const std::string ext = lowerExtension(target);
+        const std::string ext = lowerCaseExtension(target);
         if (ext != ".xlsx" && ext != ".csv") {
             err << "npt: " << target << ": the export file must end in .xlsx or .csv\n";
             return 2;
@@ -170,8 +159,8 @@ int runNpt(const std::vector<std::string>& args, std::ostream& out, std::ostream
     }
 
     const std::size_t loadMessages = view.messages().size();
-    const bool ok =
-        lowerExtension(target) == ".xlsx" ? form.exportSpreadsheet(target) : form.exportCsv(target);
+    const bool ok = lowerCaseExtension(target) == ".xlsx" ? form.exportSpreadsheet(target)
+                                                          : form.exportCsv(target);
     if (!ok) {
         err << "npt: " << lastError(view) << "\n";
         return 1;
