@@ -131,7 +131,7 @@ NightAnalysis analyseNight(const NightRecording& recording, const AnalysisParame
     result.parameters = parameters;
     QualityAssessment assessment = assessQuality(recording);
     result.quality = std::move(assessment.quality);
-    const int period = std::max(recording.periodSeconds, 0);
+    const int period = recording.periodSeconds;
     const std::size_t n = assessment.excluded.size();
     const int validS = static_cast<int>(n) * period;
     const auto usability = result.quality.usability;

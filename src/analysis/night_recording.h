@@ -11,8 +11,9 @@ namespace npt {
 struct NightRecording {
     // One byte per sample period, the oldest first; 0xFF is a position the recorder never wrote.
     std::span<const std::uint8_t> samples;
-    // Seconds between samples; 0 when no passport has given it yet (the night has no time axis).
-    int periodSeconds = 0;
+    // Seconds between samples, as the recorder link holds it; 0 when no passport has given it
+    // yet (the night then has no time axis).
+    std::uint8_t periodSeconds = 0;
     // Time of day of the first sample, seconds since midnight (the study's start time).
     int startSeconds = 0;
 };

@@ -113,7 +113,7 @@ struct StepNight {
 TEST(EpisodesTest, MeasuresAndTimesOfNight) {
     struct Case {
         const char* what;
-        int period;
+        std::uint8_t period;
         int start;
         std::size_t first, last;  // samples of the rise
         const char* onset;

@@ -14,7 +14,7 @@ namespace npt::test {
 
 class SyntheticNight {
   public:
-    explicit SyntheticNight(int periodSeconds, int startSeconds = 22 * 3600)
+    explicit SyntheticNight(std::uint8_t periodSeconds, int startSeconds = 22 * 3600)
         : period_(periodSeconds), start_(startSeconds) {}
 
     SyntheticNight& rest(double mm) {
@@ -63,7 +63,7 @@ class SyntheticNight {
         return out;
     }
 
-    int period() const { return period_; }
+    std::uint8_t period() const { return period_; }
     int start() const { return start_; }
 
   private:
@@ -78,7 +78,7 @@ class SyntheticNight {
             return lift * std::min({1.0, in / ramp, out / ramp});
         }
     };
-    int period_;
+    std::uint8_t period_;
     int start_;
     double restMm_ = 26.0;
     double noiseMm_ = 0.25;
@@ -90,7 +90,7 @@ class SyntheticNight {
 // The recording's bytes must outlive what is analysed; the fixture keeps them.
 struct HeldNight {
     std::vector<std::uint8_t> bytes;
-    int period;
+    std::uint8_t period;
     int start;
     explicit HeldNight(const SyntheticNight& night)
         : bytes(night.bytes()), period(night.period()), start(night.start()) {}
