@@ -16,8 +16,8 @@
 //      byte counts (byte_window.h): the whole analysis is linear in the length of the night.
 //   4. Episodes: the samples where smoothed - baseline >= threshold form runs; runs separated by
 //      a dip shorter than the merge gap are joined (the dip counts in the episode's duration);
-//      joined runs shorter than the minimum duration are dropped. Missing samples count as
-//      below the threshold.
+//      joined runs shorter than the minimum duration are dropped. Where no sample is left
+//      within the minute (a longer gap or fault), the diameter counts as below the threshold.
 //   5. Measures per episode: baseline = mean baseline over the episode; peak = highest smoothed
 //      diameter (so one noisy sample does not make the peak); increase = peak - baseline, also in
 //      % of the baseline; full time = time with smoothed - baseline >= full tumescence threshold;

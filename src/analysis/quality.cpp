@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <deque>
+#include <iterator>
 
 #include "analysis/analysis_text.h"
 
@@ -58,10 +59,9 @@ std::vector<bool> flatSamples(std::span<const std::uint8_t> bytes, const std::ve
     return flat;
 }
 
-// The stretches of flagged samples, joining flags fewer than `join` samples apart; only those
-// lasting at least `minimum` samples.
-void addStretches(const std::vector<bool>& flags, Fault fault, std::size_t join,
-                  std::size_t minimum, int period, std::vector<Stretch>& out) {
+// The stretches of flagged samples, joining flags at most `join` samples apart.
+void addStretches(const std::vector<bool>& flags, Fault fault, std::size_t join, int period,
+                  std::vector<Stretch>& out) {
     const std::size_t n = flags.size();
     std::size_t i = 0;
     while (i < n) {
@@ -76,10 +76,8 @@ void addStretches(const std::vector<bool>& flags, Fault fault, std::size_t join,
                 last = j;
             }
         }
-        if (last + 1 - first >= minimum) {
-            out.push_back(
-                {fault, static_cast<int>(first) * period, static_cast<int>(last + 1) * period});
-        }
+        out.push_back(
+            {fault, static_cast<int>(first) * period, static_cast<int>(last + 1) * period});
         i = last + 1;
     }
 }
@@ -102,7 +100,10 @@ const char* faultText(Fault fault) {
 
 // The named stretches: each with its times of night while there are few, else a count and
 // the total time per fault.
-std::string stretchesText(const std::vector<Stretch>& stretches, int startSeconds) {
+std::string namedStretchesText(const std::vector<Stretch>& all, int startSeconds) {
+    std::vector<Stretch> stretches;
+    std::copy_if(all.begin(), all.end(), std::back_inserter(stretches),
+                 [](const Stretch& s) { return s.named(); });
     constexpr std::size_t kListedAtMost = 4;
     std::string text;
     const auto append = [&](const std::string& part) { text += (text.empty() ? "" : "; ") + part; };
@@ -137,12 +138,13 @@ std::string verdictOf(const NightQuality& q, int startSeconds) {
             return "датчик не записал ни одного измерения";
         case Usability::NoPeriod:
             return "период измерений неизвестен";
-        case Usability::Unusable:
-            return "данные непригодны для анализа" +
-                   (q.stretches.empty() ? "" : ": " + stretchesText(q.stretches, startSeconds));
+        case Usability::Unusable: {
+            const std::string named = namedStretchesText(q.stretches, startSeconds);
+            return "данные непригодны для анализа" + (named.empty() ? "" : ": " + named);
+        }
         case Usability::PartlyUsable:
             return "данные пригодны для анализа, кроме участков: " +
-                   stretchesText(q.stretches, startSeconds);
+                   namedStretchesText(q.stretches, startSeconds);
         case Usability::Usable:
             break;
     }
@@ -191,17 +193,18 @@ QualityAssessment assessQuality(const NightRecording& recording) {
     }
     q.usable_s = static_cast<int>(n - static_cast<std::size_t>(q.excluded)) * period;
 
-    const std::size_t join = samplesIn(kStretchJoinS, period);
-    const std::size_t named = samplesIn(kNamedStretchMinimumS, period);
-    addStretches(erased, Fault::Erased, join, named, period, q.stretches);
-    addStretches(rangeEnd, Fault::RangeEnd, join, named, period, q.stretches);
-    addStretches(flat, Fault::Flat, 1, 1, period, q.stretches);
+    // A sensor at the end of its range flickers in and out of it: one stretch. Erased positions
+    // are joined only when they follow each other.
+    addStretches(erased, Fault::Erased, 1, period, q.stretches);
+    addStretches(rangeEnd, Fault::RangeEnd, samplesIn(kStretchJoinS, period), period, q.stretches);
+    addStretches(flat, Fault::Flat, 1, period, q.stretches);
     std::sort(q.stretches.begin(), q.stretches.end(),
               [](const Stretch& a, const Stretch& b) { return a.start_s < b.start_s; });
 
     if (q.usable_s == 0) {
         q.usability = Usability::Unusable;
-    } else if (!q.stretches.empty()) {
+    } else if (std::any_of(q.stretches.begin(), q.stretches.end(),
+                           [](const Stretch& s) { return s.named(); })) {
         q.usability = Usability::PartlyUsable;
     } else {
         q.usability = Usability::Usable;

@@ -8,8 +8,9 @@
 //   - flat stretches: for at least kFlatMinimumS the sensor varies by no more than one step
 //     (0,2 mm). A worn sensor always shows some variation (breathing, movement, its own noise);
 //     one that does not is off, detached or lying on the bed.
-// Every faulty sample is left out of the analysis. The verdict names the stretches of at least
-// kNamedStretchMinimumS; single faulty samples only count.
+// Every faulty sample is left out of the analysis, and every stretch of them is located. The
+// verdict names the stretches lasting at least kNamedStretchMinimumS; shorter ones (a skipped
+// sample, a single reading out of range) cost the analysis nothing and are only counted.
 #include <string>
 #include <vector>
 
@@ -19,7 +20,7 @@ namespace npt {
 
 inline constexpr int kFlatMinimumS = 20 * 60;
 inline constexpr int kFlatSpreadBytes = 1;
-// Faulty samples closer than this to each other form one stretch.
+// Samples at the ends of the range at most this far apart form one stretch.
 inline constexpr int kStretchJoinS = 60;
 inline constexpr int kNamedStretchMinimumS = 60;
 
@@ -30,12 +31,13 @@ struct Stretch {
     Fault fault;
     int start_s;
     int end_s;
+    bool named() const { return end_s - start_s >= kNamedStretchMinimumS; }
     bool operator==(const Stretch&) const = default;
 };
 
 enum class Usability {
     Usable,        // nothing but, at most, single faulty samples
-    PartlyUsable,  // some stretches are not usable, the rest is
+    PartlyUsable,  // some named stretches are not usable, the rest is
     Unusable,      // no sample of the night can be used
     NoData,        // the recorder wrote no sample
     NoPeriod,      // the sample period is unknown: the night has no time axis
@@ -51,7 +53,7 @@ struct NightQuality {
     int unwritten_after_end = 0;     // erased positions after the night's last written sample
     int excluded = 0;                // samples of the night left out of the analysis
     int usable_s = 0;                // time of the night left to analyse
-    std::vector<Stretch> stretches;  // the named stretches, in time order
+    std::vector<Stretch> stretches;  // every stretch of faulty samples, in time order
     Usability usability = Usability::NoData;
 };
 

@@ -116,6 +116,25 @@ TEST(QualityTest, UnusableSamplesGiveNoEpisodes) {
     EXPECT_THAT(summaryLine(a), HasSubstr("есть непригодные участки"));
 }
 
+TEST(QualityTest, EveryFaultIsLocated) {
+    auto bytes = restingNight();    // from 20:00 this time
+    bytes[1000] = 0xFF;             // 22:46:40, one sample: counted, not named
+    bytes[1003] = 0xFF;             // and another, a little later
+    fill(bytes, 1500, 1503, 254);   // 00:10:00, half a minute out of range
+    bytes[1506] = 254;              // flickering back within a minute
+    fill(bytes, 2000, 2012, 0xFF);  // 01:33:20, two minutes not written: named
+    const NightQuality q = analyseNight({bytes, 10, 20 * 3600}, {}).quality;
+    const std::vector<Stretch> expected = {{Fault::Erased, 10000, 10010},
+                                           {Fault::Erased, 10030, 10040},
+                                           {Fault::RangeEnd, 15000, 15070},
+                                           {Fault::Erased, 20000, 20120}};
+    EXPECT_EQ(q.stretches, expected);
+    EXPECT_EQ(q.excluded, 2 + 4 + 12);
+    EXPECT_EQ(q.verdict,
+              "данные пригодны для анализа, кроме участков: 00:10–00:11 — показания за пределами "
+              "диапазона измерения; 01:33–01:35 — пропуск записи");
+}
+
 TEST(QualityTest, EndOfTheRecording) {
     const auto bytes = SyntheticNight(10).endsAfter(300).bytes();
     const NightAnalysis a = analyseNight({bytes, 10, 22 * 3600}, {});
