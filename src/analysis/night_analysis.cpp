@@ -15,6 +15,16 @@ namespace {
 
 constexpr double kTolerance = 1e-9;  // diameters are tenths of a millimetre held in doubles
 constexpr double kNoRise = std::numeric_limits<double>::quiet_NaN();
+constexpr double kBaselineFraction = 0.2;
+
+// Window widths in samples each side of the centre, for a period of at least 1 s: about half a
+// minute for the smoothing, an hour for the baseline.
+int smoothingHalfWidth(int period) {
+    return static_cast<int>(std::lround(30.0 / period));
+}
+int baselineHalfWidth(int period) {
+    return (3600 + period - 1) / period;
+}
 
 // A run of samples [first, last) of the night.
 struct Run {
@@ -114,14 +124,6 @@ NightSummary summarise(const std::vector<NightEpisode>& episodes, int validS, in
 }
 
 }  // namespace
-
-int smoothingHalfWidth(int periodSeconds) {
-    return static_cast<int>(std::lround(30.0 / periodSeconds));
-}
-
-int baselineHalfWidth(int periodSeconds) {
-    return (3600 + periodSeconds - 1) / periodSeconds;
-}
 
 NightAnalysis analyseNight(const NightRecording& recording, const AnalysisParameters& parameters) {
     if (const auto error = parametersError(parameters)) {

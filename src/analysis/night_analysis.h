@@ -72,9 +72,4 @@ struct NightAnalysis {
 // and says why in the quality verdict.
 NightAnalysis analyseNight(const NightRecording& recording, const AnalysisParameters& parameters);
 
-// Window widths in samples, each side of the centre.
-int smoothingHalfWidth(int periodSeconds);
-int baselineHalfWidth(int periodSeconds);
-inline constexpr double kBaselineFraction = 0.2;
-
 }  // namespace npt
