@@ -1,0 +1,70 @@
+// Analyses arbitrary sample bytes with an arbitrary period, start time and parameters, and
+// checks what every analysis must satisfy: episodes in order, inside the night, at least the
+// minimum duration long and at least the merge gap apart; a summary that adds up; texts that
+// are valid UTF-8. Parameters out of range must be refused, never used.
+//
+//   byte 0      sample period
+//   bytes 1-2   start of the study, minutes (any value: times of night wrap at midnight)
+//   bytes 3-6   threshold, minimum duration, merge gap, full tumescence (partly out of range)
+//   bytes 7-    the samples, at most 4320
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <stdexcept>
+
+#include "analysis/analysis_text.h"
+#include "analysis/night_analysis.h"
+#include "recorder/utf8.h"
+
+namespace {
+
+void require(bool condition) {
+    if (!condition) {
+        __builtin_trap();
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    constexpr std::size_t kHeader = 7;
+    if (size < kHeader) {
+        return 0;
+    }
+    npt::AnalysisParameters p;
+    p.threshold_mm = data[3] * 0.1;
+    p.min_duration_s = data[4] * 15;
+    p.merge_gap_s = data[5] * 10 - 50;
+    p.full_threshold_mm = data[6] * 0.1;
+    const auto samples = std::span(data + kHeader, std::min<std::size_t>(size - kHeader, 4320));
+    const npt::NightRecording recording{samples, data[0], (data[1] << 8 | data[2]) * 60};
+
+    npt::NightAnalysis a;
+    try {
+        a = npt::analyseNight(recording, p);
+    } catch (const std::invalid_argument&) {
+        require(npt::parametersError(p).has_value());
+        return 0;
+    }
+    require(!npt::parametersError(p).has_value());
+
+    const npt::NightSummary& s = a.summary;
+    require(s.valid_s == static_cast<int>(npt::writtenLength(samples)) * data[0]);
+    require(s.episodes == static_cast<int>(a.episodes.size()));
+    int total = 0;
+    int previousEnd = -p.merge_gap_s;
+    for (const npt::NightEpisode& e : a.episodes) {
+        require(e.start_s - previousEnd >= p.merge_gap_s);
+        require(e.duration_s == e.end_s - e.start_s && e.duration_s >= p.min_duration_s);
+        require(e.end_s <= s.valid_s);
+        require(e.full_s >= 0 && e.full_s <= e.duration_s && e.area_mm_min >= 0);
+        require(e.start.size() == 8 && e.end.size() == 8);
+        previousEnd = e.end_s;
+        total += e.duration_s;
+    }
+    require(s.total_s == total);
+    require(a.quality.usable_s <= s.valid_s);
+    require(npt::utf8::isValid(a.quality.verdict) && npt::utf8::isValid(npt::summaryLine(a)));
+    return 0;
+}

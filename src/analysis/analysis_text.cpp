@@ -1,0 +1,110 @@
+#include "analysis/analysis_text.h"
+
+#include <cmath>
+#include <cstdlib>
+
+#include "measure/time_of_day.h"
+
+namespace npt {
+
+std::string decimalText(double value, int decimals) {
+    double scale = 1;
+    for (int i = 0; i < decimals; ++i) {
+        scale *= 10;
+    }
+    const auto units = static_cast<long long>(std::nearbyint(value * scale));
+    const long long whole = std::llabs(units) / static_cast<long long>(scale);
+    std::string text = (units < 0 ? "-" : "") + std::to_string(whole);
+    if (decimals > 0) {
+        const std::string fraction =
+            std::to_string(std::llabs(units) % static_cast<long long>(scale));
+        text +=
+            "," + std::string(static_cast<std::size_t>(decimals) - fraction.size(), '0') + fraction;
+    }
+    return text;
+}
+
+std::string durationText(int seconds) {
+    if (seconds > 0 && seconds < 30) {
+        return "менее 1 мин";
+    }
+    const auto minutes = static_cast<long long>(std::nearbyint(seconds / 60.0));
+    const long long hours = minutes / 60;
+    if (hours == 0) {
+        return std::to_string(minutes) + " мин";
+    }
+    return std::to_string(hours) + " ч" +
+           (minutes % 60 != 0 ? " " + std::to_string(minutes % 60) + " мин" : std::string());
+}
+
+std::string exactDurationText(int seconds) {
+    const int hours = seconds / 3600;
+    const int minutes = seconds / 60 % 60;
+    const int rest = seconds % 60;
+    std::string text;
+    const auto part = [&](int value, const char* unit) {
+        if (value != 0) {
+            text += (text.empty() ? "" : " ") + std::to_string(value) + " " + unit;
+        }
+    };
+    part(hours, "ч");
+    part(minutes, "мин");
+    part(rest, "с");
+    return text.empty() ? "0 мин" : text;
+}
+
+std::string nightClockText(long long seconds) {
+    return clockText(seconds).substr(0, 5);
+}
+
+const char* pluralRu(long long count, const char* one, const char* few, const char* many) {
+    const long long n = std::llabs(count);
+    if (n % 100 >= 11 && n % 100 <= 14) {
+        return many;
+    }
+    switch (n % 10) {
+        case 1:
+            return one;
+        case 2:
+        case 3:
+        case 4:
+            return few;
+        default:
+            return many;
+    }
+}
+
+std::string summaryLine(const NightAnalysis& analysis) {
+    const NightQuality& q = analysis.quality;
+    switch (q.usability) {
+        case Usability::NoData:
+        case Usability::NoPeriod:
+            return "Анализ невозможен: " + q.verdict;
+        case Usability::Unusable:
+            return "Анализ невозможен: данные непригодны";
+        case Usability::Usable:
+        case Usability::PartlyUsable:
+            break;
+    }
+    const NightSummary& s = analysis.summary;
+    std::string line = "Эпизодов: " + std::to_string(s.episodes);
+    if (s.episodes > 0) {
+        line += " · всего " + durationText(s.total_s) + " · макс. прирост " +
+                decimalText(s.max_increase_mm, 1) + " мм";
+    }
+    if (q.usability == Usability::PartlyUsable) {
+        line += " · есть непригодные участки";
+    }
+    return line;
+}
+
+std::string parametersText(const AnalysisParameters& p) {
+    const std::string gaps =
+        p.merge_gap_s > 0 ? "промежутки до " + exactDurationText(p.merge_gap_s) + " объединяются"
+                          : "промежутки не объединяются";
+    return "порог " + decimalText(p.threshold_mm, 1) + " мм · не короче " +
+           exactDurationText(p.min_duration_s) + " · " + gaps + " · полная тумесценция от " +
+           decimalText(p.full_threshold_mm, 1) + " мм";
+}
+
+}  // namespace npt

@@ -1,0 +1,41 @@
+#pragma once
+// Texts of the night's analysis shared by the window, the report and the command-line tool:
+// numbers with a decimal comma, durations and the one-line summary, in Russian.
+#include <string>
+
+#include "analysis/night_analysis.h"
+#include "analysis/parameters.h"
+
+namespace npt {
+
+// The value rounded to the given number of decimals (halves to the even neighbour), with a
+// decimal comma: decimalText(12.44, 1) is "12,4".
+std::string decimalText(double value, int decimals);
+
+// A duration rounded to whole minutes: "2 ч 18 мин", "2 ч", "45 мин", "0 мин"; below half a
+// minute but not zero, "менее 1 мин".
+std::string durationText(int seconds);
+
+// A duration as it is set, without rounding: "5 мин", "1 ч", "1 мин 30 с", "45 с".
+std::string exactDurationText(int seconds);
+
+// "HH:MM" of a time of day in seconds, taken modulo one day; seconds are dropped.
+std::string nightClockText(long long seconds);
+
+// The Russian noun form for a count: one ("участок"), few ("участка") or many ("участков").
+const char* pluralRu(long long count, const char* one, const char* few, const char* many);
+
+// The line under the chart: "Эпизодов: 5 · всего 2 ч 18 мин · макс. прирост 12,4 мм", followed
+// by a warning when parts of the night are not usable; the reason when nothing could be analysed.
+std::string summaryLine(const NightAnalysis& analysis);
+
+// "порог 3,0 мм · не короче 5 мин · промежутки до 2 мин объединяются · полная тумесценция от
+// 5,0 мм": the parameters, for every place that shows results.
+std::string parametersText(const AnalysisParameters& parameters);
+
+// What the analysis cannot say, printed with every result.
+inline constexpr const char* kRigidityStatement =
+    "Регистратор измеряет только диаметр: ригидность не измеряется. Заключение остаётся за "
+    "врачом.";
+
+}  // namespace npt

@@ -1,0 +1,75 @@
+#pragma once
+// The night's analysis: tumescence episodes, their size and the night's summary, from the
+// diameter alone. A pure function of the recording and the parameters.
+//
+// How it works, on sample bytes (one step = 0,2 mm):
+//   1. Quality (quality.h): erased positions, samples at the ends of the measuring range and
+//      flat stretches are left out; the night ends at its last written sample.
+//   2. Smoothing: a centred moving median over about one minute (2 * round(30 s / period) + 1
+//      samples) of the samples left in. A median, unlike a mean, ignores single spikes of the
+//      sensor and keeps the edges of a rise where they are.
+//   3. Baseline: the flaccid diameter, as the 20th percentile of the smoothed diameter over a
+//      centred window of two hours (one hour each side, shorter at the ends of the night). An
+//      episode rarely fills more than half of such a window, so it does not lift the baseline;
+//      a slow drift of the sensor is followed with a lag of a fraction of an hour, so a drift of
+//      a few millimetres over the night stays far below the threshold. Both windows slide over
+//      byte counts (byte_window.h): the whole analysis is linear in the length of the night.
+//   4. Episodes: the samples where smoothed - baseline >= threshold form runs; runs separated by
+//      a dip shorter than the merge gap are joined (the dip counts in the episode's duration);
+//      joined runs shorter than the minimum duration are dropped. Where no sample is left
+//      within the minute (a longer gap or fault), the diameter counts as below the threshold.
+//   5. Measures per episode: baseline = mean baseline over the episode; peak = highest smoothed
+//      diameter (so one noisy sample does not make the peak); increase = peak - baseline, also in
+//      % of the baseline; full time = time with smoothed - baseline >= full tumescence threshold;
+//      area = sum of (smoothed - baseline, where positive) * period, in mm·min.
+// An episode starts at its first sample above the threshold and ends one period after its
+// last, so duration = end - start. Millimetres, percentages and areas are rounded to a tenth.
+//
+// Member names of the result structs follow the report's JSON keys one to one.
+#include <string>
+#include <vector>
+
+#include "analysis/night_recording.h"
+#include "analysis/parameters.h"
+#include "analysis/quality.h"
+
+namespace npt {
+
+struct NightEpisode {
+    int start_s = 0;     // seconds from the first sample
+    int end_s = 0;       // seconds from the first sample; the episode lasts until then
+    std::string start;   // time of night, HH:MM:SS
+    std::string end;     // time of night, HH:MM:SS
+    int duration_s = 0;  // end_s - start_s
+    double baseline_mm = 0;
+    double peak_mm = 0;
+    double increase_mm = 0;
+    double increase_percent = 0;
+    int full_s = 0;  // time at or above full tumescence
+    double area_mm_min = 0;
+};
+
+struct NightSummary {
+    int valid_s = 0;   // written samples, up to the last one, times the period
+    int episodes = 0;  // how many
+    int total_s = 0;   // sum of the episodes' durations
+    int longest_s = 0;
+    double mean_s = 0;  // mean duration; 0 without episodes
+    double max_increase_mm = 0;
+    double area_mm_min = 0;  // sum of the episodes' areas
+    double per_hour = 0;     // episodes per hour of the usable part of the night
+};
+
+struct NightAnalysis {
+    AnalysisParameters parameters;
+    std::vector<NightEpisode> episodes;
+    NightSummary summary;
+    NightQuality quality;
+};
+
+// Analyses the night. Throws std::invalid_argument carrying parametersError's text when the
+// parameters cannot be used. Without a sample period or usable samples it reports no episodes
+// and says why in the quality verdict.
+NightAnalysis analyseNight(const NightRecording& recording, const AnalysisParameters& parameters);
+
+}  // namespace npt

@@ -1,0 +1,39 @@
+#pragma once
+// The night as the analysis sees it: the sample bytes, the sample period and the time of day of
+// the first sample, exactly as the graph is built from them.
+#include <cstdint>
+#include <span>
+
+#include "recorder/memory_image.h"
+
+namespace npt {
+
+struct NightRecording {
+    // One byte per sample period, the oldest first; 0xFF is a position the recorder never wrote.
+    std::span<const std::uint8_t> samples;
+    // Seconds between samples, as the recorder link holds it; 0 when no passport has given it
+    // yet (the night then has no time axis).
+    std::uint8_t periodSeconds = 0;
+    // Time of day of the first sample, seconds since midnight (the study's start time).
+    int startSeconds = 0;
+};
+
+// The 4320 sample positions of the image with the given period and start. The recording refers
+// to the image's bytes: the image must outlive it.
+NightRecording nightRecordingOf(const MemoryImage& image, std::uint8_t periodSeconds,
+                                int startSeconds);
+
+// Sample bytes at the ends of the measuring range: the sensor reads below 9,6 mm or above
+// 60,4 mm and the true diameter is unknown.
+inline constexpr std::uint8_t kRangeLowByte = 0;
+inline constexpr std::uint8_t kRangeHighByte = 254;
+
+inline bool atRangeEnd(std::uint8_t sample) {
+    return sample == kRangeLowByte || sample == kRangeHighByte;
+}
+
+// Number of positions up to and including the last one the recorder wrote; the positions after
+// it are the unwritten rest of the memory, not a part of the night.
+std::size_t writtenLength(std::span<const std::uint8_t> samples);
+
+}  // namespace npt

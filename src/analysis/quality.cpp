@@ -1,0 +1,216 @@
+#include "analysis/quality.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <deque>
+#include <iterator>
+
+#include "analysis/analysis_text.h"
+
+namespace npt {
+
+namespace {
+
+// Marks every sample that lies in a window of at least minLength samples whose bytes differ by no
+// more than kFlatSpreadBytes. Samples marked in `broken` (erased or at a range end) never belong
+// to such a window. Two pointers with monotone queues of the window's minimum and maximum.
+std::vector<bool> flatSamples(std::span<const std::uint8_t> bytes, const std::vector<bool>& broken,
+                              std::size_t minLength) {
+    const std::size_t n = bytes.size();
+    std::vector<int> cover(n + 1, 0);  // difference array of the flat windows
+    std::deque<std::size_t> lows;      // indices with rising bytes: front is the window's minimum
+    std::deque<std::size_t> highs;     // indices with falling bytes: front is the maximum
+    std::size_t left = 0;
+    for (std::size_t right = 0; right < n; ++right) {
+        if (broken[right]) {
+            lows.clear();
+            highs.clear();
+            left = right + 1;
+            continue;
+        }
+        while (!lows.empty() && bytes[lows.back()] >= bytes[right]) {
+            lows.pop_back();
+        }
+        lows.push_back(right);
+        while (!highs.empty() && bytes[highs.back()] <= bytes[right]) {
+            highs.pop_back();
+        }
+        highs.push_back(right);
+        while (bytes[highs.front()] - bytes[lows.front()] > kFlatSpreadBytes) {
+            ++left;
+            if (lows.front() < left) {
+                lows.pop_front();
+            }
+            if (highs.front() < left) {
+                highs.pop_front();
+            }
+        }
+        if (right + 1 - left >= minLength) {
+            ++cover[left];
+            --cover[right + 1];
+        }
+    }
+    std::vector<bool> flat(n, false);
+    int depth = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        depth += cover[i];
+        flat[i] = depth > 0;
+    }
+    return flat;
+}
+
+// The stretches of flagged samples, joining flags at most `join` samples apart.
+void addStretches(const std::vector<bool>& flags, Fault fault, std::size_t join, int period,
+                  std::vector<Stretch>& out) {
+    const std::size_t n = flags.size();
+    std::size_t i = 0;
+    while (i < n) {
+        if (!flags[i]) {
+            ++i;
+            continue;
+        }
+        const std::size_t first = i;
+        std::size_t last = i;
+        for (std::size_t j = i + 1; j < n && j - last <= join; ++j) {
+            if (flags[j]) {
+                last = j;
+            }
+        }
+        out.push_back(
+            {fault, static_cast<int>(first) * period, static_cast<int>(last + 1) * period});
+        i = last + 1;
+    }
+}
+
+std::size_t samplesIn(int seconds, int period) {
+    return static_cast<std::size_t>((seconds + period - 1) / period);
+}
+
+const char* faultText(Fault fault) {
+    switch (fault) {
+        case Fault::Erased:
+            return "пропуск записи";
+        case Fault::RangeEnd:
+            return "показания за пределами диапазона измерения";
+        case Fault::Flat:
+            return "показания не меняются (датчик снят или отключён)";
+    }
+    return "";
+}
+
+// The named stretches: each with its times of night while there are few, else a count and
+// the total time per fault.
+std::string namedStretchesText(const std::vector<Stretch>& all, int startSeconds) {
+    std::vector<Stretch> stretches;
+    std::copy_if(all.begin(), all.end(), std::back_inserter(stretches),
+                 [](const Stretch& s) { return s.named(); });
+    constexpr std::size_t kListedAtMost = 4;
+    std::string text;
+    const auto append = [&](const std::string& part) { text += (text.empty() ? "" : "; ") + part; };
+    if (stretches.size() <= kListedAtMost) {
+        for (const Stretch& s : stretches) {
+            append(nightClockText(startSeconds + s.start_s) + "–" +
+                   nightClockText(startSeconds + s.end_s) + " — " + faultText(s.fault));
+        }
+        return text;
+    }
+    for (Fault fault : {Fault::Erased, Fault::RangeEnd, Fault::Flat}) {
+        int count = 0;
+        int seconds = 0;
+        for (const Stretch& s : stretches) {
+            if (s.fault == fault) {
+                ++count;
+                seconds += s.end_s - s.start_s;
+            }
+        }
+        if (count > 0) {
+            append(std::string(faultText(fault)) + " — " + std::to_string(count) + " " +
+                   pluralRu(count, "участок", "участка", "участков") + ", всего " +
+                   durationText(seconds));
+        }
+    }
+    return text;
+}
+
+std::string verdictOf(const NightQuality& q, int startSeconds) {
+    switch (q.usability) {
+        case Usability::NoData:
+            return "датчик не записал ни одного измерения";
+        case Usability::NoPeriod:
+            return "период измерений неизвестен";
+        case Usability::Unusable: {
+            const std::string named = namedStretchesText(q.stretches, startSeconds);
+            return "данные непригодны для анализа" + (named.empty() ? "" : ": " + named);
+        }
+        case Usability::PartlyUsable:
+            return "данные пригодны для анализа, кроме участков: " +
+                   namedStretchesText(q.stretches, startSeconds);
+        case Usability::Usable:
+            break;
+    }
+    std::string verdict = "данные пригодны для анализа";
+    if (q.excluded > 0) {
+        verdict += " (не учтены отдельные отсчёты: " + std::to_string(q.excluded) + ")";
+    }
+    return verdict;
+}
+
+}  // namespace
+
+QualityAssessment assessQuality(const NightRecording& recording) {
+    QualityAssessment result;
+    NightQuality& q = result.quality;
+    const std::size_t n = writtenLength(recording.samples);
+    const auto bytes = recording.samples.first(n);
+    const int period = recording.periodSeconds;
+    q.unwritten_after_end = static_cast<int>(recording.samples.size() - n);
+
+    std::vector<bool> erased(n, false);
+    std::vector<bool> rangeEnd(n, false);
+    std::vector<bool> broken(n, false);
+    for (std::size_t i = 0; i < n; ++i) {
+        erased[i] = bytes[i] == kErasedByte;
+        rangeEnd[i] = atRangeEnd(bytes[i]);
+        broken[i] = erased[i] || rangeEnd[i];
+        q.erased += erased[i];
+        q.at_range_ends += rangeEnd[i];
+    }
+
+    if (n == 0 || period <= 0) {
+        q.usability = n == 0 ? Usability::NoData : Usability::NoPeriod;
+        result.excluded.assign(n, true);
+        q.excluded = static_cast<int>(n);
+        q.verdict = verdictOf(q, recording.startSeconds);
+        return result;
+    }
+
+    const std::vector<bool> flat = flatSamples(bytes, broken, samplesIn(kFlatMinimumS, period));
+    result.excluded.assign(n, false);
+    for (std::size_t i = 0; i < n; ++i) {
+        result.excluded[i] = broken[i] || flat[i];
+        q.flat_s += flat[i] ? period : 0;
+        q.excluded += result.excluded[i];
+    }
+    q.usable_s = static_cast<int>(n - static_cast<std::size_t>(q.excluded)) * period;
+
+    // A sensor at the end of its range flickers in and out of it: one stretch. Erased positions
+    // are joined only when they follow each other.
+    addStretches(erased, Fault::Erased, 1, period, q.stretches);
+    addStretches(rangeEnd, Fault::RangeEnd, samplesIn(kStretchJoinS, period), period, q.stretches);
+    addStretches(flat, Fault::Flat, 1, period, q.stretches);
+    std::sort(q.stretches.begin(), q.stretches.end(),
+              [](const Stretch& a, const Stretch& b) { return a.start_s < b.start_s; });
+
+    if (q.usable_s == 0) {
+        q.usability = Usability::Unusable;
+    } else if (std::any_of(q.stretches.begin(), q.stretches.end(),
+                           [](const Stretch& s) { return s.named(); })) {
+        q.usability = Usability::PartlyUsable;
+    } else {
+        q.usability = Usability::Usable;
+    }
+    q.verdict = verdictOf(q, recording.startSeconds);
+    return result;
+}
+
+}  // namespace npt

@@ -1,0 +1,68 @@
+#pragma once
+// How far the night's recording can be trusted, and which samples the analysis must leave out.
+//
+// Three faults are looked for, inside the night (up to its last written sample):
+//   - erased positions: the recorder skipped a sample (0xFF inside the night);
+//   - samples at the ends of the measuring range (bytes 0 and 254): the true diameter lies
+//     beyond what the sensor measures;
+//   - flat stretches: for at least kFlatMinimumS the sensor varies by no more than one step
+//     (0,2 mm). A worn sensor always shows some variation (breathing, movement, its own noise);
+//     one that does not is off, detached or lying on the bed.
+// Every faulty sample is left out of the analysis, and every stretch of them is located. The
+// verdict names the stretches lasting at least kNamedStretchMinimumS; shorter ones (a skipped
+// sample, a single reading out of range) cost the analysis nothing and are only counted.
+#include <string>
+#include <vector>
+
+#include "analysis/night_recording.h"
+
+namespace npt {
+
+inline constexpr int kFlatMinimumS = 20 * 60;
+inline constexpr int kFlatSpreadBytes = 1;
+// Samples at the ends of the range at most this far apart form one stretch.
+inline constexpr int kStretchJoinS = 60;
+inline constexpr int kNamedStretchMinimumS = 60;
+
+enum class Fault { Erased, RangeEnd, Flat };
+
+// A part of the night, in seconds from the first sample; the end is where the part stops.
+struct Stretch {
+    Fault fault;
+    int start_s;
+    int end_s;
+    bool named() const { return end_s - start_s >= kNamedStretchMinimumS; }
+    bool operator==(const Stretch&) const = default;
+};
+
+enum class Usability {
+    Usable,        // nothing but, at most, single faulty samples
+    PartlyUsable,  // some named stretches are not usable, the rest is
+    Unusable,      // no sample of the night can be used
+    NoData,        // the recorder wrote no sample
+    NoPeriod,      // the sample period is unknown: the night has no time axis
+};
+
+// Member names follow the report's "quality" object; the rest add what the verdict is made of.
+struct NightQuality {
+    int erased = 0;         // erased positions inside the night
+    int at_range_ends = 0;  // samples at the ends of the measuring range
+    int flat_s = 0;         // time in flat stretches
+    std::string verdict;    // a short Russian sentence for the doctor
+
+    int unwritten_after_end = 0;     // erased positions after the night's last written sample
+    int excluded = 0;                // samples of the night left out of the analysis
+    int usable_s = 0;                // time of the night left to analyse
+    std::vector<Stretch> stretches;  // every stretch of faulty samples, in time order
+    Usability usability = Usability::NoData;
+};
+
+struct QualityAssessment {
+    NightQuality quality;
+    // One flag per written position of the night: true when the sample is left out.
+    std::vector<bool> excluded;
+};
+
+QualityAssessment assessQuality(const NightRecording& recording);
+
+}  // namespace npt

@@ -1,0 +1,221 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "analysis/night_analysis.h"
+#include "synthetic_night.h"
+
+namespace npt {
+namespace {
+
+using test::HeldNight;
+using test::SyntheticNight;
+
+constexpr double kToleranceMin = 2;
+
+struct Expected {
+    double onsetMin;
+    double endMin;
+};
+
+// A ramp of 1 min to a lift of L mm crosses the 3 mm threshold 3/L min after the rise begins.
+TEST(EpisodesTest, FoundOnSyntheticNights) {
+    struct Case {
+        const char* what;
+        SyntheticNight night;
+        std::vector<Expected> episodes;
+    };
+    const Case cases[] = {
+        {"resting night with noise: nothing", SyntheticNight(10), {}},
+        {"three clear episodes",
+         SyntheticNight(10).rise(90, 25, 8).rise(240, 40, 10).rise(420, 15, 6),
+         {{90, 115}, {240, 280}, {420, 435}}},
+        {"a slow drift of 4 mm over the night gives nothing by itself",
+         SyntheticNight(10).drift(4).rise(200, 30, 8).rise(500, 20, 8),
+         {{200, 230}, {500, 520}}},
+        {"a falling drift likewise", SyntheticNight(10).drift(-4).rise(300, 30, 8), {{300, 330}}},
+        {"a 2 mm bump of 40 min stays below the threshold",
+         SyntheticNight(10).rise(200, 40, 2),
+         {}},
+        {"a 3 min spike of 8 mm is too short", SyntheticNight(10).rise(200, 3, 8, 0.2), {}},
+        {"one wild sample is not a rise", SyntheticNight(10).rise(200, 0.1, 30, 0.05), {}},
+        {"a 30 s dip inside an episode is bridged",
+         SyntheticNight(10).rise(200, 14.5, 8).rise(215, 15, 8),
+         {{200, 230}}},
+        {"a 4 min dip splits it in two",
+         SyntheticNight(10).rise(200, 14, 8).rise(218, 15, 8),
+         {{200, 214}, {218, 233}}},
+        {"a 70 min episode does not lift the baseline",
+         SyntheticNight(10).rise(300, 70, 9),
+         {{300, 370}}},
+        {"an episode in the first minutes of the night",
+         SyntheticNight(10).rise(8, 25, 8),
+         {{8, 33}}},
+        {"period 5 s: 6 h of memory",
+         SyntheticNight(5).rise(60, 20, 8).rise(250, 30, 8),
+         {{60, 80}, {250, 280}}},
+        {"period 1 s: 72 min of memory", SyntheticNight(1).rise(20, 12, 8), {{20, 32}}},
+        {"the recorder stopped at 5 h: the erased rest gives nothing",
+         SyntheticNight(10).rise(120, 30, 8).endsAfter(300),
+         {{120, 150}}},
+        {"an episode cut off by the end of the recording ends with it",
+         SyntheticNight(10).rise(120, 30, 8).rise(280, 40, 8).endsAfter(300),
+         {{120, 150}, {280, 300}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const HeldNight night(c.night);
+        const NightAnalysis a = analyseNight(night.recording(), {});
+        ASSERT_EQ(a.episodes.size(), c.episodes.size());
+        for (std::size_t i = 0; i < c.episodes.size(); ++i) {
+            SCOPED_TRACE(i);
+            EXPECT_NEAR(a.episodes[i].start_s / 60.0, c.episodes[i].onsetMin, kToleranceMin);
+            EXPECT_NEAR(a.episodes[i].end_s / 60.0, c.episodes[i].endMin, kToleranceMin);
+        }
+        EXPECT_EQ(a.summary.episodes, static_cast<int>(c.episodes.size()));
+    }
+}
+
+TEST(EpisodesTest, SizeOfAnEpisodeOnANoisyNight) {
+    const HeldNight night(SyntheticNight(10).rest(26.0).rise(180, 40, 10, 4).drift(1));
+    const NightAnalysis a = analyseNight(night.recording(), {});
+    ASSERT_EQ(a.episodes.size(), 1u);
+    const NightEpisode& e = a.episodes[0];
+    EXPECT_NEAR(e.baseline_mm, 26.25, 0.4);
+    EXPECT_NEAR(e.peak_mm, 36.25, 0.5);
+    EXPECT_NEAR(e.increase_mm, 10.0, 0.5);
+    EXPECT_NEAR(e.increase_percent, 38.0, 2.5);
+    // Above 5 mm from 2 min after the onset until 2 min before the end.
+    EXPECT_NEAR(e.full_s, 36 * 60, 90);
+    // A trapezoid of 10 mm over 40 min with 4-min ramps: 360 mm·min (the noise adds a little).
+    EXPECT_NEAR(e.area_mm_min, 360, 15);
+}
+
+// A night without noise whose every measure can be worked out by hand: the resting bytes
+// repeat 82, 83, 84, 83 (26,0-26,4 mm; their one-minute median is 83, i.e. 26,2 mm) and the
+// rises add exactly 40 bytes (8,0 mm) to whole runs of samples.
+struct StepNight {
+    std::vector<std::uint8_t> bytes = std::vector<std::uint8_t>(4320, 0xFF);
+    StepNight(std::size_t length, std::vector<std::pair<std::size_t, std::size_t>> rises) {
+        const std::uint8_t ripple[] = {0, 1, 2, 1};
+        for (std::size_t i = 0; i < length; ++i) {
+            bytes[i] = static_cast<std::uint8_t>(82 + ripple[i % 4]);
+        }
+        for (auto [first, last] : rises) {
+            for (std::size_t i = first; i < last; ++i) {
+                bytes[i] += 40;
+            }
+        }
+    }
+};
+
+TEST(EpisodesTest, MeasuresAndTimesOfNight) {
+    struct Case {
+        const char* what;
+        std::uint8_t period;
+        int start;
+        std::size_t first, last;  // samples of the rise
+        const char* onset;
+        const char* end;
+    };
+    const Case cases[] = {
+        {"study from 23:30, the episode after midnight", 10, 23 * 3600 + 1800, 600, 780, "01:10:00",
+         "01:40:00"},
+        {"study from 00:30", 10, 1800, 600, 780, "02:10:00", "02:40:00"},
+        {"period 5 s", 5, 22 * 3600, 1200, 1560, "23:40:00", "00:10:00"},
+        {"period 7 s: onset on an odd second", 7, 22 * 3600, 1001, 1301, "23:56:47", "00:31:47"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const StepNight night(4320, {{c.first, c.last}});
+        const NightAnalysis a = analyseNight({night.bytes, c.period, c.start}, {});
+        ASSERT_EQ(a.episodes.size(), 1u);
+        const NightEpisode& e = a.episodes[0];
+        const int duration = static_cast<int>(c.last - c.first) * c.period;
+        EXPECT_EQ(e.start_s, static_cast<int>(c.first) * c.period);
+        EXPECT_EQ(e.end_s, static_cast<int>(c.last) * c.period);
+        EXPECT_EQ(e.start, c.onset);
+        EXPECT_EQ(e.end, c.end);
+        EXPECT_EQ(e.duration_s, duration);
+        EXPECT_DOUBLE_EQ(e.baseline_mm, 26.2);
+        EXPECT_DOUBLE_EQ(e.peak_mm, 34.2);
+        EXPECT_DOUBLE_EQ(e.increase_mm, 8.0);
+        EXPECT_DOUBLE_EQ(e.increase_percent, 30.5);  // 8,0 / 26,2
+        EXPECT_EQ(e.full_s, duration);
+        // 8,0 mm all along, a little less at the edges where the median takes the lowest step.
+        EXPECT_NEAR(e.area_mm_min, 8.0 * duration / 60.0, 0.5);
+
+        const NightSummary& s = a.summary;
+        EXPECT_EQ(s.valid_s, 4320 * c.period);
+        EXPECT_EQ(s.total_s, duration);
+        EXPECT_EQ(s.longest_s, duration);
+        EXPECT_DOUBLE_EQ(s.mean_s, duration);
+        EXPECT_DOUBLE_EQ(s.max_increase_mm, 8.0);
+        EXPECT_DOUBLE_EQ(s.area_mm_min, e.area_mm_min);
+    }
+}
+
+// The boundaries of the parameters, on exact steps at period 10 s: the defaults are 5 min
+// (30 samples) of minimum duration and 2 min (12 samples) of merge gap.
+TEST(EpisodesTest, MinimumDurationAndMergeGapBoundaries) {
+    struct Case {
+        const char* what;
+        std::vector<std::pair<std::size_t, std::size_t>> rises;
+        AnalysisParameters parameters;
+        std::vector<std::pair<int, int>> episodes;  // start_s, end_s
+    };
+    const AnalysisParameters defaults;
+    AnalysisParameters noMerging;
+    noMerging.merge_gap_s = 0;
+    AnalysisParameters higherThreshold;
+    higherThreshold.threshold_mm = 8.2;
+    higherThreshold.full_threshold_mm = 10;
+    const Case cases[] = {
+        {"a run of exactly 5 min is an episode", {{1000, 1030}}, defaults, {{10000, 10300}}},
+        {"one sample less is not", {{1000, 1029}}, defaults, {}},
+        {"a dip of 110 s is bridged", {{1000, 1030}, {1041, 1071}}, defaults, {{10000, 10710}}},
+        {"a dip of exactly 2 min is not",
+         {{1000, 1030}, {1042, 1072}},
+         defaults,
+         {{10000, 10300}, {10420, 10720}}},
+        {"two short runs joined by a bridged dip make an episode",
+         {{1000, 1020}, {1025, 1045}},
+         defaults,
+         {{10000, 10450}}},
+        {"without merging they are both too short", {{1000, 1020}, {1025, 1045}}, noMerging, {}},
+        {"a rise of 8,0 mm is below a threshold of 8,2 mm", {{1000, 1100}}, higherThreshold, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const StepNight night(4320, c.rises);
+        const NightAnalysis a = analyseNight({night.bytes, 10, 0}, c.parameters);
+        std::vector<std::pair<int, int>> found;
+        for (const NightEpisode& e : a.episodes) {
+            found.emplace_back(e.start_s, e.end_s);
+        }
+        EXPECT_EQ(found, c.episodes);
+    }
+}
+
+TEST(EpisodesTest, SummaryOfSeveralEpisodes) {
+    // 30, 60 and 45 min at period 10 s in a night of 12 h.
+    const StepNight night(4320, {{600, 780}, {1500, 1860}, {3000, 3270}});
+    const NightSummary s = analyseNight({night.bytes, 10, 0}, {}).summary;
+    EXPECT_EQ(s.episodes, 3);
+    EXPECT_EQ(s.total_s, 135 * 60);
+    EXPECT_EQ(s.longest_s, 60 * 60);
+    EXPECT_DOUBLE_EQ(s.mean_s, 45 * 60);
+    EXPECT_NEAR(s.area_mm_min, 8.0 * 135, 1.0);
+    EXPECT_DOUBLE_EQ(s.per_hour, 0.25);  // 3 in 12 h
+}
+
+TEST(EpisodesTest, UnusableParametersAreRefused) {
+    const StepNight night(4320, {});
+    AnalysisParameters p;
+    p.threshold_mm = 0;
+    EXPECT_THROW(analyseNight({night.bytes, 10, 0}, p), std::invalid_argument);
+}
+
+}  // namespace
+}  // namespace npt
