@@ -15,6 +15,7 @@
 #include "ui/diameter_chart.h"
 #include "ui/password_dialog.h"
 #include "ui/shape_widget.h"
+#include "ui/typing_limit.h"
 
 namespace npt {
 
@@ -287,12 +288,12 @@ void QtFormView::buildControls() {
     }
     auto* tscan = static_cast<QLineEdit*>(widget(Control::Tscan));
     tscan->setText("10");
-    tscan->setMaxLength(2);
+    setMaxLength(Control::Tscan, 2);
     tscan->setReadOnly(true);
     tscan->setEnabled(false);
     tscan->setAlignment(Qt::AlignCenter);
-    static_cast<QLineEdit*>(widget(Control::Name))->setMaxLength(23);
-    static_cast<QLineEdit*>(widget(Control::Old))->setMaxLength(2);
+    setMaxLength(Control::Name, 23);
+    setMaxLength(Control::Old, 2);
     auto* ubat = static_cast<QLineEdit*>(widget(Control::Ubat));
     ubat->setReadOnly(true);
     QFont bold = ubat->font();
@@ -388,6 +389,9 @@ std::string QtFormView::text(Control control) const {
 void QtFormView::setText(Control control, std::string_view text) {
     QWidget* w = widget(control);
     if (auto* edit = qobject_cast<QLineEdit*>(w)) {
+        if (auto limit = typingLimits_.find(control); limit != typingLimits_.end()) {
+            limit->second->allow(q(text));
+        }
         edit->setText(q(text));
         // The start of a long text shows, as after typing it and going Home.
         edit->setCursorPosition(0);
@@ -416,9 +420,23 @@ void QtFormView::setCaret(Control control, std::size_t position) {
 }
 
 void QtFormView::setMaxLength(Control control, int characters) {
-    if (auto* edit = qobject_cast<QLineEdit*>(widget(control))) {
-        edit->setMaxLength(characters);
+    // A limit on typing only: what the program sets (an age of 100, say) is shown whole.
+    auto* edit = qobject_cast<QLineEdit*>(widget(control));
+    if (edit == nullptr) {
+        return;
     }
+    if (auto found = typingLimits_.find(control); found != typingLimits_.end()) {
+        found->second->setLimit(characters);
+        return;
+    }
+    auto* limit = new TypingLimit(characters, edit);
+    edit->setValidator(limit);
+    typingLimits_[control] = limit;
+}
+
+int QtFormView::typingLimit(Control control) const {
+    const auto found = typingLimits_.find(control);
+    return found == typingLimits_.end() ? -1 : found->second->limit();
 }
 
 void QtFormView::setVisible(Control control, bool visible) {

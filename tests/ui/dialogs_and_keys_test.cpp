@@ -5,6 +5,8 @@
 #include <QMessageBox>
 #include <QPrinter>
 
+#include "recorder/cp1251.h"
+#include "recorder/memory_image.h"
 #include "window_fixture.h"
 
 namespace npt::testing {
@@ -41,6 +43,50 @@ TEST_F(WindowTest, AgeFieldFiltersAndNormalisesWhatIsTyped) {
         EXPECT_EQ(old->text().toStdString(), c.shown) << "typed \"" << c.typed << "\"";
         EXPECT_EQ(old->cursorPosition(), old->text().size()) << "typed \"" << c.typed << "\"";
     }
+}
+
+// The example night with another age and name in its passport.
+QString examplePatchedTo(std::uint8_t age, const std::string& name) {
+    QFile example(QStringLiteral(NPT_EXAMPLES_DIR "/night.txt"));
+    EXPECT_TRUE(example.open(QIODevice::ReadOnly));
+    QByteArray bytes = example.readAll();
+    bytes[ImageOffsets::kAge] = static_cast<char>(age);
+    const auto encoded = cp1251::encode(name).value();
+    for (std::size_t i = 0; i < ImageOffsets::kNameLength; ++i) {
+        bytes[static_cast<qsizetype>(ImageOffsets::kName + i)] =
+            static_cast<char>(i < encoded.size() ? encoded[i] : 0);
+    }
+    QDir().mkpath(NPT_TEST_OUTPUT_DIR);
+    const QString path =
+        QStringLiteral(NPT_TEST_OUTPUT_DIR "/age-%1.txt").arg(static_cast<int>(age));
+    QFile out(path);
+    EXPECT_TRUE(out.open(QIODevice::WriteOnly));
+    out.write(bytes);
+    return path;
+}
+
+TEST_F(WindowTest, TextsSetByTheProgramShowWholeAndOnlyTypingIsLimited) {
+    const std::string longName = "Константинопольская Яна";  // 23 letters, the whole field
+    for (std::uint8_t age : {100, 255}) {
+        SCOPED_TRACE(static_cast<int>(age));
+        loadThroughDialog(examplePatchedTo(age, longName));
+        EXPECT_EQ(view_->text(Control::Old), std::to_string(age));
+        EXPECT_EQ(view_->text(Control::Name), longName);
+    }
+    // A digit more is refused; Backspace takes the age within the limit, which holds again.
+    QLineEdit* old = edit(Control::Old);
+    old->setFocus();
+    old->end(false);
+    pressAndRelease(old, Qt::Key_unknown, "7");
+    EXPECT_EQ(old->text(), "255");
+    pressAndRelease(old, Qt::Key_Backspace, "\b");
+    pressAndRelease(old, Qt::Key_unknown, "7");
+    EXPECT_EQ(old->text(), "25");
+    QLineEdit* name = edit(Control::Name);
+    name->setFocus();
+    name->end(false);
+    pressAndRelease(name, Qt::Key_unknown, "а");
+    EXPECT_EQ(view_->text(Control::Name), longName);
 }
 
 TEST_F(WindowTest, PasswordDialogConfirmedWithEnterOrClosedDecidesWhetherTheNameShows) {
