@@ -2,6 +2,7 @@
 
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 
 namespace npt {
 
@@ -44,6 +45,14 @@ void PasswordDialog::showEvent(QShowEvent* event) {
     inPass_->setMaxLength(kPasswordCharacters);
     inPass_->clear();
     inPass_->setFocus();
+    // In the middle of the screen, wherever the main window has been moved; the title bar
+    // counts where its size is known already.
+    QScreen* on = parentWidget() != nullptr ? parentWidget()->screen() : screen();
+    if (on != nullptr) {
+        QRect frame = frameGeometry();
+        frame.moveCenter(on->availableGeometry().center());
+        move(frame.topLeft());
+    }
     QDialog::showEvent(event);
 }
 

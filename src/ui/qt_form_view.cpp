@@ -236,10 +236,13 @@ QtFormView::QtFormView() : window_(std::make_unique<QWidget>()) {
     QPalette palette = w->palette();
     palette.setColor(QPalette::Window, toQColor(colours::kCream));
     w->setPalette(palette);
+    // The window's own fields only: the password dialog, the file dialogs and the message boxes
+    // are children of the window too, and keep their own look (the password field has no border).
     w->setStyleSheet(
-        "QLineEdit { border: 1px solid #8a8a8a; padding: 0px 1px; background: white; }"
-        "QLineEdit:read-only { background: #fbfbfb; }"
-        "QLineEdit:disabled { background: #efefef; color: #555555; }");
+        "QWidget#TTMForm > QLineEdit { border: 1px solid #8a8a8a; padding: 0px 1px; "
+        "background: white; }"
+        "QWidget#TTMForm > QLineEdit:read-only { background: #fbfbfb; }"
+        "QWidget#TTMForm > QLineEdit:disabled { background: #efefef; color: #555555; }");
     timer1_.setInterval(1);
     timer2_.setInterval(1000);
     buildControls();

@@ -37,11 +37,12 @@ class QtFormView final : public FormView {
     // The most characters the doctor may type into a field; -1 when it has no limit.
     int typingLimit(Control control) const;
 
-    // "Печать": the passport strip and the chart on one page, the window put back afterwards.
+    // "Печать": the passport strip and the chart on one page, the window put back afterwards,
+    // also when the print dialog was cancelled.
     void PrintGrafClick();
-    // The printer-setup step of printing; by default the print dialog. Its answer is not used:
-    // printing follows on whatever printer is then chosen.
-    std::function<void(QPrinter&)> choosePrinter;
+    // The printer-setup step of printing; by default the print dialog. False when the doctor
+    // cancelled it: then nothing is printed.
+    std::function<bool(QPrinter&)> choosePrinter;
 
     // FormView
     std::string text(Control control) const override;

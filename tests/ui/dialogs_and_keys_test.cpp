@@ -3,7 +3,9 @@
 #include <QFile>
 #include <QKeyEvent>
 #include <QMessageBox>
+#include <QPrintDialog>
 #include <QPrinter>
+#include <QScreen>
 
 #include "recorder/cp1251.h"
 #include "recorder/memory_image.h"
@@ -124,6 +126,34 @@ TEST_F(WindowTest, PasswordDialogConfirmedWithEnterOrClosedDecidesWhetherTheName
     }
 }
 
+TEST_F(WindowTest, PasswordDialogIsCentredOnTheScreenAndItsFieldHasNoBorder) {
+    view_->window()->move(0, 0);
+    view_->window()->show();
+    QPoint centre;
+    QPoint screenCentre;
+    QImage field;
+    whenModal<PasswordDialog>([&](PasswordDialog* dialog) {
+        centre = dialog->frameGeometry().center();
+        screenCentre = dialog->screen()->availableGeometry().center();
+        field = dialog->field()->grab().toImage();
+        dialog->reject();
+    });
+    whenModal<QMessageBox>([](QMessageBox* box) { box->accept(); });
+    loadThroughDialog(QStringLiteral(NPT_EXAMPLES_DIR "/night-password.txt"));
+
+    EXPECT_LE((centre - screenCentre).manhattanLength(), 2);
+    ASSERT_FALSE(field.isNull());
+    // Each edge has the colour of the field's inside: no line drawn round it.
+    const QRgb inside = field.pixel(field.width() - 4, field.height() / 2);
+    EXPECT_EQ(field.pixel(0, field.height() / 2), inside) << "left edge";
+    EXPECT_EQ(field.pixel(field.width() - 1, field.height() / 2), inside) << "right edge";
+    EXPECT_EQ(field.pixel(field.width() / 2, 0), inside) << "top edge";
+    EXPECT_EQ(field.pixel(field.width() / 2, field.height() - 1), inside) << "bottom edge";
+    // The main window's fields keep their border.
+    const QImage name = w(Control::Name)->grab().toImage();
+    EXPECT_NE(name.pixel(0, name.height() / 2), name.pixel(name.width() - 4, name.height() / 2));
+}
+
 class PrintTest : public WindowTest {
   protected:
     // Prints with the printer-setup step choosing a PDF file.
@@ -131,6 +161,7 @@ class PrintTest : public WindowTest {
         view_->choosePrinter = [pdf](QPrinter& printer) {
             printer.setOutputFormat(QPrinter::PdfFormat);
             printer.setOutputFileName(pdf);
+            return true;
         };
         button(Control::PrintGraf)->click();
     }
@@ -179,6 +210,40 @@ TEST_F(PrintTest, AFailedPrintIsReportedAndTheWindowStillComesBack) {
     });
     printTo(QStringLiteral("/nonexistent-directory/printout.pdf"));
     EXPECT_FALSE(shown.isEmpty());
+    EXPECT_EQ(visibility(), before);
+    EXPECT_EQ(w(Control::ChartGraf)->height(), 425);
+}
+
+// Closes every message box that opens while it lives, and counts them.
+class MessageBoxWatch {
+  public:
+    MessageBoxWatch() {
+        timer_.callOnTimeout([this] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                ++count;
+                box->accept();
+            }
+        });
+        timer_.start(10);
+    }
+    int count = 0;
+
+  private:
+    QTimer timer_;
+};
+
+TEST_F(PrintTest, CancellingThePrintDialogPrintsNothingAndPutsTheWindowBack) {
+    view_->window()->show();
+    const auto before = visibility();
+    MessageBoxWatch boxes;
+    bool asked = false;
+    whenModal<QPrintDialog>([&asked](QPrintDialog* dialog) {
+        asked = true;
+        dialog->reject();
+    });
+    button(Control::PrintGraf)->click();
+    EXPECT_TRUE(asked);
+    EXPECT_EQ(boxes.count, 0) << "nothing printed, so nothing to report";
     EXPECT_EQ(visibility(), before);
     EXPECT_EQ(w(Control::ChartGraf)->height(), 425);
 }
