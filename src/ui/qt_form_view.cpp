@@ -1,5 +1,7 @@
 #include "ui/qt_form_view.h"
 
+#include <algorithm>
+
 #include <QApplication>
 #include <QFileDialog>
 #include <QKeyEvent>
@@ -105,6 +107,25 @@ QFont sansFont(int pixels, bool condensed = false) {
     font.setStyleHint(QFont::SansSerif);
     font.setPixelSize(pixels);
     return font;
+}
+
+// The two-character number fields were drawn for ages and periods of two digits. An age of 100
+// or more would show as its first two digits; the field grows to the right into the free end of
+// the patient strip (up to the strip's edge) and goes back once the number is short again.
+constexpr int kNumberFieldWidth = 16;
+constexpr int kNumberFieldMostWidth = 29;  // Old at 364 to the strip's right edge at 393
+
+void fitNumberField(QLineEdit* edit) {
+    constexpr int kTypedDigits = 2;
+    // Both sides: the field's border and inner margin, less the text margins taken off.
+    constexpr int kAroundText = 6;
+    const int needed = edit->text().size() <= kTypedDigits
+                           ? kNumberFieldWidth
+                           : edit->fontMetrics().horizontalAdvance(edit->text()) + kAroundText;
+    const int width = std::clamp(needed, kNumberFieldWidth, kNumberFieldMostWidth);
+    if (width != edit->width()) {
+        edit->resize(width, edit->height());
+    }
 }
 
 struct ButtonPlace {
@@ -297,6 +318,10 @@ void QtFormView::buildControls() {
     tscan->setAlignment(Qt::AlignCenter);
     setMaxLength(Control::Name, 23);
     setMaxLength(Control::Old, 2);
+    for (Control number : {Control::Old, Control::Tscan}) {
+        auto* edit = static_cast<QLineEdit*>(widget(number));
+        QObject::connect(edit, &QLineEdit::textChanged, edit, [edit] { fitNumberField(edit); });
+    }
     auto* ubat = static_cast<QLineEdit*>(widget(Control::Ubat));
     ubat->setReadOnly(true);
     QFont bold = ubat->font();

@@ -67,13 +67,32 @@ QString examplePatchedTo(std::uint8_t age, const std::string& name) {
     return path;
 }
 
+// Whether the field shows its first and its last character at once: its left edge is nearest
+// the caret position before the first character, its right edge the one after the last.
+bool showsWholeText(QLineEdit* field) {
+    field->end(false);
+    field->grab();  // the field scrolls its text when it paints
+    const int middle = field->height() / 2;
+    return field->cursorPositionAt(QPoint(0, middle)) == 0 &&
+           field->cursorPositionAt(QPoint(field->width() - 1, middle)) == field->text().size();
+}
+
 TEST_F(WindowTest, TextsSetByTheProgramShowWholeAndOnlyTypingIsLimited) {
+    view_->window()->show();
     const std::string longName = "Константинопольская Яна";  // 23 letters, the whole field
-    for (std::uint8_t age : {100, 255}) {
+    for (std::uint8_t age : {47, 100, 255}) {
         SCOPED_TRACE(static_cast<int>(age));
         loadThroughDialog(examplePatchedTo(age, longName));
         EXPECT_EQ(view_->text(Control::Old), std::to_string(age));
         EXPECT_EQ(view_->text(Control::Name), longName);
+        for (Control c : {Control::Old, Control::Name}) {
+            EXPECT_TRUE(showsWholeText(edit(c))) << controlName(c);
+        }
+        // The age field grows into the strip's free end, never past it.
+        EXPECT_LE(w(Control::Old)->geometry().right(), w(Control::Shape1)->geometry().right());
+        if (age < 100) {
+            EXPECT_EQ(w(Control::Old)->width(), 16);
+        }
     }
     // A digit more is refused; Backspace takes the age within the limit, which holds again.
     QLineEdit* old = edit(Control::Old);
