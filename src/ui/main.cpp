@@ -6,6 +6,7 @@
 #include <QTranslator>
 #include <QWidget>
 #include <iostream>
+#include <string_view>
 
 #include "app/clock.h"
 #include "app/settings_file.h"
@@ -15,13 +16,16 @@
 #include "ui/window_start.h"
 
 int main(int argc, char** argv) {
-    // Nothing is logged: Qt's own notes on the platform go nowhere; only what stops the program
-    // (no display to connect to, say) reaches the terminal.
-    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& text) {
-        if (type == QtCriticalMsg || type == QtFatalMsg) {
-            std::cerr << text.toStdString() << '\n';
-        }
-    });
+    // Nothing is logged: Qt's own notes go nowhere, except why the window cannot open at all
+    // (no display to connect to, say) and what stops the program.
+    qInstallMessageHandler(
+        [](QtMsgType type, const QMessageLogContext& context, const QString& text) {
+            const bool platform = context.category != nullptr &&
+                                  std::string_view(context.category).starts_with("qt.qpa.");
+            if (type == QtCriticalMsg || type == QtFatalMsg || (platform && type == QtWarningMsg)) {
+                std::cerr << text.toStdString() << '\n';
+            }
+        });
     const std::vector<std::string> given(argv + 1, argv + argc);
     if (npt::asksFor(given, npt::kHelpOption)) {
         std::cout << npt::kDeskUsage << '\n';
