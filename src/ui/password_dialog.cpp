@@ -16,6 +16,9 @@ PasswordDialog::PasswordDialog(QWidget* parent)
     setWindowTitle(QString::fromUtf8("Ввод пароля"));
     setFixedSize(289, 114);
     setModal(true);
+    // A line edit takes its password character from the style when it is created, so the
+    // dialog's style ("*" for each typed character) is in place before the field exists.
+    setStyleSheet("QLineEdit { lineedit-password-character: 42; background: white; }");
 
     inPass_ = new QLineEdit(this);
     inPass_->setObjectName("InPass");
@@ -25,7 +28,6 @@ PasswordDialog::PasswordDialog(QWidget* parent)
     fieldFont.setPixelSize(13);
     inPass_->setFont(fieldFont);
     inPass_->setEchoMode(QLineEdit::Password);
-    inPass_->setStyleSheet("QLineEdit { lineedit-password-character: 42; background: white; }");
     inPass_->setMaxLength(kPasswordCharacters);
     inPass_->setFocusPolicy(Qt::ClickFocus);
     inPass_->setToolTip(QString::fromUtf8("ФИО врача"));

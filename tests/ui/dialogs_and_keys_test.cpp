@@ -145,22 +145,26 @@ TEST_F(WindowTest, PasswordDialogConfirmedWithEnterOrClosedDecidesWhetherTheName
     }
 }
 
-TEST_F(WindowTest, PasswordDialogIsCentredOnTheScreenAndItsFieldHasNoBorder) {
+TEST_F(WindowTest, PasswordDialogIsCentredOnTheScreenAndItsFieldHasNoBorderAndShowsStars) {
     view_->window()->move(0, 0);
     view_->window()->show();
     QPoint centre;
     QPoint screenCentre;
     QImage field;
+    QString shown;
     whenModal<PasswordDialog>([&](PasswordDialog* dialog) {
         centre = dialog->frameGeometry().center();
         screenCentre = dialog->screen()->availableGeometry().center();
         field = dialog->field()->grab().toImage();
+        dialog->field()->setText("abc");
+        shown = dialog->field()->displayText();
         dialog->reject();
     });
     whenModal<QMessageBox>([](QMessageBox* box) { box->accept(); });
     loadThroughDialog(QStringLiteral(NPT_EXAMPLES_DIR "/night-password.txt"));
 
     EXPECT_LE((centre - screenCentre).manhattanLength(), 2);
+    EXPECT_EQ(shown, "***");
     ASSERT_FALSE(field.isNull());
     // Each edge has the colour of the field's inside: no line drawn round it.
     const QRgb inside = field.pixel(field.width() - 4, field.height() / 2);
