@@ -16,7 +16,7 @@ enum class MessageAnswer { Ok, Yes, No };
 enum class TimerId { Timer1, Timer2 };
 
 class FormView {
-public:
+  public:
     virtual ~FormView() = default;
 
     // Field texts, UTF-8.
@@ -24,6 +24,8 @@ public:
     virtual void setText(Control control, std::string_view text) = 0;
     virtual std::size_t caret(Control control) const = 0;  // in characters
     virtual void setCaret(Control control, std::size_t position) = 0;
+    // The most characters the doctor may type into the field; text set by the program is
+    // never cut to it.
     virtual void setMaxLength(Control control, int characters) = 0;
 
     virtual void setVisible(Control control, bool visible) = 0;

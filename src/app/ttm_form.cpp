@@ -141,6 +141,10 @@ void TTMForm::loadImage(const MemoryImage& image) {
     state_.password.resetForCheck();
     checkPassword();
     if (!state_.memoryImage.hasPassport()) {
+        // A recording without a passport belongs to no patient: the name and age of the one
+        // shown before must not stay beside it, nor go into its export.
+        view_.setText(Control::Name, "");
+        view_.setText(Control::Old, "");
         info(kReadTitle, kEmptyMemoryText);
         view_.setFocus(Control::Name);
     } else {

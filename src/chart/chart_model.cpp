@@ -98,10 +98,14 @@ std::optional<ValueRange> ChartModel::dataRange(AxisId id) const {
     return result;
 }
 
+ValueRange ChartModel::fittedRange(AxisId id) const {
+    return dataRange(id).value_or(id == AxisId::Left ? kEmptyDiameterRange : kEmptyTimeRange);
+}
+
 ValueRange ChartModel::currentRange(AxisId id) const {
     const AxisState& a = axis(id);
     const auto& drawn = id == AxisId::Left ? drawnLeft_ : drawnBottom_;
-    const ValueRange automatic = drawn ? *drawn : dataRange(id).value_or(ValueRange{});
+    const ValueRange automatic = drawn ? *drawn : fittedRange(id);
     return {a.automaticMinimum ? automatic.min : a.minimum,
             a.automaticMaximum ? automatic.max : a.maximum};
 }

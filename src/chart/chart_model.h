@@ -31,6 +31,11 @@ struct AxisState {
 
 enum class AxisId { Left, Bottom };
 
+// What an automatic axis shows while no curve is visible: the night from 22:00 to 10:00 (in
+// days) and diameters from 0 to 50 mm. The zoom buttons step from this range as from any other.
+inline constexpr ValueRange kEmptyTimeRange{22.0 / 24, 34.0 / 24};
+inline constexpr ValueRange kEmptyDiameterRange{0, 50};
+
 class ChartModel {
   public:
     ChartModel();
@@ -63,12 +68,15 @@ class ChartModel {
     void setAxis(AxisId id, const AxisState& state);
 
     // The range of an axis as it is on screen: fixed ends as set, automatic ends as last
-    // computed for drawing (reportDrawnRange), or the extremes of the visible curves while no
-    // drawing has been reported since the data last changed.
+    // computed for drawing (reportDrawnRange), or the extremes of the visible curves (the empty
+    // range above when there are none) while no drawing has been reported since the data last
+    // changed.
     ValueRange currentRange(AxisId id) const;
     void reportDrawnRange(AxisId id, ValueRange range);
     // The extremes of the visible curves' values on that axis, if any point is visible.
     std::optional<ValueRange> dataRange(AxisId id) const;
+    // What an automatic end follows: the visible curves, or the empty chart's range.
+    ValueRange fittedRange(AxisId id) const;
 
     // A zoom made with the mouse on the chart, and its undo.
     void mouseZoom(ValueRange bottom, ValueRange left);

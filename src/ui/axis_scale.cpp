@@ -25,7 +25,9 @@ double timeStep(double spanDays) {
     static constexpr std::array<double, 13> kMinutes = {1,   2,   5,   10,  15,  30,  60,
                                                         120, 180, 240, 360, 720, 1440};
     for (double minutes : kMinutes) {
-        if (spanDays / (minutes / kMinutesPerDay) <= kMostTicks) {
+        // A span of exactly twelve hours has twelve hourly steps, whatever the rounding of
+        // its ends.
+        if (spanDays / (minutes / kMinutesPerDay) <= kMostTicks + kEpsilon) {
             return minutes / kMinutesPerDay;
         }
     }
@@ -44,13 +46,9 @@ double diameterStep(double spanMm) {
     return step;
 }
 
-std::optional<Scale> scaleFor(AxisId axis, const AxisState& state, std::optional<ValueRange> data) {
-    const bool needsData = state.automaticMinimum || state.automaticMaximum;
-    if (needsData && !data) {
-        return std::nullopt;
-    }
-    double lo = state.automaticMinimum ? data->min : state.minimum;
-    double hi = state.automaticMaximum ? data->max : state.maximum;
+Scale scaleFor(AxisId axis, const AxisState& state, ValueRange fitted) {
+    double lo = state.automaticMinimum ? fitted.min : state.minimum;
+    double hi = state.automaticMaximum ? fitted.max : state.maximum;
     auto stepFor = [axis](double span) {
         return axis == AxisId::Bottom ? timeStep(span) : diameterStep(span);
     };

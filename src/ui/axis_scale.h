@@ -1,7 +1,6 @@
 #pragma once
 // Round axis ranges and tick steps for the chart: the time axis ticks on whole minutes, quarter
 // hours, half hours or hours, the diameter axis on whole or five millimetres. GUI-free.
-#include <optional>
 #include <string>
 
 #include "chart/chart_model.h"
@@ -19,8 +18,8 @@ double timeStep(double spanDays);
 double diameterStep(double spanMm);
 
 // The range to draw for an axis: a fixed end as the doctor set it, an automatic end widened to
-// the next tick of the data's extremes. Nothing when an automatic end has no data to follow.
-std::optional<Scale> scaleFor(AxisId axis, const AxisState& state, std::optional<ValueRange> data);
+// the next tick of the range it follows (ChartModel::fittedRange).
+Scale scaleFor(AxisId axis, const AxisState& state, ValueRange fitted);
 
 // The first tick at or after min.
 double firstTick(double min, double step);

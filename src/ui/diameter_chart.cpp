@@ -115,14 +115,12 @@ void DiameterChart::drawSeries() {
 }
 
 void DiameterChart::drawAxes() {
-    const auto bottom = axis_scale::scaleFor(AxisId::Bottom, model_.axis(AxisId::Bottom),
-                                             model_.dataRange(AxisId::Bottom));
-    const auto left = axis_scale::scaleFor(AxisId::Left, model_.axis(AxisId::Left),
-                                           model_.dataRange(AxisId::Left));
-    // Nothing to fit to yet: the axes show a night and the diameters an empty chart would.
-    const axis_scale::Scale time =
-        bottom.value_or(axis_scale::Scale{22.0 / 24, 34.0 / 24, 1.0 / 24});
-    const axis_scale::Scale mm = left.value_or(axis_scale::Scale{0, 50, 5});
+    // An empty chart shows the night and the diameters the model gives it, so that what is on
+    // screen and what the zoom buttons step from are the same.
+    const axis_scale::Scale time = axis_scale::scaleFor(AxisId::Bottom, model_.axis(AxisId::Bottom),
+                                                        model_.fittedRange(AxisId::Bottom));
+    const axis_scale::Scale mm = axis_scale::scaleFor(AxisId::Left, model_.axis(AxisId::Left),
+                                                      model_.fittedRange(AxisId::Left));
 
     const QStringList oldLabels = timeAxis_->categoriesLabels();
     for (const QString& label : oldLabels) {
@@ -147,12 +145,8 @@ void DiameterChart::drawAxes() {
     diameterAxis_->setRange(mm.min, mm.max);
 
     // The zoom buttons start from what is on screen.
-    if (bottom) {
-        model_.reportDrawnRange(AxisId::Bottom, {time.min, time.max});
-    }
-    if (left) {
-        model_.reportDrawnRange(AxisId::Left, {mm.min, mm.max});
-    }
+    model_.reportDrawnRange(AxisId::Bottom, {time.min, time.max});
+    model_.reportDrawnRange(AxisId::Left, {mm.min, mm.max});
 }
 
 void DiameterChart::mousePressEvent(QMouseEvent* event) {

@@ -5,17 +5,49 @@
 #include <QStyleFactory>
 #include <QTranslator>
 #include <QWidget>
+#include <iostream>
+#include <string_view>
 
 #include "app/clock.h"
 #include "app/settings_file.h"
 #include "app/ttm_form.h"
+#include "ui/command_line.h"
 #include "ui/qt_form_view.h"
+#include "ui/window_start.h"
 
 int main(int argc, char** argv) {
+    // Nothing is logged: Qt's own notes go nowhere, except why the window cannot open at all
+    // (no display to connect to, say) and what stops the program.
+    qInstallMessageHandler(
+        [](QtMsgType type, const QMessageLogContext& context, const QString& text) {
+            const bool platform = context.category != nullptr &&
+                                  std::string_view(context.category).starts_with("qt.qpa.");
+            if (type == QtCriticalMsg || type == QtFatalMsg || (platform && type == QtWarningMsg)) {
+                std::cerr << text.toStdString() << '\n';
+            }
+        });
+    const std::vector<std::string> given(argv + 1, argv + argc);
+    if (npt::asksFor(given, npt::kHelpOption)) {
+        std::cout << npt::kDeskUsage << '\n';
+        return 0;
+    }
+    // A picture of the window needs no screen: drawn offscreen unless a platform is chosen.
+    if (npt::asksFor(given, npt::kScreenshotOption) &&
+        qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName("npt-desk");
     QApplication::setDesktopFileName("npt-desk");
     QApplication::setStyle(QStyleFactory::create("Fusion"));
+
+    // Read after Qt has taken its own options (-platform, -style, …) out of the arguments.
+    std::string error;
+    const auto options = npt::parseDeskArguments({argv + 1, argv + argc}, error);
+    if (!options) {
+        std::cerr << "npt-desk: " << error << '\n' << npt::kDeskUsage << '\n';
+        return 2;
+    }
 
     // The standard dialogs' own buttons ("Да", "Нет", "Отмена") in Russian; without the
     // translation files they stay in English and nothing else changes.
@@ -33,11 +65,18 @@ int main(int argc, char** argv) {
     view.attach(form);
     form.FormCreate();
 
+    if (options->screenshot) {
+        // Nothing was typed, so the doctor's name is not written back.
+        return npt::saveWindowPicture(form, view, options->file, *options->screenshot, std::cerr);
+    }
     QWidget* window = view.window();
     if (QScreen* screen = QApplication::primaryScreen()) {
         window->move(screen->availableGeometry().center() - window->rect().center());
     }
     window->show();
+    if (options->file) {
+        npt::openRecordingWhenShown(form, view, *options->file);
+    }
     const int result = QApplication::exec();
     form.FormDestroy();
     return result;

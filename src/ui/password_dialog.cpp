@@ -2,6 +2,7 @@
 
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 
 namespace npt {
 
@@ -15,6 +16,9 @@ PasswordDialog::PasswordDialog(QWidget* parent)
     setWindowTitle(QString::fromUtf8("Ввод пароля"));
     setFixedSize(289, 114);
     setModal(true);
+    // A line edit takes its password character from the style when it is created, so the
+    // dialog's style ("*" for each typed character) is in place before the field exists.
+    setStyleSheet("QLineEdit { lineedit-password-character: 42; background: white; }");
 
     inPass_ = new QLineEdit(this);
     inPass_->setObjectName("InPass");
@@ -24,7 +28,6 @@ PasswordDialog::PasswordDialog(QWidget* parent)
     fieldFont.setPixelSize(13);
     inPass_->setFont(fieldFont);
     inPass_->setEchoMode(QLineEdit::Password);
-    inPass_->setStyleSheet("QLineEdit { lineedit-password-character: 42; background: white; }");
     inPass_->setMaxLength(kPasswordCharacters);
     inPass_->setFocusPolicy(Qt::ClickFocus);
     inPass_->setToolTip(QString::fromUtf8("ФИО врача"));
@@ -44,6 +47,14 @@ void PasswordDialog::showEvent(QShowEvent* event) {
     inPass_->setMaxLength(kPasswordCharacters);
     inPass_->clear();
     inPass_->setFocus();
+    // In the middle of the screen, wherever the main window has been moved; the title bar
+    // counts where its size is known already.
+    QScreen* on = parentWidget() != nullptr ? parentWidget()->screen() : screen();
+    if (on != nullptr) {
+        QRect frame = frameGeometry();
+        frame.moveCenter(on->availableGeometry().center());
+        move(frame.topLeft());
+    }
     QDialog::showEvent(event);
 }
 

@@ -56,21 +56,25 @@ void QtFormView::PrintGrafClick() {
     }
     setFocus(Control::Date);
 
+    bool cancelled = false;
     bool printed = false;
     try {
         if (!printer_) {
             printer_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
         }
+        // "Отмена" in the print dialog means no printout, as in any other program.
         if (choosePrinter) {
-            choosePrinter(*printer_);
+            cancelled = !choosePrinter(*printer_);
         } else {
             QPrintDialog dialog(printer_.get(), window());
-            dialog.exec();
+            cancelled = dialog.exec() != QDialog::Accepted;
         }
-        // Let the chart lay itself out at its printing height before it is captured.
-        QApplication::sendPostedEvents();
-        const QPixmap picture = window()->grab();
-        printed = printPicture(*printer_, picture);
+        if (!cancelled) {
+            // Let the chart lay itself out at its printing height before it is captured.
+            QApplication::sendPostedEvents();
+            const QPixmap picture = window()->grab();
+            printed = printPicture(*printer_, picture);
+        }
     } catch (const std::exception&) {
         printed = false;
     }
@@ -79,7 +83,7 @@ void QtFormView::PrintGrafClick() {
         setVisible(c, before[c]);
     }
     setHeight(Control::ChartGraf, kChartHeightAfterPrint);
-    if (!printed) {
+    if (!printed && !cancelled) {
         messageBox(kPrintTitle, kPrintFailed, MessageIcon::Error, MessageButtons::Ok);
     }
 }

@@ -1,5 +1,7 @@
 #include "ui/qt_form_view.h"
 
+#include <algorithm>
+
 #include <QApplication>
 #include <QFileDialog>
 #include <QKeyEvent>
@@ -15,6 +17,7 @@
 #include "ui/diameter_chart.h"
 #include "ui/password_dialog.h"
 #include "ui/shape_widget.h"
+#include "ui/typing_limit.h"
 
 namespace npt {
 
@@ -104,6 +107,25 @@ QFont sansFont(int pixels, bool condensed = false) {
     font.setStyleHint(QFont::SansSerif);
     font.setPixelSize(pixels);
     return font;
+}
+
+// The two-character number fields were drawn for ages and periods of two digits. An age of 100
+// or more would show as its first two digits; the field grows to the right into the free end of
+// the patient strip (up to the strip's edge) and goes back once the number is short again.
+constexpr int kNumberFieldWidth = 16;
+constexpr int kNumberFieldMostWidth = 29;  // Old at 364 to the strip's right edge at 393
+
+void fitNumberField(QLineEdit* edit) {
+    constexpr int kTypedDigits = 2;
+    // Both sides: the field's border and inner margin, less the text margins taken off.
+    constexpr int kAroundText = 6;
+    const int needed = edit->text().size() <= kTypedDigits
+                           ? kNumberFieldWidth
+                           : edit->fontMetrics().horizontalAdvance(edit->text()) + kAroundText;
+    const int width = std::clamp(needed, kNumberFieldWidth, kNumberFieldMostWidth);
+    if (width != edit->width()) {
+        edit->resize(width, edit->height());
+    }
 }
 
 struct ButtonPlace {
@@ -235,10 +257,13 @@ QtFormView::QtFormView() : window_(std::make_unique<QWidget>()) {
     QPalette palette = w->palette();
     palette.setColor(QPalette::Window, toQColor(colours::kCream));
     w->setPalette(palette);
+    // The window's own fields only: the password dialog, the file dialogs and the message boxes
+    // are children of the window too, and keep their own look (the password field has no border).
     w->setStyleSheet(
-        "QLineEdit { border: 1px solid #8a8a8a; padding: 0px 1px; background: white; }"
-        "QLineEdit:read-only { background: #fbfbfb; }"
-        "QLineEdit:disabled { background: #efefef; color: #555555; }");
+        "QWidget#TTMForm > QLineEdit { border: 1px solid #8a8a8a; padding: 0px 1px; "
+        "background: white; }"
+        "QWidget#TTMForm > QLineEdit:read-only { background: #fbfbfb; }"
+        "QWidget#TTMForm > QLineEdit:disabled { background: #efefef; color: #555555; }");
     timer1_.setInterval(1);
     timer2_.setInterval(1000);
     buildControls();
@@ -287,12 +312,16 @@ void QtFormView::buildControls() {
     }
     auto* tscan = static_cast<QLineEdit*>(widget(Control::Tscan));
     tscan->setText("10");
-    tscan->setMaxLength(2);
+    setMaxLength(Control::Tscan, 2);
     tscan->setReadOnly(true);
     tscan->setEnabled(false);
     tscan->setAlignment(Qt::AlignCenter);
-    static_cast<QLineEdit*>(widget(Control::Name))->setMaxLength(23);
-    static_cast<QLineEdit*>(widget(Control::Old))->setMaxLength(2);
+    setMaxLength(Control::Name, 23);
+    setMaxLength(Control::Old, 2);
+    for (Control number : {Control::Old, Control::Tscan}) {
+        auto* edit = static_cast<QLineEdit*>(widget(number));
+        QObject::connect(edit, &QLineEdit::textChanged, edit, [edit] { fitNumberField(edit); });
+    }
     auto* ubat = static_cast<QLineEdit*>(widget(Control::Ubat));
     ubat->setReadOnly(true);
     QFont bold = ubat->font();
@@ -388,6 +417,9 @@ std::string QtFormView::text(Control control) const {
 void QtFormView::setText(Control control, std::string_view text) {
     QWidget* w = widget(control);
     if (auto* edit = qobject_cast<QLineEdit*>(w)) {
+        if (auto limit = typingLimits_.find(control); limit != typingLimits_.end()) {
+            limit->second->allow(q(text));
+        }
         edit->setText(q(text));
         // The start of a long text shows, as after typing it and going Home.
         edit->setCursorPosition(0);
@@ -416,9 +448,23 @@ void QtFormView::setCaret(Control control, std::size_t position) {
 }
 
 void QtFormView::setMaxLength(Control control, int characters) {
-    if (auto* edit = qobject_cast<QLineEdit*>(widget(control))) {
-        edit->setMaxLength(characters);
+    // A limit on typing only: what the program sets (an age of 100, say) is shown whole.
+    auto* edit = qobject_cast<QLineEdit*>(widget(control));
+    if (edit == nullptr) {
+        return;
     }
+    if (auto found = typingLimits_.find(control); found != typingLimits_.end()) {
+        found->second->setLimit(characters);
+        return;
+    }
+    auto* limit = new TypingLimit(characters, edit);
+    edit->setValidator(limit);
+    typingLimits_[control] = limit;
+}
+
+int QtFormView::typingLimit(Control control) const {
+    const auto found = typingLimits_.find(control);
+    return found == typingLimits_.end() ? -1 : found->second->limit();
 }
 
 void QtFormView::setVisible(Control control, bool visible) {

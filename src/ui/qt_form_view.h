@@ -18,6 +18,7 @@ namespace npt {
 class DiameterChart;
 class PasswordDialog;
 class TTMForm;
+class TypingLimit;
 class WindowEvents;
 
 class QtFormView final : public FormView {
@@ -33,12 +34,15 @@ class QtFormView final : public FormView {
     QWidget* widget(Control control) const;
     DiameterChart* chart() const { return chart_; }
     PasswordDialog* passwordDialog() const { return password_; }
+    // The most characters the doctor may type into a field; -1 when it has no limit.
+    int typingLimit(Control control) const;
 
-    // "Печать": the passport strip and the chart on one page, the window put back afterwards.
+    // "Печать": the passport strip and the chart on one page, the window put back afterwards,
+    // also when the print dialog was cancelled.
     void PrintGrafClick();
-    // The printer-setup step of printing; by default the print dialog. Its answer is not used:
-    // printing follows on whatever printer is then chosen.
-    std::function<void(QPrinter&)> choosePrinter;
+    // The printer-setup step of printing; by default the print dialog. False when the doctor
+    // cancelled it: then nothing is printed.
+    std::function<bool(QPrinter&)> choosePrinter;
 
     // FormView
     std::string text(Control control) const override;
@@ -75,6 +79,7 @@ class QtFormView final : public FormView {
 
     std::unique_ptr<QWidget> window_;
     std::map<Control, QWidget*> controls_;
+    std::map<Control, TypingLimit*> typingLimits_;  // owned by their fields
     DiameterChart* chart_ = nullptr;
     PasswordDialog* password_ = nullptr;
     WindowEvents* events_ = nullptr;

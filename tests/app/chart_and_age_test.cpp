@@ -121,6 +121,29 @@ TEST(ChartButtonsTest, ButtonsBeforeAnyRecordingAreHarmless) {
     EXPECT_EQ(rig.form.chart().series2().count(), 0u);
 }
 
+TEST(ChartButtonsTest, OnAnEmptyChartZoomStepsFromTheNightAndFiftyMillimetresOnScreen) {
+    using Handler = void (TTMForm::*)();
+    struct Case {
+        Handler click;
+        AxisId axis;
+        ValueRange expected;
+    };
+    const Case cases[] = {
+        {&TTMForm::ZoomMinusClick, AxisId::Left, {0, 55}},
+        {&TTMForm::ZoomPlusClick, AxisId::Left, {0, 45}},
+        {&TTMForm::HMinusClick, AxisId::Bottom, {22.0 / 24, 34.0 / 24 + 0.1}},
+        {&TTMForm::HplusClick, AxisId::Bottom, {22.0 / 24, 34.0 / 24 - 0.1}},
+    };
+    for (const Case& c : cases) {
+        FormRig rig;
+        (rig.form.*c.click)();
+        const AxisState& axis = rig.form.chart().axis(c.axis);
+        EXPECT_FALSE(axis.automaticMaximum);
+        EXPECT_DOUBLE_EQ(axis.minimum, c.expected.min);
+        EXPECT_NEAR(axis.maximum, c.expected.max, 1e-12);
+    }
+}
+
 // Types each key as the window does: the key press filter, insertion at the caret within the
 // field's two characters, then the release; U'\b' is Backspace.
 std::string typeInto(FormRig& rig, const std::u32string& keys) {

@@ -178,6 +178,23 @@ TEST(LoadFlowTest, WithoutPassportTimesComeFromTheFieldAndTheLastPeriod) {
     EXPECT_NEAR(xs.back(), 22.0 / 24 + 4319 * 5.0 / 86400, 1e-9);
 }
 
+TEST(LoadFlowTest, WithoutPassportThePreviousPatientsNameAndAgeGo) {
+    const fs::path dir = scratchDir("app");
+    const fs::path patient = writeImage(dir / "patient.txt", makeImage());
+    const fs::path noPassport =
+        writeImage(dir / "nopass.txt", makeImage(ImageOptions().withoutPassport()));
+    FormRig rig;
+    ASSERT_TRUE(rig.form.loadRecording(patient.string()));
+    ASSERT_EQ(rig.view.text(Control::Name), "Иванов Иван Иванович");
+    ASSERT_TRUE(rig.form.loadRecording(noPassport.string()));
+    EXPECT_EQ(rig.view.text(Control::Name), "");
+    EXPECT_EQ(rig.view.text(Control::Old), "");
+    // The start time and the period that time the samples stay.
+    EXPECT_EQ(rig.view.text(Control::TimeStart), "22:00");
+    EXPECT_EQ(rig.view.text(Control::Tscan), "10");
+    expectMessages(rig.view, {kEmptyMemory, kEmptyMemory});
+}
+
 TEST(LoadFlowTest, PassportWithErasedSamplesGivesNoEmptyMemoryMessage) {
     const fs::path file = writeImage(scratchDir("app") / "samples.txt",
                                      makeImage(ImageOptions().withSamples(kErasedByte)));

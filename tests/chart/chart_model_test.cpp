@@ -130,10 +130,15 @@ TEST(ChartModelTest, CurrentRangeOfAnAutomaticAxis) {
     EXPECT_EQ(chart.currentRange(AxisId::Left), (ValueRange{5, 22}));
 }
 
-TEST(ChartModelTest, EmptyChartHasAZeroRange) {
-    const ChartModel chart;
+TEST(ChartModelTest, EmptyChartShowsANightAndFiftyMillimetres) {
+    ChartModel chart;
     EXPECT_FALSE(chart.dataRange(AxisId::Left).has_value());
-    EXPECT_EQ(chart.currentRange(AxisId::Left), (ValueRange{0, 0}));
+    EXPECT_EQ(chart.currentRange(AxisId::Left), (ValueRange{0, 50}));
+    EXPECT_EQ(chart.currentRange(AxisId::Bottom), (ValueRange{22.0 / 24, 34.0 / 24}));
+    // Hidden curves count as none.
+    addFivePoints(chart);
+    chart.setSeries1Active(false);
+    EXPECT_EQ(chart.currentRange(AxisId::Left), (ValueRange{0, 50}));
 }
 
 TEST(ChartModelTest, MouseZoomAndItsUndo) {

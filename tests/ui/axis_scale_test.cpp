@@ -34,15 +34,16 @@ TEST(AxisScale, AutomaticEndsWidenToRoundTicksAndFixedEndsStay) {
         {AxisId::Left, fixedTop, {25, 38.8}, {25, 33, 1}},
         // A flat curve still gets one step of room.
         {AxisId::Left, automatic, {30, 30}, {30, 31, 1}},
+        // An empty chart is drawn on exactly the range the zoom buttons step from.
+        {AxisId::Bottom, automatic, kEmptyTimeRange, {22.0 / 24, 34.0 / 24, 1.0 / 24}},
+        {AxisId::Left, automatic, kEmptyDiameterRange, {0, 50, 5}},
     };
     for (const auto& c : cases) {
-        const auto scale = scaleFor(c.axis, c.state, c.data);
-        ASSERT_TRUE(scale);
-        EXPECT_NEAR(scale->min, c.expected.min, 1e-12) << c.data.min << ".." << c.data.max;
-        EXPECT_NEAR(scale->max, c.expected.max, 1e-12) << c.data.min << ".." << c.data.max;
-        EXPECT_NEAR(scale->step, c.expected.step, 1e-12) << c.data.min << ".." << c.data.max;
+        const Scale scale = scaleFor(c.axis, c.state, c.data);
+        EXPECT_NEAR(scale.min, c.expected.min, 1e-12) << c.data.min << ".." << c.data.max;
+        EXPECT_NEAR(scale.max, c.expected.max, 1e-12) << c.data.min << ".." << c.data.max;
+        EXPECT_NEAR(scale.step, c.expected.step, 1e-12) << c.data.min << ".." << c.data.max;
     }
-    EXPECT_FALSE(scaleFor(AxisId::Left, automatic, std::nullopt));
 }
 
 }  // namespace

@@ -118,9 +118,9 @@ TEST_F(WindowTest, WindowFrameLimitsAndChartButtonsMatchTheWindowsLayout) {
                       Control::ZoomReset, Control::Filter_plus, Control::Filter_minus}) {
         EXPECT_FALSE(w(c)->focusPolicy() & Qt::TabFocus) << controlName(c);
     }
-    EXPECT_EQ(edit(Control::Name)->maxLength(), 23);
-    EXPECT_EQ(edit(Control::Old)->maxLength(), 2);
-    EXPECT_EQ(edit(Control::Tscan)->maxLength(), 2);
+    EXPECT_EQ(view_->typingLimit(Control::Name), 23);
+    EXPECT_EQ(view_->typingLimit(Control::Old), 2);
+    EXPECT_EQ(view_->typingLimit(Control::Tscan), 2);
     // Every label ends left of its field and does not run into the control before it.
     const std::pair<Control, Control> labelled[] = {
         {Control::Label3, Control::Tscan},         {Control::LabelName, Control::Name},

@@ -3,8 +3,12 @@
 #include <QFile>
 #include <QKeyEvent>
 #include <QMessageBox>
+#include <QPrintDialog>
 #include <QPrinter>
+#include <QScreen>
 
+#include "recorder/cp1251.h"
+#include "recorder/memory_image.h"
 #include "window_fixture.h"
 
 namespace npt::testing {
@@ -43,6 +47,69 @@ TEST_F(WindowTest, AgeFieldFiltersAndNormalisesWhatIsTyped) {
     }
 }
 
+// The example night with another age and name in its passport.
+QString examplePatchedTo(std::uint8_t age, const std::string& name) {
+    QFile example(QStringLiteral(NPT_EXAMPLES_DIR "/night.txt"));
+    EXPECT_TRUE(example.open(QIODevice::ReadOnly));
+    QByteArray bytes = example.readAll();
+    bytes[ImageOffsets::kAge] = static_cast<char>(age);
+    const auto encoded = cp1251::encode(name).value();
+    for (std::size_t i = 0; i < ImageOffsets::kNameLength; ++i) {
+        bytes[static_cast<qsizetype>(ImageOffsets::kName + i)] =
+            static_cast<char>(i < encoded.size() ? encoded[i] : 0);
+    }
+    QDir().mkpath(NPT_TEST_OUTPUT_DIR);
+    const QString path =
+        QStringLiteral(NPT_TEST_OUTPUT_DIR "/age-%1.txt").arg(static_cast<int>(age));
+    QFile out(path);
+    EXPECT_TRUE(out.open(QIODevice::WriteOnly));
+    out.write(bytes);
+    return path;
+}
+
+// Whether the field shows its first and its last character at once: its left edge is nearest
+// the caret position before the first character, its right edge the one after the last.
+bool showsWholeText(QLineEdit* field) {
+    field->end(false);
+    field->grab();  // the field scrolls its text when it paints
+    const int middle = field->height() / 2;
+    return field->cursorPositionAt(QPoint(0, middle)) == 0 &&
+           field->cursorPositionAt(QPoint(field->width() - 1, middle)) == field->text().size();
+}
+
+TEST_F(WindowTest, TextsSetByTheProgramShowWholeAndOnlyTypingIsLimited) {
+    view_->window()->show();
+    const std::string longName = "Константинопольская Яна";  // 23 letters, the whole field
+    for (std::uint8_t age : {47, 100, 255}) {
+        SCOPED_TRACE(static_cast<int>(age));
+        loadThroughDialog(examplePatchedTo(age, longName));
+        EXPECT_EQ(view_->text(Control::Old), std::to_string(age));
+        EXPECT_EQ(view_->text(Control::Name), longName);
+        for (Control c : {Control::Old, Control::Name}) {
+            EXPECT_TRUE(showsWholeText(edit(c))) << controlName(c);
+        }
+        // The age field grows into the strip's free end, never past it.
+        EXPECT_LE(w(Control::Old)->geometry().right(), w(Control::Shape1)->geometry().right());
+        if (age < 100) {
+            EXPECT_EQ(w(Control::Old)->width(), 16);
+        }
+    }
+    // A digit more is refused; Backspace takes the age within the limit, which holds again.
+    QLineEdit* old = edit(Control::Old);
+    old->setFocus();
+    old->end(false);
+    pressAndRelease(old, Qt::Key_unknown, "7");
+    EXPECT_EQ(old->text(), "255");
+    pressAndRelease(old, Qt::Key_Backspace, "\b");
+    pressAndRelease(old, Qt::Key_unknown, "7");
+    EXPECT_EQ(old->text(), "25");
+    QLineEdit* name = edit(Control::Name);
+    name->setFocus();
+    name->end(false);
+    pressAndRelease(name, Qt::Key_unknown, "а");
+    EXPECT_EQ(view_->text(Control::Name), longName);
+}
+
 TEST_F(WindowTest, PasswordDialogConfirmedWithEnterOrClosedDecidesWhetherTheNameShows) {
     struct Case {
         const char* answer;  // nothing: the dialog is closed without confirming
@@ -78,6 +145,38 @@ TEST_F(WindowTest, PasswordDialogConfirmedWithEnterOrClosedDecidesWhetherTheName
     }
 }
 
+TEST_F(WindowTest, PasswordDialogIsCentredOnTheScreenAndItsFieldHasNoBorderAndShowsStars) {
+    view_->window()->move(0, 0);
+    view_->window()->show();
+    QPoint centre;
+    QPoint screenCentre;
+    QImage field;
+    QString shown;
+    whenModal<PasswordDialog>([&](PasswordDialog* dialog) {
+        centre = dialog->frameGeometry().center();
+        screenCentre = dialog->screen()->availableGeometry().center();
+        field = dialog->field()->grab().toImage();
+        dialog->field()->setText("abc");
+        shown = dialog->field()->displayText();
+        dialog->reject();
+    });
+    whenModal<QMessageBox>([](QMessageBox* box) { box->accept(); });
+    loadThroughDialog(QStringLiteral(NPT_EXAMPLES_DIR "/night-password.txt"));
+
+    EXPECT_LE((centre - screenCentre).manhattanLength(), 2);
+    EXPECT_EQ(shown, "***");
+    ASSERT_FALSE(field.isNull());
+    // Each edge has the colour of the field's inside: no line drawn round it.
+    const QRgb inside = field.pixel(field.width() - 4, field.height() / 2);
+    EXPECT_EQ(field.pixel(0, field.height() / 2), inside) << "left edge";
+    EXPECT_EQ(field.pixel(field.width() - 1, field.height() / 2), inside) << "right edge";
+    EXPECT_EQ(field.pixel(field.width() / 2, 0), inside) << "top edge";
+    EXPECT_EQ(field.pixel(field.width() / 2, field.height() - 1), inside) << "bottom edge";
+    // The main window's fields keep their border.
+    const QImage name = w(Control::Name)->grab().toImage();
+    EXPECT_NE(name.pixel(0, name.height() / 2), name.pixel(name.width() - 4, name.height() / 2));
+}
+
 class PrintTest : public WindowTest {
   protected:
     // Prints with the printer-setup step choosing a PDF file.
@@ -85,6 +184,7 @@ class PrintTest : public WindowTest {
         view_->choosePrinter = [pdf](QPrinter& printer) {
             printer.setOutputFormat(QPrinter::PdfFormat);
             printer.setOutputFileName(pdf);
+            return true;
         };
         button(Control::PrintGraf)->click();
     }
@@ -133,6 +233,40 @@ TEST_F(PrintTest, AFailedPrintIsReportedAndTheWindowStillComesBack) {
     });
     printTo(QStringLiteral("/nonexistent-directory/printout.pdf"));
     EXPECT_FALSE(shown.isEmpty());
+    EXPECT_EQ(visibility(), before);
+    EXPECT_EQ(w(Control::ChartGraf)->height(), 425);
+}
+
+// Closes every message box that opens while it lives, and counts them.
+class MessageBoxWatch {
+  public:
+    MessageBoxWatch() {
+        timer_.callOnTimeout([this] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                ++count;
+                box->accept();
+            }
+        });
+        timer_.start(10);
+    }
+    int count = 0;
+
+  private:
+    QTimer timer_;
+};
+
+TEST_F(PrintTest, CancellingThePrintDialogPrintsNothingAndPutsTheWindowBack) {
+    view_->window()->show();
+    const auto before = visibility();
+    MessageBoxWatch boxes;
+    bool asked = false;
+    whenModal<QPrintDialog>([&asked](QPrintDialog* dialog) {
+        asked = true;
+        dialog->reject();
+    });
+    button(Control::PrintGraf)->click();
+    EXPECT_TRUE(asked);
+    EXPECT_EQ(boxes.count, 0) << "nothing printed, so nothing to report";
     EXPECT_EQ(visibility(), before);
     EXPECT_EQ(w(Control::ChartGraf)->height(), 425);
 }

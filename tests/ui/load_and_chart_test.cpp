@@ -152,6 +152,21 @@ TEST_F(LoadedWindowTest, SaveDialogWritesADataFileOrAWorkbookByTheChosenKind) {
     }
 }
 
+TEST_F(WindowTest, OnAnEmptyChartTheZoomOutButtonsWidenTheRangeOnScreen) {
+    view_->window()->show();
+    QApplication::processEvents();
+    DiameterChart& chart = *view_->chart();
+    EXPECT_DOUBLE_EQ(chart.diameterAxis()->max(), 50);
+    EXPECT_NEAR(chart.timeAxis()->max(), 34.0 / 24, 1e-12);
+
+    button(Control::ZoomMinus)->click();
+    EXPECT_DOUBLE_EQ(chart.diameterAxis()->min(), 0);
+    EXPECT_DOUBLE_EQ(chart.diameterAxis()->max(), 55);
+    button(Control::Hminus)->click();
+    EXPECT_NEAR(chart.timeAxis()->min(), 22.0 / 24, 1e-12);
+    EXPECT_NEAR(chart.timeAxis()->max(), 34.0 / 24 + 0.1, 1e-12);
+}
+
 TEST_F(WindowTest, EveryKeyInTheWindowIsOfferedToTheWindowFirst) {
     form_->mutableState().blockCounter = 17;
     QKeyEvent press(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, "a");

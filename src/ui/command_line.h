@@ -1,0 +1,33 @@
+#pragma once
+// What npt-desk is asked to do on its command line: open a recording at start (a desktop entry
+// passes the file chosen in the file manager), or, for a machine without a screen, draw the
+// window once into a picture and end. Qt's own options are taken out before this is read.
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace npt {
+
+struct DeskOptions {
+    std::optional<std::string> file;        // the recording to open once the window is shown
+    std::optional<std::string> screenshot;  // PNG: draw the window, save it there and end
+};
+
+// The options, or nothing with a message (Russian) saying what was wrong.
+std::optional<DeskOptions> parseDeskArguments(const std::vector<std::string>& arguments,
+                                              std::string& error);
+
+// Whether option (alone or as option=value) comes before any "--". Read before Qt starts, which
+// needs a screen unless a picture is asked for, and so that help shows without one.
+bool asksFor(const std::vector<std::string>& arguments, std::string_view option);
+
+inline constexpr std::string_view kScreenshotOption = "--screenshot";
+inline constexpr std::string_view kHelpOption = "--help";
+
+inline constexpr const char* kDeskUsage =
+    "Использование: npt-desk [ФАЙЛ]\n"
+    "Открывает окно теста ночной пенильной тумесценции; ФАЙЛ — запись датчика (.txt), которая\n"
+    "открывается сразу, как кнопкой «Из файла».";
+
+}  // namespace npt

@@ -1,0 +1,156 @@
+// How npt-desk starts: its command line, a recording given on it, and the picture of the window
+// drawn on a machine without a screen (the built program run as a process).
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QMessageBox>
+#include <QProcess>
+
+#include "ui/command_line.h"
+#include "ui/window_start.h"
+#include "window_fixture.h"
+
+namespace npt::testing {
+namespace {
+
+TEST(DeskCommandLine, FileScreenshotAndMistakes) {
+    struct Case {
+        std::vector<std::string> arguments;
+        std::optional<std::string> file;
+        std::optional<std::string> screenshot;
+        const char* error;  // nullptr: accepted
+    };
+    const Case cases[] = {
+        {{}, {}, {}, nullptr},
+        {{"night.txt"}, "night.txt", {}, nullptr},
+        {{"--screenshot", "a.png", "night.txt"}, "night.txt", "a.png", nullptr},
+        {{"night.txt", "--screenshot=a.png"}, "night.txt", "a.png", nullptr},
+        {{"--", "-odd name.txt"}, "-odd name.txt", {}, nullptr},
+        {{"--screenshot"}, {}, {}, "после --screenshot нужно имя файла снимка (.png)"},
+        {{"--screenshot="}, {}, {}, "после --screenshot нужно имя файла снимка (.png)"},
+        {{"--fullscreen"}, {}, {}, "неизвестный параметр «--fullscreen»"},
+        {{"a.txt", "b.txt"}, {}, {}, "лишний аргумент «b.txt»: окно открывает одну запись"},
+    };
+    for (const auto& c : cases) {
+        std::string error;
+        const auto options = parseDeskArguments(c.arguments, error);
+        SCOPED_TRACE(c.arguments.empty() ? "(none)" : c.arguments.front());
+        if (c.error != nullptr) {
+            EXPECT_FALSE(options);
+            EXPECT_EQ(error, c.error);
+            continue;
+        }
+        ASSERT_TRUE(options) << error;
+        EXPECT_EQ(options->file, c.file);
+        EXPECT_EQ(options->screenshot, c.screenshot);
+        EXPECT_EQ(asksFor(c.arguments, kScreenshotOption), c.screenshot.has_value());
+    }
+}
+
+// The message the window shows when path is loaded; empty when none.
+template <class Load>
+QString messageOnLoad(Load load) {
+    QString shown;
+    whenModal<QMessageBox>([&shown](QMessageBox* box) {
+        shown = box->text();
+        box->accept();
+    });
+    load();
+    return shown;
+}
+
+TEST_F(WindowTest, ARecordingGivenOnTheCommandLineOpensOnceTheWindowIsShown) {
+    view_->window()->show();
+    openRecordingWhenShown(*form_, *view_, NPT_EXAMPLES_DIR "/night.txt");
+    EXPECT_EQ(view_->text(Control::Name), "") << "loaded before the window is on screen";
+    QApplication::processEvents();
+    EXPECT_EQ(view_->text(Control::Name), "Петров Пётр Петрович");
+    EXPECT_EQ(view_->chart()->series(1)->count(), 4320);
+}
+
+TEST_F(WindowTest, ARecordingThatCannotBeLoadedIsReportedAsByTheOpenButton) {
+    QDir().mkpath(NPT_TEST_OUTPUT_DIR);
+    const QString cut = QStringLiteral(NPT_TEST_OUTPUT_DIR "/cut-recording.txt");
+    {
+        QFile file(cut);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray(100, '\0'));
+    }
+    const QString byButton = messageOnLoad([&] { loadThroughDialog(cut); });
+    const QString atStart = messageOnLoad([&] {
+        openRecordingWhenShown(*form_, *view_, cut.toStdString());
+        QApplication::processEvents();
+    });
+    EXPECT_FALSE(byButton.isEmpty());
+    EXPECT_EQ(atStart, byButton);
+}
+
+struct DeskRun {
+    int status;
+    QString output;
+    QString errors;
+};
+
+// The built npt-desk as on a machine without any screen, or on the offscreen one.
+DeskRun runDesk(const QStringList& arguments, bool offscreen = false) {
+    QProcess desk;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char* screen : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+        environment.remove(screen);
+    }
+    if (offscreen) {
+        environment.insert("QT_QPA_PLATFORM", "offscreen");
+    }
+    desk.setProcessEnvironment(environment);
+    desk.start(NPT_DESK_PATH, arguments);
+    EXPECT_TRUE(desk.waitForFinished(60000)) << "npt-desk did not end";
+    return {desk.exitStatus() == QProcess::NormalExit ? desk.exitCode() : -1,
+            QString::fromUtf8(desk.readAllStandardOutput()),
+            QString::fromUtf8(desk.readAllStandardError())};
+}
+
+TEST(DeskWithoutScreen, DrawsTheWindowIntoAPictureAndEnds) {
+    ensureApplication();
+    const QString picture = QStringLiteral(NPT_TEST_OUTPUT_DIR "/desk-picture.png");
+    struct Case {
+        const char* file;
+        int status;
+        const char* said;  // in what is written to the terminal; nullptr: nothing at all
+    };
+    const Case cases[] = {
+        {NPT_EXAMPLES_DIR "/night.txt", 0, nullptr},
+        // Nobody types the password: the name stays hidden, and the warning is written out.
+        {NPT_EXAMPLES_DIR "/night-password.txt", 0,
+         "Ошибка пароля!: Неверный пароль! ФИО пациента будет скрыто!"},
+        // The window is drawn empty, with the reason the open button would show.
+        {NPT_TEST_OUTPUT_DIR "/no-such-recording.txt", 1, "no-such-recording.txt"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        QFile::remove(picture);
+        const DeskRun run = runDesk({"--screenshot", picture, QString::fromUtf8(c.file)});
+        EXPECT_EQ(run.status, c.status);
+        if (c.said == nullptr) {
+            EXPECT_TRUE(run.errors.isEmpty()) << run.errors.toStdString();
+        } else {
+            EXPECT_TRUE(run.errors.contains(QString::fromUtf8(c.said))) << run.errors.toStdString();
+        }
+        EXPECT_EQ(QImage(picture).size(), QSize(998, 529));
+    }
+}
+
+TEST(DeskWithoutScreen, HelpAndWrongUsage) {
+    ensureApplication();
+    const QString usage = QString::fromUtf8("Использование: npt-desk [ФАЙЛ]");
+    const DeskRun help = runDesk({"--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_TRUE(help.output.contains(usage));
+    // Qt needs a screen before it has read its own options; then ours are checked.
+    const DeskRun wrong = runDesk({"--fullscreen"}, true);
+    EXPECT_EQ(wrong.status, 2);
+    EXPECT_TRUE(wrong.errors.contains(QString::fromUtf8("неизвестный параметр «--fullscreen»")));
+    EXPECT_TRUE(wrong.errors.contains(usage));
+}
+
+}  // namespace
+}  // namespace npt::testing
