@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "cli/plain_text.h"
 #include "recorder/utf8.h"
 
 namespace npt::json {
@@ -37,7 +38,7 @@ std::string quoted(std::string_view text) {
                 out += "\\t";
                 break;
             default:
-                if (c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x2028 || c == 0x2029) {
+                if (plain::isControl(c)) {
                     char buffer[8];
                     std::snprintf(buffer, sizeof buffer, "\\u%04X", static_cast<unsigned>(c));
                     out += buffer;

@@ -34,6 +34,8 @@ std::string reasonForErrno(int error) {
             return "ошибка ввода-вывода";
         case EPIPE:
             return "получатель вывода закрыл канал";
+        case EBADF:
+            return "файл не открыт для записи";
         case EMFILE:
         case ENFILE:
             return "открыто слишком много файлов";
