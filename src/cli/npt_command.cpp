@@ -131,7 +131,8 @@ std::pair<Options, std::optional<std::string>> parse(const std::vector<std::stri
 }
 
 bool sameFile(const std::string& a, const std::string& b) {
-    struct stat first {}, second {};
+    struct stat first {
+    }, second{};
     return ::stat(a.c_str(), &first) == 0 && ::stat(b.c_str(), &second) == 0 &&
            first.st_dev == second.st_dev && first.st_ino == second.st_ino;
 }
@@ -188,8 +189,8 @@ void writeSummary(std::ostream& out, const std::string& path, const BatchView& v
         << "ФИО пациента:     " << field(Control::Name) << "\n"
         << "Возраст:          " << field(Control::Old) << "\n"
         << "Дата:             " << field(Control::Date) << "\n"
-        << "Исследование:     с " << field(Control::TimeStart) << " до "
-        << field(Control::TimeEnd) << "\n"
+        << "Исследование:     с " << field(Control::TimeStart) << " до " << field(Control::TimeEnd)
+        << "\n"
         << "Запрограммирован: " << field(Control::TimeNow) << "\n"
         << "Период, сек:      " << field(Control::Tscan) << "\n"
         << "Uбат:             " << field(Control::Ubat) << "\n";

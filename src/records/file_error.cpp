@@ -46,7 +46,8 @@ std::string reasonForErrno(int error) {
             return "файл занят другой программой";
         default: {
             const char* name = strerrorname_np(error);
-            return std::string("системная ошибка ") + (name != nullptr ? name : std::to_string(error));
+            return std::string("системная ошибка ") +
+                   (name != nullptr ? name : std::to_string(error));
         }
     }
 }
@@ -67,8 +68,7 @@ std::string reasonForFileType(unsigned mode) {
     return kDeviceReason;
 }
 
-void throwFileError(const std::string& path, const std::string& prefix,
-                    const std::string& reason) {
+void throwFileError(const std::string& path, const std::string& prefix, const std::string& reason) {
     throw FileError(path, reason, prefix + " «" + path + "»: " + reason + ".");
 }
 

@@ -36,8 +36,7 @@ void refuseUnlessRegular(const std::string& path, const std::string& prefix,
 }
 }  // namespace
 
-std::vector<std::uint8_t> readRegularFile(const std::string& path,
-                                          const std::string& messagePrefix,
+std::vector<std::uint8_t> readRegularFile(const std::string& path, const std::string& messagePrefix,
                                           std::size_t maxBytes) {
     // Look before opening: opening a FIFO waits for a writer, and opening some devices acts.
     struct stat info {};

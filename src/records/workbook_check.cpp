@@ -43,9 +43,11 @@ std::optional<std::size_t> endOfDirectory(const Bytes& bytes) {
     if (bytes.size() < kEndSize) {
         return std::nullopt;
     }
-    const std::size_t lowest = bytes.size() > kEndSize + 0xFFFF ? bytes.size() - kEndSize - 0xFFFF : 0;
+    const std::size_t lowest =
+        bytes.size() > kEndSize + 0xFFFF ? bytes.size() - kEndSize - 0xFFFF : 0;
     for (std::size_t at = bytes.size() - kEndSize + 1; at-- > lowest;) {
-        if (bytes.u32(at) == kEndOfDirectory && at + kEndSize + bytes.u16(at + 20) == bytes.size()) {
+        if (bytes.u32(at) == kEndOfDirectory &&
+            at + kEndSize + bytes.u16(at + 20) == bytes.size()) {
             return at;
         }
     }
@@ -73,8 +75,8 @@ std::optional<std::string> inflated(std::span<const std::uint8_t> data, std::uin
     stream.next_out = reinterpret_cast<Bytef*>(out.data());
     stream.avail_out = static_cast<uInt>(out.size());
     const int result = inflate(&stream, Z_FINISH);
-    const bool whole = result == Z_STREAM_END && stream.total_out == size &&
-                       stream.total_in == data.size();
+    const bool whole =
+        result == Z_STREAM_END && stream.total_out == size && stream.total_in == data.size();
     inflateEnd(&stream);
     return whole ? std::optional(std::move(out)) : std::nullopt;
 }
