@@ -81,30 +81,36 @@ std::optional<std::string> inflated(std::span<const std::uint8_t> data, std::uin
     return whole ? std::optional(std::move(out)) : std::nullopt;
 }
 
-// The name of the root element of an XML text, after its declaration.
-std::string_view rootName(std::string_view xml) {
+// Where the root element of an XML text starts, after its declaration and comments.
+std::size_t rootStart(std::string_view xml) {
     std::size_t at = 0;
     while ((at = xml.find('<', at)) != std::string_view::npos && at + 1 < xml.size() &&
            (xml[at + 1] == '?' || xml[at + 1] == '!')) {
         ++at;
     }
-    if (at == std::string_view::npos) {
-        return {};
-    }
-    const auto end = xml.find_first_of(" \t\r\n/>", at + 1);
-    return end == std::string_view::npos ? std::string_view() : xml.substr(at + 1, end - at - 1);
+    return at;
 }
 
+// Whether the XML text ends where its root element does: with its closing tag, or with the
+// root's own start tag when that is the whole element ("<Types/>").
 bool endsWithRootClosed(std::string_view xml) {
-    const std::string_view root = rootName(xml);
     while (!xml.empty() && (xml.back() == '\n' || xml.back() == '\r' || xml.back() == ' ')) {
         xml.remove_suffix(1);
     }
-    if (root.empty()) {
+    const std::size_t start = rootStart(xml);
+    if (start == std::string_view::npos) {
         return false;
     }
-    const std::string closing = "</" + std::string(root) + ">";
-    return xml.ends_with(closing);
+    const auto nameEnd = xml.find_first_of(" \t\r\n/>", start + 1);
+    if (nameEnd == std::string_view::npos || nameEnd == start + 1) {
+        return false;
+    }
+    const std::string_view name = xml.substr(start + 1, nameEnd - start - 1);
+    const auto tagEnd = xml.find('>', nameEnd);
+    if (tagEnd == xml.size() - 1 && xml[tagEnd - 1] == '/') {
+        return true;
+    }
+    return xml.ends_with("</" + std::string(name) + ">");
 }
 
 std::size_t countOf(std::string_view text, std::string_view part) {
