@@ -148,7 +148,10 @@ std::optional<std::map<std::string, std::string>> zipParts(std::span<const std::
         const std::size_t nameLength = bytes.u16(at + 28);
         const std::size_t trailing = bytes.u16(at + 30) + bytes.u16(at + 32);
         const std::size_t local = bytes.u32(at + 42);
-        if ((flags & 1) != 0 || size > kMaxPartSize ||
+        // Deflate packs at most about 1032 bytes into one, so a larger claim is damage, and
+        // no memory is set aside for it.
+        const bool plausible = size <= kMaxPartSize && size <= packed * 1032 + 64;
+        if ((flags & 1) != 0 || !plausible ||
             !bytes.has(at + kCentralEntrySize, nameLength + trailing)) {
             return std::nullopt;  // encrypted, too large for a workbook of ours, or cut off
         }
