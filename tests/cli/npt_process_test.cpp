@@ -247,5 +247,51 @@ TEST(NptProcessTest, FullDiskGivesOneMessageAndKeepsTheEarlierWorkbook) {
     }
 }
 
+// Where in an strace log (with -y: descriptors shown with their paths) a file whose path starts
+// with path is synced.
+std::size_t positionOfSync(const std::string& log, const std::string& path) {
+    for (auto at = log.find("fsync("); at != std::string::npos; at = log.find("fsync(", at + 1)) {
+        const auto open = log.find('<', at);
+        if (open != std::string::npos && open < log.find('\n', at) &&
+            log.compare(open + 1, path.size(), path) == 0) {
+            return at;
+        }
+    }
+    return std::string::npos;
+}
+
+// What survives a power cut right after the export: the table's content is synced before it
+// replaces the earlier file, and the folder after, so the new name is on disk too. Seen from
+// outside, in the system calls the tool makes.
+TEST(NptProcessTest, TableIsSyncedBeforeItReplacesTheFileAndTheFolderAfter) {
+    if (run("strace -V >/dev/null 2>&1").status != 0) {
+        GTEST_SKIP() << "strace is not installed";
+    }
+    const fs::path dir = scratchDir("cli");
+    for (const char* name : {"night.xlsx", "night.csv"}) {
+        SCOPED_TRACE(name);
+        const fs::path target = dir / name;
+        const fs::path log = dir / "strace.log";
+        const Process traced = run("strace -f -y -e trace=fsync,rename -o " + quoted(log.string()) +
+                                   " " + quoted(kTool) + " export " + quoted(kNight) + " " +
+                                   quoted(target.string()) + " 2>&1");
+        if (traced.status != 0 && !fs::exists(target)) {
+            GTEST_SKIP() << "strace cannot trace here: " << traced.out;
+        }
+        const auto bytes = readAll(log);
+        const std::string calls(bytes.begin(), bytes.end());
+        const std::string temp = (dir / ".").string() + name + ".";  // ".night.xlsx.XXXXXX"
+        const auto syncedTemp = positionOfSync(calls, temp);
+        const auto renamed = calls.find("rename(\"" + temp);
+        const auto syncedFolder = positionOfSync(calls, dir.string() + ">");
+        ASSERT_NE(syncedTemp, std::string::npos) << calls;
+        ASSERT_NE(renamed, std::string::npos) << calls;
+        ASSERT_NE(syncedFolder, std::string::npos) << calls;
+        EXPECT_LT(syncedTemp, renamed) << calls;
+        EXPECT_LT(renamed, syncedFolder) << calls;
+        fs::remove(log);
+    }
+}
+
 }  // namespace
 }  // namespace npt
