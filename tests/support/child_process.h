@@ -92,9 +92,17 @@ inline bool becomeNobody() {
 
 // In a child: mounts a fresh tmpfs of size bytes on dir, in a mount namespace of the child's
 // own, so that nothing of it is seen outside. An empty text when done, else why not.
+// Without root, a user namespace of its own (where the machine allows it) lends the rights.
 inline std::string mountPrivateTmpfs(const std::string& dir, std::size_t size) {
     if (::unshare(CLONE_NEWNS) != 0) {
-        return std::string("no private mount namespace here: ") + std::strerror(errno);
+        const uid_t uid = ::geteuid();
+        const gid_t gid = ::getegid();
+        if (::unshare(CLONE_NEWUSER | CLONE_NEWNS) != 0) {
+            return std::string("no private mount namespace here: ") + std::strerror(errno);
+        }
+        std::ofstream("/proc/self/setgroups") << "deny";
+        std::ofstream("/proc/self/uid_map") << "0 " << uid << " 1";
+        std::ofstream("/proc/self/gid_map") << "0 " << gid << " 1";
     }
     if (::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) {
         return std::string("mounts cannot be made private: ") + std::strerror(errno);
