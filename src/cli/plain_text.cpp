@@ -27,28 +27,30 @@ void appendControl(std::string& out, char32_t c) {
 }
 
 void appendShown(std::string& out, char32_t c) {
-    switch (c) {
-        case U'\\':
-            out += "\\\\";
-            break;
-        case U'\n':
-            out += "\\n";
-            break;
-        case U'\r':
-            out += "\\r";
-            break;
-        case U'\t':
-            out += "\\t";
-            break;
-        default:
-            if (isControl(c)) {
-                appendControl(out, c);
-            } else {
-                utf8::append(out, c);
-            }
+    if (const std::string_view escape = backslashEscape(c); !escape.empty()) {
+        out += escape;
+    } else if (isControl(c)) {
+        appendControl(out, c);
+    } else {
+        utf8::append(out, c);
     }
 }
 }  // namespace
+
+std::string_view backslashEscape(char32_t c) {
+    switch (c) {
+        case U'\\':
+            return "\\\\";
+        case U'\n':
+            return "\\n";
+        case U'\r':
+            return "\\r";
+        case U'\t':
+            return "\\t";
+        default:
+            return {};
+    }
+}
 
 bool isControl(char32_t c) {
     return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x2028 || c == 0x2029;

@@ -10,6 +10,10 @@ namespace npt::plain {
 // and paragraph separators.
 bool isControl(char32_t c);
 
+// The escape that C and JSON share for a backslash, a line feed, a carriage return and a tab,
+// or an empty view for any other character.
+std::string_view backslashEscape(char32_t c);
+
 // text with each backslash doubled and each control character written as an escape (\n, \r, \t,
 // \xHH, \uHHHH); a text that is not UTF-8 keeps its printable ASCII and shows every other byte
 // as \xHH.
