@@ -5,18 +5,19 @@
 
 #include <cerrno>
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
 #include <vector>
 
 #include "recorder/cp1251.h"
 #include "recorder/utf8.h"
 #include "records/atomic_file.h"
 #include "records/file_error.h"
+#include "records/regular_file.h"
 
 namespace npt {
 
 namespace {
+const std::string kSavePrefix = "Не удалось сохранить настройки в";
+
 bool fileExists(const std::string& path) {
     struct stat info {};
     return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
@@ -76,14 +77,15 @@ std::optional<std::pair<std::string_view, std::string_view>> entryOf(std::string
     return std::make_pair(trimmed(line.substr(0, eq)), trimmed(line.substr(eq + 1)));
 }
 
+// The file's bytes, or nothing when it is missing or cannot be read (a FIFO or a device
+// left under the settings file's name is not read from).
 std::optional<std::string> readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
+    try {
+        const auto bytes = readRegularFile(path, "");
+        return std::string(bytes.begin(), bytes.end());
+    } catch (const FileError&) {
         return std::nullopt;
     }
-    std::ostringstream content;
-    content << in.rdbuf();
-    return content.str();
 }
 
 bool directoryWritable(const std::string& dir) {
@@ -212,19 +214,17 @@ void IniSettingsFile::saveDoctorName(const std::string& name) {
     }
     const auto slash = location_.path.rfind('/');
     if (slash != std::string::npos && slash > 0) {
-        // Create the configuration directory on first use (one level below an existing one).
+        // Create the configuration directory on first use (one level below an existing one),
+        // with the permissions the user's umask allows.
         const std::string dir = location_.path.substr(0, slash);
-        if (::mkdir(dir.c_str(), 0755) != 0 && errno != EEXIST) {
-            const std::string reason = reasonForErrno(errno);
-            throw FileError(
-                location_.path, reason,
-                "Не удалось сохранить настройки в «" + location_.path + "»: " + reason + ".");
+        if (::mkdir(dir.c_str(), 0777) != 0 && errno != EEXIST) {
+            throwErrnoError(location_.path, kSavePrefix, errno);
         }
     }
     const std::string text = ini::withValue(current, "tools", "edit1", name);
     writeFileAtomically(location_.path,
                         std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()),
-                        "Не удалось сохранить настройки в");
+                        kSavePrefix);
 }
 
 }  // namespace npt

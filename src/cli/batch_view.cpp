@@ -20,7 +20,9 @@ std::size_t BatchView::caret(Control control) const {
     return it == carets_.end() ? 0 : it->second;
 }
 
-void BatchView::setCaret(Control control, std::size_t position) { carets_[control] = position; }
+void BatchView::setCaret(Control control, std::size_t position) {
+    carets_[control] = position;
+}
 
 bool BatchView::visible(Control control) const {
     const auto it = visible_.find(control);
@@ -32,8 +34,8 @@ std::optional<Rgb> BatchView::colour(Control control) const {
     return it == colours_.end() ? std::nullopt : it->second;
 }
 
-MessageAnswer BatchView::messageBox(std::string_view title, std::string_view text,
-                                    MessageIcon icon, MessageButtons buttons) {
+MessageAnswer BatchView::messageBox(std::string_view title, std::string_view text, MessageIcon icon,
+                                    MessageButtons buttons) {
     messages_.push_back({std::string(title), std::string(text), icon});
     return buttons == MessageButtons::YesNo ? MessageAnswer::No : MessageAnswer::Ok;
 }

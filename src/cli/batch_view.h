@@ -18,7 +18,7 @@ struct CollectedMessage {
 };
 
 class BatchView : public FormView {
-public:
+  public:
     explicit BatchView(std::optional<std::string> passwordAnswer = std::string())
         : passwordAnswer_(std::move(passwordAnswer)) {}
 
@@ -36,7 +36,9 @@ public:
     bool visible(Control control) const override;
     void setEnabled(Control, bool) override {}
     void setReadOnly(Control, bool) override {}
-    void setColour(Control control, std::optional<Rgb> colour) override { colours_[control] = colour; }
+    void setColour(Control control, std::optional<Rgb> colour) override {
+        colours_[control] = colour;
+    }
     void setTop(Control, int) override {}
     void setHeight(Control, int) override {}
     void setFocus(Control) override {}
@@ -53,7 +55,7 @@ public:
     void chartChanged() override {}
     void sendChartToBack() override {}
 
-protected:
+  protected:
     std::map<Control, std::string> texts_;
     std::map<Control, std::size_t> carets_;
     std::map<Control, bool> visible_;

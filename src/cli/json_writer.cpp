@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "cli/plain_text.h"
 #include "recorder/utf8.h"
 
 namespace npt::json {
@@ -20,30 +21,16 @@ std::string quoted(std::string_view text) {
     }
     std::string out = "\"";
     for (char32_t c : codePoints) {
-        switch (c) {
-            case U'"':
-                out += "\\\"";
-                break;
-            case U'\\':
-                out += "\\\\";
-                break;
-            case U'\n':
-                out += "\\n";
-                break;
-            case U'\r':
-                out += "\\r";
-                break;
-            case U'\t':
-                out += "\\t";
-                break;
-            default:
-                if (c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x2028 || c == 0x2029) {
-                    char buffer[8];
-                    std::snprintf(buffer, sizeof buffer, "\\u%04X", static_cast<unsigned>(c));
-                    out += buffer;
-                } else {
-                    utf8::append(out, c);
-                }
+        if (c == U'"') {
+            out += "\\\"";
+        } else if (const std::string_view escape = plain::backslashEscape(c); !escape.empty()) {
+            out += escape;
+        } else if (plain::isControl(c)) {
+            char buffer[8];
+            std::snprintf(buffer, sizeof buffer, "\\u%04X", static_cast<unsigned>(c));
+            out += buffer;
+        } else {
+            utf8::append(out, c);
         }
     }
     return out + "\"";

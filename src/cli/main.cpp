@@ -1,5 +1,6 @@
 #include <malloc.h>
 
+#include <csignal>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -12,6 +13,9 @@ int main(int argc, char** argv) {
     // and faulting them in again cost about as much as the compression, so keep them.
     mallopt(M_MMAP_THRESHOLD, 16 << 20);
     mallopt(M_TRIM_THRESHOLD, 16 << 20);
+    // A reader that closes the pipe early is a failed output like any other: the write returns
+    // EPIPE and the tool says so and exits with 1, instead of dying silently of the signal.
+    std::signal(SIGPIPE, SIG_IGN);
     std::ios::sync_with_stdio(false);
     std::vector<std::string> args(argv + 1, argv + argc);
     return npt::runNpt(args, std::cout, std::cerr);

@@ -1,58 +1,140 @@
 #include "cli/npt_command.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <optional>
 
 #include "app/clock.h"
 #include "app/ttm_form.h"
 #include "cli/batch_view.h"
 #include "cli/json_writer.h"
+#include "cli/plain_text.h"
+#include "npt_version.h"
+#include "records/file_error.h"
 #include "records/file_name.h"
 
 namespace npt {
 
 namespace {
 constexpr const char* kUsage =
-    "usage: npt show FILE [--password TEXT] [--json]\n"
-    "       npt export FILE OUT.xlsx|OUT.csv [--password TEXT]\n";
+    "Использование:\n"
+    "  npt show ФАЙЛ [--password ПАРОЛЬ] [--json]\n"
+    "  npt export ФАЙЛ ТАБЛИЦА.xlsx|ТАБЛИЦА.csv [--password ПАРОЛЬ]\n"
+    "  npt --help | --version\n";
+
+constexpr const char* kHelp =
+    "npt — запись ночного теста пенильной тумесценции без окна: та же загрузка, что в окне\n"
+    "(пароль, паспорт, проверка калибровки, график, напряжение батареи), а сообщения\n"
+    "выводятся текстом.\n"
+    "\n"
+    "%USAGE%"
+    "\n"
+    "Команды:\n"
+    "  show     паспорт пациента, напряжение батареи, число отсчётов и сообщения загрузки;\n"
+    "           с --json — один объект JSON: fields, messages, points, diameters\n"
+    "  export   таблица отсчётов: книга .xlsx или файл .csv (UTF-8)\n"
+    "\n"
+    "Ключи:\n"
+    "  --password ПАРОЛЬ  пароль записи; без него вводится пустой пароль, и ФИО пациента\n"
+    "                     в защищённой записи скрыто\n"
+    "  --json             вывод show в JSON\n"
+    "  --help, -h         эта справка\n"
+    "  --version          версия программы\n"
+    "\n"
+    "Код завершения: 0 — готово; 1 — запись не загружена, таблица не сохранена или вывод\n"
+    "не записан (причина — одной строкой в stderr); 2 — неверный вызов.\n";
 
 struct Options {
     std::string command;
     std::vector<std::string> positional;
     std::string password;
     bool json = false;
+    bool help = false;
+    bool version = false;
 };
 
-std::optional<Options> parse(const std::vector<std::string>& args, std::ostream& err) {
+// A name from the command line or a file, quoted on one line whatever it holds.
+std::string quotedName(const std::string& name) {
+    return "«" + plain::escaped(name) + "»";
+}
+
+// What is wrong with the command line, or nothing.
+std::optional<std::string> usageError(const Options& o) {
+    if (o.command.empty()) {
+        return "не указана команда: show или export";
+    }
+    if (o.command != "show" && o.command != "export") {
+        return "неизвестная команда " + quotedName(o.command) + ": нужна show или export";
+    }
+    const std::size_t files = o.command == "show" ? 1 : 2;
+    if (o.positional.empty()) {
+        return o.command + ": не указан файл записи";
+    }
+    if (o.positional.size() < files) {
+        return o.command + ": не указан файл таблицы (.xlsx или .csv)";
+    }
+    if (o.positional.size() > files) {
+        return o.command + ": лишний аргумент " + quotedName(o.positional[files]);
+    }
+    if (o.command == "export" && o.json) {
+        return "ключ --json относится только к команде show";
+    }
+    if (o.command == "export") {
+        const std::string ext = lowerCaseExtension(o.positional[1]);
+        if (ext != ".xlsx" && ext != ".csv") {
+            return "export: имя таблицы " + quotedName(o.positional[1]) +
+                   " должно оканчиваться на .xlsx или .csv";
+        }
+    }
+    return std::nullopt;
+}
+
+// The options, or the first thing wrong with them. --help and --version win over any error.
+std::pair<Options, std::optional<std::string>> parse(const std::vector<std::string>& args) {
     Options o;
+    std::optional<std::string> error;
+    const auto note = [&error](std::string text) {
+        if (!error) {
+            error = std::move(text);
+        }
+    };
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
-        if (a == "--json") {
+        if (a == "--help" || a == "-h") {
+            o.help = true;
+        } else if (a == "--version") {
+            o.version = true;
+        } else if (a == "--json") {
             o.json = true;
         } else if (a == "--password") {
             if (i + 1 == args.size()) {
-                err << "npt: --password needs a value\n" << kUsage;
-                return std::nullopt;
+                note("после --password нужен пароль");
+            } else {
+                o.password = args[++i];
             }
-            o.password = args[++i];
         } else if (a.rfind("--password=", 0) == 0) {
             o.password = a.substr(11);
-        } else if (a.size() > 1 && a[0] == '-' && a != "-") {
-            err << "npt: unknown option " << a << "\n" << kUsage;
-            return std::nullopt;
+        } else if (a.size() > 1 && a[0] == '-') {
+            note("неизвестный ключ " + quotedName(a));
         } else if (o.command.empty()) {
             o.command = a;
         } else {
             o.positional.push_back(a);
         }
     }
-    const bool showOk = o.command == "show" && o.positional.size() == 1;
-    const bool exportOk = o.command == "export" && o.positional.size() == 2 && !o.json;
-    if (!showOk && !exportOk) {
-        err << kUsage;
-        return std::nullopt;
+    if (!error) {
+        error = usageError(o);
     }
-    return o;
+    return {o, error};
+}
+
+bool sameFile(const std::string& a, const std::string& b) {
+    struct stat first {
+    }, second{};
+    return ::stat(a.c_str(), &first) == 0 && ::stat(b.c_str(), &second) == 0 &&
+           first.st_dev == second.st_dev && first.st_ino == second.st_ino;
 }
 
 std::string lastError(const BatchView& view) {
@@ -102,15 +184,16 @@ std::string numberText(double value) {
 
 void writeSummary(std::ostream& out, const std::string& path, const BatchView& view,
                   const TTMForm& form) {
-    out << "Файл:             " << path << "\n"
-        << "ФИО пациента:     " << view.text(Control::Name) << "\n"
-        << "Возраст:          " << view.text(Control::Old) << "\n"
-        << "Дата:             " << view.text(Control::Date) << "\n"
-        << "Исследование:     с " << view.text(Control::TimeStart) << " до "
-        << view.text(Control::TimeEnd) << "\n"
-        << "Запрограммирован: " << view.text(Control::TimeNow) << "\n"
-        << "Период, сек:      " << view.text(Control::Tscan) << "\n"
-        << "Uбат:             " << view.text(Control::Ubat) << "\n";
+    const auto field = [&view](Control c) { return plain::escaped(view.text(c)); };
+    out << "Файл:             " << plain::escaped(path) << "\n"
+        << "ФИО пациента:     " << field(Control::Name) << "\n"
+        << "Возраст:          " << field(Control::Old) << "\n"
+        << "Дата:             " << field(Control::Date) << "\n"
+        << "Исследование:     с " << field(Control::TimeStart) << " до " << field(Control::TimeEnd)
+        << "\n"
+        << "Запрограммирован: " << field(Control::TimeNow) << "\n"
+        << "Период, сек:      " << field(Control::Tscan) << "\n"
+        << "Uбат:             " << field(Control::Ubat) << "\n";
     const auto range = form.chart().series1().yRange();
     out << "Отсчётов:         " << form.state().diameterTable.count;
     if (range) {
@@ -119,54 +202,78 @@ void writeSummary(std::ostream& out, const std::string& path, const BatchView& v
     }
     out << "\n";
     for (const auto& m : view.messages()) {
-        out << "Сообщение:        " << m.title << ": " << m.text << "\n";
+        out << "Сообщение:        " << plain::escaped(m.title) << ": " << plain::escaped(m.text)
+            << "\n";
     }
+}
+
+// Standard output is the tool's result: a disk that fills up or a reader that goes away must
+// not leave a cut-off result behind an exit status of 0.
+int finishOutput(std::ostream& out, std::ostream& err) {
+    out.flush();
+    if (out) {
+        return 0;
+    }
+    const std::string reason = errno != 0 ? reasonForErrno(errno) : "ошибка записи";
+    err << "npt: не удалось вывести результат: " << reason << "\n";
+    return 1;
 }
 }  // namespace
 
 int runNpt(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    const auto options = parse(args, err);
-    if (!options) {
+    errno = 0;
+    const auto [options, error] = parse(args);
+    if (options.help) {
+        std::string help = kHelp;
+        help.replace(help.find("%USAGE%"), 7, kUsage);
+        out << help;
+        return finishOutput(out, err);
+    }
+    if (options.version) {
+        out << "npt " << kVersion << "\n";
+        return finishOutput(out, err);
+    }
+    if (error) {
+        err << "npt: " << *error << "\n" << kUsage << "Подробнее: npt --help\n";
         return 2;
     }
-    const std::string& file = options->positional[0];
-    std::string target;
-    if (options->command == "export") {
-        target = options->positional[1];
-        const std::string ext = lowerCaseExtension(target);
-        if (ext != ".xlsx" && ext != ".csv") {
-            err << "npt: " << target << ": the export file must end in .xlsx or .csv\n";
-            return 2;
-        }
+    const std::string& file = options.positional[0];
+    const std::string target = options.command == "export" ? options.positional[1] : "";
+    if (!target.empty() && sameFile(file, target)) {
+        err << "npt: export: " << quotedName(target) << " — это сам файл записи "
+            << quotedName(file) << ", таблица заменила бы запись\n";
+        return 2;
     }
 
-    BatchView view(options->password);
+    BatchView view(options.password);
     SystemClock clock;
     TTMForm form(view, clock, nullptr);
     form.FormCreate();
     if (!form.loadRecording(file)) {
-        err << "npt: " << lastError(view) << "\n";
+        err << "npt: " << plain::escaped(lastError(view)) << "\n";
         return 1;
     }
 
-    if (options->command == "show") {
-        if (options->json) {
+    if (options.command == "show") {
+        errno = 0;
+        if (options.json) {
             writeJson(out, view, form);
         } else {
             writeSummary(out, file, view, form);
         }
-        return 0;
+        return finishOutput(out, err);
     }
 
     const std::size_t loadMessages = view.messages().size();
     const bool ok = lowerCaseExtension(target) == ".xlsx" ? form.exportSpreadsheet(target)
                                                           : form.exportCsv(target);
     if (!ok) {
-        err << "npt: " << lastError(view) << "\n";
+        err << "npt: " << plain::escaped(lastError(view)) << "\n";
         return 1;
     }
     for (std::size_t i = 0; i < loadMessages; ++i) {
-        err << "npt: " << view.messages()[i].title << ": " << view.messages()[i].text << "\n";
+        err << "npt: " << plain::escaped(view.messages()[i].title) << ": "
+            << plain::escaped(view.messages()[i].text) << "\n";
     }
     return 0;
 }

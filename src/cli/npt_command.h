@@ -3,8 +3,11 @@
 //
 //   npt show FILE [--password TEXT] [--json]
 //   npt export FILE OUT.xlsx|OUT.csv [--password TEXT]
+//   npt --help | --version
 //
-// Exit status: 0 done, 1 the recording could not be loaded or exported, 2 wrong usage.
+// Exit status: 0 done; 1 the recording could not be loaded, the table not saved or the output
+// not written; 2 wrong usage (among it an export onto the recording itself). Every message is
+// one line on err, in Russian; names in it are escaped so that one stays one line.
 #include <ostream>
 #include <string>
 #include <vector>

@@ -1,125 +1,166 @@
 #include "records/atomic_file.h"
 
 #include <fcntl.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
+#include <climits>
+#include <csignal>
 
 #include "records/file_error.h"
+#include "records/save_target.h"
 
 namespace npt {
 
-std::string reasonForErrno(int error) {
-    switch (error) {
-        case ENOENT:
-            return "файл или папка не найдены";
-        case EACCES:
-        case EPERM:
-            return "нет доступа";
-        case EISDIR:
-            return "это папка, а не файл";
-        case ENOTDIR:
-            return "в пути есть не папка";
-        case ENOSPC:
-            return "нет места на диске";
-        case EROFS:
-            return "диск доступен только для чтения";
-        case EDQUOT:
-            return "превышена квота на диске";
-        case ENAMETOOLONG:
-            return "слишком длинное имя файла";
-        case EIO:
-            return "ошибка ввода-вывода";
-        default:
-            return std::strerror(error);
-    }
-}
-
 namespace {
-[[noreturn]] void fail(const std::string& path, const std::string& prefix, int error) {
-    const std::string reason = reasonForErrno(error);
-    throw FileError(path, reason, prefix + " «" + path + "»: " + reason + ".");
-}
-
-std::string directoryOf(const std::string& path) {
-    const auto slash = path.rfind('/');
-    if (slash == std::string::npos) {
-        return ".";
+void ignoreFileSizeSignal() {
+    struct sigaction current {};
+    if (::sigaction(SIGXFSZ, nullptr, &current) == 0 && current.sa_handler == SIG_DFL) {
+        std::signal(SIGXFSZ, SIG_IGN);
     }
-    return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-std::string baseNameOf(const std::string& path) {
-    const auto slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-// Creates an empty, uniquely named temporary file beside path; returns its name and descriptor.
-std::pair<std::string, int> createTempBeside(const std::string& path, const std::string& prefix) {
-    std::string templ = directoryOf(path) + "/." + baseNameOf(path) + ".XXXXXX";
-    const int fd = mkstemp(templ.data());
-    if (fd < 0) {
-        fail(path, prefix, errno);
+std::string randomSuffix() {
+    static constexpr char kLetters[] =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    unsigned char random[6] = {};
+    if (::getrandom(random, sizeof random, 0) != static_cast<ssize_t>(sizeof random)) {
+        // No entropy yet: the exclusive create below still keeps names apart.
+        static unsigned counter = 0;
+        const unsigned seed = static_cast<unsigned>(::getpid()) * 2654435761u + ++counter;
+        for (std::size_t i = 0; i < sizeof random; ++i) {
+            random[i] = static_cast<unsigned char>(seed >> (i * 5));
+        }
     }
-    // Keep the permissions of the file being replaced, or the usual ones for a new file.
-    struct stat existing {};
-    const mode_t mode = ::stat(path.c_str(), &existing) == 0 ? (existing.st_mode & 07777) : 0644;
-    ::fchmod(fd, mode);
-    return {templ, fd};
+    std::string suffix;
+    for (unsigned char r : random) {
+        suffix += kLetters[r % (sizeof kLetters - 1)];
+    }
+    return suffix;
 }
 
-void commit(const std::string& tempPath, const std::string& path, const std::string& prefix) {
-    struct stat target {};
-    if (::stat(path.c_str(), &target) == 0 && S_ISDIR(target.st_mode)) {
-        ::unlink(tempPath.c_str());
-        fail(path, prefix, EISDIR);
+std::size_t nameMaxIn(const std::string& directory) {
+    const long max = ::pathconf(directory.c_str(), _PC_NAME_MAX);
+    return max > 0 ? static_cast<std::size_t>(max) : NAME_MAX;
+}
+
+// The temporary file beside the target, removed again unless it has replaced the target.
+class Temporary {
+  public:
+    Temporary(const SaveTarget& target, const std::string& chosen, const std::string& prefix)
+        : target_(target) {
+        const std::size_t nameMax = nameMaxIn(target.directory);
+        // A replaced file's owner and permissions are set when the content is complete; until
+        // then only the user may read it. A new file gets what the umask allows.
+        const mode_t mode = target.exists ? 0600 : 0666;
+        for (int attempt = 0; fd_ < 0; ++attempt) {
+            path_ = temporaryPath(target, nameMax, randomSuffix());
+            fd_ = ::open(path_.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+            if (fd_ < 0 && (errno != EEXIST || attempt == 100)) {
+                throwErrnoError(chosen, prefix, errno);
+            }
+        }
     }
-    if (::rename(tempPath.c_str(), path.c_str()) != 0) {
+    ~Temporary() {
+        closeFile();
+        if (!path_.empty()) {
+            ::unlink(path_.c_str());
+        }
+    }
+    Temporary(const Temporary&) = delete;
+    Temporary& operator=(const Temporary&) = delete;
+
+    const std::string& path() const { return path_; }
+    int fd() const { return fd_; }
+
+    // Gives the file the owner and mode of the one it replaces, syncs and closes it; errno set
+    // when that fails.
+    bool finish() {
+        if (target_.exists) {
+            keepOwnerAndMode(target_.existing);
+        }
+        const bool synced = ::fsync(fd_) == 0;
         const int error = errno;
-        ::unlink(tempPath.c_str());
-        fail(path, prefix, error);
+        const bool closed = closeFile();
+        errno = synced ? errno : error;
+        return synced && closed;
+    }
+    void keep() { path_.clear(); }
+
+  private:
+    void keepOwnerAndMode(const struct stat& existing) {
+        // Changing the owner needs privilege; a user may still pass the file to one of their
+        // groups. Either failing leaves the file the user's own, which is what they may do.
+        if (::fchown(fd_, existing.st_uid, existing.st_gid) != 0) {
+            (void)::fchown(fd_, static_cast<uid_t>(-1), existing.st_gid);
+        }
+        (void)::fchmod(fd_, existing.st_mode & 07777);
+    }
+    bool closeFile() {
+        if (fd_ < 0) {
+            return true;
+        }
+        const bool closed = ::close(fd_) == 0;
+        fd_ = -1;
+        return closed;
+    }
+
+    const SaveTarget& target_;
+    std::string path_;
+    int fd_ = -1;
+};
+
+void syncDirectory(const std::string& directory) {
+    const int fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        // The new file is in place and its content on disk; a folder that cannot be synced
+        // (some file systems refuse) changes nothing the user could act on.
+        (void)::fsync(fd);
+        ::close(fd);
     }
 }
 }  // namespace
 
-void writeFileAtomically(const std::string& path, std::span<const std::uint8_t> bytes,
-                         const std::string& messagePrefix) {
-    auto [tempPath, fd] = createTempBeside(path, messagePrefix);
-    std::size_t written = 0;
-    while (written < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + written, bytes.size() - written);
+bool writeFully(int fd, std::span<const std::uint8_t> bytes) {
+    while (!bytes.empty()) {
+        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
         if (n < 0 && errno == EINTR) {
             continue;
         }
         if (n <= 0) {
-            const int error = n < 0 ? errno : EIO;
-            ::close(fd);
-            ::unlink(tempPath.c_str());
-            fail(path, messagePrefix, error);
+            errno = n < 0 ? errno : EIO;
+            return false;
         }
-        written += static_cast<std::size_t>(n);
+        bytes = bytes.subspan(static_cast<std::size_t>(n));
     }
-    if (::fsync(fd) != 0 || ::close(fd) != 0) {
-        const int error = errno;
-        ::unlink(tempPath.c_str());
-        fail(path, messagePrefix, error);
-    }
-    commit(tempPath, path, messagePrefix);
+    return true;
 }
 
 void replaceFileAtomically(const std::string& path, const std::string& messagePrefix,
-                           const std::function<void(const std::string& tempPath)>& produce) {
-    auto [tempPath, fd] = createTempBeside(path, messagePrefix);
-    ::close(fd);
-    try {
-        produce(tempPath);
-    } catch (...) {
-        ::unlink(tempPath.c_str());
-        throw;
+                           const std::function<void(const TemporaryFile& temp)>& produce) {
+    ignoreFileSizeSignal();
+    const SaveTarget target = findSaveTarget(path, messagePrefix);
+    Temporary temp(target, path, messagePrefix);
+    produce({temp.path(), temp.fd(), target.directory});
+    if (!temp.finish()) {
+        throwErrnoError(path, messagePrefix, errno);
     }
-    commit(tempPath, path, messagePrefix);
+    if (::rename(temp.path().c_str(), target.path.c_str()) != 0) {
+        throwErrnoError(path, messagePrefix, errno);
+    }
+    temp.keep();
+    syncDirectory(target.directory);
+}
+
+void writeFileAtomically(const std::string& path, std::span<const std::uint8_t> bytes,
+                         const std::string& messagePrefix) {
+    replaceFileAtomically(path, messagePrefix, [&](const TemporaryFile& temp) {
+        if (!writeFully(temp.fd, bytes)) {
+            throwErrnoError(path, messagePrefix, errno);
+        }
+    });
 }
 
 }  // namespace npt

@@ -1,6 +1,18 @@
 #pragma once
 // Writing a file so that the old content survives any failure: the bytes go to a temporary
-// file beside the target, which replaces the target only once it is complete on disk.
+// file beside the target, which is synced to disk and only then replaces the target; the
+// folder is synced after the replacement.
+//
+// What the replacement keeps and how names are treated:
+// - a replaced file keeps its permissions and, where the process may, its owner and group; a
+//   new file gets the permissions the user's umask allows (0666 & ~umask);
+// - a symbolic link is followed: the file it points to is replaced, the link stays;
+// - a folder, a FIFO, a device, a socket or a file the user may not write is refused;
+// - any name the file system accepts can be saved: the temporary name is shortened to fit.
+//
+// A write beyond the user's file-size limit would otherwise kill the process with SIGXFSZ and
+// leave the temporary file behind: every write here first sets that signal to be ignored (if
+// nobody handles it), so the write fails with EFBIG and is cleaned up.
 #include <cstdint>
 #include <functional>
 #include <span>
@@ -13,9 +25,19 @@ namespace npt {
 void writeFileAtomically(const std::string& path, std::span<const std::uint8_t> bytes,
                          const std::string& messagePrefix);
 
-// For writers that produce the file themselves: produce(tempPath) writes the complete file
-// there (throwing FileError on failure); it then replaces path.
+// The temporary file as a writer that produces the file itself sees it.
+struct TemporaryFile {
+    std::string path;       // write the complete file here, or through fd
+    int fd;                 // open for reading and writing; closed by replaceFileAtomically
+    std::string directory;  // the folder of the file being replaced
+};
+
+// For writers that produce the file themselves: produce(temp) writes the complete file and
+// throws FileError (naming path) when it cannot; the file is then synced and replaces path.
 void replaceFileAtomically(const std::string& path, const std::string& messagePrefix,
-                           const std::function<void(const std::string& tempPath)>& produce);
+                           const std::function<void(const TemporaryFile& temp)>& produce);
+
+// Writes all of bytes to fd. False, with errno set, when the file system refuses.
+bool writeFully(int fd, std::span<const std::uint8_t> bytes);
 
 }  // namespace npt

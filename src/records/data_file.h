@@ -23,7 +23,7 @@ inline constexpr std::size_t kDataFileSize = MemoryImage::kSize + 1;  // 4481
 MemoryImage imageFromDataFile(std::span<const std::uint8_t> bytes, const std::string& path);
 
 // Reads a data file, opened for reading only. Throws FileError for a missing, unreadable or
-// short file, or a directory.
+// short file, and for what is not a regular file (a folder, a FIFO, a device, a socket).
 MemoryImage readDataFile(const std::string& path);
 
 // The 4481 bytes of a data file holding image.

@@ -18,7 +18,22 @@ class FileError : public std::runtime_error {
     std::string reason_;
 };
 
-// The reason for an errno value, in Russian where the cause is a common one.
+// The reason for an errno value, in Russian.
 std::string reasonForErrno(int error);
+
+// Reasons that are not an errno value.
+inline constexpr const char* kReadOnlyFileReason = "файл защищён от записи";
+inline constexpr const char* kFifoReason = "это канал, а не файл";
+inline constexpr const char* kDeviceReason = "это устройство, а не файл";
+inline constexpr const char* kSocketReason = "это сокет, а не файл";
+
+// Why a file of this st_mode cannot be read or replaced as a recording or a table, or an empty
+// text for a regular file.
+std::string reasonForFileType(unsigned mode);
+
+// Throws FileError naming path: "<prefix> «<path>»: <reason>."
+[[noreturn]] void throwFileError(const std::string& path, const std::string& prefix,
+                                 const std::string& reason);
+[[noreturn]] void throwErrnoError(const std::string& path, const std::string& prefix, int error);
 
 }  // namespace npt

@@ -1,12 +1,17 @@
 #include "records/spreadsheet.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
 #include <xlsxwriter.h>
 
+#include <cerrno>
 #include <charconv>
 
 #include "measure/time_of_day.h"
 #include "records/atomic_file.h"
 #include "records/file_error.h"
+#include "records/silenced_stderr.h"
+#include "records/workbook_check.h"
 
 namespace npt {
 
@@ -33,51 +38,104 @@ std::string csvField(const std::string& field) {
     return quoted + "\"";
 }
 
-// Writes the workbook to tempPath; errors name chosenPath, the file the user asked for.
-void writeWorkbook(const std::string& tempPath, const std::string& chosenPath,
-                   const ExportTable& table) {
+// Builds the workbook in file with the library; its scratch files go to scratchDirectory.
+lxw_error buildWorkbook(const std::string& file, const std::string& scratchDirectory,
+                        const ExportTable& table) {
+    const SilencedStderr quiet;
     lxw_workbook_options options{};
     options.constant_memory = LXW_TRUE;
-    lxw_workbook* workbook = workbook_new_opt(tempPath.c_str(), &options);
+    // Beside the chosen file rather than in the system's temporary folder: the scratch data
+    // holds the patient's name, and a lack of space then shows where the workbook goes.
+    options.tmpdir = const_cast<char*>(scratchDirectory.c_str());
+    lxw_workbook* workbook = workbook_new_opt(file.c_str(), &options);
     if (workbook == nullptr) {
-        const std::string reason = "не удалось создать книгу";
-        throw FileError(chosenPath, reason,
-                        kExportPrefix + " «" + chosenPath + "»: " + reason + ".");
+        return LXW_ERROR_MEMORY_MALLOC_FAILED;
     }
     lxw_worksheet* sheet = workbook_add_worksheet(workbook, nullptr);
     lxw_format* timeFormat = workbook_add_format(workbook);
+    if (sheet == nullptr || timeFormat == nullptr) {
+        workbook_close(workbook);
+        return LXW_ERROR_CREATING_TMPFILE;
+    }
+    lxw_error first = LXW_NO_ERROR;
+    const auto keep = [&first](lxw_error error) {
+        if (first == LXW_NO_ERROR) {
+            first = error;
+        }
+    };
     format_set_num_format(timeFormat, kTimeColumnFormat);
-    worksheet_set_column(sheet, 1, 1, LXW_DEF_COL_WIDTH, timeFormat);
+    keep(worksheet_set_column(sheet, 1, 1, LXW_DEF_COL_WIDTH, timeFormat));
 
-    worksheet_write_string(sheet, 0, 0, table.title.c_str(), nullptr);
-    worksheet_write_string(sheet, 1, 0, table.passportLine.c_str(), nullptr);
+    keep(worksheet_write_string(sheet, 0, 0, table.title.c_str(), nullptr));
+    keep(worksheet_write_string(sheet, 1, 0, table.passportLine.c_str(), nullptr));
     for (lxw_col_t c = 0; c < 3; ++c) {
         // Column B carries the time format throughout, its header cell included.
-        worksheet_write_string(sheet, 2, c, table.headers[c].c_str(),
-                               c == 1 ? timeFormat : nullptr);
+        keep(worksheet_write_string(sheet, 2, c, table.headers[c].c_str(),
+                                    c == 1 ? timeFormat : nullptr));
     }
     lxw_row_t row = 3;
     for (const ExportRow& r : table.rows) {
-        worksheet_write_number(sheet, row, 0, r.number, nullptr);
-        worksheet_write_number(sheet, row, 1, r.timeOfDay, timeFormat);
-        worksheet_write_number(sheet, row, 2, r.diameterMm, nullptr);
+        keep(worksheet_write_number(sheet, row, 0, r.number, nullptr));
+        keep(worksheet_write_number(sheet, row, 1, r.timeOfDay, timeFormat));
+        keep(worksheet_write_number(sheet, row, 2, r.diameterMm, nullptr));
         ++row;
     }
-    const lxw_error error = workbook_close(workbook);
-    if (error != LXW_NO_ERROR) {
-        std::string reason = lxw_strerror(error);
-        if (!reason.empty() && reason.back() == '.') {
-            reason.pop_back();  // the message adds its own full stop
-        }
-        throw FileError(chosenPath, reason,
-                        kExportPrefix + " «" + chosenPath + "»: " + reason + ".");
+    keep(workbook_close(workbook));
+    return first;
+}
+
+std::vector<std::uint8_t> contentOf(int fd) {
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || info.st_size <= 0) {
+        return {};
     }
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(info.st_size));
+    std::size_t got = 0;
+    while (got < bytes.size()) {
+        const ssize_t n =
+            ::pread(fd, bytes.data() + got, bytes.size() - got, static_cast<off_t>(got));
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            break;
+        }
+        got += static_cast<std::size_t>(n);
+    }
+    bytes.resize(got);
+    return bytes;
+}
+
+// Why the workbook could not be written whole. The library does not say which write failed
+// (nor always that one did), so ask the file system: write as much as a workbook of a night
+// needs, with room to spare, into the temporary file that is about to be removed; a full disk
+// or a file-size limit then answers with its own reason.
+std::string reasonForFailedWorkbook(int fd, lxw_error error, const std::string& defect) {
+    constexpr std::size_t kProbeSize = 4u << 20;
+    const std::vector<std::uint8_t> probe(kProbeSize, 0);
+    if (::lseek(fd, 0, SEEK_END) < 0 || !writeFully(fd, probe)) {
+        return reasonForErrno(errno);
+    }
+    if (error == LXW_ERROR_MEMORY_MALLOC_FAILED) {
+        return reasonForErrno(ENOMEM);
+    }
+    return defect.empty() ? "книгу не удалось составить" : "книга записана с ошибкой: " + defect;
 }
 }  // namespace
 
 void writeXlsx(const std::string& path, const ExportTable& table) {
-    replaceFileAtomically(path, kExportPrefix, [&](const std::string& tempPath) {
-        writeWorkbook(tempPath, path, table);
+    replaceFileAtomically(path, kExportPrefix, [&](const TemporaryFile& temp) {
+        const lxw_error error = buildWorkbook(temp.path, temp.directory, table);
+        std::string defect;
+        if (error == LXW_NO_ERROR) {
+            // The title, the passport line, the header row and one row per sample.
+            const auto found = workbookDefect(contentOf(temp.fd), table.rows.size() + 3);
+            if (!found) {
+                return;
+            }
+            defect = *found;
+        }
+        throwFileError(path, kExportPrefix, reasonForFailedWorkbook(temp.fd, error, defect));
     });
 }
 

@@ -169,6 +169,21 @@ TEST(IniSettingsFileTest, LegacyFileIsReadUntilTheNewOneExists) {
         << readText(config / "rdp.ini");
 }
 
+// A FIFO left under the settings file's name must not hold up the start of the window.
+TEST(IniSettingsFileTest, FifoInPlaceOfTheFileIsNotReadFrom) {
+    const fs::path dir = scratchDir("app");
+    ASSERT_EQ(::mkfifo((dir / "rdp.ini").c_str(), 0600), 0);
+    IniSettingsFile settings({(dir / "rdp.ini").string(), ""});
+    EXPECT_EQ(settings.doctorName(), std::nullopt);
+    try {
+        settings.saveDoctorName("Новиков Н. Н.");
+        ADD_FAILURE() << "a FIFO was written to";
+    } catch (const FileError& e) {
+        EXPECT_EQ(e.reason(), kFifoReason);
+    }
+    EXPECT_TRUE(fs::is_fifo(dir / "rdp.ini"));
+}
+
 TEST(SettingsLocationTest, BesideExecutableWhenWritableElseConfigDir) {
     const fs::path dir = scratchDir("app");
     const auto writable = chooseSettingsLocation(dir.string(), "/cfg");

@@ -2,10 +2,12 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <regex>
 #include <sstream>
 
 #include "cli/npt_command.h"
 #include "form_fixture.h"
+#include "npt_version.h"
 
 namespace npt {
 namespace {
@@ -189,29 +191,113 @@ TEST(NptBadInputTest, RandomBytesOfFullLengthAreDecodedAsAnImage) {
     }
 }
 
-TEST(NptUsageTest, WrongUsageExitsWithTwo) {
-    const std::vector<std::vector<std::string>> cases = {
-        {},
-        {"show"},
-        {"show", kNight, "extra"},
-        {"export", kNight},
-        {"export", kNight, "out.csv", "--json"},
-        {"export", kNight, "out.txt"},
-        {"export", kNight, "out"},
-        {"print", kNight},
-        {"show", kNight, "--password"},
-        {"show", kNight, "--verbose"},
+TEST(NptUsageTest, WrongUsageSaysWhatWasWrongAndExitsWithTwo) {
+    struct Case {
+        std::vector<std::string> args;
+        const char* said;
     };
-    for (const auto& args : cases) {
+    const Case cases[] = {
+        {{}, "не указана команда: show или export"},
+        {{"show"}, "show: не указан файл записи"},
+        {{"show", kNight, "extra"}, "show: лишний аргумент «extra»"},
+        {{"export", kNight}, "export: не указан файл таблицы (.xlsx или .csv)"},
+        {{"export", kNight, "out.csv", "--json"}, "ключ --json относится только к команде show"},
+        {{"export", kNight, "out.txt"}, "имя таблицы «out.txt» должно оканчиваться на .xlsx"},
+        {{"export", kNight, "out"}, "имя таблицы «out» должно оканчиваться на .xlsx"},
+        {{"print", kNight}, "неизвестная команда «print»: нужна show или export"},
+        {{"show", kNight, "--password"}, "после --password нужен пароль"},
+        {{"show", kNight, "--verbose"}, "неизвестный ключ «--verbose»"},
+        {{"show\nforged line"}, "неизвестная команда «show\\nforged line»"},
+    };
+    for (const Case& c : cases) {
         std::string joined;
-        for (const auto& a : args) {
+        for (const auto& a : c.args) {
             joined += a + " ";
         }
         SCOPED_TRACE(joined);
-        const NptRun r = npt(args);
+        const NptRun r = npt(c.args);
         EXPECT_EQ(r.status, 2);
         EXPECT_EQ(r.out, "");
-        EXPECT_NE(r.err, "");
+        const std::string first = r.err.substr(0, r.err.find('\n'));
+        EXPECT_EQ(first.rfind("npt: ", 0), 0u) << r.err;
+        EXPECT_NE(first.find(c.said), std::string::npos) << r.err;
+        EXPECT_NE(r.err.find("Использование:\n  npt show ФАЙЛ"), std::string::npos) << r.err;
+    }
+}
+
+TEST(NptUsageTest, HelpAndVersion) {
+    for (const auto& args : {std::vector<std::string>{"--help"},
+                             {"-h"},
+                             {"show", "--help"},
+                             {"--unknown", "--help"}}) {
+        const NptRun help = npt(args);
+        EXPECT_EQ(help.status, 0);
+        EXPECT_EQ(help.err, "");
+        EXPECT_NE(help.out.find("Использование:\n  npt show ФАЙЛ [--password ПАРОЛЬ] [--json]\n"),
+                  std::string::npos)
+            << help.out;
+        EXPECT_NE(help.out.find("Код завершения: 0"), std::string::npos) << help.out;
+    }
+    const NptRun version = npt({"--version"});
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out, std::string("npt ") + kVersion + "\n");
+    EXPECT_TRUE(std::regex_match(kVersion, std::regex(R"(\d+\.\d+\.\d+)"))) << kVersion;
+}
+
+TEST(NptExportTest, ExportOntoTheRecordingItselfIsRefused) {
+    const fs::path dir = scratchDir("cli");
+    const fs::path night = writeImage(dir / "night.xlsx", makeImage());  // any name loads
+    const auto before = readAll(night);
+    fs::create_symlink("night.xlsx", dir / "link.csv");
+    fs::create_hard_link(night, dir / "hard.csv");
+    for (const fs::path& out :
+         {night, dir / "link.csv", dir / "hard.csv", dir / "." / "night.xlsx"}) {
+        SCOPED_TRACE(out.string());
+        const NptRun r = npt({"export", night.string(), out.string()});
+        EXPECT_EQ(r.status, 2);
+        EXPECT_NE(r.err.find("это сам файл записи"), std::string::npos) << r.err;
+        EXPECT_EQ(readAll(night), before);
+    }
+    EXPECT_EQ(entriesOf(dir), (std::set<std::string>{"night.xlsx", "link.csv", "hard.csv"}));
+    EXPECT_EQ(npt({"export", night.string(), (dir / "table.csv").string()}).status, 0);
+}
+
+TEST(NptShowTest, SummaryKeepsEachFieldOnItsLine) {
+    const fs::path dir = scratchDir("cli");
+    const NptRun plain = npt({"show", writeImage(dir / "plain.txt", makeImage()).string()});
+    ASSERT_EQ(plain.status, 0);
+    // A name that would forge a line of the summary and clear the terminal.
+    const std::string name = "Ив\nUбат:  9,99 В\x1b[2J";
+    const fs::path odd =
+        writeImage(dir / "odd\nname.txt", makeImage(ImageOptions().withName(name)));
+    const NptRun r = npt({"show", odd.string()});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(lineCount(r.out), lineCount(plain.out)) << r.out;
+    EXPECT_NE(r.out.find("ФИО пациента:     Ив\\nUбат:  9,99 В\\x1B[2J\n"), std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("odd\\nname.txt\n"), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find('\x1b'), std::string::npos);
+}
+
+// A stream whose every write fails, like standard output on a full disk.
+class FailingBuffer : public std::streambuf {
+  protected:
+    int_type overflow(int_type) override { return traits_type::eof(); }
+    std::streamsize xsputn(const char*, std::streamsize) override { return 0; }
+};
+
+TEST(NptShowTest, OutputThatCannotBeWrittenIsAnError) {
+    for (const auto& args : {std::vector<std::string>{"show", kNight},
+                             {"show", kNight, "--json"},
+                             {"--help"},
+                             {"--version"}}) {
+        SCOPED_TRACE(args.back());
+        FailingBuffer failing;
+        std::ostream out(&failing);
+        std::ostringstream err;
+        EXPECT_EQ(runNpt(args, out, err), 1);
+        EXPECT_EQ(err.str().rfind("npt: не удалось вывести результат: ", 0), 0u) << err.str();
+        EXPECT_EQ(lineCount(err.str()), 1u);
     }
 }
 

@@ -1,12 +1,16 @@
 // The built npt tool run as a separate process, as a script or another program would use it.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+
+#include <csignal>
 
 #include <cstdio>
 #include <fstream>
 #include <random>
 
 #include "form_fixture.h"
+#include "support/child_process.h"
 
 namespace npt {
 namespace {
@@ -131,6 +135,162 @@ TEST(NptProcessTest, ExitStatusesAndOneErrorLine) {
 
     EXPECT_EQ(run(quoted(kTool) + " 2>/dev/null").status, 2);
     EXPECT_EQ(run(quoted(kTool) + " show " + quoted(kNight) + " >/dev/null").status, 0);
+}
+
+// The tool's result on standard output is written whole or the tool says it was not.
+TEST(NptProcessTest, OutputThatCannotBeWrittenExitsWithOne) {
+    const std::string show = quoted(kTool) + " show " + quoted(kNight);
+    struct Case {
+        std::string command;  // a bash command line; prints the tool's exit status last
+        const char* reason;
+    };
+    const Case cases[] = {
+        {show + " 2>&1 >/dev/full; echo $?", "нет места на диске"},
+        {show + " --json 2>&1 >/dev/full; echo $?", "нет места на диске"},
+        {quoted(kTool) + " --help 2>&1 >/dev/full; echo $?", "нет места на диске"},
+        // A reader that goes away early: the rest of the JSON cannot be written.
+        {"{ " + show + " --json 2>&3 | head -c 10 >/dev/null; } 3>&1; echo ${PIPESTATUS[0]}",
+         "получатель вывода закрыл канал"},
+        {show + " 2>&1 >&-; echo $?", "файл не открыт для записи"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.command);
+        const Process p = run("bash -c " + quoted(c.command));
+        EXPECT_EQ(p.out, std::string("npt: не удалось вывести результат: ") + c.reason + "\n1\n");
+    }
+}
+
+TEST(NptProcessTest, WhatIsNotARegularFileIsRefusedAtOnce) {
+    const fs::path dir = scratchDir("cli");
+    ASSERT_EQ(::mkfifo((dir / "fifo.txt").c_str(), 0600), 0);
+    struct Case {
+        std::string path;
+        const char* reason;
+    };
+    for (const Case& c : {Case{(dir / "fifo.txt").string(), "это канал, а не файл"},
+                          Case{"/dev/zero", "это устройство, а не файл"}}) {
+        SCOPED_TRACE(c.path);
+        // A tool that waited for a writer would be stopped after a minute: status 124.
+        const Process p = run("timeout 60 " + quoted(kTool) + " show " + quoted(c.path) + " 2>&1");
+        EXPECT_EQ(p.status, 1);
+        EXPECT_EQ(p.out, "npt: Не удалось загрузить файл «" + c.path + "»: " + c.reason + ".\n");
+    }
+}
+
+// Restores the default action of SIGXFSZ (killing the process) for the processes started while
+// the object lives: the test process itself may be ignoring it by now.
+class DefaultFileSizeSignal {
+  public:
+    DefaultFileSizeSignal() : old_(std::signal(SIGXFSZ, SIG_DFL)) {}
+    ~DefaultFileSizeSignal() { std::signal(SIGXFSZ, old_); }
+    DefaultFileSizeSignal(const DefaultFileSizeSignal&) = delete;
+    DefaultFileSizeSignal& operator=(const DefaultFileSizeSignal&) = delete;
+
+  private:
+    void (*old_)(int);
+};
+
+// A file-size limit below the table's size: without handling, SIGXFSZ would kill the tool
+// midway and leave its temporary file behind.
+TEST(NptProcessTest, FileSizeLimitGivesOneMessageAndLeavesNothingBehind) {
+    const fs::path dir = scratchDir("cli");
+    const DefaultFileSizeSignal defaultAction;
+    for (const char* name : {"night.xlsx", "night.csv"}) {
+        SCOPED_TRACE(name);
+        const fs::path target = dir / name;
+        writeAll(target, {'o', 'l', 'd'});
+        const Process p = run("bash -c " +
+                              quoted("ulimit -f 8; exec " + quoted(kTool) + " export " +
+                                     quoted(kNight) + " " + quoted(target.string())) +
+                              " 2>&1");
+        EXPECT_EQ(p.status, 1);
+        EXPECT_EQ(p.out, "npt: Не удалось сохранить таблицу «" + target.string() +
+                             "»: превышен допустимый размер файла.\n");
+        EXPECT_EQ(readAll(target), (std::vector<std::uint8_t>{'o', 'l', 'd'}));
+    }
+    EXPECT_EQ(entriesOf(dir), (std::set<std::string>{"night.xlsx", "night.csv"}));
+}
+
+// A disk that fills up while the workbook is written: one Russian line on the terminal, none
+// of the spreadsheet library's own, and the earlier workbook as it was.
+TEST(NptProcessTest, FullDiskGivesOneMessageAndKeepsTheEarlierWorkbook) {
+    const fs::path dir = scratchDir("cli");
+    const fs::path disk = dir / "disk";
+    for (const unsigned long freeBlocks : {0ul, 8ul, 170ul}) {
+        SCOPED_TRACE(std::to_string(freeBlocks) + " blocks free");
+        fs::create_directories(disk);
+        const ChildResult child = runInChild([&]() -> std::string {
+            const std::string why = mountPrivateTmpfs(disk.string(), 8 << 20);
+            if (!why.empty()) {
+                return "skip: " + why;
+            }
+            writeAll(disk / "night.xlsx", {'o', 'l', 'd'});
+            if (!fillUpTo(disk.string(), freeBlocks)) {
+                return "cannot fill the disk";
+            }
+            const std::string command = quoted(kTool) + " export " + quoted(kNight) + " " +
+                                        quoted((disk / "night.xlsx").string()) + " 2>&1";
+            const Process p = run(command);
+            const auto earlier = readAll(disk / "night.xlsx");
+            std::string entries;
+            for (const auto& e : entriesOf(disk)) {
+                entries += e + " ";
+            }
+            return std::to_string(p.status) + "\n" + std::string(earlier.begin(), earlier.end()) +
+                   "\n" + entries + "\n" + p.out;
+        });
+        if (child.report.starts_with("skip: ")) {
+            GTEST_SKIP() << child.report.substr(6);
+        }
+        EXPECT_EQ(child.report, "1\nold\nfiller night.xlsx \nnpt: Не удалось сохранить таблицу «" +
+                                    (disk / "night.xlsx").string() + "»: нет места на диске.\n");
+    }
+}
+
+// Where in an strace log (with -y: descriptors shown with their paths) a file whose path starts
+// with path is synced.
+std::size_t positionOfSync(const std::string& log, const std::string& path) {
+    for (auto at = log.find("fsync("); at != std::string::npos; at = log.find("fsync(", at + 1)) {
+        const auto open = log.find('<', at);
+        if (open != std::string::npos && open < log.find('\n', at) &&
+            log.compare(open + 1, path.size(), path) == 0) {
+            return at;
+        }
+    }
+    return std::string::npos;
+}
+
+// What survives a power cut right after the export: the table's content is synced before it
+// replaces the earlier file, and the folder after, so the new name is on disk too. Seen from
+// outside, in the system calls the tool makes.
+TEST(NptProcessTest, TableIsSyncedBeforeItReplacesTheFileAndTheFolderAfter) {
+    if (run("strace -V >/dev/null 2>&1").status != 0) {
+        GTEST_SKIP() << "strace is not installed";
+    }
+    const fs::path dir = scratchDir("cli");
+    for (const char* name : {"night.xlsx", "night.csv"}) {
+        SCOPED_TRACE(name);
+        const fs::path target = dir / name;
+        const fs::path log = dir / "strace.log";
+        const Process traced = run("strace -f -y -e trace=fsync,rename -o " + quoted(log.string()) +
+                                   " " + quoted(kTool) + " export " + quoted(kNight) + " " +
+                                   quoted(target.string()) + " 2>&1");
+        if (traced.status != 0 && !fs::exists(target)) {
+            GTEST_SKIP() << "strace cannot trace here: " << traced.out;
+        }
+        const auto bytes = readAll(log);
+        const std::string calls(bytes.begin(), bytes.end());
+        const std::string temp = (dir / ".").string() + name + ".";  // ".night.xlsx.XXXXXX"
+        const auto syncedTemp = positionOfSync(calls, temp);
+        const auto renamed = calls.find("rename(\"" + temp);
+        const auto syncedFolder = positionOfSync(calls, dir.string() + ">");
+        ASSERT_NE(syncedTemp, std::string::npos) << calls;
+        ASSERT_NE(renamed, std::string::npos) << calls;
+        ASSERT_NE(syncedFolder, std::string::npos) << calls;
+        EXPECT_LT(syncedTemp, renamed) << calls;
+        EXPECT_LT(renamed, syncedFolder) << calls;
+        fs::remove(log);
+    }
 }
 
 }  // namespace

@@ -1,7 +1,10 @@
 #include "records/data_file.h"
 
 #include <gtest/gtest.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 #include "records/file_error.h"
 #include "support/scratch.h"
@@ -73,6 +76,52 @@ TEST(DataFileTest, LoadOfWhatIsNotAReadableFile) {
     EXPECT_EQ(loadError((dir / "folder.txt").string()), "это папка, а не файл");
     writeAll(dir / "plain", {});
     EXPECT_EQ(loadError((dir / "plain" / "night.txt").string()), "в пути есть не папка");
+}
+
+// The first block device under /dev, or an empty path when there is none.
+fs::path someBlockDevice() {
+    std::error_code error;
+    for (const auto& e : fs::directory_iterator("/dev", error)) {
+        if (e.is_block_file(error)) {
+            return e.path();
+        }
+    }
+    return {};
+}
+
+// Names that are not a regular file are refused before anything is read from them: a FIFO
+// without a writer would block the load forever, /dev/zero would load as an all-zero night.
+TEST(DataFileTest, LoadOfWhatIsNotARegularFile) {
+    const auto dir = scratchDir("records");
+    ASSERT_EQ(::mkfifo((dir / "fifo.txt").c_str(), 0600), 0);
+    const int listening = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const std::string socketPath = (dir / "socket.txt").string();
+    ASSERT_LT(socketPath.size(), sizeof address.sun_path);
+    std::copy(socketPath.begin(), socketPath.end(), address.sun_path);
+    ASSERT_EQ(::bind(listening, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    fs::create_symlink("/dev/zero", dir / "zero-link.txt");
+
+    struct Case {
+        fs::path path;
+        const char* reason;
+    };
+    std::vector<Case> cases = {
+        {dir / "fifo.txt", kFifoReason},        {dir / "socket.txt", kSocketReason},
+        {"/dev/zero", kDeviceReason},           {"/dev/null", kDeviceReason},
+        {dir / "zero-link.txt", kDeviceReason},
+    };
+    if (const fs::path block = someBlockDevice(); !block.empty()) {
+        cases.push_back({block, kDeviceReason});
+    } else {
+        std::cout << "[ SKIPPED  ] block device: there is none under /dev here\n";
+    }
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path.string());
+        EXPECT_EQ(loadError(c.path.string()), c.reason);
+    }
+    ::close(listening);
 }
 
 TEST(DataFileTest, LoadOfAFileWithoutReadPermission) {

@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "records/file_error.h"
+#include "support/export_fixture.h"
 #include "support/scratch.h"
 
 namespace npt {
@@ -79,22 +80,13 @@ double number(const std::string& text) {
     return value;
 }
 
-ExportTable wholeNight() {
-    DiameterTable diameters;
-    for (std::size_t i = 0; i < 4320; ++i) {
-        diameters.entries[i] = i == 720 ? 60.4 : 19.6;
-    }
-    diameters.count = 4320;
-    return buildExportTable({"", "45", "05.03.7"}, diameters, 10, 22 * 3600);
-}
-
 TEST(SpreadsheetTest, WorkbookCellsAndTimeFormat) {
     if (!openpyxlAvailable()) {
         GTEST_SKIP() << "python3-openpyxl is not installed";
     }
     const auto dir = scratchDir("records");
     const auto path = dir / "night.xlsx";
-    writeXlsx(path.string(), wholeNight());
+    writeXlsx(path.string(), wholeNightTable());
     EXPECT_EQ(entriesOf(dir), std::set<std::string>{"night.xlsx"});
 
     auto cells = readBack(path, "4 723 724 4323");
@@ -135,7 +127,7 @@ TEST(SpreadsheetTest, FailedExportNamesTheChosenFileAndKeepsTheEarlierOne) {
     writeAll(path, earlier);
     try {
         const FileSizeLimit limit(4096);  // the workbook of a whole night is larger
-        writeXlsx(path.string(), wholeNight());
+        writeXlsx(path.string(), wholeNightTable());
         ADD_FAILURE() << "export did not fail";
     } catch (const FileError& e) {
         EXPECT_EQ(e.path(), path.string());

@@ -30,7 +30,9 @@ inline fs::path scratchDir(const char* layer) {
     const fs::path dir = fs::path(NPT_TEST_OUTPUT_DIR) / layer / name;
     if (fs::exists(dir)) {
         for (const auto& e : fs::recursive_directory_iterator(dir)) {
-            fs::permissions(e.path(), fs::perms::owner_all, fs::perm_options::add);
+            if (!e.is_symlink()) {  // a link's permissions are its target's, if it has one
+                fs::permissions(e.path(), fs::perms::owner_all, fs::perm_options::add);
+            }
         }
         fs::permissions(dir, fs::perms::owner_all, fs::perm_options::add);
     }

@@ -1,0 +1,78 @@
+#include "cli/plain_text.h"
+
+#include "recorder/utf8.h"
+
+namespace npt::plain {
+
+namespace {
+void appendHex(std::string& out, const char* prefix, unsigned value, int digits) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    out += prefix;
+    for (int i = digits - 1; i >= 0; --i) {
+        out += kDigits[(value >> (4 * i)) & 0xF];
+    }
+}
+
+// A byte of text that is not UTF-8.
+void appendByte(std::string& out, unsigned char byte) {
+    appendHex(out, "\\x", byte, 2);
+}
+
+void appendControl(std::string& out, char32_t c) {
+    if (c < 0x80) {
+        appendHex(out, "\\x", static_cast<unsigned>(c), 2);
+    } else {
+        appendHex(out, "\\u", static_cast<unsigned>(c), 4);
+    }
+}
+
+void appendShown(std::string& out, char32_t c) {
+    if (const std::string_view escape = backslashEscape(c); !escape.empty()) {
+        out += escape;
+    } else if (isControl(c)) {
+        appendControl(out, c);
+    } else {
+        utf8::append(out, c);
+    }
+}
+}  // namespace
+
+std::string_view backslashEscape(char32_t c) {
+    switch (c) {
+        case U'\\':
+            return "\\\\";
+        case U'\n':
+            return "\\n";
+        case U'\r':
+            return "\\r";
+        case U'\t':
+            return "\\t";
+        default:
+            return {};
+    }
+}
+
+bool isControl(char32_t c) {
+    return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x2028 || c == 0x2029;
+}
+
+std::string escaped(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    if (const auto codePoints = utf8::decode(text)) {
+        for (char32_t c : *codePoints) {
+            appendShown(out, c);
+        }
+        return out;
+    }
+    for (unsigned char byte : text) {
+        if (byte < 0x80) {
+            appendShown(out, byte);
+        } else {
+            appendByte(out, byte);
+        }
+    }
+    return out;
+}
+
+}  // namespace npt::plain
