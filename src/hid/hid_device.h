@@ -27,8 +27,7 @@ class THidDevice {
     // length). False, with LastError() and errno saying why, when the device is not usable (not
     // plugged in, or neither claimed nor being offered), could only be opened without access
     // rights (EACCES), or refused the report. Blocks until the device has taken it.
-    bool WriteFile(const std::uint8_t* Report, std::uint32_t ToWrite,
-                   std::uint32_t& BytesWritten);
+    bool WriteFile(const std::uint8_t* Report, std::uint32_t ToWrite, std::uint32_t& BytesWritten);
     int LastError() const { return lastError_; }
 
     // Report lengths and top-level usage; all zeros while the report descriptor cannot be read.

@@ -101,9 +101,8 @@ void THidDeviceController::DeviceChange() {
     DeviceList found = Scan();
 
     const auto foundHas = [&found](std::uint32_t id) {
-        return std::any_of(found.begin(), found.end(), [id](const auto& d) {
-            return d && d->PnPInfo().DeviceID == id;
-        });
+        return std::any_of(found.begin(), found.end(),
+                           [id](const auto& d) { return d && d->PnPInfo().DeviceID == id; });
     };
     // Removal pass, from the last to the first.
     for (std::size_t i = list_.size(); i-- > 0;) {
@@ -322,4 +321,3 @@ void THidDeviceController::SetDevThreadSleepTime(std::int32_t ms) {
 }
 
 }  // namespace npt::hid
-

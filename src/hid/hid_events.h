@@ -24,13 +24,13 @@ using THidDataEvent = std::function<void(THidDevice& HidDev, std::uint8_t Report
 using THidDataErrorEvent = std::function<void(THidDevice& HidDev, std::uint32_t Error)>;
 // A device object could not be made during a scan. Setting Handled skips the interface, or
 // tries again when RetryCreate is set as well; leaving it false ends the scan with the error.
-using THidDeviceCreateError = std::function<void(THidDeviceController& Controller,
-                                                 const THidPnPInfo& PnPInfo, bool& Handled,
-                                                 bool& RetryCreate)>;
+using THidDeviceCreateError =
+    std::function<void(THidDeviceController& Controller, const THidPnPInfo& PnPInfo, bool& Handled,
+                       bool& RetryCreate)>;
 // The list of devices may have changed.
 using THidNotifyEvent = std::function<void(THidDeviceController& Sender)>;
 // A scan started by a hot-plug notification ended with an error (the owner shows its text).
-using THidScanErrorEvent = std::function<void(THidDeviceController& Sender,
-                                              const EControllerError& Error)>;
+using THidScanErrorEvent =
+    std::function<void(THidDeviceController& Sender, const EControllerError& Error)>;
 
 }  // namespace npt::hid

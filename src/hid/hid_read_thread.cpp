@@ -39,9 +39,8 @@ void drain(int fd) {
 
 THidDeviceReadThread::THidDeviceReadThread(THidDevice& device,
                                            std::shared_ptr<const THidDeviceFlags> flags,
-                                           THidPnPInfo info, HidPlatform& platform,
-                                           MainLoop& loop, std::size_t reportLength,
-                                           bool numberedReports)
+                                           THidPnPInfo info, HidPlatform& platform, MainLoop& loop,
+                                           std::size_t reportLength, bool numberedReports)
     : link_(std::make_shared<Link>()),
       flags_(std::move(flags)),
       info_(std::move(info)),

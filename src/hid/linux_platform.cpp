@@ -247,7 +247,8 @@ std::optional<THidAttributes> LinuxHidPlatform::attributes(const THidPnPInfo& in
                 ::udev_device_get_parent_with_subsystem_devtype(device, "usb", "usb_device");
             if (const char* bcd =
                     usb != nullptr ? ::udev_device_get_sysattr_value(usb, "bcdDevice") : nullptr) {
-                attributes.VersionNumber = static_cast<std::uint16_t>(std::strtoul(bcd, nullptr, 16));
+                attributes.VersionNumber =
+                    static_cast<std::uint16_t>(std::strtoul(bcd, nullptr, 16));
             }
             ::udev_device_unref(device);
         }

@@ -163,7 +163,8 @@ bool PollLoop::runUntil(const std::function<bool()>& done, std::chrono::millisec
         if (left <= std::chrono::milliseconds(0)) {
             return done();
         }
-        processEvents(left);
+        // Short rounds: done() may also turn true through another thread's work.
+        processEvents(std::min(left, std::chrono::milliseconds(5)));
     }
     return true;
 }

@@ -31,8 +31,8 @@ class PollLoop final : public MainLoop {
     // Returns whether anything was handled.
     bool processEvents(std::chrono::milliseconds timeout);
 
-    // Handles events until done() holds (checked after every round) or timeout has passed;
-    // returns done().
+    // Handles events until done() holds or timeout has passed; returns done(). done() is
+    // checked at least every 5 ms, so it may watch what other threads do.
     bool runUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout);
 
     // Handles events until quit() is called (from any thread).

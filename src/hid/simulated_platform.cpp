@@ -222,8 +222,8 @@ std::vector<THidPnPInfo> SimulatedHidPlatform::presentInterfaces() {
     return present;
 }
 
-std::unique_ptr<HidHandle> SimulatedHidPlatform::open(const THidPnPInfo& info,
-                                                      OpenStatus& status, int& error) {
+std::unique_ptr<HidHandle> SimulatedHidPlatform::open(const THidPnPInfo& info, OpenStatus& status,
+                                                      int& error) {
     std::lock_guard lock(mutex_);
     auto it = devices_.find(info.DeviceID);
     if (it == devices_.end() || !it->second.plugged) {
@@ -263,8 +263,7 @@ std::optional<std::vector<std::uint8_t>> SimulatedHidPlatform::reportDescriptor(
 }
 
 std::unique_ptr<HidReadChannel> SimulatedHidPlatform::openRead(const THidPnPInfo& info,
-                                                               bool numberedReports,
-                                                               int& error) {
+                                                               bool numberedReports, int& error) {
     std::lock_guard lock(mutex_);
     auto it = devices_.find(info.DeviceID);
     if (it == devices_.end() || !it->second.plugged) {

@@ -5,6 +5,7 @@
 //
 // Controls (callable from any thread):
 //   plug(spec, onOutput)    adds an interface and returns its DeviceID; one hot-plug event
+//   touch()                 one hot-plug event that changes nothing (a scan finds the same set)
 //   unplug(id)              removes it; open handles then fail with ENODEV and readers see it
 //                           gone; one hot-plug event
 //   sendInput(id, bytes)    the device sends one input report: bytes as on the wire (no ID byte
@@ -52,6 +53,7 @@ class SimulatedHidPlatform final : public HidPlatform {
 
     std::uint32_t plug(DeviceSpec spec, OutputHandler onOutput = {});
     void unplug(std::uint32_t id);
+    void touch() { notifyHotplug(); }
     bool isPlugged(std::uint32_t id) const;
     void sendInput(std::uint32_t id, std::span<const std::uint8_t> bytes);
     void failOpens(std::uint32_t id, int count, int error);

@@ -34,7 +34,8 @@ double tumescence(double hours, const Episode& e, double restMm) {
         return lift;
     }
     const double f = m - e.riseMinutes - e.plateauMinutes;
-    return f < e.fallMinutes ? lift * 0.5 * (1 + std::cos(std::numbers::pi * f / e.fallMinutes)) : 0;
+    return f < e.fallMinutes ? lift * 0.5 * (1 + std::cos(std::numbers::pi * f / e.fallMinutes))
+                             : 0;
 }
 
 }  // namespace
