@@ -7,9 +7,9 @@
 //
 // --memory takes a recording's data file (its first 4480 bytes are the flash); without it the
 // recorder holds the example night. --battery is the raw battery value (default 3300, shown as
-// 2,90 V). --report-interval paces the reports of an answer. --unplug-after unplugs the adapter
-// once it has sent N reports in all (in the middle of a read, say), and --come-back-after plugs
-// it in again that many milliseconds later.
+// 2,90 V). --report-interval paces the reports of an answer (default 1 ms). --unplug-after unplugs
+// the adapter once it has sent N reports in all (in the middle of a read, say), and
+// --come-back-after plugs it in again that many milliseconds later.
 #include <signal.h>
 #include <sys/signalfd.h>
 #include <unistd.h>
@@ -43,7 +43,9 @@ constexpr const char* kUsage =
 struct Options {
     std::optional<std::string> memory;
     long battery = 3300;
-    long reportIntervalMs = 0;
+    // One report per millisecond, as the adapter's USB interrupt endpoint delivers them: sent
+    // faster, they would overrun the kernel's queue of 64 reports per reader.
+    long reportIntervalMs = 1;
     long unplugAfter = -1;
     long comeBackAfterMs = -1;
 };
@@ -94,7 +96,10 @@ UhidDevice::Identity adapterIdentity() {
 class Radio {
   public:
     Radio(PollLoop& loop, UhidDevice& device, SimulatedRecorder& recorder, const Options& options)
-        : loop_(loop), device_(device), recorder_(recorder), unplugAfter_(options.unplugAfter),
+        : loop_(loop),
+          device_(device),
+          recorder_(recorder),
+          unplugAfter_(options.unplugAfter),
           comeBackAfter_(options.comeBackAfterMs) {}
 
     void takeEvent() {

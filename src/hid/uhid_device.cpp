@@ -44,8 +44,8 @@ bool UhidDevice::create(const Identity& identity) {
     event.type = UHID_CREATE2;
     auto& req = event.u.create2;
     std::strncpy(reinterpret_cast<char*>(req.name), identity.name.c_str(), sizeof req.name - 1);
-    req.rd_size = static_cast<__u16>(std::min<std::size_t>(identity.reportDescriptor.size(),
-                                                           sizeof req.rd_data));
+    req.rd_size = static_cast<__u16>(
+        std::min<std::size_t>(identity.reportDescriptor.size(), sizeof req.rd_data));
     std::copy_n(identity.reportDescriptor.begin(), req.rd_size, req.rd_data);
     req.bus = 0x03;  // USB, as the real adapter
     req.vendor = identity.vendor;

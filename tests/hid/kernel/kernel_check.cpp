@@ -1,0 +1,227 @@
+// Runs inside the test guest, against the kernel's own HID stack: npt-recorder-sim plugs the
+// adapter through uhid, and the transport (hidraw, kernel uevents, poll loop) finds it, claims
+// it, reads the recorder, sees it unplugged in the middle of a read and back, and survives a
+// hundred plug cycles without leaving threads or descriptors behind.
+//
+//   hid_kernel_check PATH-TO-npt-recorder-sim
+//
+// Prints one line per check and "hid-kernel-check: N passed, M failed"; exit status 0 when all
+// passed.
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "hid/hid_device_controller.h"
+#include "hid/linux_platform.h"
+#include "hid/poll_loop.h"
+#include "hid/simulated_recorder.h"
+#include "recorder/example_night.h"
+
+extern char** environ;
+
+namespace {
+
+using namespace npt;
+using namespace npt::hid;
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+
+int passed = 0;
+int failed = 0;
+
+bool check(bool ok, const std::string& what) {
+    std::printf("%s - %s\n", ok ? "ok" : "not ok", what.c_str());
+    std::fflush(stdout);
+    (ok ? passed : failed)++;
+    return ok;
+}
+
+std::size_t entriesIn(const char* dir) {
+    std::size_t n = 0;
+    for ([[maybe_unused]] const auto& e : fs::directory_iterator(dir)) {
+        ++n;
+    }
+    return n;
+}
+
+// Whether this process holds path open (the reader's own handle, before any write).
+bool holdsOpen(const std::string& path) {
+    for (const auto& e : fs::directory_iterator("/proc/self/fd")) {
+        std::error_code ec;
+        if (fs::read_symlink(e.path(), ec) == path) {
+            return true;
+        }
+    }
+    return false;
+}
+
+pid_t spawnSimulator(const std::string& program, std::vector<std::string> args) {
+    args.insert(args.begin(), program);
+    std::vector<char*> argv;
+    for (auto& a : args) {
+        argv.push_back(a.data());
+    }
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    pid_t pid = -1;
+    if (posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ) != 0) {
+        pid = -1;
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    return pid;
+}
+
+bool stopSimulator(pid_t pid) {
+    int status = 0;
+    return ::kill(pid, SIGTERM) == 0 && ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) &&
+           WEXITSTATUS(status) == 0;
+}
+
+struct Owner {
+    PollLoop loop;
+    LinuxHidPlatform platform;
+    THidDeviceController hid{loop, platform};
+    THidDevice* adapter = nullptr;
+    int changes = 0;
+    std::vector<std::vector<std::uint8_t>> reports;
+
+    Owner() {
+        hid.SetOnEnumerate([this](THidDevice& device, std::int32_t) {
+            if (device.Attributes().VendorID == kAdapterVendorId &&
+                device.Attributes().ProductID == kAdapterProductId) {
+                adapter = &device;
+                device.CheckOut();
+            }
+            return true;
+        });
+        hid.SetOnDeviceChange([this](THidDeviceController&) {
+            ++changes;
+            hid.CheckInUnplugged();
+            adapter = nullptr;
+            hid.Enumerate();
+        });
+        hid.SetOnDeviceData(
+            [this](THidDevice&, std::uint8_t id, const std::uint8_t* data, std::uint16_t size) {
+                std::vector<std::uint8_t> report{id};
+                report.insert(report.end(), data, data + size);
+                reports.push_back(std::move(report));
+            });
+    }
+    bool until(const std::function<bool()>& done, std::chrono::milliseconds timeout = 20s) {
+        return loop.runUntil(done, timeout);
+    }
+    bool reading() {
+        return until([this] {
+            return adapter != nullptr && adapter->HasReader() &&
+                   holdsOpen(adapter->PnPInfo().DevicePath);
+        });
+    }
+    bool gone() {
+        return until([this] { return adapter == nullptr && hid.Count() == 0; });
+    }
+    bool send(std::uint8_t command) {
+        std::uint8_t report[33] = {0x00, command};
+        std::uint32_t written = 0;
+        return adapter != nullptr && adapter->WriteFile(report, 33, written) && written == 33;
+    }
+};
+
+bool wholeRead(const std::vector<std::vector<std::uint8_t>>& reports, const MemoryImage& flash) {
+    if (reports.size() != 140) {
+        return false;
+    }
+    for (std::size_t n = 0; n < 140; ++n) {
+        if (reports[n].size() != 33 || reports[n][0] != 0) {
+            return false;
+        }
+        if (n > 0 && n < 139 &&
+            !std::equal(reports[n].begin() + 1, reports[n].end(), flash.bytes().begin() + 32 * n)) {
+            return false;
+        }
+    }
+    return reports[0][1] == 0xFE && reports[0][2] == 0xFE && reports[0][3] == (3300 >> 8) &&
+           reports[0][4] == (3300 & 0xFF) && reports[139][1] == 0xFE && reports[139][2] == 0xFF;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: hid_kernel_check PATH-TO-npt-recorder-sim\n");
+        return 2;
+    }
+    const std::string simulator = argv[1];
+    const MemoryImage flash = exampleNight("");
+    {
+        Owner owner;
+        check(owner.until([&] { return owner.changes == 1; }) && owner.hid.Count() == 0,
+              "the first scan reports one change with no HID interface present");
+
+        // Gone after 200 reports in all: 60 into the second read; back 300 ms later.
+        const pid_t sim =
+            spawnSimulator(simulator, {"--unplug-after", "200", "--come-back-after", "300"});
+        check(sim > 0, "npt-recorder-sim started");
+        check(owner.reading(), "the hot-plug scan finds the adapter, claims it, reader running");
+        if (owner.adapter != nullptr) {
+            check(owner.adapter->PnPInfo().DevicePath.rfind("/dev/hidraw", 0) == 0,
+                  "its path is a hidraw node: " + owner.adapter->PnPInfo().DevicePath);
+            const THidCaps caps = owner.adapter->Caps();
+            check(caps.InputReportByteLength == 33 && caps.OutputReportByteLength == 33,
+                  "input and output reports of 33 bytes with the report ID");
+        }
+        check(owner.send(0x41), "the read command is written");
+        owner.until([&] { return owner.reports.size() >= 140; });
+        check(wholeRead(owner.reports, flash),
+              "140 reports in order: acknowledgement, memory, closing block (" +
+                  std::to_string(owner.reports.size()) + ")");
+
+        owner.reports.clear();
+        const std::uint32_t before =
+            owner.adapter != nullptr ? owner.adapter->PnPInfo().DeviceID : 0;
+        const int changesBefore = owner.changes;
+        check(owner.send(0x41), "a second read command is written");
+        check(owner.gone(), "unplugged in the middle of the read: seen, stale device checked in");
+        check(owner.reports.size() <= 60, "no more than the 60 reports sent before the unplug (" +
+                                              std::to_string(owner.reports.size()) + ")");
+        check(owner.reading(), "the adapter comes back and is claimed again");
+        check(owner.changes >= changesBefore + 2 && owner.adapter != nullptr &&
+                  owner.adapter->PnPInfo().DeviceID != before,
+              "both hot-plug events seen; the returning adapter is a new device");
+        owner.reports.clear();
+        check(owner.send(0x41), "a third read command is written");
+        owner.until([&] { return owner.reports.size() >= 140; });
+        check(wholeRead(owner.reports, flash), "after coming back: 140 reports in order (" +
+                                                   std::to_string(owner.reports.size()) + ")");
+        check(stopSimulator(sim), "npt-recorder-sim ends on SIGTERM");
+        check(owner.gone(), "its unplug is seen");
+
+        const std::size_t threads = entriesIn("/proc/self/task");
+        const std::size_t fds = entriesIn("/proc/self/fd");
+        int cycles = 0;
+        for (; cycles < 100; ++cycles) {
+            const pid_t pid = spawnSimulator(simulator, {});
+            const bool ok = pid > 0 && owner.reading() && stopSimulator(pid) && owner.gone();
+            if (!ok) {
+                break;
+            }
+        }
+        check(cycles == 100,
+              "100 plug cycles, each claimed and released (" + std::to_string(cycles) + ")");
+        owner.until([&] { return entriesIn("/proc/self/task") == threads; }, 5s);
+        check(entriesIn("/proc/self/task") == threads && entriesIn("/proc/self/fd") == fds,
+              "no reader thread and no descriptor left behind");
+    }
+    std::printf("hid-kernel-check: %d passed, %d failed\n", passed, failed);
+    return failed == 0 ? 0 : 1;
+}
