@@ -69,6 +69,9 @@ bool THidDevice::OpenFile() {
         handle_ = platform_.open(pnpInfo_, status, error);
         if (handle_) {
             hasReadWriteAccess_ = status == HidPlatform::OpenStatus::ReadWrite;
+            // Access granted since the claim (udev applies the adapter's rule just after the
+            // node appears): the reader the claim could not start starts now.
+            StartReader();
         } else {
             lastError_ = error != 0 ? error : ENODEV;
         }

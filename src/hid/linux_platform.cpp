@@ -125,10 +125,12 @@ bool parseHidId(const char* text, std::uint16_t& vendor, std::uint16_t& product)
 
 }  // namespace
 
-LinuxHidPlatform::LinuxHidPlatform() {
+LinuxHidPlatform::LinuxHidPlatform(HotplugSource source) {
     udev_ = ::udev_new();
-    if (udev_ != nullptr) {
-        monitor_ = ::udev_monitor_new_from_netlink(udev_, "kernel");
+    if (udev_ != nullptr && source == HotplugSource::Uevents) {
+        // The daemon's control socket tells that it runs (and will announce devices).
+        const bool daemon = ::access("/run/udev/control", F_OK) == 0;
+        monitor_ = ::udev_monitor_new_from_netlink(udev_, daemon ? "udev" : "kernel");
         if (monitor_ != nullptr &&
             (::udev_monitor_filter_add_match_subsystem_devtype(monitor_, "hidraw", nullptr) < 0 ||
              ::udev_monitor_enable_receiving(monitor_) < 0)) {

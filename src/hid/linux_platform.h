@@ -1,8 +1,12 @@
 #pragma once
 // The HID platform of a Linux machine: hidraw nodes found through udev, attributes and report
 // descriptors read from sysfs (no access to the node needed, so keyboards and security keys the
-// user may not open are still listed), and the kernel's own uevents as the hot-plug source
-// (they need no udev daemon), with inotify on /dev as the fallback.
+// user may not open are still listed), and uevents as the hot-plug source, with inotify on /dev
+// as the fallback.
+//
+// Where a udev daemon runs, its own events are watched: they come after it has applied its
+// rules, so the node already carries the access the adapter's rule grants when the scan opens
+// it. Without a daemon (a container, a minimal system) the kernel's uevents serve instead.
 #include <map>
 #include <string>
 
@@ -15,7 +19,11 @@ namespace npt::hid {
 
 class LinuxHidPlatform final : public HidPlatform {
   public:
-    LinuxHidPlatform();
+    enum class HotplugSource {
+        Uevents,       // udev's events, or the kernel's without a daemon; else inotify
+        DevDirectory,  // inotify on /dev only
+    };
+    explicit LinuxHidPlatform(HotplugSource source = HotplugSource::Uevents);
     ~LinuxHidPlatform() override;
     LinuxHidPlatform(const LinuxHidPlatform&) = delete;
     LinuxHidPlatform& operator=(const LinuxHidPlatform&) = delete;

@@ -235,6 +235,10 @@ std::unique_ptr<HidHandle> SimulatedHidPlatform::open(const THidPnPInfo& info, O
     if (device.failOpens > 0) {
         --device.failOpens;
         error = device.openError;
+        if (error == EACCES) {
+            status = OpenStatus::NoAccess;  // not ours to write: still there
+            return std::make_unique<Handle>(*this, info.DeviceID, false);
+        }
         status = error == ENOENT ? OpenStatus::Vanished : OpenStatus::Failed;
         return nullptr;
     }

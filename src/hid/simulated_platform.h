@@ -11,8 +11,9 @@
 //   sendInput(id, bytes)    the device sends one input report: bytes as on the wire (no ID byte
 //                           for a device without numbered reports); every open read handle
 //                           gets a copy, as hidraw does
-//   failOpens(id, n, err)   the next n opens of any kind fail with err (ENOENT makes the
-//                           interface look gone; any other value makes it unopenable)
+//   failOpens(id, n, err)   the next n opens of any kind fail with err: ENOENT makes the
+//                           interface look gone, EACCES opens it without access rights (as
+//                           before udev grants access), any other value makes it unopenable
 //   failWrites(id, n, err)  the next n writes fail with err
 //   spec.accessible=false   listed, openable only without access rights: no reads, no writes
 //   spec.identifiable=false listed, but its attributes cannot be read

@@ -258,6 +258,24 @@ TEST_F(Transport, ADeviceWithoutAccessIsListedAndClaimedButNeitherReadNorWritten
     EXPECT_EQ(device.Caps().OutputReportByteLength, 33);  // read without opening the node
 }
 
+TEST_F(Transport, AClaimedDeviceThatGainsAccessGetsItsReaderAtTheNextWrite) {
+    // The node appears before udev grants the user access to it.
+    const std::uint32_t id = platform.plug(adapterSpec());
+    platform.failOpens(id, 1, EACCES);
+    start();
+    ASSERT_EQ(hid->Count(), 1u);
+    THidDevice& device = hid->Device(0);
+    EXPECT_FALSE(device.HasReadWriteAccess());
+    hid->SetOnDeviceData([](THidDevice&, std::uint8_t, const std::uint8_t*, std::uint16_t) {});
+    ASSERT_TRUE(device.CheckOut());
+    EXPECT_FALSE(device.HasReader());
+    const std::uint8_t report[33] = {0x00, 0x41};
+    std::uint32_t written = 0;
+    EXPECT_TRUE(device.WriteFile(report, 33, written));
+    EXPECT_TRUE(device.HasReadWriteAccess());
+    EXPECT_TRUE(device.HasReader());
+}
+
 TEST_F(Transport, ADeviceThatCannotBeMadeEndsTheScanUnlessHandled) {
     platform.plug(adapterSpec());
     start();

@@ -3,11 +3,15 @@
 // it, reads the recorder, sees it unplugged in the middle of a read and back, and survives a
 // hundred plug cycles without leaving threads or descriptors behind.
 //
-//   hid_kernel_check PATH-TO-npt-recorder-sim
+//   hid_kernel_check PATH-TO-npt-recorder-sim PATH-TO-UDEV-RULE
+//
+// The udev rule's KERNELS pattern is matched against the name the kernel gave the adapter's
+// HID device, so the rule is known to reach the real node.
 //
 // Prints one line per check and "hid-kernel-check: N passed, M failed"; exit status 0 when all
 // passed.
 #include <fcntl.h>
+#include <fnmatch.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -17,6 +21,8 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -89,6 +95,7 @@ bool stopSimulator(pid_t pid) {
 }
 
 struct Owner {
+    explicit Owner(LinuxHidPlatform::HotplugSource source) : platform(source) { wire(); }
     PollLoop loop;
     LinuxHidPlatform platform;
     THidDeviceController hid{loop, platform};
@@ -96,7 +103,7 @@ struct Owner {
     int changes = 0;
     std::vector<std::vector<std::uint8_t>> reports;
 
-    Owner() {
+    void wire() {
         hid.SetOnEnumerate([this](THidDevice& device, std::int32_t) {
             if (device.Attributes().VendorID == kAdapterVendorId &&
                 device.Attributes().ProductID == kAdapterProductId) {
@@ -137,6 +144,27 @@ struct Owner {
     }
 };
 
+// The KERNELS pattern of the adapter's udev rule.
+std::string rulePattern(const std::string& rules) {
+    std::ifstream in(rules);
+    std::string line;
+    const std::regex kernels(R"re(KERNELS=="([^"]*)")re");
+    std::smatch match;
+    while (std::getline(in, line)) {
+        if (!line.starts_with("#") && std::regex_search(line, match, kernels)) {
+            return match[1];
+        }
+    }
+    return {};
+}
+
+// The kernel's name of the HID device above a hidraw node, e.g. "0003:1915:007B.0001".
+std::string hidDeviceName(const std::string& node) {
+    const std::string name = fs::path(node).filename();
+    std::error_code ec;
+    return fs::canonical("/sys/class/hidraw/" + name + "/device", ec).filename();
+}
+
 bool wholeRead(const std::vector<std::vector<std::uint8_t>>& reports, const MemoryImage& flash) {
     if (reports.size() != 140) {
         return false;
@@ -157,14 +185,15 @@ bool wholeRead(const std::vector<std::vector<std::uint8_t>>& reports, const Memo
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: hid_kernel_check PATH-TO-npt-recorder-sim\n");
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: hid_kernel_check PATH-TO-npt-recorder-sim PATH-TO-RULE\n");
         return 2;
     }
     const std::string simulator = argv[1];
+    const std::string pattern = rulePattern(argv[2]);
     const MemoryImage flash = exampleNight("");
     {
-        Owner owner;
+        Owner owner(LinuxHidPlatform::HotplugSource::Uevents);
         check(owner.until([&] { return owner.changes == 1; }) && owner.hid.Count() == 0,
               "the first scan reports one change with no HID interface present");
 
@@ -176,6 +205,9 @@ int main(int argc, char** argv) {
         if (owner.adapter != nullptr) {
             check(owner.adapter->PnPInfo().DevicePath.rfind("/dev/hidraw", 0) == 0,
                   "its path is a hidraw node: " + owner.adapter->PnPInfo().DevicePath);
+            const std::string name = hidDeviceName(owner.adapter->PnPInfo().DevicePath);
+            check(!pattern.empty() && ::fnmatch(pattern.c_str(), name.c_str(), 0) == 0,
+                  "the udev rule's pattern " + pattern + " matches its HID device " + name);
             const THidCaps caps = owner.adapter->Caps();
             check(caps.InputReportByteLength == 33 && caps.OutputReportByteLength == 33,
                   "input and output reports of 33 bytes with the report ID");
@@ -221,6 +253,20 @@ int main(int argc, char** argv) {
         owner.until([&] { return entriesIn("/proc/self/task") == threads; }, 5s);
         check(entriesIn("/proc/self/task") == threads && entriesIn("/proc/self/fd") == fds,
               "no reader thread and no descriptor left behind");
+    }
+    {
+        // The fallback hot-plug source: inotify on /dev, where devtmpfs adds and removes nodes.
+        Owner owner(LinuxHidPlatform::HotplugSource::DevDirectory);
+        owner.until([&] { return owner.changes == 1; });
+        int cycles = 0;
+        for (; cycles < 5; ++cycles) {
+            const pid_t pid = spawnSimulator(simulator, {});
+            if (!(pid > 0 && owner.reading() && stopSimulator(pid) && owner.gone())) {
+                break;
+            }
+        }
+        check(cycles == 5, "inotify on /dev sees the adapter come and go (" +
+                               std::to_string(cycles) + " of 5 cycles)");
     }
     std::printf("hid-kernel-check: %d passed, %d failed\n", passed, failed);
     return failed == 0 ? 0 : 1;
