@@ -296,28 +296,28 @@ void THidDeviceController::SetOnDeviceUnplug(THidPlugEvent handler) {
     onDeviceUnplug_ = std::move(handler);
 }
 
-void THidDeviceController::SetDevPollingDelayTime(std::int32_t ms) {
-    if (ms == devPollingDelayTime_ || ms < 0 || ms > 10000) {
+void THidDeviceController::PassDefault(std::int32_t& current, std::int32_t ms, std::int32_t min,
+                                       std::int32_t (THidDevice::*get)() const,
+                                       void (THidDevice::*set)(std::int32_t)) {
+    if (ms == current || ms < min || ms > 10000) {
         return;
     }
     for (const auto& device : list_) {
-        if (device->PollingDelayTime() == devPollingDelayTime_) {
-            device->SetPollingDelayTime(ms);
+        if (((*device).*get)() == current) {
+            ((*device).*set)(ms);
         }
     }
-    devPollingDelayTime_ = ms;
+    current = ms;
+}
+
+void THidDeviceController::SetDevPollingDelayTime(std::int32_t ms) {
+    PassDefault(devPollingDelayTime_, ms, 0, &THidDevice::PollingDelayTime,
+                &THidDevice::SetPollingDelayTime);
 }
 
 void THidDeviceController::SetDevThreadSleepTime(std::int32_t ms) {
-    if (ms == devThreadSleepTime_ || ms < 10 || ms > 10000) {
-        return;
-    }
-    for (const auto& device : list_) {
-        if (device->ThreadSleepTime() == devThreadSleepTime_) {
-            device->SetThreadSleepTime(ms);
-        }
-    }
-    devThreadSleepTime_ = ms;
+    PassDefault(devThreadSleepTime_, ms, 10, &THidDevice::ThreadSleepTime,
+                &THidDevice::SetThreadSleepTime);
 }
 
 }  // namespace npt::hid

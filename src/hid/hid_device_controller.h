@@ -97,6 +97,10 @@ class THidDeviceController {
     void Recount();
     std::ptrdiff_t IndexOf(const THidDevice* device) const;
     void Free(THidDevice* device);
+    // Stores a timing default (min..10000 ms) after giving it to the devices that use the old.
+    void PassDefault(std::int32_t& current, std::int32_t ms, std::int32_t min,
+                     std::int32_t (THidDevice::*get)() const,
+                     void (THidDevice::*set)(std::int32_t));
 
     MainLoop& loop_;
     HidPlatform& platform_;

@@ -222,6 +222,15 @@ std::vector<THidPnPInfo> SimulatedHidPlatform::presentInterfaces() {
     return present;
 }
 
+bool SimulatedHidPlatform::takeOpenFailure(Device& device, int& error) {
+    if (device.failOpens <= 0) {
+        return false;
+    }
+    --device.failOpens;
+    error = device.openError;
+    return true;
+}
+
 std::unique_ptr<HidHandle> SimulatedHidPlatform::open(const THidPnPInfo& info, OpenStatus& status,
                                                       int& error) {
     std::lock_guard lock(mutex_);
@@ -232,9 +241,7 @@ std::unique_ptr<HidHandle> SimulatedHidPlatform::open(const THidPnPInfo& info, O
         return nullptr;
     }
     Device& device = it->second;
-    if (device.failOpens > 0) {
-        --device.failOpens;
-        error = device.openError;
+    if (takeOpenFailure(device, error)) {
         if (error == EACCES) {
             status = OpenStatus::NoAccess;  // not ours to write: still there
             return std::make_unique<Handle>(*this, info.DeviceID, false);
@@ -275,9 +282,7 @@ std::unique_ptr<HidReadChannel> SimulatedHidPlatform::openRead(const THidPnPInfo
         return nullptr;
     }
     Device& device = it->second;
-    if (device.failOpens > 0) {
-        --device.failOpens;
-        error = device.openError;
+    if (takeOpenFailure(device, error)) {
         return nullptr;
     }
     if (!device.spec.accessible) {

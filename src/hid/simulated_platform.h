@@ -93,6 +93,8 @@ class SimulatedHidPlatform final : public HidPlatform {
     class Channel;
 
     void notifyHotplug();
+    // Takes one of the failures asked for with failOpens: true when this open is to fail.
+    static bool takeOpenFailure(Device& device, int& error);
     int write(std::uint32_t id, std::span<const std::uint8_t> report);
     void closeReader(std::uint32_t id, const std::shared_ptr<Queue>& queue);
     void radioLoop();

@@ -76,6 +76,15 @@ bool UhidDevice::sendInput(std::span<const std::uint8_t> report) {
     return writeEvent(&event, sizeof event);
 }
 
+void UhidDevice::refuse(std::uint32_t replyType, std::uint32_t requestId) {
+    uhid_event reply{};
+    reply.type = replyType;
+    // Both replies begin with the request's id and an error code.
+    reply.u.get_report_reply.id = requestId;
+    reply.u.get_report_reply.err = EIO;
+    writeEvent(&reply, sizeof reply);
+}
+
 std::optional<std::vector<std::uint8_t>> UhidDevice::takeEvent() {
     uhid_event event{};
     const ssize_t n = ::read(fd_, &event, sizeof event);
@@ -88,23 +97,13 @@ std::optional<std::vector<std::uint8_t>> UhidDevice::takeEvent() {
             const std::size_t size = std::min<std::size_t>(out.size, sizeof out.data);
             return std::vector<std::uint8_t>(out.data, out.data + size);
         }
-        case UHID_GET_REPORT: {
-            // The adapter has no reports to fetch on request.
-            uhid_event reply{};
-            reply.type = UHID_GET_REPORT_REPLY;
-            reply.u.get_report_reply.id = event.u.get_report.id;
-            reply.u.get_report_reply.err = EIO;
-            writeEvent(&reply, sizeof reply);
+        case UHID_GET_REPORT:
+            // The adapter has no reports to fetch or set on request.
+            refuse(UHID_GET_REPORT_REPLY, event.u.get_report.id);
             return std::nullopt;
-        }
-        case UHID_SET_REPORT: {
-            uhid_event reply{};
-            reply.type = UHID_SET_REPORT_REPLY;
-            reply.u.set_report_reply.id = event.u.set_report.id;
-            reply.u.set_report_reply.err = EIO;
-            writeEvent(&reply, sizeof reply);
+        case UHID_SET_REPORT:
+            refuse(UHID_SET_REPORT_REPLY, event.u.set_report.id);
             return std::nullopt;
-        }
         default:
             return std::nullopt;  // start, stop, open, close
     }

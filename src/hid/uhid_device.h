@@ -43,6 +43,8 @@ class UhidDevice {
 
   private:
     bool writeEvent(const void* event, std::size_t size);
+    // Answers a get or set report request of the kernel with an I/O error.
+    void refuse(std::uint32_t replyType, std::uint32_t requestId);
 
     int fd_ = -1;
     int error_ = 0;
