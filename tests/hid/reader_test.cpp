@@ -54,6 +54,20 @@ TEST_F(RecorderOwner, AReadArrivesAsWholeReportsInOrderOnTheMainThread) {
     EXPECT_EQ(reports[139][2], 0xFF);
 }
 
+TEST_F(RecorderOwner, NumberedReportsKeepTheirOwnReportId) {
+    // A vendor collection with report ID 5: 8 bytes in.
+    auto spec = adapterSpec();
+    spec.reportDescriptor = {0x06, 0x00, 0xFF, 0x09, 0x01, 0xA1, 0x01, 0x85, 0x05,
+                             0x75, 0x08, 0x95, 0x08, 0x09, 0x01, 0x81, 0x02, 0xC0};
+    const std::uint32_t id = platform.plug(spec);
+    startOwner();
+    ASSERT_TRUE(adapterReading(id));
+    EXPECT_EQ(adapter->Caps().InputReportByteLength, 9);
+    platform.sendInput(id, std::vector<std::uint8_t>{5, 1, 2, 3, 4, 5, 6, 7, 8});
+    ASSERT_TRUE(pump([&] { return reports.size() == 1; }));
+    EXPECT_EQ(reports[0], (std::vector<std::uint8_t>{5, 1, 2, 3, 4, 5, 6, 7, 8}));
+}
+
 TEST_F(RecorderOwner, TheHandlerHoldsTheReaderAndItsWritesComplete) {
     std::vector<std::vector<std::uint8_t>> output;
     const std::uint32_t id =

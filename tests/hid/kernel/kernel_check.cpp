@@ -18,6 +18,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -182,6 +183,27 @@ bool wholeRead(const std::vector<std::vector<std::uint8_t>>& reports, const Memo
            reports[0][4] == (3300 & 0xFF) && reports[139][1] == 0xFE && reports[139][2] == 0xFF;
 }
 
+// In a child that has given up root (the node is root's alone): the adapter is listed with the
+// attributes and report lengths sysfs gives away, and can be claimed, but it gets no reader and
+// every write is refused.
+bool listedWithoutAccess() {
+    const pid_t child = ::fork();
+    if (child == 0) {
+        if (::setgid(65534) != 0 || ::setuid(65534) != 0) {
+            ::_exit(2);
+        }
+        Owner owner(LinuxHidPlatform::HotplugSource::Uevents);
+        const bool found = owner.until([&] { return owner.adapter != nullptr; });
+        bool ok = found && !owner.adapter->HasReadWriteAccess() && owner.adapter->IsCheckedOut() &&
+                  !owner.adapter->HasReader() && owner.adapter->Caps().OutputReportByteLength == 33;
+        ok = ok && !owner.send(0x41) && owner.adapter->LastError() == EACCES;
+        ::_exit(ok ? 0 : 1);
+    }
+    int status = 0;
+    return child > 0 && ::waitpid(child, &status, 0) == child && WIFEXITED(status) &&
+           WEXITSTATUS(status) == 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -217,6 +239,10 @@ int main(int argc, char** argv) {
         check(wholeRead(owner.reports, flash),
               "140 reports in order: acknowledgement, memory, closing block (" +
                   std::to_string(owner.reports.size()) + ")");
+
+        check(listedWithoutAccess(),
+              "a user without access to the node still finds the "
+              "adapter, claims it, gets no reader and cannot write");
 
         owner.reports.clear();
         const std::uint32_t before =
