@@ -166,7 +166,7 @@ TEST_F(RecorderOwner, AnUnpluggedReaderDeliversNothingAndRetriesAtItsPace) {
     const std::uint32_t id = platform.plug(adapterSpec());
     startOwner();
     ASSERT_TRUE(adapterReading(id));
-    // The Part's owner, who never checks in: the reader of the stale device keeps trying.
+    // An owner who never checks in: the reader of the stale device keeps trying.
     hid->SetOnDeviceChange([](THidDeviceController&) {});
     THidDevice* device = adapter;
     device->SetThreadSleepTime(10);
