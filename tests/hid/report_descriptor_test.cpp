@@ -104,5 +104,24 @@ TEST(ReportDescriptor, MalformedDescriptorsAreRefused) {
     }
 }
 
+TEST(ReportDescriptor, EveryPrefixEndingInsideAnItemIsRefused) {
+    // A device may hand over a cut descriptor: the reader must stop at the cut, never past it.
+    for (const auto& descriptor : {kBootKeyboard, kComposite, kPushPop}) {
+        std::vector<bool> boundary(descriptor.size() + 1, false);
+        for (std::size_t pos = 0; pos < descriptor.size();) {
+            boundary[pos] = true;
+            const std::size_t size = (descriptor[pos] & 0x3) == 3 ? 4 : (descriptor[pos] & 0x3);
+            pos += 1 + size;
+        }
+        boundary[descriptor.size()] = true;
+        for (std::size_t n = 0; n <= descriptor.size(); ++n) {
+            SCOPED_TRACE(n);
+            const std::vector<std::uint8_t> prefix(descriptor.begin(), descriptor.begin() + n);
+            // A cut after a Push and before its Pop still parses: the stack may stay filled.
+            EXPECT_EQ(parseReportDescriptor(prefix).has_value(), static_cast<bool>(boundary[n]));
+        }
+    }
+}
+
 }  // namespace
 }  // namespace npt::hid
