@@ -3,7 +3,10 @@
 // it, reads the recorder, sees it unplugged in the middle of a read and back, and survives a
 // hundred plug cycles without leaving threads or descriptors behind.
 //
-//   hid_kernel_check PATH-TO-npt-recorder-sim PATH-TO-UDEV-RULE
+//   hid_kernel_check PATH-TO-npt-recorder-sim PATH-TO-UDEV-RULE PATH-TO-DATA-FILE
+//
+// The simulator is given the data file as its memory and a battery value of 2900, and the
+// reads must bring back exactly that.
 //
 // The udev rule's KERNELS pattern is matched against the name the kernel gave the adapter's
 // HID device, so the rule is known to reach the real node.
@@ -31,7 +34,6 @@
 #include "hid/linux_platform.h"
 #include "hid/poll_loop.h"
 #include "hid/simulated_recorder.h"
-#include "recorder/example_night.h"
 
 extern char** environ;
 
@@ -166,6 +168,15 @@ std::string hidDeviceName(const std::string& node) {
     return fs::canonical("/sys/class/hidraw/" + name + "/device", ec).filename();
 }
 
+constexpr std::uint16_t kBattery = 2900;
+
+MemoryImage readImage(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::vector<std::uint8_t> bytes(MemoryImage::kSize, 0);
+    in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    return MemoryImage::fromBytes(bytes);
+}
+
 bool wholeRead(const std::vector<std::vector<std::uint8_t>>& reports, const MemoryImage& flash) {
     if (reports.size() != 140) {
         return false;
@@ -179,8 +190,8 @@ bool wholeRead(const std::vector<std::vector<std::uint8_t>>& reports, const Memo
             return false;
         }
     }
-    return reports[0][1] == 0xFE && reports[0][2] == 0xFE && reports[0][3] == (3300 >> 8) &&
-           reports[0][4] == (3300 & 0xFF) && reports[139][1] == 0xFE && reports[139][2] == 0xFF;
+    return reports[0][1] == 0xFE && reports[0][2] == 0xFE && reports[0][3] == (kBattery >> 8) &&
+           reports[0][4] == (kBattery & 0xFF) && reports[139][1] == 0xFE && reports[139][2] == 0xFF;
 }
 
 // In a child that has given up root (the node is root's alone): the adapter is listed with the
@@ -207,13 +218,14 @@ bool listedWithoutAccess() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: hid_kernel_check PATH-TO-npt-recorder-sim PATH-TO-RULE\n");
+    if (argc != 4) {
+        std::fprintf(stderr, "usage: hid_kernel_check SIMULATOR RULE DATA-FILE\n");
         return 2;
     }
     const std::string simulator = argv[1];
     const std::string pattern = rulePattern(argv[2]);
-    const MemoryImage flash = exampleNight("");
+    const std::string memory = argv[3];
+    const MemoryImage flash = readImage(memory);
     {
         Owner owner(LinuxHidPlatform::HotplugSource::Uevents);
         check(owner.until([&] { return owner.changes == 1; }) && owner.hid.Count() == 0,
@@ -221,7 +233,8 @@ int main(int argc, char** argv) {
 
         // Gone after 200 reports in all: 60 into the second read; back 300 ms later.
         const pid_t sim =
-            spawnSimulator(simulator, {"--unplug-after", "200", "--come-back-after", "300"});
+            spawnSimulator(simulator, {"--memory", memory, "--battery", std::to_string(kBattery),
+                                       "--unplug-after", "200", "--come-back-after", "300"});
         check(sim > 0, "npt-recorder-sim started");
         check(owner.reading(), "the hot-plug scan finds the adapter, claims it, reader running");
         if (owner.adapter != nullptr) {

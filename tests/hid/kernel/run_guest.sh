@@ -2,7 +2,7 @@
 # Boots a small Linux guest under qemu and runs hid_kernel_check in it against the kernel's own
 # HID stack (hid, hid-generic, uhid), with npt-recorder-sim as the device.
 #
-#   run_guest.sh SIMULATOR CHECK UDEV_RULE CACHE_DIR
+#   run_guest.sh SIMULATOR CHECK UDEV_RULE DATA_FILE CACHE_DIR
 #
 # The kernel comes from Debian's linux-image-cloud-amd64, downloaded once into CACHE_DIR.
 # Exit status 77 (skipped) when qemu, busybox, cpio or the kernel package cannot be had.
@@ -11,7 +11,8 @@ set -euo pipefail
 simulator=$1
 check=$2
 rule=$3
-cache=$4
+memory=$4
+cache=$5
 
 skip() {
     echo "skipped: $*"
@@ -50,6 +51,7 @@ for tool in sh mount insmod poweroff cat echo; do
     ln -s busybox "$root/bin/$tool"
 done
 cp "$rule" "$root/npt.rules"
+cp "$memory" "$root/memory.txt"
 cp "$modules/hid.ko" "$modules/hid-generic.ko" "$modules/uhid.ko" "$root/modules/"
 
 # The two programs with the shared libraries they load.
@@ -69,7 +71,7 @@ mount -t devtmpfs devtmpfs /dev
 insmod /modules/hid.ko
 insmod /modules/hid-generic.ko
 insmod /modules/uhid.ko
-/bin/$(basename "$check") /bin/$(basename "$simulator") /npt.rules
+/bin/$(basename "$check") /bin/$(basename "$simulator") /npt.rules /memory.txt
 echo "guest-exit-status: \$?"
 poweroff -f
 INIT
