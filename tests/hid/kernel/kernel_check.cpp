@@ -97,10 +97,42 @@ bool stopSimulator(pid_t pid) {
            WEXITSTATUS(status) == 0;
 }
 
+// The Linux platform, counting the hot-plug events that start a scan.
+class CountingPlatform final : public HidPlatform {
+  public:
+    explicit CountingPlatform(LinuxHidPlatform::HotplugSource source) : inner_(source) {}
+    int scans = 0;
+
+    std::vector<THidPnPInfo> presentInterfaces() override { return inner_.presentInterfaces(); }
+    std::unique_ptr<HidHandle> open(const THidPnPInfo& info, OpenStatus& status,
+                                    int& error) override {
+        return inner_.open(info, status, error);
+    }
+    std::optional<THidAttributes> attributes(const THidPnPInfo& info) override {
+        return inner_.attributes(info);
+    }
+    std::optional<std::vector<std::uint8_t>> reportDescriptor(const THidPnPInfo& info) override {
+        return inner_.reportDescriptor(info);
+    }
+    std::unique_ptr<HidReadChannel> openRead(const THidPnPInfo& info, bool numberedReports,
+                                             int& error) override {
+        return inner_.openRead(info, numberedReports, error);
+    }
+    int hotplugFd() override { return inner_.hotplugFd(); }
+    bool takeHotplugEvent() override {
+        const bool nodeChange = inner_.takeHotplugEvent();
+        scans += nodeChange;
+        return nodeChange;
+    }
+
+  private:
+    LinuxHidPlatform inner_;
+};
+
 struct Owner {
     explicit Owner(LinuxHidPlatform::HotplugSource source) : platform(source) { wire(); }
     PollLoop loop;
-    LinuxHidPlatform platform;
+    CountingPlatform platform;
     THidDeviceController hid{loop, platform};
     THidDevice* adapter = nullptr;
     int changes = 0;
@@ -279,6 +311,7 @@ int main(int argc, char** argv) {
 
         const std::size_t threads = entriesIn("/proc/self/task");
         const std::size_t fds = entriesIn("/proc/self/fd");
+        const int scansBefore = owner.platform.scans;
         int cycles = 0;
         for (; cycles < 100; ++cycles) {
             const pid_t pid = spawnSimulator(simulator, {});
@@ -289,6 +322,11 @@ int main(int argc, char** argv) {
         }
         check(cycles == 100,
               "100 plug cycles, each claimed and released (" + std::to_string(cycles) + ")");
+        // The kernel announces much more than the node (the HID device, its driver binding):
+        // only the node's arrival and removal start a scan.
+        check(owner.platform.scans - scansBefore == 200,
+              "one scan for each node's arrival and removal (" +
+                  std::to_string(owner.platform.scans - scansBefore) + " for 200)");
         owner.until([&] { return entriesIn("/proc/self/task") == threads; }, 5s);
         check(entriesIn("/proc/self/task") == threads && entriesIn("/proc/self/fd") == fds,
               "no reader thread and no descriptor left behind");
