@@ -29,13 +29,14 @@ command -v cpio >/dev/null || skip "cpio is not installed"
 # The kernel and its HID modules, fetched once.
 mkdir -p "$cache"
 if ! compgen -G "$cache/root/boot/vmlinuz-*" >/dev/null; then
+    # Inside "( ... ) || skip" errexit is off: every step says itself when it failed.
     (
-        cd "$cache"
+        cd "$cache" || exit 1
         rm -rf root ./*.deb
         apt-get download linux-image-cloud-amd64 >/dev/null 2>&1 || exit 1
-        image=$(dpkg-deb -f linux-image-cloud-amd64_*.deb Depends | sed 's/ .*//')
+        image=$(dpkg-deb -f linux-image-cloud-amd64_*.deb Depends | sed 's/ .*//') || exit 1
         apt-get download "$image" >/dev/null 2>&1 || exit 1
-        dpkg-deb -x "$image"_*.deb root
+        dpkg-deb -x "$image"_*.deb root || exit 1
         rm -f ./*.deb
     ) || skip "the kernel package linux-image-cloud-amd64 cannot be downloaded"
 fi
