@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "hid/simulated_recorder_device.h"
+#include "passport_write_model.h"
 #include "recorder/example_night.h"
 #include "transport_fixture.h"
 
@@ -184,6 +185,35 @@ TEST_F(RecorderOwner, AnUnpluggedReaderDeliversNothingAndRetriesAtItsPace) {
     EXPECT_EQ(platform.readersOpen(id), 0);
     EXPECT_EQ(hid->CheckInUnplugged(), 1);
     EXPECT_EQ(hid->Count(), 0u);
+}
+
+TEST_F(RecorderOwner, APassportWriteIsConfirmedOnceThroughTheReaderAndHandlerWrites) {
+    // The password report goes out from inside the data handler, as the application sends it.
+    SimulatedRecorder recorder(exampleNight(""), 3300);
+    SimulatedRecorderDevice device(platform, recorder);
+    startOwner();
+    ASSERT_TRUE(adapterReading(device.id()));
+    PassportWriteModel handler;
+    int failedWrites = 0;
+    handler.send = [&](const OutputReport& report) {
+        std::uint32_t written = 0;
+        failedWrites += !adapter->WriteFile(report.data(), 33, written);
+    };
+    int received = 0;
+    hid->SetOnDeviceData([&](THidDevice&, std::uint8_t, const std::uint8_t* data, std::uint16_t) {
+        ++received;
+        handler.receive(data);
+    });
+    handler.start();
+    // The acknowledgement, then closing block, block 1, the echo and the programmed marker; the
+    // second password report is not answered.
+    ASSERT_TRUE(pump([&] { return received == 6; }));
+    platform.settle();
+    EXPECT_EQ(received, 6);
+    EXPECT_EQ(handler.confirmations, 1);
+    EXPECT_EQ(handler.passwordsSent, 2);
+    EXPECT_EQ(failedWrites, 0);
+    EXPECT_TRUE(handler.echoInPlace());
 }
 
 TEST_F(RecorderOwner, AnUnplugInTheMiddleOfAReadEndsItAndTheAdapterComesBack) {

@@ -5,109 +5,39 @@
 #include <deque>
 
 #include "hid/simulated_recorder.h"
+#include "passport_write_model.h"
 #include "recorder/example_night.h"
 
 namespace npt::hid {
 namespace {
 
 using namespace std::chrono_literals;
-using Report = std::array<std::uint8_t, 33>;
 
-const std::array<std::uint8_t, 21> kPasswordTail = {0x41, 0x43, 0x47, 0x4A, 0x02, 0x04, 0x22,
-                                                    0x24, 0x26, 0x28, 0x2A, 0x2C, 0x2E, 0x30,
-                                                    0x32, 0x34, 0x3C, 0x3D, 0x3E, 0x40, 0x44};
-
-Report passportReport() {
-    Report r{};
-    r[1] = 0x43;
-    const char name[] = "Ivanov";
-    std::copy(name, name + 6, r.begin() + 2);
-    r[25] = 10;   // period
-    r[26] = 52;   // age
-    r[27] = 9;    // day
-    r[28] = 12;   // month
-    r[29] = 26;   // year - 2000
-    r[30] = 215;  // programmed at 21:30
-    r[31] = 0;    // delay 30 minutes
-    r[32] = 30;
-    return r;
-}
-
-// A password starting with 'A' (0x41), the read command's code, to show the tail decides.
-Report passwordReport() {
-    Report r{};
-    r.fill(0xFF);
-    r[0] = 0x00;
-    r[1] = 'A';
-    r[2] = '1';
-    std::copy(kPasswordTail.begin(), kPasswordTail.end(), r.begin() + 12);
-    return r;
-}
-
-std::span<const std::uint8_t> payload(const Report& r) {
+std::span<const std::uint8_t> payload(const test::OutputReport& r) {
     return std::span<const std::uint8_t>(r).subspan(1);
 }
 
-// The application's receive handler, reduced to its block counting and flags: each report is
-// stored at the counter's block while the counter is below 140; markers latch flags; a latched
-// programmed marker runs the confirmation test; while the acknowledgement is latched after a
-// passport, every report sets the counter back to 0 and sends the password report; the closing
-// block clears the acknowledgement; the counter goes up after every report.
-struct ReceiveHandler {
-    explicit ReceiveHandler(SimulatedRecorder& r) : recorder(r) {}
+// The write exchange with the recorder directly: every answer goes on the radio queue, and
+// the queue's reports reach the handler in order.
+struct WriteSession {
     SimulatedRecorder& recorder;
-    Report passport = passportReport();
-    Report password = passwordReport();
-    MemoryImage image;
-    int blockCounter = 0;
-    bool ack = false, done = false, programmed = false;
-    int passwordsSent = 0;
-    int confirmations = 0;
+    test::PassportWriteModel handler;
     std::deque<RecorderStep> radio;
 
-    void send(const Report& report) {
-        for (const RecorderStep& step : recorder.answer(payload(report))) {
-            radio.push_back(step);
-        }
+    explicit WriteSession(SimulatedRecorder& r) : recorder(r) {
+        handler.send = [this](const test::OutputReport& report) {
+            for (const RecorderStep& step : recorder.answer(payload(report))) {
+                radio.push_back(step);
+            }
+        };
     }
-    bool confirmationPasses() const {
-        using namespace ImageOffsets;
-        return image[kCheckByte] == 0x00 &&
-               std::equal(password.begin() + 1, password.begin() + 11,
-                          image.bytes().begin() + kPassword) &&
-               image[kPeriod] == passport[25] && image[kDelayHigh] == passport[31] &&
-               image[kDelayLow] == passport[32];
-    }
-    void receive(const std::array<std::uint8_t, 32>& block) {
-        if (blockCounter < 140) {
-            std::copy(block.begin(), block.end(), image.bytes().begin() + 32 * blockCounter);
-        }
-        if (block[0] == 0xFE) {
-            ack = ack || block[1] == 0xFE;
-            done = done || block[1] == 0xFF;
-            programmed = programmed || block[1] == 0xFD;
-        }
-        if (programmed && confirmationPasses()) {
-            ++confirmations;
-            programmed = ack = false;
-        }
-        if (ack) {
-            blockCounter = 0;
-            send(password);
-            ++passwordsSent;
-        }
-        if (done) {
-            ack = done = false;
-        }
-        ++blockCounter;
-    }
-    void write() {
-        send(passport);
+    void run() {
+        handler.start();
         while (!radio.empty()) {
             const RecorderStep step = radio.front();
             radio.pop_front();
             if (step.kind == RecorderStep::Report) {
-                receive(step.block);
+                handler.receive(step.block.data());
             }
         }
     }
@@ -115,17 +45,16 @@ struct ReceiveHandler {
 
 TEST(SimulatedRecorder, PassportEchoLandsInBlocksTwoAndThreeAndIsConfirmedOnce) {
     SimulatedRecorder recorder(exampleNight("9999"));
-    ReceiveHandler handler(recorder);
-    handler.write();
-    EXPECT_EQ(handler.confirmations, 1);
-    EXPECT_EQ(handler.passwordsSent, 2);  // at the acknowledgement and at the closing block
-    EXPECT_FALSE(handler.programmed);
-    // The echo sits where the confirmation and the passport decoding read it.
-    using namespace ImageOffsets;
-    EXPECT_TRUE(std::equal(handler.passport.begin() + 2, handler.passport.end(),
-                           handler.image.bytes().begin() + kName));
+    WriteSession session(recorder);
+    session.run();
+    EXPECT_EQ(session.handler.confirmations, 1);
+    // At the acknowledgement and at the closing block.
+    EXPECT_EQ(session.handler.passwordsSent, 2);
+    EXPECT_FALSE(session.handler.programmed);
+    EXPECT_TRUE(session.handler.echoInPlace());
 
     // The recorder keeps the passport and the password for the next read.
+    using namespace ImageOffsets;
     const auto read = recorder.answer(std::array<std::uint8_t, 32>{0x41});
     ASSERT_EQ(read.size(), 140u);
     MemoryImage image;
@@ -137,7 +66,7 @@ TEST(SimulatedRecorder, PassportEchoLandsInBlocksTwoAndThreeAndIsConfirmedOnce) 
     EXPECT_EQ(image[kPassword + 1], '1');
     EXPECT_EQ(image[kPassword + 2], 0xFF);
     EXPECT_EQ(image[kPassportLead], 0x00);
-    EXPECT_TRUE(std::equal(handler.passport.begin() + 2, handler.passport.end(),
+    EXPECT_TRUE(std::equal(session.handler.passport.begin() + 2, session.handler.passport.end(),
                            image.bytes().begin() + kName));
     EXPECT_TRUE(image.hasPassport());
     // Calibration and samples are the flash's own.
@@ -150,10 +79,10 @@ TEST(SimulatedRecorder, PassportEchoLandsInBlocksTwoAndThreeAndIsConfirmedOnce) 
 TEST(SimulatedRecorder, AWrongEchoIsNeverConfirmed) {
     SimulatedRecorder recorder(exampleNight(""));
     recorder.faults.wrongEcho = true;
-    ReceiveHandler handler(recorder);
-    handler.write();
-    EXPECT_EQ(handler.confirmations, 0);
-    EXPECT_TRUE(handler.programmed);
+    WriteSession session(recorder);
+    session.run();
+    EXPECT_EQ(session.handler.confirmations, 0);
+    EXPECT_TRUE(session.handler.programmed);
 }
 
 TEST(SimulatedRecorder, AReadAnswersWithOneHundredFortyBlocksUnlessAFaultSaysOtherwise) {
@@ -224,7 +153,7 @@ TEST(SimulatedRecorder, AReadAnswersWithOneHundredFortyBlocksUnlessAFaultSaysOth
 
 TEST(SimulatedRecorder, APasswordWithoutAPassportAndUnknownCommandsGoUnanswered) {
     SimulatedRecorder recorder(exampleNight(""));
-    EXPECT_TRUE(recorder.answer(payload(passwordReport())).empty());
+    EXPECT_TRUE(recorder.answer(payload(test::passwordReport())).empty());
     EXPECT_TRUE(recorder.answer(std::array<std::uint8_t, 32>{0x00}).empty());
     EXPECT_TRUE(recorder.answer(std::array<std::uint8_t, 32>{0x42}).empty());
     EXPECT_EQ(recorder.flash(), exampleNight(""));

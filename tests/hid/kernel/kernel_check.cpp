@@ -34,6 +34,7 @@
 #include "hid/linux_platform.h"
 #include "hid/poll_loop.h"
 #include "hid/simulated_recorder.h"
+#include "passport_write_model.h"
 
 extern char** environ;
 
@@ -41,6 +42,7 @@ namespace {
 
 using namespace npt;
 using namespace npt::hid;
+using namespace npt::hid::test;
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
 
@@ -306,6 +308,26 @@ int main(int argc, char** argv) {
         owner.until([&] { return owner.reports.size() >= 140; });
         check(wholeRead(owner.reports, flash), "after coming back: 140 reports in order (" +
                                                    std::to_string(owner.reports.size()) + ")");
+
+        // A passport write, the password report sent from inside the data handler.
+        PassportWriteModel write;
+        int received = 0;
+        int failedWrites = 0;
+        write.send = [&](const OutputReport& report) {
+            std::uint32_t written = 0;
+            failedWrites +=
+                owner.adapter == nullptr || !owner.adapter->WriteFile(report.data(), 33, written);
+        };
+        owner.hid.SetOnDeviceData(
+            [&](THidDevice&, std::uint8_t, const std::uint8_t* data, std::uint16_t) {
+                ++received;
+                write.receive(data);
+            });
+        write.start();
+        owner.until([&] { return received >= 6; });
+        check(received == 6 && failedWrites == 0 && write.confirmations == 1 &&
+                  write.passwordsSent == 2 && write.echoInPlace(),
+              "a passport write is acknowledged, echoed into blocks 2 and 3 and confirmed once");
         check(stopSimulator(sim), "npt-recorder-sim ends on SIGTERM");
         check(owner.gone(), "its unplug is seen");
 
