@@ -1,0 +1,210 @@
+#include "hid/hid_read_thread.h"
+
+#include <poll.h>
+#include <pthread.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <system_error>
+
+#include "hid/hid_device.h"
+
+namespace npt::hid {
+
+struct THidDeviceReadThread::Link {
+    std::mutex mutex;  // guards every field below
+    std::condition_variable changed;
+    bool stop = false;
+    // Idle: the reader owns the buffer. Waiting: a hand-off is posted and not yet run. Running:
+    // the main thread is inside the device's handler with the buffer.
+    enum class State { Idle, Waiting, Running } state = State::Idle;
+    std::uint64_t handOff = 0;  // number of the latest hand-off
+    bool isReport = false;
+    std::size_t bytesRead = 0;
+    std::uint32_t error = 0;
+    std::vector<std::uint8_t> report;  // the receive buffer, report ID first
+    THidDevice* device = nullptr;      // null once the reader has been stopped
+};
+
+namespace {
+
+void drain(int fd) {
+    std::uint64_t count;
+    [[maybe_unused]] const auto n = ::read(fd, &count, sizeof count);
+}
+
+}  // namespace
+
+THidDeviceReadThread::THidDeviceReadThread(THidDevice& device,
+                                           std::shared_ptr<const THidDeviceFlags> flags,
+                                           THidPnPInfo info, HidPlatform& platform, MainLoop& loop,
+                                           std::size_t reportLength, bool numberedReports)
+    : link_(std::make_shared<Link>()),
+      flags_(std::move(flags)),
+      info_(std::move(info)),
+      platform_(platform),
+      loop_(loop),
+      numberedReports_(numberedReports) {
+    link_->device = &device;
+    // Room for the report ID at least, even for a device that declares no input report.
+    link_->report.assign(std::max<std::size_t>(reportLength, 1), 0);
+    wakeFd_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (wakeFd_ < 0) {
+        throw std::system_error(errno, std::generic_category(), "eventfd");
+    }
+    thread_ = std::thread([this] { Execute(); });
+}
+
+THidDeviceReadThread::~THidDeviceReadThread() {
+    if (thread_.joinable()) {
+        Stop(false);
+    }
+    ::close(wakeFd_);
+}
+
+void THidDeviceReadThread::Wake() {
+    const std::uint64_t one = 1;
+    [[maybe_unused]] const auto n = ::write(wakeFd_, &one, sizeof one);
+}
+
+void THidDeviceReadThread::Serve(const std::shared_ptr<Link>& link, std::uint64_t handOff) {
+    using State = Link::State;
+    std::unique_lock lock(link->mutex);
+    if (link->state != State::Waiting || (handOff != 0 && link->handOff != handOff) ||
+        link->device == nullptr) {
+        return;  // already served, or the reader was stopped meanwhile
+    }
+    link->state = State::Running;
+    THidDevice* device = link->device;
+    const bool isReport = link->isReport;
+    const std::size_t bytesRead = link->bytesRead;
+    const std::uint32_t error = link->error;
+    lock.unlock();
+    // The handler may check the device in or free it: nothing below touches the device.
+    if (isReport) {
+        device->DeliverReport(link->report.data(), bytesRead);
+    } else {
+        device->DeliverReadError(error);
+    }
+    lock.lock();
+    link->state = State::Idle;
+    link->changed.notify_all();
+}
+
+void THidDeviceReadThread::Stop(bool serveWaiting) {
+    {
+        std::lock_guard lock(link_->mutex);
+        link_->stop = true;
+    }
+    link_->changed.notify_all();
+    Wake();
+    if (serveWaiting) {
+        Serve(link_, 0);
+    }
+    if (thread_.joinable()) {
+        thread_.join();
+    }
+    std::lock_guard lock(link_->mutex);
+    link_->device = nullptr;
+}
+
+bool THidDeviceReadThread::StopRequested() {
+    std::lock_guard lock(link_->mutex);
+    return link_->stop;
+}
+
+bool THidDeviceReadThread::HandOff(bool isReport, std::size_t bytesRead, std::uint32_t error) {
+    std::uint64_t number;
+    {
+        std::lock_guard lock(link_->mutex);
+        if (link_->stop) {
+            return false;
+        }
+        link_->state = Link::State::Waiting;
+        number = ++link_->handOff;
+        link_->isReport = isReport;
+        link_->bytesRead = bytesRead;
+        link_->error = error;
+    }
+    loop_.post([link = link_, number] { Serve(link, number); });
+    std::unique_lock lock(link_->mutex);
+    link_->changed.wait(lock, [this] { return link_->state == Link::State::Idle || link_->stop; });
+    return !link_->stop;
+}
+
+void THidDeviceReadThread::Pause(std::int32_t ms) {
+    pollfd wake{wakeFd_, POLLIN, 0};
+    if (::poll(&wake, 1, std::max(ms, 0)) > 0) {
+        drain(wakeFd_);
+    }
+}
+
+void THidDeviceReadThread::Execute() {
+    ::pthread_setname_np(::pthread_self(), "hid-reader");
+    std::vector<std::uint8_t>& report = link_->report;  // ours while no hand-off is under way
+    std::unique_ptr<HidReadChannel> channel;
+    while (!StopRequested()) {
+        const std::int32_t slice = flags_->threadSleepTime;
+        if (!flags_->usable()) {
+            // Unplugged: the handle goes, and no read can start until the device is checked in.
+            channel.reset();
+            if (!HandOff(false, 0, ENODEV)) {
+                break;
+            }
+            Pause(slice);
+            continue;
+        }
+        if (!channel) {
+            int error = 0;
+            channel = platform_.openRead(info_, numberedReports_, error);
+            if (!channel) {
+                if (!HandOff(false, 0, static_cast<std::uint32_t>(error))) {
+                    break;
+                }
+                Pause(slice);
+                continue;
+            }
+        }
+
+        pollfd fds[2] = {{channel->fd(), POLLIN, 0}, {wakeFd_, POLLIN, 0}};
+        const int ready = ::poll(fds, 2, std::max(slice, 0));
+        if (ready < 0) {
+            Pause(slice);  // EINTR or a descriptor gone bad: wait a slice and look again
+            continue;
+        }
+        if (fds[1].revents != 0) {
+            drain(wakeFd_);
+            continue;  // a stop, or the device became unusable
+        }
+        if (ready == 0) {
+            continue;  // a whole slice without a report
+        }
+
+        HidReadChannel::Result result{HidReadChannel::Result::Gone, 0};
+        if (fds[0].revents & POLLIN) {
+            std::fill(report.begin(), report.end(), 0);
+            result = channel->read(report);
+        }
+        if (result.kind == HidReadChannel::Result::Gone) {
+            // The device went away under the reader: nothing is delivered, and the next read
+            // waits a slice (by then the node is usually gone and the retry pace takes over).
+            channel.reset();
+            Pause(slice);
+            continue;
+        }
+        if (result.kind == HidReadChannel::Result::Report && result.size > 0) {
+            if (!HandOff(true, result.size, 0)) {
+                break;
+            }
+            const std::int32_t delay = flags_->pollingDelayTime;
+            if (delay > 0) {
+                Pause(delay);
+            }
+        }
+    }
+    channel.reset();
+}
+
+}  // namespace npt::hid

@@ -1,0 +1,233 @@
+// npt-recorder-sim: plugs a simulated recorder's radio adapter into the kernel through /dev/uhid
+// (vendor 0x1915, product 0x007B, 32-byte input and output reports without report IDs) and
+// answers the application's commands until interrupted, then unplugs it.
+//
+//   npt-recorder-sim [--memory FILE] [--battery VALUE] [--report-interval MS]
+//                    [--unplug-after N [--come-back-after MS]]
+//
+// --memory takes a recording's data file (its first 4480 bytes are the flash); without it the
+// recorder holds the example night. --battery is the raw battery value (default 3300, shown as
+// 2,90 V). --report-interval paces the reports of an answer (default 1 ms). --unplug-after unplugs
+// the adapter once it has sent N reports in all (in the middle of a read, say), and
+// --come-back-after plugs it in again that many milliseconds later.
+#include <signal.h>
+#include <sys/signalfd.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <charconv>
+#include <chrono>
+#include <cstring>
+#include <deque>
+#include <iostream>
+#include <optional>
+#include <string>
+
+#include "hid/poll_loop.h"
+#include "hid/simulated_recorder.h"
+#include "hid/uhid_device.h"
+#include "recorder/example_night.h"
+#include "records/data_file.h"
+#include "records/file_error.h"
+
+namespace {
+
+using namespace npt;
+using namespace npt::hid;
+using namespace std::chrono_literals;
+
+constexpr const char* kUsage =
+    "Использование: npt-recorder-sim [--memory ФАЙЛ] [--battery ЗНАЧЕНИЕ] "
+    "[--report-interval МС] [--unplug-after N [--come-back-after МС]]\n";
+
+struct Options {
+    std::optional<std::string> memory;
+    long battery = 3300;
+    // One report per millisecond, as the adapter's USB interrupt endpoint delivers them: sent
+    // faster, they would overrun the kernel's queue of 64 reports per reader.
+    long reportIntervalMs = 1;
+    long unplugAfter = -1;
+    long comeBackAfterMs = -1;
+};
+
+std::optional<long> number(const char* text, long min, long max) {
+    long value = 0;
+    const char* end = text + std::strlen(text);
+    const auto [ptr, ec] = std::from_chars(text, end, value);
+    if (ec != std::errc() || ptr != end || value < min || value > max) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+std::optional<Options> parse(int argc, char** argv) {
+    Options options;
+    for (int i = 1; i < argc; ++i) {
+        const std::string flag = argv[i];
+        if (i + 1 >= argc) {
+            return std::nullopt;
+        }
+        const char* value = argv[++i];
+        std::optional<long> n;
+        if (flag == "--memory") {
+            options.memory = value;
+            continue;
+        } else if (flag == "--battery" && (n = number(value, 0, 65535))) {
+            options.battery = *n;
+        } else if (flag == "--report-interval" && (n = number(value, 0, 10000))) {
+            options.reportIntervalMs = *n;
+        } else if (flag == "--unplug-after" && (n = number(value, 0, 1000000))) {
+            options.unplugAfter = *n;
+        } else if (flag == "--come-back-after" && (n = number(value, 0, 600000))) {
+            options.comeBackAfterMs = *n;
+        } else {
+            return std::nullopt;
+        }
+    }
+    return options;
+}
+
+UhidDevice::Identity adapterIdentity() {
+    return {"npt recorder radio adapter (simulated)", kAdapterVendorId, kAdapterProductId, 0x0100,
+            adapterReportDescriptor()};
+}
+
+// Carries the recorder's answers out on the uhid device, one step after another.
+class Radio {
+  public:
+    Radio(PollLoop& loop, UhidDevice& device, SimulatedRecorder& recorder, const Options& options)
+        : loop_(loop),
+          device_(device),
+          recorder_(recorder),
+          unplugAfter_(options.unplugAfter),
+          comeBackAfter_(options.comeBackAfterMs) {}
+
+    void takeEvent() {
+        auto output = device_.takeEvent();
+        if (!output || output->empty()) {
+            return;
+        }
+        // The kernel hands the report over with its report-ID byte; the adapter never sees it.
+        std::span<const std::uint8_t> payload(*output);
+        if (payload.size() > kAdapterReportSize) {
+            payload = payload.subspan(1);
+        }
+        for (const RecorderStep& step : recorder_.answer(payload)) {
+            steps_.push_back(step);
+        }
+        next();
+    }
+
+  private:
+    void next() {
+        if (stepPending_ || steps_.empty()) {
+            return;
+        }
+        stepPending_ = true;
+        const auto delay = std::chrono::ceil<std::chrono::milliseconds>(steps_.front().delay);
+        loop_.startTimer(delay, false, [this] {
+            stepPending_ = false;
+            const RecorderStep step = steps_.front();
+            steps_.pop_front();
+            perform(step);
+            next();
+        });
+    }
+
+    void perform(const RecorderStep& step) {
+        switch (step.kind) {
+            case RecorderStep::Report:
+                device_.sendInput(step.block);
+                if (++sent_ == unplugAfter_) {
+                    unplug();
+                }
+                break;
+            case RecorderStep::Unplug:
+                unplug();
+                break;
+            case RecorderStep::Replug:
+                device_.create(adapterIdentity());
+                break;
+        }
+    }
+
+    void unplug() {
+        device_.destroy();
+        steps_.clear();
+        if (comeBackAfter_ >= 0) {
+            loop_.startTimer(std::chrono::milliseconds(comeBackAfter_), false,
+                             [this] { device_.create(adapterIdentity()); });
+        }
+    }
+
+    PollLoop& loop_;
+    UhidDevice& device_;
+    SimulatedRecorder& recorder_;
+    std::deque<RecorderStep> steps_;
+    bool stepPending_ = false;
+    long sent_ = 0;
+    const long unplugAfter_;
+    const long comeBackAfter_;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const auto options = parse(argc, argv);
+    if (!options) {
+        std::cerr << kUsage;
+        return 2;
+    }
+    MemoryImage flash = exampleNight("");
+    if (options->memory) {
+        try {
+            flash = readDataFile(*options->memory);
+        } catch (const FileError& e) {
+            std::cerr << "npt-recorder-sim: " << e.what() << "\n";
+            return 1;
+        }
+    }
+    SimulatedRecorder recorder(flash, static_cast<std::uint16_t>(options->battery));
+    recorder.faults.reportInterval = std::chrono::milliseconds(options->reportIntervalMs);
+
+    UhidDevice device;
+    if (device.fd() < 0) {
+        if (device.error() == ENOENT) {
+            std::cerr << "npt-recorder-sim: нет устройства /dev/uhid: модуль ядра uhid не "
+                         "загружен (sudo modprobe uhid)\n";
+        } else if (device.error() == EACCES || device.error() == EPERM) {
+            std::cerr << "npt-recorder-sim: нет права записи в /dev/uhid: запустите программу "
+                         "от имени root\n";
+        } else {
+            std::cerr << "npt-recorder-sim: /dev/uhid не открывается: "
+                      << reasonForErrno(device.error()) << "\n";
+        }
+        return 1;
+    }
+
+    // SIGINT and SIGTERM arrive as readable data, so the loop ends in order and unplugs.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    sigprocmask(SIG_BLOCK, &stopSignals, nullptr);
+    const int signalFd = signalfd(-1, &stopSignals, SFD_CLOEXEC | SFD_NONBLOCK);
+
+    if (!device.create(adapterIdentity())) {
+        std::cerr << "npt-recorder-sim: ядро не создало устройство: "
+                  << reasonForErrno(device.error()) << "\n";
+        return 1;
+    }
+    std::cout << "Датчик подключён (1915:007B). Остановка: Ctrl+C." << std::endl;
+
+    PollLoop loop;
+    Radio radio(loop, device, recorder, *options);
+    loop.watchReadable(device.fd(), [&] { radio.takeEvent(); });
+    loop.watchReadable(signalFd, [&] { loop.quit(); });
+    loop.run();
+
+    device.destroy();
+    ::close(signalFd);
+    std::cout << "Датчик отключён." << std::endl;
+    return 0;
+}

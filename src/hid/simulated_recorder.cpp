@@ -1,0 +1,180 @@
+#include "hid/simulated_recorder.h"
+
+#include <algorithm>
+
+namespace npt::hid {
+
+namespace {
+
+using Block = std::array<std::uint8_t, kAdapterReportSize>;
+
+constexpr std::uint8_t kCmdRead = 0x41;
+constexpr std::uint8_t kCmdWritePassport = 0x43;
+constexpr std::uint8_t kMarker = 0xFE;
+constexpr std::uint8_t kAck = 0xFE;
+constexpr std::uint8_t kDone = 0xFF;
+constexpr std::uint8_t kProgrammed = 0xFD;
+
+// The password report: the password and its 0xFF filler in bytes 0-10, then this fixed tail.
+// The tail tells it apart from a command, whose first byte a password may well share.
+constexpr std::size_t kPasswordTailStart = 11;
+constexpr std::array<std::uint8_t, 21> kPasswordTail = {0x41, 0x43, 0x47, 0x4A, 0x02, 0x04, 0x22,
+                                                        0x24, 0x26, 0x28, 0x2A, 0x2C, 0x2E, 0x30,
+                                                        0x32, 0x34, 0x3C, 0x3D, 0x3E, 0x40, 0x44};
+
+// Passport report bytes 2-32 (payload 1-31) are kept at flash offsets 79-109.
+constexpr std::size_t kPassportPayloadFirst = 1;
+constexpr std::size_t kPassportBytes = 31;
+
+Block marker(std::uint8_t kind) {
+    Block block{};
+    block[0] = kMarker;
+    block[1] = kind;
+    return block;
+}
+
+bool isPasswordReport(std::span<const std::uint8_t> payload) {
+    return payload.size() >= kPasswordTailStart + kPasswordTail.size() &&
+           std::equal(kPasswordTail.begin(), kPasswordTail.end(),
+                      payload.begin() + kPasswordTailStart);
+}
+
+}  // namespace
+
+std::vector<std::uint8_t> adapterReportDescriptor() {
+    return {
+        0x06, 0x00, 0xFF,  // Usage Page (vendor-defined 0xFF00)
+        0x09, 0x01,        // Usage (1)
+        0xA1, 0x01,        // Collection (Application)
+        0x15, 0x00,        //   Logical Minimum (0)
+        0x26, 0xFF, 0x00,  //   Logical Maximum (255)
+        0x75, 0x08,        //   Report Size (8)
+        0x95, 0x20,        //   Report Count (32)
+        0x09, 0x01,        //   Usage (1)
+        0x81, 0x02,        //   Input (Data, Variable, Absolute)
+        0x95, 0x20,        //   Report Count (32)
+        0x09, 0x01,        //   Usage (1)
+        0x91, 0x02,        //   Output (Data, Variable, Absolute)
+        0xC0,              // End Collection
+    };
+}
+
+SimulatedRecorder::SimulatedRecorder(const MemoryImage& flash, std::uint16_t battery)
+    : flash_(flash), battery_(battery) {}
+
+std::vector<RecorderStep> SimulatedRecorder::answer(std::span<const std::uint8_t> payload) {
+    if (payload.empty() || faults.neverAcknowledge) {
+        return {};
+    }
+    if (isPasswordReport(payload)) {
+        if (!awaitingPassword_) {
+            return {};  // one password per passport: a repeated one is not answered again
+        }
+        awaitingPassword_ = false;
+        return storePassword(payload);
+    }
+    switch (payload[0]) {
+        case kCmdRead:
+            awaitingPassword_ = false;
+            return read();
+        case kCmdWritePassport:
+            return storePassport(payload);
+        default:
+            return {};
+    }
+}
+
+Block SimulatedRecorder::flashBlock(std::size_t block) const {
+    Block bytes;
+    std::copy_n(flash_.bytes().begin() + block * kAdapterReportSize, kAdapterReportSize,
+                bytes.begin());
+    return bytes;
+}
+
+Block SimulatedRecorder::acknowledgeBlock() const {
+    Block block = marker(kAck);
+    block[2] = static_cast<std::uint8_t>(battery_ >> 8);
+    block[3] = static_cast<std::uint8_t>(battery_ & 0xFF);
+    return block;
+}
+
+std::vector<RecorderStep> SimulatedRecorder::read() {
+    std::vector<Block> blocks{acknowledgeBlock()};
+    for (int b = 1; b <= 138; ++b) {
+        if (b == faults.dropBlock) {
+            continue;
+        }
+        blocks.push_back(flashBlock(static_cast<std::size_t>(b)));
+        if (b == faults.duplicateBlock) {
+            blocks.push_back(blocks.back());
+        }
+    }
+    blocks.push_back(marker(kDone));
+    for (int i = 0; i < faults.extraBlocks; ++i) {
+        blocks.push_back(Block{});
+    }
+    return paced(blocks);
+}
+
+std::vector<RecorderStep> SimulatedRecorder::storePassport(std::span<const std::uint8_t> payload) {
+    using namespace ImageOffsets;
+    const std::size_t n = std::min(kPassportBytes, payload.size() - kPassportPayloadFirst);
+    std::copy_n(payload.begin() + kPassportPayloadFirst, n, flash_.bytes().begin() + kName);
+    flash_[kPassportLead] = 0x00;
+    awaitingPassword_ = true;
+    return paced({acknowledgeBlock()});
+}
+
+// After the password the application's receive handler counts blocks like this (its counter
+// starts at 0 with the passport, every report is stored at the counter's block, and the
+// counter goes up by one after each report; while the acknowledgement is latched, each report
+// first sets the counter back to 0 and sends the password report again, and the closing block
+// ends that latch):
+//
+//   report                    stored at block   counter after
+//   acknowledge (0xFE 0xFE)   0                 1   (latch set: password sent)
+//   closing (0xFE 0xFF)       1                 1   (reset to 0, password sent again, latch
+//                                                    cleared, then counted)
+//   flash block 1             1                 2
+//   passport block 2          2                 3
+//   passport block 3          3                 4
+//   programmed (0xFE 0xFD)    4                 5   (confirmation reads blocks 2 and 3)
+//
+// So one block has to fill block 1 before the echo: the calibration block, which the flash
+// holds there anyway. Sent straight after the closing block, the echo would land in blocks 1
+// and 2 and the confirmation would never pass. The second password report is not answered
+// (the recorder takes one per passport); answering it would bring a second programmed marker
+// and a second confirmation.
+std::vector<RecorderStep> SimulatedRecorder::storePassword(std::span<const std::uint8_t> payload) {
+    using namespace ImageOffsets;
+    std::copy_n(payload.begin(), kPasswordLength, flash_.bytes().begin() + kPassword);
+    flash_[kCheckByte] = 0x00;
+    Block echo2 = flashBlock(2);
+    if (faults.wrongEcho) {
+        echo2[kCheckByte - 2 * kAdapterReportSize] = 0xFF;
+    }
+    return paced({marker(kDone), flashBlock(1), echo2, flashBlock(3), marker(kProgrammed)});
+}
+
+std::vector<RecorderStep> SimulatedRecorder::paced(const std::vector<Block>& blocks) {
+    std::vector<RecorderStep> steps;
+    for (std::size_t i = 0; i < blocks.size(); ++i) {
+        const int sent = static_cast<int>(i);
+        std::chrono::microseconds delay = i == 0 ? faults.stallBeforeAnswer : faults.reportInterval;
+        if (sent == faults.stallAfterReports && sent > 0) {
+            delay += faults.stallFor;
+        }
+        if (sent == faults.unplugAfterReports) {
+            faults.unplugAfterReports = -1;
+            steps.push_back({RecorderStep::Unplug, delay, {}});
+            if (faults.comeBackAfter.count() >= 0) {
+                steps.push_back({RecorderStep::Replug, faults.comeBackAfter, {}});
+            }
+            return steps;
+        }
+        steps.push_back({RecorderStep::Report, delay, blocks[i]});
+    }
+    return steps;
+}
+
+}  // namespace npt::hid
