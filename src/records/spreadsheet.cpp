@@ -8,6 +8,7 @@
 #include <charconv>
 
 #include "measure/time_of_day.h"
+#include "records/analysis_sheet.h"
 #include "records/atomic_file.h"
 #include "records/file_error.h"
 #include "records/silenced_stderr.h"
@@ -39,8 +40,10 @@ std::string csvField(const std::string& field) {
 }
 
 // Builds the workbook in file with the library; its scratch files go to scratchDirectory.
+// The rows of each sheet that hold a cell are counted into sheetRows.
 lxw_error buildWorkbook(const std::string& file, const std::string& scratchDirectory,
-                        const ExportTable& table) {
+                        const ExportTable& table, const WorkbookAnalysis* analysis,
+                        std::vector<std::size_t>& sheetRows) {
     const SilencedStderr quiet;
     lxw_workbook_options options{};
     options.constant_memory = LXW_TRUE;
@@ -79,6 +82,13 @@ lxw_error buildWorkbook(const std::string& file, const std::string& scratchDirec
         keep(worksheet_write_number(sheet, row, 1, r.timeOfDay, timeFormat));
         keep(worksheet_write_number(sheet, row, 2, r.diameterMm, nullptr));
         ++row;
+    }
+    // The title, the passport line, the header row and one row per sample.
+    sheetRows = {table.rows.size() + 3};
+    if (analysis != nullptr) {
+        std::size_t rows = 0;
+        keep(addAnalysisSheet(workbook, timeFormat, table.passportLine, *analysis, rows));
+        sheetRows.push_back(rows);
     }
     keep(workbook_close(workbook));
     return first;
@@ -123,13 +133,15 @@ std::string reasonForFailedWorkbook(int fd, lxw_error error, const std::string& 
 }
 }  // namespace
 
-void writeXlsx(const std::string& path, const ExportTable& table) {
+void writeXlsx(const std::string& path, const ExportTable& table,
+               const WorkbookAnalysis* analysis) {
     replaceFileAtomically(path, kExportPrefix, [&](const TemporaryFile& temp) {
-        const lxw_error error = buildWorkbook(temp.path, temp.directory, table);
+        std::vector<std::size_t> sheetRows;
+        const lxw_error error =
+            buildWorkbook(temp.path, temp.directory, table, analysis, sheetRows);
         std::string defect;
         if (error == LXW_NO_ERROR) {
-            // The title, the passport line, the header row and one row per sample.
-            const auto found = workbookDefect(contentOf(temp.fd), table.rows.size() + 3);
+            const auto found = workbookDefect(contentOf(temp.fd), sheetRows);
             if (!found) {
                 return;
             }

@@ -23,13 +23,26 @@ void writeText(const fs::path& path, const std::string& text) {
 class MemorySettings : public SettingsStore {
   public:
     std::optional<std::string> stored;
+    std::optional<AnalysisParameters> parameters;
+    int parameterWrites = 0;
     bool failWrite = false;
     std::optional<std::string> doctorName() const override { return stored; }
     void saveDoctorName(const std::string& name) override {
+        failIfAsked();
+        stored = name;
+    }
+    std::optional<AnalysisParameters> analysisParameters() const override { return parameters; }
+    void saveAnalysisParameters(const AnalysisParameters& p) override {
+        failIfAsked();
+        parameters = p;
+        ++parameterWrites;
+    }
+
+  private:
+    void failIfAsked() const {
         if (failWrite) {
             throw FileError("/ro/rdp.ini", "нет доступа", "Не удалось сохранить «/ro/rdp.ini».");
         }
-        stored = name;
     }
 };
 
