@@ -97,6 +97,35 @@ TEST(FormCreateTest, FailingSettingsStoreIsReportedOnDestroy) {
     EXPECT_NE(view.messages()[0].text.find("/ro/rdp.ini"), std::string::npos);
 }
 
+TEST(FormCreateTest, ChangedAnalysisParametersAreKeptAndTheirLossReportedOnce) {
+    AnalysisParameters stored;
+    stored.threshold_mm = 4.0;
+    AnalysisParameters changed = stored;
+    changed.min_duration_s = 600;
+    for (bool fail : {false, true}) {
+        SCOPED_TRACE(fail ? "the file cannot be written" : "written");
+        MemorySettings settings;
+        settings.parameters = stored;
+        settings.failWrite = fail;
+        ScriptedView view;
+        TTMForm form(view, testClock(), &settings);
+        form.FormCreate();
+        EXPECT_EQ(form.state().analysisParameters, stored);
+        ASSERT_EQ(form.setAnalysisParameters(changed), std::nullopt);
+        form.FormDestroy();
+        if (fail) {
+            ASSERT_EQ(view.messages().size(), 1u);
+            EXPECT_NE(view.messages()[0].text.find("ФИО врача и параметры анализа"),
+                      std::string::npos)
+                << view.messages()[0].text;
+        } else {
+            EXPECT_TRUE(view.messages().empty());
+            EXPECT_EQ(settings.parameters, changed);
+            EXPECT_EQ(settings.parameterWrites, 1);
+        }
+    }
+}
+
 TEST(FormCreateTest, FormDestroyWithRealFileInUnwritablePlaceIsReported) {
     const fs::path dir = scratchDir("app");
     // A directory where the file should be: no rename can replace it, even for root.
