@@ -133,7 +133,7 @@ std::vector<std::pair<std::string, std::string>> summaryFacts(const NightAnalysi
             facts.end(),
             {
                 {"Самый длинный", durationText(s.longest_s)},
-                {"Средняя длительность", durationText(static_cast<int>(std::nearbyint(s.mean_s)))},
+                {"Средний эпизод", durationText(static_cast<int>(std::nearbyint(s.mean_s)))},
                 {"Макс. прирост", decimalText(s.max_increase_mm, 1) + " мм"},
                 {"Площадь эпизодов", decimalText(s.area_mm_min, 1) + " мм·мин"},
             });

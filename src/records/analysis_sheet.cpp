@@ -115,7 +115,7 @@ lxw_error addAnalysisSheet(lxw_workbook* workbook, lxw_format* timeFormat,
     w.labelNumber("Эпизодов", s.episodes);
     w.labelTime("Всего в эпизодах", s.total_s);
     w.labelTime("Самый длинный", s.longest_s);
-    w.labelTime("Средняя длительность", s.mean_s);
+    w.labelTime("Средний эпизод", s.mean_s);
     w.labelNumber("Макс. прирост, мм", s.max_increase_mm);
     w.labelNumber("Площадь эпизодов, мм·мин", s.area_mm_min);
     w.labelNumber("Эпизодов в час", s.per_hour);

@@ -182,8 +182,8 @@ TEST(AnalysisFlowTest, ReportOfTheNightShown) {
     EXPECT_EQ(report.episodes, rig.view.analysisShown().episodes);
 
     // A report that cannot be written is reported, with its reason.
-    rig.view.reportFailure = FileError(pdf, "нет места на диске",
-                                       "Не удалось сохранить отчёт «" + pdf + "»: нет места на диске.");
+    rig.view.reportFailure = FileError(
+        pdf, "нет места на диске", "Не удалось сохранить отчёт «" + pdf + "»: нет места на диске.");
     rig.view.reportAnswers.push_back(pdf);
     rig.form.SaveReportClick();
     ASSERT_EQ(rig.view.messages().size(), 1u);
@@ -239,9 +239,9 @@ TEST(AnalysisSettingsTest, ParametersSurviveRestartsBesideTheDoctorsName) {
         EXPECT_TRUE(view.messages().empty());
     }
     const std::string text = readText(file);
-    for (const char* kept : {"[tools]", "edit1=Орлова Е. Г.", "[print]", "copies=2", "[analysis]",
-                             "threshold_mm=2.5", "min_duration_s=90", "merge_gap_s=0",
-                             "full_threshold_mm=6.5"}) {
+    for (const char* kept :
+         {"[tools]", "edit1=Орлова Е. Г.", "[print]", "copies=2", "[analysis]", "threshold_mm=2.5",
+          "min_duration_s=90", "merge_gap_s=0", "full_threshold_mm=6.5"}) {
         EXPECT_NE(text.find(kept), std::string::npos) << kept << " missing:\n" << text;
     }
     ScriptedView view;
