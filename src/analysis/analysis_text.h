@@ -38,8 +38,8 @@ std::string parametersText(const AnalysisParameters& parameters);
 
 // The columns of the episode table, wherever it is shown.
 inline constexpr std::array<const char*, 10> kEpisodeColumns = {
-    "№",       "Начало",      "Конец",      "Длительность", "Базовый, мм",
-    "Пик, мм", "Прирост, мм", "Прирост, %", "Полная",       "Площадь, мм·мин"};
+    "№",       "Начало",      "Конец",      "Длительность",       "Базовый, мм",
+    "Пик, мм", "Прирост, мм", "Прирост, %", "Полная тумесценция", "Площадь, мм·мин"};
 using EpisodeRow = std::array<std::string, kEpisodeColumns.size()>;
 
 // One row of texts per episode: number from 1, onset and end as times of night "HH:MM",

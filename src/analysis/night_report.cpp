@@ -30,8 +30,9 @@ void setRecordedCurve(NightReport& report, const NightRecording& recording) {
         const std::uint8_t sample = recording.samples[i];
         report.times[i] =
             days(recording.startSeconds + static_cast<long long>(i) * recording.periodSeconds);
-        report.diameters[i] =
-            sample == kErasedByte ? std::numeric_limits<double>::quiet_NaN() : diameterOf(sample);
+        report.diameters[i] = sample == kErasedByte || atRangeEnd(sample)
+                                  ? std::numeric_limits<double>::quiet_NaN()
+                                  : diameterOf(sample);
     }
 }
 

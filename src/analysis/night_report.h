@@ -32,7 +32,8 @@ struct NightReport {
     std::string created;  // when the report was made, "dd.MM.yy HH:mm"
 
     // The recorded diameter up to the last written sample: times on the chart's axis (days) and
-    // millimetres; NaN where the recorder skipped a sample.
+    // millimetres; NaN where the recorder skipped a sample or the sensor read beyond its range
+    // (the true diameter is not known there).
     std::vector<double> times;
     std::vector<double> diameters;
     std::vector<TimeSpan> episodes;  // one per episode of the analysis, in order

@@ -130,7 +130,9 @@ NightReport TTMForm::nightReport() const {
     report.studyEnd = view_.text(Control::TimeEnd);
     report.programmed = view_.text(Control::TimeNow);
     report.period = view_.text(Control::Tscan);
-    report.doctor = view_.text(Control::VName);
+    // The field's prompt is no doctor's name: the report then leaves a line to write it on.
+    const std::string doctor = view_.text(Control::VName);
+    report.doctor = doctor == kDefaultDoctorName ? "" : doctor;
     const LocalDateTime now = clock_.now();
     report.created = shortDateText(now) + " " + hourMinuteText(now);
     if (const auto& night = state_.nightAnalysis) {

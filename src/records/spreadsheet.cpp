@@ -116,15 +116,11 @@ std::vector<std::uint8_t> contentOf(int fd) {
     return bytes;
 }
 
-// Why the workbook could not be written whole. The library does not say which write failed
-// (nor always that one did), so ask the file system: write as much as a workbook of a night
-// needs, with room to spare, into the temporary file that is about to be removed; a full disk
-// or a file-size limit then answers with its own reason.
+// Why the workbook could not be written whole: the file system's reason if it has one (the
+// library does not say which write failed), else what the library or the check found.
 std::string reasonForFailedWorkbook(int fd, lxw_error error, const std::string& defect) {
-    constexpr std::size_t kProbeSize = 4u << 20;
-    const std::vector<std::uint8_t> probe(kProbeSize, 0);
-    if (::lseek(fd, 0, SEEK_END) < 0 || !writeFully(fd, probe)) {
-        return reasonForErrno(errno);
+    if (const auto reason = reasonForFailedWrite(fd)) {
+        return *reason;
     }
     if (error == LXW_ERROR_MEMORY_MALLOC_FAILED) {
         return reasonForErrno(ENOMEM);
