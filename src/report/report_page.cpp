@@ -133,9 +133,12 @@ double drawPassport(Page& page, const NightReport& r, double y) {
     // Label and value, left column then right column, row by row.
     const std::pair<const char*, std::string> cells[][2] = {
         {{"Пациент", name}, {"Дата исследования", orDash(r.studyDate)}},
-        {{"Возраст", orDash(r.age)}, {"Исследование", "с " + r.studyStart + " до " + r.studyEnd}},
+        {{"Возраст", orDash(r.age)},
+         {"Исследование", r.studyStart.empty() && r.studyEnd.empty()
+                              ? "—"
+                              : "с " + r.studyStart + " до " + r.studyEnd}},
         {{"Врач", r.doctor.empty() ? "________________________" : r.doctor},
-         {"Период измерений", r.period + " с"}},
+         {"Период измерений", r.period.empty() ? "—" : r.period + " с"}},
         {{nullptr, ""}, {"Датчик запрограммирован", orDash(r.programmed)}},
     };
     constexpr double kLine = 5;
@@ -287,6 +290,10 @@ double drawSummary(Page& page, const NightReport& r, double y) {
 
 double drawTable(Page& page, const NightReport& r, double y, double bottomLimit) {
     const std::vector<EpisodeRow> rows = episodeRows(r.analysis);
+    const Usability usability = r.analysis.quality.usability;
+    if (usability != Usability::Usable && usability != Usability::PartlyUsable) {
+        return y;  // the summary line has said why there is nothing to list
+    }
     if (rows.empty()) {
         return y +
                page.text(kMarginLeft, y, kContentWidth, 6, "Эпизодов тумесценции не найдено.",

@@ -159,6 +159,28 @@ TEST(NptProcessTest, AnalysisInTheJsonOfTheExampleAndOfASyntheticNight) {
     }
 }
 
+// npt report on a machine without a display: the tool draws on Qt's offscreen platform whatever
+// the environment asks for. A tree built without the graphical part says the command is missing.
+TEST(NptProcessTest, ReportWithoutADisplay) {
+    const fs::path dir = scratchDir("cli");
+    const fs::path pdf = dir / "night.pdf";
+    const Process p = run("env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=xcb " + quoted(kTool) +
+                          " report " + quoted(kNight) + " " + quoted(pdf.string()) + " 2>&1");
+#ifdef NPT_TOOL_HAS_REPORT
+    EXPECT_EQ(p.status, 0) << p.out;
+    EXPECT_EQ(p.out, "") << "nothing is logged";
+    const auto bytes = readAll(pdf);
+    const std::string text(bytes.begin(), bytes.end());
+    EXPECT_EQ(text.rfind("%PDF-", 0), 0u);
+    EXPECT_NE(text.find("%%EOF", text.size() - 8), std::string::npos);
+    EXPECT_EQ(entriesOf(dir), std::set<std::string>{"night.pdf"}) << "no temporary file left";
+#else
+    EXPECT_EQ(p.status, 2);
+    EXPECT_NE(p.out.find("без графической части"), std::string::npos) << p.out;
+    EXPECT_FALSE(fs::exists(pdf));
+#endif
+}
+
 TEST(NptProcessTest, NamesThatNeedEscapingStayValidJson) {
     if (!fs::exists("/usr/bin/python3")) {
         GTEST_SKIP() << "no /usr/bin/python3 to check the document with";
