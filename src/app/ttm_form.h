@@ -38,6 +38,7 @@ struct AnalysedNight {
     std::vector<std::uint8_t> samples;
     std::uint8_t periodSeconds = 0;
     int startSeconds = 0;
+    bool passport = false;  // the image held a passport: the times shown came from it
     NightAnalysis result;
     NightRecording recording() const { return {samples, periodSeconds, startSeconds}; }
 };

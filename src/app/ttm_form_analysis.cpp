@@ -56,6 +56,7 @@ void TTMForm::analyseRecording(int startSeconds) {
     night.samples.assign(samples.begin(), samples.end());
     night.periodSeconds = state_.samplePeriod;
     night.startSeconds = startSeconds;
+    night.passport = state_.memoryImage.hasPassport();
     night.result = analyseNight(night.recording(), state_.analysisParameters);
     state_.nightAnalysis = std::move(night);
     showAnalysis();
@@ -128,7 +129,9 @@ NightReport TTMForm::nightReport() const {
     report.studyDate = view_.text(Control::Date);
     report.studyStart = view_.text(Control::TimeStart);
     report.studyEnd = view_.text(Control::TimeEnd);
-    report.programmed = view_.text(Control::TimeNow);
+    // Without a passport the field shows the clock, not when the recorder was programmed.
+    const bool passport = state_.nightAnalysis && state_.nightAnalysis->passport;
+    report.programmed = passport ? view_.text(Control::TimeNow) : "";
     report.period = view_.text(Control::Tscan);
     // The field's prompt is no doctor's name: the report then leaves a line to write it on.
     const std::string doctor = view_.text(Control::VName);

@@ -176,6 +176,7 @@ TEST(AnalysisFlowTest, ReportOfTheNightShown) {
     EXPECT_EQ(report.studyStart, "22:00");
     EXPECT_EQ(report.studyEnd, "10:00");
     EXPECT_EQ(report.period, "10");
+    EXPECT_EQ(report.programmed, "21:30");
     EXPECT_EQ(report.doctor, "Сидоров С. С.");
     EXPECT_EQ(report.created, "09.12.26 08:05");
     EXPECT_EQ(report.times.size(), 4320u);
@@ -189,6 +190,16 @@ TEST(AnalysisFlowTest, ReportOfTheNightShown) {
     ASSERT_EQ(rig.view.messages().size(), 1u);
     EXPECT_EQ(rig.view.messages()[0].icon, MessageIcon::Error);
     EXPECT_NE(rig.view.messages()[0].text.find("нет места на диске"), std::string::npos);
+}
+
+TEST(AnalysisFlowTest, ReportOfARecordingWithoutPassportClaimsNoProgrammingTime) {
+    const fs::path file =
+        writeImage(scratchDir("app") / "nopass.txt", makeImage(ImageOptions().withoutPassport()));
+    FormRig rig;
+    ASSERT_TRUE(rig.form.loadRecording(file.string()));
+    EXPECT_EQ(rig.view.text(Control::TimeNow), "08:05");  // the clock, as at start-up
+    EXPECT_EQ(rig.form.nightReport().programmed, "");
+    EXPECT_EQ(rig.form.nightReport().patientName, "");
 }
 
 TEST(AnalysisFlowTest, ReportLeavesOutWhatTheRecorderNeverWrote) {
