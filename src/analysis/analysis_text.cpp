@@ -107,4 +107,39 @@ std::string parametersText(const AnalysisParameters& p) {
            decimalText(p.full_threshold_mm, 1) + " мм";
 }
 
+std::vector<EpisodeRow> episodeRows(const NightAnalysis& analysis) {
+    std::vector<EpisodeRow> rows;
+    rows.reserve(analysis.episodes.size());
+    for (std::size_t i = 0; i < analysis.episodes.size(); ++i) {
+        const NightEpisode& e = analysis.episodes[i];
+        rows.push_back({std::to_string(i + 1), e.start.substr(0, 5), e.end.substr(0, 5),
+                        durationText(e.duration_s), decimalText(e.baseline_mm, 1),
+                        decimalText(e.peak_mm, 1), decimalText(e.increase_mm, 1),
+                        decimalText(e.increase_percent, 1), durationText(e.full_s),
+                        decimalText(e.area_mm_min, 1)});
+    }
+    return rows;
+}
+
+std::vector<std::pair<std::string, std::string>> summaryFacts(const NightAnalysis& analysis) {
+    const NightSummary& s = analysis.summary;
+    std::vector<std::pair<std::string, std::string>> facts = {
+        {"Записано", durationText(s.valid_s)},
+        {"Эпизодов", std::to_string(s.episodes)},
+        {"Всего в эпизодах", durationText(s.total_s)},
+    };
+    if (s.episodes > 0) {
+        facts.insert(
+            facts.end(),
+            {
+                {"Самый длинный", durationText(s.longest_s)},
+                {"Средний эпизод", durationText(static_cast<int>(std::nearbyint(s.mean_s)))},
+                {"Макс. прирост", decimalText(s.max_increase_mm, 1) + " мм"},
+                {"Площадь эпизодов", decimalText(s.area_mm_min, 1) + " мм·мин"},
+            });
+    }
+    facts.emplace_back("Эпизодов в час", decimalText(s.per_hour, 2));
+    return facts;
+}
+
 }  // namespace npt

@@ -1,7 +1,10 @@
 #pragma once
 // Texts of the night's analysis shared by the window, the report and the command-line tool:
 // numbers with a decimal comma, durations and the one-line summary, in Russian.
+#include <array>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "analysis/night_analysis.h"
 #include "analysis/parameters.h"
@@ -32,6 +35,20 @@ std::string summaryLine(const NightAnalysis& analysis);
 // "порог 3,0 мм · не короче 5 мин · промежутки до 2 мин объединяются · полная тумесценция от
 // 5,0 мм": the parameters, for every place that shows results.
 std::string parametersText(const AnalysisParameters& parameters);
+
+// The columns of the episode table, wherever it is shown.
+inline constexpr std::array<const char*, 10> kEpisodeColumns = {
+    "№",       "Начало",      "Конец",      "Длительность",       "Базовый, мм",
+    "Пик, мм", "Прирост, мм", "Прирост, %", "Полная тумесценция", "Площадь, мм·мин"};
+using EpisodeRow = std::array<std::string, kEpisodeColumns.size()>;
+
+// One row of texts per episode: number from 1, onset and end as times of night "HH:MM",
+// durations rounded to minutes, millimetres and percentages to a tenth with a decimal comma.
+std::vector<EpisodeRow> episodeRows(const NightAnalysis& analysis);
+
+// The night's figures as "label", "value" pairs in reading order: recorded time, episodes and
+// their times, the largest increase, the area and the rate per hour.
+std::vector<std::pair<std::string, std::string>> summaryFacts(const NightAnalysis& analysis);
 
 // What the analysis cannot say, printed with every result.
 inline constexpr const char* kRigidityStatement =

@@ -1,6 +1,8 @@
 #include "analysis/byte_window.h"
 
+#include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace npt {
 
@@ -32,9 +34,18 @@ int ByteWindow::valueAtRank(int rank) {
     return cursor_;
 }
 
-std::vector<int> slidingQuantile(std::span<const int> series, int halfWidth, double fraction) {
+double ByteWindow::interpolatedQuantile(double fraction) {
+    const double position = fraction * size_;
+    const int value = valueAtRank(std::min(static_cast<int>(position), size_ - 1));
+    return value - 0.5 + (position - below_) / counts_[value];
+}
+
+namespace {
+// Slides a centred window of 2 * halfWidth + 1 positions over series and calls reduce(i, window)
+// for every position i; missing values are left out of the window.
+template <class Reduce>
+void slide(std::span<const int> series, int halfWidth, Reduce reduce) {
     const auto n = static_cast<std::ptrdiff_t>(series.size());
-    std::vector<int> out(series.size(), kNoValue);
     ByteWindow window;
     const auto admit = [&](std::ptrdiff_t j) {
         if (j >= 0 && j < n && series[j] != kNoValue) {
@@ -52,11 +63,30 @@ std::vector<int> slidingQuantile(std::span<const int> series, int halfWidth, dou
     for (std::ptrdiff_t i = 0; i < n; ++i) {
         admit(i + halfWidth);
         drop(i - halfWidth - 1);
+        reduce(static_cast<std::size_t>(i), window);
+    }
+}
+}  // namespace
+
+std::vector<int> slidingQuantile(std::span<const int> series, int halfWidth, double fraction) {
+    std::vector<int> out(series.size(), kNoValue);
+    slide(series, halfWidth, [&](std::size_t i, ByteWindow& window) {
         if (window.size() > 0) {
             const auto rank = static_cast<int>(std::floor(fraction * (window.size() - 1)));
             out[i] = window.valueAtRank(rank);
         }
-    }
+    });
+    return out;
+}
+
+std::vector<double> slidingInterpolatedQuantile(std::span<const int> series, int halfWidth,
+                                                double fraction, int minCount) {
+    std::vector<double> out(series.size(), std::numeric_limits<double>::quiet_NaN());
+    slide(series, halfWidth, [&](std::size_t i, ByteWindow& window) {
+        if (window.size() >= std::max(minCount, 1)) {
+            out[i] = window.interpolatedQuantile(fraction);
+        }
+    });
     return out;
 }
 

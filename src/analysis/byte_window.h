@@ -19,6 +19,10 @@ class ByteWindow {
     int size() const { return size_; }
     // The value of the given rank in ascending order, 0 <= rank < size().
     int valueAtRank(int rank);
+    // The value below which the given fraction of the window lies, each byte value taken as
+    // spread evenly over [value - 0,5, value + 0,5): between the steps of the bytes, so that the
+    // median of a noisy level is not rounded to a whole step. Requires size() > 0.
+    double interpolatedQuantile(double fraction);
 
   private:
     std::array<int, 256> counts_{};
@@ -35,5 +39,10 @@ inline constexpr int kNoValue = -1;
 // holds none. The rank taken is floor(fraction * (count - 1)): the lower median for even counts.
 // Values of series are bytes or kNoValue.
 std::vector<int> slidingQuantile(std::span<const int> series, int halfWidth, double fraction);
+
+// The same windows, each reduced to its interpolated quantile (ByteWindow::interpolatedQuantile)
+// in byte units; NaN where the window holds fewer than minCount present values.
+std::vector<double> slidingInterpolatedQuantile(std::span<const int> series, int halfWidth,
+                                                double fraction, int minCount);
 
 }  // namespace npt

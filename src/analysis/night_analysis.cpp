@@ -15,16 +15,72 @@ namespace {
 
 constexpr double kTolerance = 1e-9;  // diameters are tenths of a millimetre held in doubles
 constexpr double kNoRise = std::numeric_limits<double>::quiet_NaN();
-constexpr double kBaselineFraction = 0.2;
+constexpr double kLowBaselineFraction = 0.2;
+constexpr double kMmPerStep = 0.2;  // one step of the sample byte
 
-// Window widths in samples each side of the centre, for a period of at least 1 s: about half a
-// minute for the smoothing, an hour for the baseline.
+// Window widths in samples, for a period of at least 1 s.
+int samplesIn(double seconds, int period) {
+    return static_cast<int>(std::lround(seconds / period));
+}
+// Each side of the centre: half a minute for the smoothing, an hour for the baseline.
 int smoothingHalfWidth(int period) {
-    return static_cast<int>(std::lround(30.0 / period));
+    return samplesIn(30, period);
 }
 int baselineHalfWidth(int period) {
     return (3600 + period - 1) / period;
 }
+// Each side of the centre of the level a peak must hold: three minutes in all.
+int peakHalfWidth(int period) {
+    return samplesIn(90, period);
+}
+// The flanks of an episode (its rise and fall below the threshold), left out of the resting
+// diameter, and the stretch beside each flank where that diameter is taken.
+int flankWidth(int period) {
+    return samplesIn(300, period);
+}
+int sideWidth(int period) {
+    return samplesIn(1200, period);
+}
+// The fewest resting samples a level is taken from: five minutes beside an episode, ten within
+// the baseline's window.
+int minimumSideCount(int period) {
+    return samplesIn(300, period);
+}
+int minimumRestingCount(int period) {
+    return samplesIn(600, period);
+}
+
+// smoothed - baseline where both are known; NaN elsewhere.
+std::vector<double> risesAbove(const std::vector<double>& smoothedMm,
+                               const std::vector<double>& baselineMm) {
+    std::vector<double> rise(smoothedMm.size(), kNoRise);
+    for (std::size_t i = 0; i < rise.size(); ++i) {
+        rise[i] = smoothedMm[i] - baselineMm[i];  // NaN when either is
+    }
+    return rise;
+}
+
+// Means of the known values of a series over any range of positions, from running sums.
+class RangeMean {
+  public:
+    explicit RangeMean(const std::vector<double>& values)
+        : sums_(values.size() + 1, 0.0), counts_(values.size() + 1, 0) {
+        for (std::size_t i = 0; i < values.size(); ++i) {
+            const bool known = !std::isnan(values[i]);
+            sums_[i + 1] = sums_[i] + (known ? values[i] : 0.0);
+            counts_[i + 1] = counts_[i] + (known ? 1 : 0);
+        }
+    }
+    // The mean over [first, last), NaN when none is known.
+    double mean(std::size_t first, std::size_t last) const {
+        const int count = counts_[last] - counts_[first];
+        return count > 0 ? (sums_[last] - sums_[first]) / count : kNoRise;
+    }
+
+  private:
+    std::vector<double> sums_;
+    std::vector<int> counts_;
+};
 
 // A run of samples [first, last) of the night.
 struct Run {
@@ -65,8 +121,54 @@ double roundedToHundredth(double value) {
     return std::nearbyint(value * 100.0) / 100.0;
 }
 
-NightEpisode measureEpisode(const Run& run, const std::vector<int>& smoothed,
-                            const std::vector<int>& baseline, const std::vector<double>& rise,
+// The resting diameter beside an episode: the median of the resting samples in [first, last),
+// NaN when fewer than minCount of them are there.
+double sideLevel(const std::vector<int>& resting, std::ptrdiff_t first, std::ptrdiff_t last,
+                 int minCount) {
+    const auto n = static_cast<std::ptrdiff_t>(resting.size());
+    ByteWindow window;
+    for (std::ptrdiff_t i = std::max<std::ptrdiff_t>(first, 0); i < std::min(last, n); ++i) {
+        if (resting[i] != kNoValue) {
+            window.add(static_cast<std::uint8_t>(resting[i]));
+        }
+    }
+    if (window.size() < std::max(minCount, 1)) {
+        return kNoRise;
+    }
+    return kMmPerStep * window.interpolatedQuantile(0.5) + diameterOf(0);
+}
+
+// The flaccid diameter under an episode, one value per sample of the run: a straight line from
+// the resting level just before its flank to the one just after, as a doctor would draw it under
+// the bump. With rest on one side only, that level; with none, the night's sliding baseline.
+std::vector<double> baselineUnder(const Run& run, const std::vector<int>& resting,
+                                  const std::vector<double>& slidingMm, int period) {
+    const auto first = static_cast<std::ptrdiff_t>(run.first);
+    const auto last = static_cast<std::ptrdiff_t>(run.last);
+    const std::ptrdiff_t flank = flankWidth(period);
+    const std::ptrdiff_t side = sideWidth(period);
+    const int minCount = minimumSideCount(period);
+    const double before = sideLevel(resting, first - flank - side, first - flank, minCount);
+    const double after = sideLevel(resting, last + flank, last + flank + side, minCount);
+    // Each level stands at the middle of its side window.
+    const double beforeAt = static_cast<double>(first - flank) - side / 2.0;
+    const double afterAt = static_cast<double>(last + flank) + side / 2.0;
+    std::vector<double> under(run.last - run.first);
+    for (std::size_t k = 0; k < under.size(); ++k) {
+        const double i = static_cast<double>(run.first + k);
+        if (!std::isnan(before) && !std::isnan(after)) {
+            under[k] = before + (after - before) * (i - beforeAt) / (afterAt - beforeAt);
+        } else if (!std::isnan(before) || !std::isnan(after)) {
+            under[k] = std::isnan(before) ? after : before;
+        } else {
+            under[k] = slidingMm[run.first + k];
+        }
+    }
+    return under;
+}
+
+NightEpisode measureEpisode(const Run& run, const std::vector<double>& smoothedMm,
+                            const RangeMean& smoothedMean, const std::vector<double>& under,
                             const AnalysisParameters& p, const NightRecording& recording) {
     const int period = recording.periodSeconds;
     NightEpisode e;
@@ -78,24 +180,33 @@ NightEpisode measureEpisode(const Run& run, const std::vector<int>& smoothed,
 
     double baselineSum = 0;
     int baselineCount = 0;
-    int peak = kNoValue;
+    double peak = -std::numeric_limits<double>::infinity();
     double area = 0;
+    const auto half = static_cast<std::size_t>(peakHalfWidth(period));
     for (std::size_t i = run.first; i < run.last; ++i) {
-        if (baseline[i] != kNoValue) {
-            baselineSum += diameterOf(static_cast<std::uint8_t>(baseline[i]));
+        const double base = under[i - run.first];
+        if (!std::isnan(base)) {
+            baselineSum += base;
             ++baselineCount;
         }
-        peak = std::max(peak, smoothed[i]);
-        if (rise[i] >= p.full_threshold_mm - kTolerance) {
+        // The peak is the highest level held for a few minutes within the episode, not the
+        // highest noise on its plateau.
+        const double level = smoothedMean.mean(std::max(run.first, i > half ? i - half : 0),
+                                               std::min(run.last, i + half + 1));
+        if (!std::isnan(level)) {
+            peak = std::max(peak, level);
+        }
+        const double rise = smoothedMm[i] - base;  // NaN where either is unknown
+        if (rise >= p.full_threshold_mm - kTolerance) {
             e.full_s += period;
         }
-        if (rise[i] > 0) {
-            area += rise[i] * period / 60.0;
+        if (rise > 0) {
+            area += rise * period / 60.0;
         }
     }
     // Every episode holds samples above the threshold, so both a baseline and a peak exist.
     e.baseline_mm = roundedToTenth(baselineSum / baselineCount);
-    e.peak_mm = roundedToTenth(diameterOf(static_cast<std::uint8_t>(peak)));
+    e.peak_mm = roundedToTenth(peak);
     e.increase_mm = roundedToTenth(e.peak_mm - e.baseline_mm);
     e.increase_percent = roundedToTenth(e.increase_mm / e.baseline_mm * 100.0);
     e.area_mm_min = roundedToTenth(area);
@@ -147,18 +258,48 @@ NightAnalysis analyseNight(const NightRecording& recording, const AnalysisParame
         measured[i] = assessment.excluded[i] ? kNoValue : recording.samples[i];
     }
     const std::vector<int> smoothed = slidingQuantile(measured, smoothingHalfWidth(period), 0.5);
-    const std::vector<int> baseline =
-        slidingQuantile(smoothed, baselineHalfWidth(period), kBaselineFraction);
-    std::vector<double> rise(n, kNoRise);
+    std::vector<double> smoothedMm(n, kNoRise);
     for (std::size_t i = 0; i < n; ++i) {
-        if (smoothed[i] != kNoValue && baseline[i] != kNoValue) {
-            rise[i] = diameterOf(static_cast<std::uint8_t>(smoothed[i])) -
-                      diameterOf(static_cast<std::uint8_t>(baseline[i]));
+        if (smoothed[i] != kNoValue) {
+            smoothedMm[i] = diameterOf(static_cast<std::uint8_t>(smoothed[i]));
         }
     }
+
+    // First pass: a low percentile stands below the episodes whatever they are.
+    const std::vector<int> lowBaseline =
+        slidingQuantile(smoothed, baselineHalfWidth(period), kLowBaselineFraction);
+    std::vector<double> baselineMm(n, kNoRise);
+    for (std::size_t i = 0; i < n; ++i) {
+        if (lowBaseline[i] != kNoValue) {
+            baselineMm[i] = diameterOf(static_cast<std::uint8_t>(lowBaseline[i]));
+        }
+    }
+    const std::vector<Run> roughRuns =
+        episodeRuns(risesAbove(smoothedMm, baselineMm), parameters, period);
+
+    // Second pass: the flaccid diameter is the median of what was measured outside those
+    // episodes and their flanks, where the window holds enough of it.
+    std::vector<int> resting = measured;
+    const auto flank = static_cast<std::size_t>(flankWidth(period));
+    for (const Run& run : roughRuns) {
+        const std::size_t first = run.first > flank ? run.first - flank : 0;
+        const std::size_t last = std::min(n, run.last + flank);
+        std::fill(resting.begin() + static_cast<std::ptrdiff_t>(first),
+                  resting.begin() + static_cast<std::ptrdiff_t>(last), kNoValue);
+    }
+    const std::vector<double> restingMedian = slidingInterpolatedQuantile(
+        resting, baselineHalfWidth(period), 0.5, minimumRestingCount(period));
+    for (std::size_t i = 0; i < n; ++i) {
+        if (!std::isnan(restingMedian[i])) {
+            baselineMm[i] = kMmPerStep * restingMedian[i] + diameterOf(0);
+        }
+    }
+    const std::vector<double> rise = risesAbove(smoothedMm, baselineMm);
+    const RangeMean smoothedMean(smoothedMm);
     for (const Run& run : episodeRuns(rise, parameters, period)) {
-        result.episodes.push_back(
-            measureEpisode(run, smoothed, baseline, rise, parameters, recording));
+        result.episodes.push_back(measureEpisode(run, smoothedMm, smoothedMean,
+                                                 baselineUnder(run, resting, baselineMm, period),
+                                                 parameters, recording));
     }
     result.summary = summarise(result.episodes, validS, result.quality.usable_s);
     return result;

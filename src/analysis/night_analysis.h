@@ -8,20 +8,29 @@
 //   2. Smoothing: a centred moving median over about one minute (2 * round(30 s / period) + 1
 //      samples) of the samples left in. A median, unlike a mean, ignores single spikes of the
 //      sensor and keeps the edges of a rise where they are.
-//   3. Baseline: the flaccid diameter, as the 20th percentile of the smoothed diameter over a
-//      centred window of two hours (one hour each side, shorter at the ends of the night). An
-//      episode rarely fills more than half of such a window, so it does not lift the baseline;
-//      a slow drift of the sensor is followed with a lag of a fraction of an hour, so a drift of
-//      a few millimetres over the night stays far below the threshold. Both windows slide over
-//      byte counts (byte_window.h): the whole analysis is linear in the length of the night.
+//   3. Baseline, in two passes. First a rough one: the 20th percentile of the smoothed diameter
+//      over a centred window of two hours (one hour each side, shorter at the ends of the
+//      night). An episode rarely fills more than half of such a window, so it does not lift it,
+//      but a low percentile sits below the middle of the noise. The rough episodes found over it
+//      (step 4), with five minutes of flank each side, are then left out, and the baseline is
+//      the median of the samples measured in the rest of the same window, taken between the
+//      byte steps so that it is not rounded to 0,2 mm: the flaccid diameter itself. Where the
+//      window holds less than ten minutes of rest, the rough baseline stays. A slow drift of the
+//      sensor is followed with a lag of a fraction of an hour, so a drift of a few millimetres
+//      over the night stays far below the threshold. The windows slide over byte counts
+//      (byte_window.h): the whole analysis is linear in the length of the night.
 //   4. Episodes: the samples where smoothed - baseline >= threshold form runs; runs separated by
 //      a dip shorter than the merge gap are joined (the dip counts in the episode's duration);
 //      joined runs shorter than the minimum duration are dropped. Where no sample is left
 //      within the minute (a longer gap or fault), the diameter counts as below the threshold.
-//   5. Measures per episode: baseline = mean baseline over the episode; peak = highest smoothed
-//      diameter (so one noisy sample does not make the peak); increase = peak - baseline, also in
-//      % of the baseline; full time = time with smoothed - baseline >= full tumescence threshold;
-//      area = sum of (smoothed - baseline, where positive) * period, in mm·min.
+//   5. Measures per episode, against the flaccid diameter under it: a straight line from the
+//      resting median of the 20 minutes before its flank to that of the 20 minutes after (one
+//      side's level where the other has no rest; the baseline of step 3 where neither has).
+//      baseline = mean of that line over the episode; peak = the highest level held for three
+//      minutes (the highest centred three-minute mean of the smoothed diameter within the
+//      episode), so that noise on a plateau does not make the peak; increase = peak - baseline,
+//      also in % of the baseline; full time = time with smoothed - baseline >= full tumescence
+//      threshold; area = sum of (smoothed - baseline, where positive) * period, in mm·min.
 // An episode starts at its first sample above the threshold and ends one period after its
 // last, so duration = end - start. Millimetres, percentages and areas are rounded to a tenth.
 //

@@ -42,6 +42,8 @@ std::string_view controlName(Control control) {
         NPT_CONTROL_NAME(Ubat)
         NPT_CONTROL_NAME(ReadData)
         NPT_CONTROL_NAME(OpenIndicator)
+        NPT_CONTROL_NAME(LabelAnalysis)
+        NPT_CONTROL_NAME(ShowAnalysis)
 #undef NPT_CONTROL_NAME
     }
     return "";

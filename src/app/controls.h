@@ -40,15 +40,18 @@ enum class Control {
     Ubat,
     ReadData,
     OpenIndicator,
+    // Under the chart, left of "Печать": the night's analysis in one line, and the button that
+    // opens the dialog "Анализ ночи".
+    LabelAnalysis,
+    ShowAnalysis,
 };
 
 // The control's object name, e.g. "OpenIndicator".
 std::string_view controlName(Control control);
 
 // The fields whose texts the command-line tool reports, in this order.
-inline constexpr Control kReportedFields[] = {Control::Name,      Control::Old,
-                                              Control::Tscan,     Control::Date,
-                                              Control::TimeStart, Control::TimeEnd,
-                                              Control::TimeNow,   Control::Ubat};
+inline constexpr Control kReportedFields[] = {
+    Control::Name,      Control::Old,     Control::Tscan,   Control::Date,
+    Control::TimeStart, Control::TimeEnd, Control::TimeNow, Control::Ubat};
 
 }  // namespace npt

@@ -4,7 +4,9 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "analysis/night_report.h"
 #include "app/controls.h"
 #include "chart/rgb.h"
 
@@ -14,6 +16,16 @@ enum class MessageIcon { None, Information, Warning, Error };
 enum class MessageButtons { Ok, YesNo };
 enum class MessageAnswer { Ok, Yes, No };
 enum class TimerId { Timer1, Timer2 };
+
+// The night's analysis as the window shows it: the line under the chart, the episodes shaded on
+// the chart and what the analysis dialog lists.
+struct AnalysisDisplay {
+    bool recording = false;          // a recording is shown; without one there is nothing
+    std::string summaryLine;         // the line under the chart; empty without a recording
+    AnalysisParameters parameters;   // as set, also without a recording
+    std::vector<TimeSpan> episodes;  // on the chart's time axis
+    NightAnalysis analysis;          // table, summary and verdict, when there is a recording
+};
 
 class FormView {
   public:
@@ -57,6 +69,16 @@ class FormView {
     virtual void repaint() = 0;
     virtual void chartChanged() = 0;
     virtual void sendChartToBack() = 0;
+
+    // The night's analysis: shows it under and on the chart, and in the dialog when that is open.
+    virtual void showAnalysis(const AnalysisDisplay& analysis) = 0;
+    // Opens the dialog "Анализ ночи" beside the window (the chart stays usable) or brings it up.
+    virtual void openAnalysisDialog() = 0;
+    // The file for the night's report: the chosen path, or nothing when cancelled.
+    virtual std::optional<std::string> chooseReportFile() = 0;
+    // Writes the night's one-page report as a PDF at path; throws FileError when it cannot, and
+    // an existing file then stays as it was.
+    virtual void writeReport(const std::string& path, const NightReport& report) = 0;
 };
 
 }  // namespace npt

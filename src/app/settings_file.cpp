@@ -3,8 +3,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <charconv>
+#include <cmath>
 #include <cstdlib>
+#include <type_traits>
 #include <vector>
 
 #include "recorder/cp1251.h"
@@ -17,6 +21,26 @@ namespace npt {
 
 namespace {
 const std::string kSavePrefix = "Не удалось сохранить настройки в";
+constexpr const char* kAnalysisSection = "analysis";
+
+// A number as the file holds it: a decimal point (a comma, as a Russian hand may type it, is
+// read too); nothing when the text is not a finite number.
+std::optional<double> parseDecimal(std::string text) {
+    std::replace(text.begin(), text.end(), ',', '.');
+    double value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size() || !std::isfinite(value)) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+// The shortest text with a decimal point that reads back as the same number.
+std::string decimalPointText(double value) {
+    char buffer[32];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+    return std::string(buffer, result.ptr);
+}
 
 bool fileExists(const std::string& path) {
     struct stat info {};
@@ -191,27 +215,71 @@ std::string executableDirectory() {
     return slash == std::string::npos ? "." : path.substr(0, slash == 0 ? 1 : slash);
 }
 
-std::optional<std::string> IniSettingsFile::doctorName() const {
+std::optional<std::string> IniSettingsFile::currentText() const {
     auto raw = readFile(location_.path);
     if (!raw && !location_.legacyPath.empty() && !fileExists(location_.path)) {
+        // Until the first save in the new place, the old file speaks for it.
         raw = readFile(location_.legacyPath);
     }
     if (!raw) {
         return std::nullopt;
     }
-    return ini::value(ini::decodeText(*raw), "tools", "edit1");
+    return ini::decodeText(*raw);
+}
+
+std::optional<std::string> IniSettingsFile::doctorName() const {
+    const auto text = currentText();
+    if (!text) {
+        return std::nullopt;
+    }
+    return ini::value(*text, "tools", "edit1");
 }
 
 void IniSettingsFile::saveDoctorName(const std::string& name) {
-    std::string current;
-    auto raw = readFile(location_.path);
-    if (!raw && !location_.legacyPath.empty() && !fileExists(location_.path)) {
-        // The first save in the new place keeps what the old file held besides the name.
-        raw = readFile(location_.legacyPath);
+    saveValues("tools", {{"edit1", name}});
+}
+
+std::optional<AnalysisParameters> IniSettingsFile::analysisParameters() const {
+    const auto text = currentText();
+    if (!text) {
+        return std::nullopt;
     }
-    if (raw) {
-        current = ini::decodeText(*raw);
+    AnalysisParameters p;
+    bool any = false;
+    const auto read = [&](const char* key, auto& member) {
+        const auto value = ini::value(*text, kAnalysisSection, key);
+        const auto number = value ? parseDecimal(*value) : std::nullopt;
+        if (!number) {
+            return;
+        }
+        any = true;
+        if constexpr (std::is_same_v<std::remove_reference_t<decltype(member)>, int>) {
+            member = static_cast<int>(std::clamp(std::nearbyint(*number), -1e9, 1e9));
+        } else {
+            member = *number;
+        }
+    };
+    read("threshold_mm", p.threshold_mm);
+    read("min_duration_s", p.min_duration_s);
+    read("merge_gap_s", p.merge_gap_s);
+    read("full_threshold_mm", p.full_threshold_mm);
+    if (!any || parametersError(p)) {
+        return std::nullopt;
     }
+    return p;
+}
+
+void IniSettingsFile::saveAnalysisParameters(const AnalysisParameters& p) {
+    saveValues(kAnalysisSection, {{"threshold_mm", decimalPointText(p.threshold_mm)},
+                                  {"min_duration_s", std::to_string(p.min_duration_s)},
+                                  {"merge_gap_s", std::to_string(p.merge_gap_s)},
+                                  {"full_threshold_mm", decimalPointText(p.full_threshold_mm)}});
+}
+
+void IniSettingsFile::saveValues(std::string_view section,
+                                 const std::vector<std::pair<std::string, std::string>>& values) {
+    // The first save in the new place keeps what the old file held besides these values.
+    std::string text = currentText().value_or("");
     const auto slash = location_.path.rfind('/');
     if (slash != std::string::npos && slash > 0) {
         // Create the configuration directory on first use (one level below an existing one),
@@ -221,7 +289,9 @@ void IniSettingsFile::saveDoctorName(const std::string& name) {
             throwErrnoError(location_.path, kSavePrefix, errno);
         }
     }
-    const std::string text = ini::withValue(current, "tools", "edit1", name);
+    for (const auto& [key, value] : values) {
+        text = ini::withValue(text, section, key, value);
+    }
     writeFileAtomically(location_.path,
                         std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()),
                         kSavePrefix);

@@ -1,10 +1,15 @@
 #pragma once
-// The settings file "rdp.ini": a profile-style text file of which the application uses one
-// value, the doctor's name (section "tools", key "edit1"). Other sections and keys are kept as
-// they are when the name is written back.
+// The settings file "rdp.ini": a profile-style text file holding the doctor's name (section
+// "tools", key "edit1") and the four parameters of the night's analysis (section "analysis",
+// keys named as the parameters: threshold_mm, min_duration_s, merge_gap_s, full_threshold_mm).
+// Other sections and keys are kept as they are when a value is written back.
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
+
+#include "analysis/parameters.h"
 
 namespace npt {
 
@@ -12,12 +17,17 @@ inline constexpr const char* kSettingsFileName = "rdp.ini";
 inline constexpr const char* kDefaultDoctorName = "введите ФИО врача";
 
 class SettingsStore {
-public:
+  public:
     virtual ~SettingsStore() = default;
     // The stored doctor's name, or nothing when the file or the key is missing.
     virtual std::optional<std::string> doctorName() const = 0;
     // Throws FileError when the file cannot be written.
     virtual void saveDoctorName(const std::string& name) = 0;
+    // The stored analysis parameters; nothing when none are stored or they cannot be used
+    // together (a file edited by hand): the defaults then hold.
+    virtual std::optional<AnalysisParameters> analysisParameters() const = 0;
+    // Throws FileError when the file cannot be written.
+    virtual void saveAnalysisParameters(const AnalysisParameters& parameters) = 0;
 };
 
 // Where the settings file lives: beside the executable when that directory is writable (as the
@@ -33,13 +43,21 @@ std::string userConfigDirectory();
 std::string executableDirectory();
 
 class IniSettingsFile final : public SettingsStore {
-public:
+  public:
     explicit IniSettingsFile(SettingsLocation location) : location_(std::move(location)) {}
     std::optional<std::string> doctorName() const override;
     void saveDoctorName(const std::string& name) override;
+    std::optional<AnalysisParameters> analysisParameters() const override;
+    void saveAnalysisParameters(const AnalysisParameters& parameters) override;
     const std::string& path() const { return location_.path; }
 
-private:
+  private:
+    // The file's text as it stands (or the older file's, before the first save here).
+    std::optional<std::string> currentText() const;
+    // Sets the keys of one section and writes the file.
+    void saveValues(std::string_view section,
+                    const std::vector<std::pair<std::string, std::string>>& values);
+
     SettingsLocation location_;
 };
 

@@ -94,6 +94,7 @@ void TTMForm::FormCreate() {
     clickCode(CommandCode::None);
     state_.memoryImage.reset();
     state_.password.clearBuffer();
+    loadAnalysisSettings();
 }
 
 void TTMForm::FormDestroy() {
@@ -103,11 +104,15 @@ void TTMForm::FormDestroy() {
     try {
         settings_->saveDoctorName(view_.text(Control::VName));
     } catch (const std::exception& error) {
-        view_.messageBox(
-            "Сохранение настроек",
-            std::string(error.what()) + " ФИО врача при следующем запуске придётся ввести заново.",
-            MessageIcon::Warning, MessageButtons::Ok);
+        const bool parametersToo = state_.analysisParameters != storedParameters_;
+        view_.messageBox("Сохранение настроек",
+                         std::string(error.what()) + " ФИО врача" +
+                             (parametersToo ? " и параметры анализа" : "") +
+                             " при следующем запуске придётся ввести заново.",
+                         MessageIcon::Warning, MessageButtons::Ok);
+        return;  // the parameters go to the same file
     }
+    saveAnalysisSettings();
 }
 
 void TTMForm::FormKeyDown() {
@@ -223,7 +228,12 @@ ExportTable TTMForm::exportTable() const {
 
 bool TTMForm::exportSpreadsheet(const std::string& path) {
     return guarded([&] {
-        writeXlsx(path, exportTable());
+        // The night's analysis goes on a second sheet, once a recording has been drawn.
+        std::optional<WorkbookAnalysis> analysis;
+        if (const auto& night = state_.nightAnalysis) {
+            analysis = WorkbookAnalysis{night->result, night->startSeconds};
+        }
+        writeXlsx(path, exportTable(), analysis ? &*analysis : nullptr);
         view_.beep();
     });
 }
@@ -238,6 +248,7 @@ void TTMForm::Graf_byteArray() {
     state_.diameterTable.count = 0;
     chart_.clearSeries1();
     chart_.clearSeries3();
+    clearAnalysis();
     Korr_edit();
     if (!state_.memoryImage.hasPassport()) {
         info(kReadTitle, kEmptyMemoryText);
@@ -245,8 +256,8 @@ void TTMForm::Graf_byteArray() {
     } else {
         Edit_byteArray(1);
     }
-    const double start =
-        parseStartSeconds(view_.text(Control::TimeStart)) / static_cast<double>(kSecondsPerDay);
+    const int startSeconds = parseStartSeconds(view_.text(Control::TimeStart));
+    const double start = startSeconds / static_cast<double>(kSecondsPerDay);
     const auto points = decodeSamples(state_.memoryImage, start, state_.samplePeriod);
     chart_.series1().reserve(points.size());
     for (const SamplePoint& p : points) {
@@ -254,6 +265,7 @@ void TTMForm::Graf_byteArray() {
         state_.diameterTable.entries[state_.diameterTable.count++] = roundedToTenth(p.diameter);
     }
     view_.sendChartToBack();
+    analyseRecording(startSeconds);
 }
 
 void TTMForm::Edit_byteArray(int first) {

@@ -8,7 +8,10 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <vector>
 
+#include "analysis/night_analysis.h"
+#include "analysis/night_report.h"
 #include "app/clock.h"
 #include "app/form_view.h"
 #include "app/settings_file.h"
@@ -29,6 +32,17 @@ inline constexpr const char* kEmptyMemoryText = "Память датчика п�
 inline constexpr int kReadButtonTop = 488;
 inline constexpr int kWriteButtonTop = 14;
 
+// The night drawn last, as it was analysed: its own copy of the samples (a read refills the
+// image while the chart still shows the night before), the period and the start, and the result.
+struct AnalysedNight {
+    std::vector<std::uint8_t> samples;
+    std::uint8_t periodSeconds = 0;
+    int startSeconds = 0;
+    bool passport = false;  // the image held a passport: the times shown came from it
+    NightAnalysis result;
+    NightRecording recording() const { return {samples, periodSeconds, startSeconds}; }
+};
+
 enum class CommandCode : std::uint8_t { None = 0x00, Read = 0x41, WritePassport = 0x43 };
 
 // State shared by the handlers; lives as long as the window.
@@ -48,10 +62,12 @@ struct FormState {
     std::int32_t indicatorTop = 0;
     bool eightPointRecorder = false;
     DiameterTable diameterTable;
+    AnalysisParameters analysisParameters;       // as stored or last set in the analysis dialog
+    std::optional<AnalysedNight> nightAnalysis;  // none until a recording is drawn
 };
 
 class TTMForm {
-public:
+  public:
     // settings may be null: the doctor's name then starts at its default and is not stored.
     TTMForm(FormView& view, const Clock& clock, SettingsStore* settings);
 
@@ -87,6 +103,17 @@ public:
     void Filter_plusClick();
     void Filter_minusClick();
 
+    // Night analysis (ttm_form_analysis.cpp).
+    // "Анализ": opens the dialog "Анализ ночи".
+    void ShowAnalysisClick();
+    // New parameters from the dialog: the night is analysed anew and shown at once. Parameters
+    // that cannot be used change nothing; the Russian reason is returned.
+    std::optional<std::string> setAnalysisParameters(const AnalysisParameters& parameters);
+    // "Сохранить отчёт…" in the dialog: the one-page PDF of the night shown.
+    void SaveReportClick();
+    bool saveReport(const std::string& path);
+    NightReport nightReport() const;
+
     // Age field: the character to insert for a typed one (nothing: refused), and the
     // normalisation after every key release.
     std::optional<char32_t> OldKeyPress(char32_t typed, Control field = Control::Old);
@@ -97,7 +124,7 @@ public:
     const ChartModel& chart() const { return chart_; }
     ChartModel& chart() { return chart_; }
 
-private:
+  private:
     // Runs a handler body; an error it raises ends it and is shown in an error box.
     bool guarded(const std::function<void()>& body);
     void showError(const std::string& text);
@@ -105,6 +132,11 @@ private:
     void checkPassword();
     void showRecording();
     void clickCode(CommandCode code);
+    void loadAnalysisSettings();
+    void saveAnalysisSettings();
+    void clearAnalysis();
+    void analyseRecording(int startSeconds);
+    void showAnalysis();
     ExportTable exportTable() const;
     void info(const char* title, const std::string& text);
     void warning(const char* title, const std::string& text);
@@ -114,6 +146,7 @@ private:
     SettingsStore* settings_;
     FormState state_;
     ChartModel chart_;
+    AnalysisParameters storedParameters_;  // as the settings file holds them
 };
 
 }  // namespace npt

@@ -1,5 +1,7 @@
 #include "cli/batch_view.h"
 
+#include <stdexcept>
+
 #include "recorder/utf8.h"
 
 namespace npt {
@@ -43,6 +45,15 @@ MessageAnswer BatchView::messageBox(std::string_view title, std::string_view tex
 std::optional<std::string> BatchView::askPassword() {
     ++passwordPrompts_;
     return passwordAnswer_;
+}
+
+void BatchView::writeReport(const std::string& path, const NightReport& report) {
+    if (!reportWriter_) {
+        throw std::runtime_error("Отчёт «" + path +
+                                 "» не создан: программа собрана без графической части, которой "
+                                 "он рисуется.");
+    }
+    reportWriter_(path, report);
 }
 
 }  // namespace npt

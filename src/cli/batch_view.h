@@ -2,6 +2,7 @@
 // A view with no screen: it keeps field texts and control states, answers the password prompt
 // with a given text and collects every message box instead of showing it. The command-line
 // tool and the tests run the window's behaviour through it.
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -17,15 +18,24 @@ struct CollectedMessage {
     MessageIcon icon;
 };
 
+// Writes the night's report as a PDF (the report library's work, which needs Qt's drawing);
+// throws FileError when it cannot.
+using ReportWriter = std::function<void(const std::string& path, const NightReport& report)>;
+
 class BatchView : public FormView {
   public:
-    explicit BatchView(std::optional<std::string> passwordAnswer = std::string())
-        : passwordAnswer_(std::move(passwordAnswer)) {}
+    // Without a report writer, writing a report fails with a message saying why.
+    explicit BatchView(std::optional<std::string> passwordAnswer = std::string(),
+                       ReportWriter reportWriter = {})
+        : passwordAnswer_(std::move(passwordAnswer)), reportWriter_(std::move(reportWriter)) {}
 
     const std::vector<CollectedMessage>& messages() const { return messages_; }
     int beeps() const { return beeps_; }
     int passwordPrompts() const { return passwordPrompts_; }
     std::optional<Rgb> colour(Control control) const;
+    // The analysis as last shown, and how often the analysis dialog was asked for.
+    const AnalysisDisplay& analysisShown() const { return analysisShown_; }
+    int analysisDialogs() const { return analysisDialogs_; }
 
     std::string text(Control control) const override;
     void setText(Control control, std::string_view text) override;
@@ -54,6 +64,10 @@ class BatchView : public FormView {
     void repaint() override {}
     void chartChanged() override {}
     void sendChartToBack() override {}
+    void showAnalysis(const AnalysisDisplay& analysis) override { analysisShown_ = analysis; }
+    void openAnalysisDialog() override { ++analysisDialogs_; }
+    std::optional<std::string> chooseReportFile() override { return std::nullopt; }
+    void writeReport(const std::string& path, const NightReport& report) override;
 
   protected:
     std::map<Control, std::string> texts_;
@@ -64,6 +78,9 @@ class BatchView : public FormView {
     std::optional<std::string> passwordAnswer_;
     int beeps_ = 0;
     int passwordPrompts_ = 0;
+    AnalysisDisplay analysisShown_;
+    int analysisDialogs_ = 0;
+    ReportWriter reportWriter_;
 };
 
 }  // namespace npt

@@ -6,6 +6,9 @@
 #include <vector>
 
 #include "cli/npt_command.h"
+#ifdef NPT_WITH_REPORT
+#include "cli/report_command.h"
+#endif
 
 int main(int argc, char** argv) {
     // The tool lives for one command. Writing a workbook compresses each of its parts with
@@ -18,5 +21,9 @@ int main(int argc, char** argv) {
     std::signal(SIGPIPE, SIG_IGN);
     std::ios::sync_with_stdio(false);
     std::vector<std::string> args(argv + 1, argv + argc);
+#ifdef NPT_WITH_REPORT
+    return npt::runNpt(args, std::cout, std::cerr, npt::offscreenReportWriter());
+#else
     return npt::runNpt(args, std::cout, std::cerr);
+#endif
 }

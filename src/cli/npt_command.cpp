@@ -8,6 +8,8 @@
 
 #include "app/clock.h"
 #include "app/ttm_form.h"
+#include "cli/analysis_options.h"
+#include "cli/analysis_output.h"
 #include "cli/batch_view.h"
 #include "cli/json_writer.h"
 #include "cli/plain_text.h"
@@ -20,8 +22,9 @@ namespace npt {
 namespace {
 constexpr const char* kUsage =
     "Использование:\n"
-    "  npt show ФАЙЛ [--password ПАРОЛЬ] [--json]\n"
-    "  npt export ФАЙЛ ТАБЛИЦА.xlsx|ТАБЛИЦА.csv [--password ПАРОЛЬ]\n"
+    "  npt show ФАЙЛ [--password ПАРОЛЬ] [--json] [ключи анализа]\n"
+    "  npt export ФАЙЛ ТАБЛИЦА.xlsx|ТАБЛИЦА.csv [--password ПАРОЛЬ] [ключи анализа]\n"
+    "  npt report ФАЙЛ ОТЧЁТ.pdf [--password ПАРОЛЬ] [ключи анализа]\n"
     "  npt --help | --version\n";
 
 constexpr const char* kHelp =
@@ -32,19 +35,25 @@ constexpr const char* kHelp =
     "%USAGE%"
     "\n"
     "Команды:\n"
-    "  show     паспорт пациента, напряжение батареи, число отсчётов и сообщения загрузки;\n"
-    "           с --json — один объект JSON: fields, messages, points, diameters\n"
-    "  export   таблица отсчётов: книга .xlsx или файл .csv (UTF-8)\n"
+    "  show     паспорт пациента, напряжение батареи, число отсчётов, сообщения загрузки\n"
+    "           и анализ ночи (эпизоды тумесценции, итоги, качество записи);\n"
+    "           с --json — один объект JSON: fields, messages, points, diameters, analysis\n"
+    "  export   таблица отсчётов: книга .xlsx (с листом «Анализ») или файл .csv (UTF-8)\n"
+    "  report   отчёт о ночи на одной странице A4 в PDF: паспорт, график с эпизодами,\n"
+    "           таблица эпизодов, итоги, качество записи и параметры анализа\n"
     "\n"
     "Ключи:\n"
     "  --password ПАРОЛЬ  пароль записи; без него вводится пустой пароль, и ФИО пациента\n"
     "                     в защищённой записи скрыто\n"
     "  --json             вывод show в JSON\n"
+    "%ANALYSIS%"
     "  --help, -h         эта справка\n"
     "  --version          версия программы\n"
     "\n"
-    "Код завершения: 0 — готово; 1 — запись не загружена, таблица не сохранена или вывод\n"
-    "не записан (причина — одной строкой в stderr); 2 — неверный вызов.\n";
+    "Код завершения: 0 — готово; 1 — запись не загружена, таблица или отчёт не сохранены\n"
+    "или вывод не записан (причина — одной строкой в stderr); 2 — неверный вызов.\n";
+
+constexpr const char* kCommands = "show, export или report";
 
 struct Options {
     std::string command;
@@ -53,6 +62,7 @@ struct Options {
     bool json = false;
     bool help = false;
     bool version = false;
+    AnalysisParameters parameters;
 };
 
 // A name from the command line or a file, quoted on one line whatever it holds.
@@ -63,23 +73,30 @@ std::string quotedName(const std::string& name) {
 // What is wrong with the command line, or nothing.
 std::optional<std::string> usageError(const Options& o) {
     if (o.command.empty()) {
-        return "не указана команда: show или export";
+        return std::string("не указана команда: ") + kCommands;
     }
-    if (o.command != "show" && o.command != "export") {
-        return "неизвестная команда " + quotedName(o.command) + ": нужна show или export";
+    if (o.command != "show" && o.command != "export" && o.command != "report") {
+        return "неизвестная команда " + quotedName(o.command) + ": нужна " + kCommands;
     }
     const std::size_t files = o.command == "show" ? 1 : 2;
     if (o.positional.empty()) {
         return o.command + ": не указан файл записи";
     }
     if (o.positional.size() < files) {
-        return o.command + ": не указан файл таблицы (.xlsx или .csv)";
+        return o.command + (o.command == "report" ? ": не указан файл отчёта (.pdf)"
+                                                  : ": не указан файл таблицы (.xlsx или .csv)");
     }
     if (o.positional.size() > files) {
         return o.command + ": лишний аргумент " + quotedName(o.positional[files]);
     }
-    if (o.command == "export" && o.json) {
+    if (o.command != "show" && o.json) {
         return "ключ --json относится только к команде show";
+    }
+    if (o.command == "report" && lowerCaseExtension(o.positional[1]) != ".pdf") {
+        return "report: имя отчёта " + quotedName(o.positional[1]) + " должно оканчиваться на .pdf";
+    }
+    if (const auto error = parametersError(o.parameters)) {
+        return *error;
     }
     if (o.command == "export") {
         const std::string ext = lowerCaseExtension(o.positional[1]);
@@ -116,6 +133,8 @@ std::pair<Options, std::optional<std::string>> parse(const std::vector<std::stri
             }
         } else if (a.rfind("--password=", 0) == 0) {
             o.password = a.substr(11);
+        } else if (takeAnalysisOption(args, i, o.parameters, error)) {
+            continue;
         } else if (a.size() > 1 && a[0] == '-') {
             note("неизвестный ключ " + quotedName(a));
         } else if (o.command.empty()) {
@@ -172,7 +191,13 @@ void writeJson(std::ostream& out, const BatchView& view, const TTMForm& form) {
     for (std::size_t i = 0; i < table.count; ++i) {
         out << (i == 0 ? "" : ",") << json::number(table.entries[i]);
     }
-    out << "]}\n";
+    out << "],\"analysis\":";
+    if (const auto& night = form.state().nightAnalysis) {
+        writeAnalysisJson(out, night->result);
+    } else {
+        out << "null";
+    }
+    out << "}\n";
 }
 
 // A number for the Russian summary text: decimal comma, as everywhere the doctor reads numbers.
@@ -205,6 +230,9 @@ void writeSummary(std::ostream& out, const std::string& path, const BatchView& v
         out << "Сообщение:        " << plain::escaped(m.title) << ": " << plain::escaped(m.text)
             << "\n";
     }
+    if (const auto& night = form.state().nightAnalysis) {
+        writeAnalysisText(out, night->result);
+    }
 }
 
 // Standard output is the tool's result: a disk that fills up or a reader that goes away must
@@ -220,12 +248,14 @@ int finishOutput(std::ostream& out, std::ostream& err) {
 }
 }  // namespace
 
-int runNpt(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+int runNpt(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+           const ReportWriter& reportWriter) {
     errno = 0;
     const auto [options, error] = parse(args);
     if (options.help) {
         std::string help = kHelp;
         help.replace(help.find("%USAGE%"), 7, kUsage);
+        help.replace(help.find("%ANALYSIS%"), 10, kAnalysisOptionsHelp);
         out << help;
         return finishOutput(out, err);
     }
@@ -238,17 +268,24 @@ int runNpt(const std::vector<std::string>& args, std::ostream& out, std::ostream
         return 2;
     }
     const std::string& file = options.positional[0];
-    const std::string target = options.command == "export" ? options.positional[1] : "";
+    const std::string target = options.command != "show" ? options.positional[1] : "";
     if (!target.empty() && sameFile(file, target)) {
-        err << "npt: export: " << quotedName(target) << " — это сам файл записи "
-            << quotedName(file) << ", таблица заменила бы запись\n";
+        err << "npt: " << options.command << ": " << quotedName(target) << " — это сам файл записи "
+            << quotedName(file) << ", " << (options.command == "report" ? "отчёт" : "таблица")
+            << " заменил" << (options.command == "report" ? "" : "а") << " бы запись\n";
+        return 2;
+    }
+    if (options.command == "report" && !reportWriter) {
+        err << "npt: report: эта сборка npt сделана без графической части (NPT_BUILD_GUI=OFF), "
+               "отчёт PDF ею не рисуется\n";
         return 2;
     }
 
-    BatchView view(options.password);
+    BatchView view(options.password, reportWriter);
     SystemClock clock;
     TTMForm form(view, clock, nullptr);
     form.FormCreate();
+    form.setAnalysisParameters(options.parameters);
     if (!form.loadRecording(file)) {
         err << "npt: " << plain::escaped(lastError(view)) << "\n";
         return 1;
@@ -265,8 +302,9 @@ int runNpt(const std::vector<std::string>& args, std::ostream& out, std::ostream
     }
 
     const std::size_t loadMessages = view.messages().size();
-    const bool ok = lowerCaseExtension(target) == ".xlsx" ? form.exportSpreadsheet(target)
-                                                          : form.exportCsv(target);
+    const bool ok = options.command == "report"             ? form.saveReport(target)
+                    : lowerCaseExtension(target) == ".xlsx" ? form.exportSpreadsheet(target)
+                                                            : form.exportCsv(target);
     if (!ok) {
         err << "npt: " << plain::escaped(lastError(view)) << "\n";
         return 1;

@@ -1,10 +1,13 @@
 #pragma once
 // The command-line tool: the window's load flow without a window.
 //
-//   npt show FILE [--password TEXT] [--json]
-//   npt export FILE OUT.xlsx|OUT.csv [--password TEXT]
+//   npt show FILE [--password TEXT] [--json] [analysis options]
+//   npt export FILE OUT.xlsx|OUT.csv [--password TEXT] [analysis options]
+//   npt report FILE OUT.pdf [--password TEXT] [analysis options]
 //   npt --help | --version
 //
+// The analysis options (analysis_options.h) set the parameters of the night's analysis, which
+// show prints, the workbook carries on its second sheet and the report puts on its page.
 // Exit status: 0 done; 1 the recording could not be loaded, the table not saved or the output
 // not written; 2 wrong usage (among it an export onto the recording itself). Every message is
 // one line on err, in Russian; names in it are escaped so that one stays one line.
@@ -12,8 +15,13 @@
 #include <string>
 #include <vector>
 
+#include "cli/batch_view.h"
+
 namespace npt {
 
-int runNpt(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+// reportWriter draws the report's PDF; without one (a build without the graphical part), report
+// says it is not available and exits with 2.
+int runNpt(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+           const ReportWriter& reportWriter = {});
 
 }  // namespace npt

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <climits>
 #include <csignal>
+#include <vector>
 
 #include "records/file_error.h"
 #include "records/save_target.h"
@@ -161,6 +162,15 @@ void writeFileAtomically(const std::string& path, std::span<const std::uint8_t> 
             throwErrnoError(path, messagePrefix, errno);
         }
     });
+}
+
+std::optional<std::string> reasonForFailedWrite(int fd) {
+    constexpr std::size_t kProbeSize = 4u << 20;
+    const std::vector<std::uint8_t> probe(kProbeSize, 0);
+    if (::lseek(fd, 0, SEEK_END) < 0 || !writeFully(fd, probe)) {
+        return reasonForErrno(errno);
+    }
+    return std::nullopt;
 }
 
 }  // namespace npt

@@ -15,6 +15,7 @@
 // nobody handles it), so the write fails with EFBIG and is cleaned up.
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <span>
 #include <string>
 
@@ -39,5 +40,11 @@ void replaceFileAtomically(const std::string& path, const std::string& messagePr
 
 // Writes all of bytes to fd. False, with errno set, when the file system refuses.
 bool writeFully(int fd, std::span<const std::uint8_t> bytes);
+
+// Why a file that a library wrote into fd came out incomplete, when the library does not say
+// which write failed (nor always that one did): writes as much as such a file may need, with
+// room to spare, at the end of fd (a temporary file about to be removed), so that a full disk or
+// a file-size limit answers with its own reason (Russian). Nothing when that write succeeds.
+std::optional<std::string> reasonForFailedWrite(int fd);
 
 }  // namespace npt

@@ -8,6 +8,7 @@
 #include <charconv>
 
 #include "measure/time_of_day.h"
+#include "records/analysis_sheet.h"
 #include "records/atomic_file.h"
 #include "records/file_error.h"
 #include "records/silenced_stderr.h"
@@ -39,8 +40,10 @@ std::string csvField(const std::string& field) {
 }
 
 // Builds the workbook in file with the library; its scratch files go to scratchDirectory.
+// The rows of each sheet that hold a cell are counted into sheetRows.
 lxw_error buildWorkbook(const std::string& file, const std::string& scratchDirectory,
-                        const ExportTable& table) {
+                        const ExportTable& table, const WorkbookAnalysis* analysis,
+                        std::vector<std::size_t>& sheetRows) {
     const SilencedStderr quiet;
     lxw_workbook_options options{};
     options.constant_memory = LXW_TRUE;
@@ -80,6 +83,13 @@ lxw_error buildWorkbook(const std::string& file, const std::string& scratchDirec
         keep(worksheet_write_number(sheet, row, 2, r.diameterMm, nullptr));
         ++row;
     }
+    // The title, the passport line, the header row and one row per sample.
+    sheetRows = {table.rows.size() + 3};
+    if (analysis != nullptr) {
+        std::size_t rows = 0;
+        keep(addAnalysisSheet(workbook, timeFormat, table.passportLine, *analysis, rows));
+        sheetRows.push_back(rows);
+    }
     keep(workbook_close(workbook));
     return first;
 }
@@ -106,15 +116,11 @@ std::vector<std::uint8_t> contentOf(int fd) {
     return bytes;
 }
 
-// Why the workbook could not be written whole. The library does not say which write failed
-// (nor always that one did), so ask the file system: write as much as a workbook of a night
-// needs, with room to spare, into the temporary file that is about to be removed; a full disk
-// or a file-size limit then answers with its own reason.
+// Why the workbook could not be written whole: the file system's reason if it has one (the
+// library does not say which write failed), else what the library or the check found.
 std::string reasonForFailedWorkbook(int fd, lxw_error error, const std::string& defect) {
-    constexpr std::size_t kProbeSize = 4u << 20;
-    const std::vector<std::uint8_t> probe(kProbeSize, 0);
-    if (::lseek(fd, 0, SEEK_END) < 0 || !writeFully(fd, probe)) {
-        return reasonForErrno(errno);
+    if (const auto reason = reasonForFailedWrite(fd)) {
+        return *reason;
     }
     if (error == LXW_ERROR_MEMORY_MALLOC_FAILED) {
         return reasonForErrno(ENOMEM);
@@ -123,13 +129,15 @@ std::string reasonForFailedWorkbook(int fd, lxw_error error, const std::string& 
 }
 }  // namespace
 
-void writeXlsx(const std::string& path, const ExportTable& table) {
+void writeXlsx(const std::string& path, const ExportTable& table,
+               const WorkbookAnalysis* analysis) {
     replaceFileAtomically(path, kExportPrefix, [&](const TemporaryFile& temp) {
-        const lxw_error error = buildWorkbook(temp.path, temp.directory, table);
+        std::vector<std::size_t> sheetRows;
+        const lxw_error error =
+            buildWorkbook(temp.path, temp.directory, table, analysis, sheetRows);
         std::string defect;
         if (error == LXW_NO_ERROR) {
-            // The title, the passport line, the header row and one row per sample.
-            const auto found = workbookDefect(contentOf(temp.fd), table.rows.size() + 3);
+            const auto found = workbookDefect(contentOf(temp.fd), sheetRows);
             if (!found) {
                 return;
             }

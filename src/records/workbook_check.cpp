@@ -2,6 +2,7 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <string_view>
 
 namespace npt {
@@ -182,16 +183,23 @@ std::optional<std::map<std::string, std::string>> zipParts(std::span<const std::
     return parts;
 }
 
+std::string sheetPart(std::size_t number) {
+    return "xl/worksheets/sheet" + std::to_string(number) + ".xml";
+}
+
 std::optional<std::string> workbookDefect(std::span<const std::uint8_t> file,
-                                          std::size_t sheetRows) {
+                                          const std::vector<std::size_t>& sheetRows) {
     const auto parts = zipParts(file);
     if (!parts) {
         return "архив книги повреждён или оборван";
     }
-    for (const char* required :
-         {"[Content_Types].xml", "_rels/.rels", "xl/workbook.xml", kFirstSheetPart}) {
-        if (parts->count(required) == 0) {
-            return std::string("в книге нет части ") + required;
+    std::vector<std::string> required = {"[Content_Types].xml", "_rels/.rels", "xl/workbook.xml"};
+    for (std::size_t k = 0; k < std::max<std::size_t>(sheetRows.size(), 1); ++k) {
+        required.push_back(sheetPart(k + 1));
+    }
+    for (const std::string& part : required) {
+        if (parts->count(part) == 0) {
+            return "в книге нет части " + part;
         }
     }
     for (const auto& [name, content] : *parts) {
@@ -199,9 +207,12 @@ std::optional<std::string> workbookDefect(std::span<const std::uint8_t> file,
             return "часть " + name + " оборвана";
         }
     }
-    const std::size_t rows = countOf(parts->at(kFirstSheetPart), "<row ");
-    if (rows != sheetRows) {
-        return "на листе " + std::to_string(rows) + " строк вместо " + std::to_string(sheetRows);
+    for (std::size_t k = 0; k < sheetRows.size(); ++k) {
+        const std::size_t rows = countOf(parts->at(sheetPart(k + 1)), "<row ");
+        if (rows != sheetRows[k]) {
+            return "на листе " + (k > 0 ? std::to_string(k + 1) + ": " : std::string()) +
+                   std::to_string(rows) + " строк вместо " + std::to_string(sheetRows[k]);
+        }
     }
     return std::nullopt;
 }

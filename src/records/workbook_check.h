@@ -28,6 +28,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <vector>
 
 namespace npt {
 
@@ -40,9 +41,18 @@ std::optional<std::map<std::string, std::string>> zipParts(std::span<const std::
 
 // What is wrong with a finished workbook, or nothing when it is whole: the archive and every
 // part check out, the workbook's main parts are there, every XML part ends with its root
-// element's closing tag, and the first sheet holds sheetRows rows. The text says, in Russian,
-// what was found.
+// element's closing tag, and sheet k + 1 is there and holds sheetRows[k] rows. The text says, in
+// Russian, what was found.
 std::optional<std::string> workbookDefect(std::span<const std::uint8_t> file,
-                                          std::size_t sheetRows);
+                                          const std::vector<std::size_t>& sheetRows);
+
+// The same for a workbook of one sheet, or whose first sheet alone is checked.
+inline std::optional<std::string> workbookDefect(std::span<const std::uint8_t> file,
+                                                 std::size_t sheetRows) {
+    return workbookDefect(file, std::vector<std::size_t>{sheetRows});
+}
+
+// The part of sheet number (from 1): "xl/worksheets/sheet2.xml".
+std::string sheetPart(std::size_t number);
 
 }  // namespace npt

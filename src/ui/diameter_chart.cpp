@@ -1,8 +1,10 @@
 #include "ui/diameter_chart.h"
 
 #include <QMouseEvent>
+#include <QPainter>
 #include <QRubberBand>
 #include <QtCharts/QChart>
+#include <algorithm>
 #include <cmath>
 
 #include "ui/axis_scale.h"
@@ -147,6 +149,53 @@ void DiameterChart::drawAxes() {
     // The zoom buttons start from what is on screen.
     model_.reportDrawnRange(AxisId::Bottom, {time.min, time.max});
     model_.reportDrawnRange(AxisId::Left, {mm.min, mm.max});
+}
+
+void DiameterChart::setEpisodeBands(std::vector<TimeSpan> bands) {
+    if (bands != bands_) {
+        bands_ = std::move(bands);
+        viewport()->update();
+    }
+}
+
+void DiameterChart::drawBackground(QPainter* painter, const QRectF& rect) {
+    QChartView::drawBackground(painter, rect);
+    if (bands_.empty()) {
+        return;
+    }
+    // Light bands over the whole height of the plot, clipped to the time on screen, with the
+    // episode's number as in the analysis table; the grid and the curves are drawn over them.
+    static const QColor kBand(255, 196, 120, 110);
+    static const QColor kNumber(200, 110, 20);
+    const QRectF plot = chart()->plotArea();
+    painter->save();
+    QFont numberFont = font();
+    numberFont.setPixelSize(10);
+    numberFont.setBold(true);
+    painter->setFont(numberFont);
+    double numbersEnd = plot.left() - 1;  // crowded numbers are left out
+    for (std::size_t i = 0; i < bands_.size(); ++i) {
+        const double from = chart()->mapToPosition(QPointF(bands_[i].from, 0), series_[1]).x();
+        const double to = chart()->mapToPosition(QPointF(bands_[i].to, 0), series_[1]).x();
+        const QRectF band(QPointF(std::max(from, plot.left()), plot.top()),
+                          QPointF(std::min(to, plot.right()), plot.bottom()));
+        if (band.width() <= 0) {
+            continue;
+        }
+        const QRectF scene = chart()->mapRectToScene(band);
+        painter->setPen(Qt::NoPen);
+        painter->setBrush(kBand);
+        painter->drawRect(scene);
+        const QString number = QString::number(i + 1);
+        const double width = painter->fontMetrics().horizontalAdvance(number) + 2;
+        if (scene.center().x() - width / 2 > numbersEnd) {
+            painter->setPen(kNumber);
+            painter->drawText(QRectF(scene.center().x() - width / 2, scene.top() + 1, width, 12),
+                              Qt::AlignCenter, number);
+            numbersEnd = scene.center().x() + width / 2;
+        }
+    }
+    painter->restore();
 }
 
 void DiameterChart::mousePressEvent(QMouseEvent* event) {

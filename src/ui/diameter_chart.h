@@ -2,6 +2,7 @@
 // The diameter chart: draws the chart model (titles, axes on round ticks, the four series) and
 // turns a rubber band drawn with the left mouse button into a zoom of the model; the right
 // button undoes it. Every range on screen comes from the model and is reported back to it.
+// Behind the curves, the night's episodes as given are shaded and numbered.
 #include <QtCharts/QCategoryAxis>
 #include <QtCharts/QChartView>
 #include <QtCharts/QLineSeries>
@@ -9,7 +10,9 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <vector>
 
+#include "analysis/night_report.h"
 #include "chart/chart_model.h"
 
 class QRubberBand;
@@ -24,12 +27,16 @@ class DiameterChart : public QChartView {
     void redraw(bool force = false);
     // Called after a mouse zoom or its undo changed the model.
     void setOnZoomed(std::function<void()> onZoomed) { onZoomed_ = std::move(onZoomed); }
+    // The episodes to shade, on the time axis; drawn at the next paint.
+    void setEpisodeBands(std::vector<TimeSpan> bands);
+    const std::vector<TimeSpan>& episodeBands() const { return bands_; }
 
     QLineSeries* series(int index) const { return series_[index]; }
     QCategoryAxis* timeAxis() const { return timeAxis_; }
     QValueAxis* diameterAxis() const { return diameterAxis_; }
 
   protected:
+    void drawBackground(QPainter* painter, const QRectF& rect) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
@@ -46,6 +53,7 @@ class DiameterChart : public QChartView {
     QPoint bandOrigin_;
     std::uint64_t drawnRevision_ = UINT64_MAX;
     std::function<void()> onZoomed_;
+    std::vector<TimeSpan> bands_;
 };
 
 }  // namespace npt

@@ -27,8 +27,12 @@ constexpr Control kOffPaper[] = {
     Control::ZoomReset, Control::ZoomMinus,     Control::ZoomPlus,    Control::Hminus,
     Control::Hplus,     Control::SaveFileData,  Control::LoadFile,    Control::PrintGraf,
     Control::WriteData, Control::OpenIndicator, Control::Filter_plus, Control::Filter_minus,
-    Control::Ubat,
+    Control::Ubat,      Control::ShowAnalysis,
 };
+
+// While printing, the chart takes the space under it: the analysis line moves to the free strip
+// between the patient fields and the chart, so that it is on paper beside the shaded episodes.
+constexpr QRect kAnalysisLineOnPaper{12, 36, 900, 18};
 
 bool printPicture(QPrinter& printer, const QPixmap& picture) {
     QPainter painter;
@@ -54,6 +58,9 @@ void QtFormView::PrintGrafClick() {
     for (Control c : kOffPaper) {
         setVisible(c, false);
     }
+    QWidget* analysisLine = widget(Control::LabelAnalysis);
+    const QRect analysisLineOnScreen = analysisLine->geometry();
+    analysisLine->setGeometry(kAnalysisLineOnPaper);
     setFocus(Control::Date);
 
     bool cancelled = false;
@@ -82,6 +89,7 @@ void QtFormView::PrintGrafClick() {
     for (Control c : kOffPaper) {
         setVisible(c, before[c]);
     }
+    analysisLine->setGeometry(analysisLineOnScreen);
     setHeight(Control::ChartGraf, kChartHeightAfterPrint);
     if (!printed && !cancelled) {
         messageBox(kPrintTitle, kPrintFailed, MessageIcon::Error, MessageButtons::Ok);

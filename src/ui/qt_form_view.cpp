@@ -13,6 +13,8 @@
 #include <QPushButton>
 
 #include "app/ttm_form.h"
+#include "report/report_pdf.h"
+#include "ui/analysis_dialog.h"
 #include "ui/app_icon.h"
 #include "ui/diameter_chart.h"
 #include "ui/password_dialog.h"
@@ -147,7 +149,15 @@ const ButtonPlace kWindowButtons[] = {
      "Чтение",
      "Чтение данных по радиоканалу из датчика-регистратора",
      {910, 488, 57, 25}},
+    // In the free space under the chart, left of "Печать", at the buttons' distance.
+    {Control::ShowAnalysis,
+     "Анализ",
+     "Анализ ночи: эпизоды тумесценции, качество записи, параметры, отчёт",
+     {493, 488, 57, 25}},
 };
+
+// The line of the night's analysis, from the window's left edge to the "Анализ" button.
+constexpr QRect kAnalysisLine{12, 484, 476, 33};
 
 // The chart buttons: tab stops off. Hplus and Hminus sit inside the chart panel.
 const ButtonPlace kChartButtons[] = {
@@ -269,6 +279,7 @@ QtFormView::QtFormView() : window_(std::make_unique<QWidget>()) {
     buildControls();
     password_ = new PasswordDialog(w);
     password_->setFont(sansFont(kFontPixels));
+    analysis_ = new AnalysisDialog(w);
 }
 
 QtFormView::~QtFormView() = default;
@@ -351,6 +362,15 @@ void QtFormView::buildControls() {
     auto* indicator = new ShapeWidget(toQColor(colours::kGreen), QColor(Qt::white), w);
     indicator->setGeometry(983, 488, 9, 25);
     add(Control::OpenIndicator, indicator);
+
+    auto* analysisLine = new QLabel(w);
+    analysisLine->setGeometry(kAnalysisLine);
+    analysisLine->setFont(sansFont(kHeaderFontPixels));
+    analysisLine->setWordWrap(true);
+    analysisLine->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    analysisLine->setToolTip(
+        QString::fromUtf8("Анализ ночи по диаметру; подробнее — кнопка «Анализ»"));
+    add(Control::LabelAnalysis, analysisLine);
 }
 
 void QtFormView::attach(TTMForm& form) {
@@ -382,6 +402,11 @@ void QtFormView::attach(TTMForm& form) {
     click(Control::LoadFile, [&form] { form.LoadFileClick(); });
     click(Control::SaveFileData, [&form] { form.SaveFileDataClick(); });
     click(Control::PrintGraf, [this] { PrintGrafClick(); });
+    click(Control::ShowAnalysis, [&form] { form.ShowAnalysisClick(); });
+    analysis_->onParametersChanged = [&form](const AnalysisParameters& parameters) {
+        return form.setAnalysisParameters(parameters);
+    };
+    analysis_->onSaveReport = [&form] { form.SaveReportClick(); };
     // ReadData and WriteData wait for the recorder link; until then a click does nothing.
 
     events_ = new WindowEvents(form, *this);
@@ -602,6 +627,38 @@ void QtFormView::sendChartToBack() {
     if (chart_ != nullptr) {
         chart_->lower();
     }
+}
+
+void QtFormView::showAnalysis(const AnalysisDisplay& analysis) {
+    setText(Control::LabelAnalysis, analysis.summaryLine);
+    if (chart_ != nullptr) {
+        chart_->setEpisodeBands(analysis.episodes);
+    }
+    analysis_->display(analysis);
+}
+
+void QtFormView::openAnalysisDialog() {
+    analysis_->show();
+    analysis_->raise();
+    analysis_->activateWindow();
+}
+
+std::optional<std::string> QtFormView::chooseReportFile() {
+    QWidget* over = analysis_->isVisible() ? static_cast<QWidget*>(analysis_) : window_.get();
+    QFileDialog dialog(over);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setNameFilter(QString::fromUtf8("Отчёт PDF (*.pdf)"));
+    dialog.setDefaultSuffix("pdf");
+    dialog.selectFile(QString::fromUtf8("отчёт.pdf"));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return std::nullopt;
+    }
+    return dialog.selectedFiles().front().toStdString();
+}
+
+void QtFormView::writeReport(const std::string& path, const NightReport& report) {
+    writeReportPdf(path, report);
 }
 
 }  // namespace npt

@@ -15,6 +15,7 @@ class QWidget;
 
 namespace npt {
 
+class AnalysisDialog;
 class DiameterChart;
 class PasswordDialog;
 class TTMForm;
@@ -34,6 +35,7 @@ class QtFormView final : public FormView {
     QWidget* widget(Control control) const;
     DiameterChart* chart() const { return chart_; }
     PasswordDialog* passwordDialog() const { return password_; }
+    AnalysisDialog* analysisDialog() const { return analysis_; }
     // The most characters the doctor may type into a field; -1 when it has no limit.
     int typingLimit(Control control) const;
 
@@ -70,6 +72,10 @@ class QtFormView final : public FormView {
     void repaint() override;
     void chartChanged() override;
     void sendChartToBack() override;
+    void showAnalysis(const AnalysisDisplay& analysis) override;
+    void openAnalysisDialog() override;
+    std::optional<std::string> chooseReportFile() override;
+    void writeReport(const std::string& path, const NightReport& report) override;
 
   private:
     void buildControls();
@@ -82,6 +88,7 @@ class QtFormView final : public FormView {
     std::map<Control, TypingLimit*> typingLimits_;  // owned by their fields
     DiameterChart* chart_ = nullptr;
     PasswordDialog* password_ = nullptr;
+    AnalysisDialog* analysis_ = nullptr;
     WindowEvents* events_ = nullptr;
     std::unique_ptr<QPrinter> printer_;
     QTimer timer1_;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <random>
 #include <vector>
 
@@ -50,6 +51,40 @@ TEST(ByteWindowTest, SlidingQuantileMatchesSortingEachWindow) {
                       bySorting(series, halfWidth, fraction));
         }
     }
+}
+
+TEST(ByteWindowTest, InterpolatedQuantileLiesBetweenTheSteps) {
+    struct Case {
+        const char* what;
+        std::vector<int> values;
+        double fraction;
+        double expected;
+    };
+    const Case cases[] = {
+        {"one value: the middle of its step", {40}, 0.5, 40.0},
+        {"a level half way between two steps", {40, 41, 40, 41}, 0.5, 40.5},
+        {"a level a quarter above a step", {40, 40, 40, 41}, 0.5, 40.5 - 1.0 / 3},
+        {"symmetric ripple: the middle step", {82, 83, 84, 83}, 0.5, 83.0},
+        {"the lowest edge", {10, 20}, 0.0, 9.5},
+        {"the highest edge", {10, 20}, 1.0, 20.5},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ByteWindow window;
+        for (int v : c.values) {
+            window.add(static_cast<std::uint8_t>(v));
+        }
+        EXPECT_NEAR(window.interpolatedQuantile(c.fraction), c.expected, 1e-12);
+    }
+}
+
+TEST(ByteWindowTest, SlidingInterpolatedQuantileNeedsEnoughValues) {
+    const std::vector<int> series = {kNoValue, 50, kNoValue, kNoValue, kNoValue, 52, 52};
+    const std::vector<double> median = slidingInterpolatedQuantile(series, 1, 0.5, 2);
+    EXPECT_TRUE(std::isnan(median[0]));  // only 50 in reach
+    EXPECT_TRUE(std::isnan(median[3]));  // nothing in reach
+    EXPECT_DOUBLE_EQ(median[6], 52.0);   // 52, 52
+    EXPECT_DOUBLE_EQ(median[5], 52.0);
 }
 
 }  // namespace

@@ -25,6 +25,7 @@
 #include "recorder/cp1251.h"
 #include "recorder/memory_image.h"
 #include "records/data_file.h"
+#include "records/file_error.h"
 #include "support/scratch.h"
 
 namespace npt::test {
@@ -40,6 +41,10 @@ class ScriptedView : public BatchView {
     std::deque<std::optional<std::string>> passwordAnswers;
     std::deque<std::optional<std::string>> openAnswers;
     std::deque<std::optional<std::string>> saveAnswers;
+    std::deque<std::optional<std::string>> reportAnswers;
+    // Reports written, with their paths; while reportFailure is set, writing throws it.
+    std::vector<std::pair<std::string, NightReport>> reportsWritten;
+    std::optional<FileError> reportFailure;
 
     std::map<Control, int> maxLengths;
     std::map<Control, bool> readOnly;
@@ -56,6 +61,15 @@ class ScriptedView : public BatchView {
     }
     std::optional<std::string> chooseOpenFile() override { return next(openAnswers, "open"); }
     std::optional<std::string> chooseSaveFile() override { return next(saveAnswers, "save"); }
+    std::optional<std::string> chooseReportFile() override {
+        return next(reportAnswers, "report file");
+    }
+    void writeReport(const std::string& path, const NightReport& report) override {
+        if (reportFailure) {
+            throw *reportFailure;
+        }
+        reportsWritten.emplace_back(path, report);
+    }
     void setMaxLength(Control control, int characters) override {
         maxLengths[control] = characters;
     }

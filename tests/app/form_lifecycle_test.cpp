@@ -23,13 +23,26 @@ void writeText(const fs::path& path, const std::string& text) {
 class MemorySettings : public SettingsStore {
   public:
     std::optional<std::string> stored;
+    std::optional<AnalysisParameters> parameters;
+    int parameterWrites = 0;
     bool failWrite = false;
     std::optional<std::string> doctorName() const override { return stored; }
     void saveDoctorName(const std::string& name) override {
+        failIfAsked();
+        stored = name;
+    }
+    std::optional<AnalysisParameters> analysisParameters() const override { return parameters; }
+    void saveAnalysisParameters(const AnalysisParameters& p) override {
+        failIfAsked();
+        parameters = p;
+        ++parameterWrites;
+    }
+
+  private:
+    void failIfAsked() const {
         if (failWrite) {
             throw FileError("/ro/rdp.ini", "нет доступа", "Не удалось сохранить «/ro/rdp.ini».");
         }
-        stored = name;
     }
 };
 
@@ -82,6 +95,35 @@ TEST(FormCreateTest, FailingSettingsStoreIsReportedOnDestroy) {
     ASSERT_EQ(view.messages().size(), 1u);
     EXPECT_EQ(view.messages()[0].icon, MessageIcon::Warning);
     EXPECT_NE(view.messages()[0].text.find("/ro/rdp.ini"), std::string::npos);
+}
+
+TEST(FormCreateTest, ChangedAnalysisParametersAreKeptAndTheirLossReportedOnce) {
+    AnalysisParameters stored;
+    stored.threshold_mm = 4.0;
+    AnalysisParameters changed = stored;
+    changed.min_duration_s = 600;
+    for (bool fail : {false, true}) {
+        SCOPED_TRACE(fail ? "the file cannot be written" : "written");
+        MemorySettings settings;
+        settings.parameters = stored;
+        settings.failWrite = fail;
+        ScriptedView view;
+        TTMForm form(view, testClock(), &settings);
+        form.FormCreate();
+        EXPECT_EQ(form.state().analysisParameters, stored);
+        ASSERT_EQ(form.setAnalysisParameters(changed), std::nullopt);
+        form.FormDestroy();
+        if (fail) {
+            ASSERT_EQ(view.messages().size(), 1u);
+            EXPECT_NE(view.messages()[0].text.find("ФИО врача и параметры анализа"),
+                      std::string::npos)
+                << view.messages()[0].text;
+        } else {
+            EXPECT_TRUE(view.messages().empty());
+            EXPECT_EQ(settings.parameters, changed);
+            EXPECT_EQ(settings.parameterWrites, 1);
+        }
+    }
 }
 
 TEST(FormCreateTest, FormDestroyWithRealFileInUnwritablePlaceIsReported) {

@@ -8,6 +8,7 @@
 #include "cli/npt_command.h"
 #include "form_fixture.h"
 #include "npt_version.h"
+#include "records/file_error.h"
 
 namespace npt {
 namespace {
@@ -55,7 +56,8 @@ TEST(NptShowTest, JsonHoldsFieldsMessagesPointsAndDiameters) {
         EXPECT_NE(r.out.find(field), std::string::npos) << field;
     }
     const auto points = r.out.substr(r.out.find("\"points\":["));
-    const auto diameters = r.out.substr(r.out.find("\"diameters\":["));
+    auto diameters = r.out.substr(r.out.find("\"diameters\":["));
+    diameters = diameters.substr(0, diameters.find(']'));
     // Each point is a two-number array; the diameters are plain numbers.
     EXPECT_EQ(countOf(points.substr(0, points.find("]]") + 2), "["), 4320u + 1);
     EXPECT_EQ(countOf(diameters, ",") + 1, 4320u);
@@ -197,14 +199,14 @@ TEST(NptUsageTest, WrongUsageSaysWhatWasWrongAndExitsWithTwo) {
         const char* said;
     };
     const Case cases[] = {
-        {{}, "не указана команда: show или export"},
+        {{}, "не указана команда: show, export или report"},
         {{"show"}, "show: не указан файл записи"},
         {{"show", kNight, "extra"}, "show: лишний аргумент «extra»"},
         {{"export", kNight}, "export: не указан файл таблицы (.xlsx или .csv)"},
         {{"export", kNight, "out.csv", "--json"}, "ключ --json относится только к команде show"},
         {{"export", kNight, "out.txt"}, "имя таблицы «out.txt» должно оканчиваться на .xlsx"},
         {{"export", kNight, "out"}, "имя таблицы «out» должно оканчиваться на .xlsx"},
-        {{"print", kNight}, "неизвестная команда «print»: нужна show или export"},
+        {{"print", kNight}, "неизвестная команда «print»: нужна show, export или report"},
         {{"show", kNight, "--password"}, "после --password нужен пароль"},
         {{"show", kNight, "--verbose"}, "неизвестный ключ «--verbose»"},
         {{"show\nforged line"}, "неизвестная команда «show\\nforged line»"},
@@ -233,8 +235,10 @@ TEST(NptUsageTest, HelpAndVersion) {
         const NptRun help = npt(args);
         EXPECT_EQ(help.status, 0);
         EXPECT_EQ(help.err, "");
-        EXPECT_NE(help.out.find("Использование:\n  npt show ФАЙЛ [--password ПАРОЛЬ] [--json]\n"),
-                  std::string::npos)
+        EXPECT_NE(
+            help.out.find(
+                "Использование:\n  npt show ФАЙЛ [--password ПАРОЛЬ] [--json] [ключи анализа]\n"),
+            std::string::npos)
             << help.out;
         EXPECT_NE(help.out.find("Код завершения: 0"), std::string::npos) << help.out;
     }
@@ -277,6 +281,143 @@ TEST(NptShowTest, SummaryKeepsEachFieldOnItsLine) {
         << r.out;
     EXPECT_NE(r.out.find("odd\\nname.txt\n"), std::string::npos) << r.out;
     EXPECT_EQ(r.out.find('\x1b'), std::string::npos);
+}
+
+TEST(NptAnalysisTest, SummaryTableAndWhatCannotBeMeasured) {
+    const NptRun r = npt({"show", kNightPassword});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("Анализ:           Эпизодов: 5 · всего "), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Параметры:        порог 3,0 мм · не короче 5 мин"), std::string::npos);
+    EXPECT_NE(r.out.find("Качество записи:  данные пригодны для анализа\n"), std::string::npos);
+    EXPECT_NE(r.out.find("Записано:         12 ч\n"), std::string::npos) << r.out;
+    // The table: a header and five rows, times of night, decimal commas.
+    const auto table = r.out.substr(r.out.find("Эпизоды:\n"));
+    EXPECT_EQ(table.find("№  Начало  Конец  Длительность"), std::string("Эпизоды:\n").size())
+        << table;
+    EXPECT_TRUE(std::regex_search(table, std::regex("\n1   23:3\\d  00:0\\d .* 26,\\d .*\n2 ")))
+        << table;
+    EXPECT_EQ(countOf(table, "\n"), 1 + 1 + 5 + 1u) << table;
+    EXPECT_NE(r.out.find("ригидность не измеряется"), std::string::npos);
+    EXPECT_EQ(r.out.find("Петров"), std::string::npos) << "the name stays hidden";
+}
+
+TEST(NptAnalysisTest, OptionsSetTheParameters) {
+    struct Case {
+        std::vector<std::string> options;
+        const char* parameters;  // as the JSON shows them
+        std::size_t episodes;
+    };
+    const Case cases[] = {
+        {{}, R"("threshold_mm":3,"min_duration_s":300,"merge_gap_s":120,"full_threshold_mm":5)", 5},
+        {{"--threshold", "7,0", "--full=9.5"},
+         R"("threshold_mm":7,"min_duration_s":300,"merge_gap_s":120,"full_threshold_mm":9.5)",
+         4},
+        {{"--min-duration=1,5", "--merge-gap", "0"},
+         R"("threshold_mm":3,"min_duration_s":90,"merge_gap_s":0,"full_threshold_mm":5)",
+         5},
+        {{"--min-duration", "30"},
+         R"("threshold_mm":3,"min_duration_s":1800,"merge_gap_s":120,"full_threshold_mm":5)",
+         3},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> args{"show", kNight, "--json"};
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        SCOPED_TRACE(c.parameters);
+        const NptRun r = npt(args);
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_NE(r.out.find(std::string("\"parameters\":{") + c.parameters + "}"),
+                  std::string::npos);
+        EXPECT_EQ(countOf(r.out, "\"start_s\":"), c.episodes);
+    }
+}
+
+TEST(NptAnalysisTest, ParametersThatCannotBeUsedAreWrongUsage) {
+    struct Case {
+        std::vector<std::string> options;
+        const char* said;
+    };
+    const Case cases[] = {
+        {{"--threshold", "три"}, "--threshold: «три» — не число"},
+        {{"--threshold", ""}, "--threshold: «» — не число"},
+        {{"--full=5mm"}, "--full: «5mm» — не число"},
+        {{"--merge-gap"}, "после --merge-gap нужно число"},
+        {{"--threshold", "0,5"}, "Порог эпизода должен быть от 1,0 до 15,0 мм."},
+        {{"--threshold", "inf"}, "--threshold: «inf» — не число"},
+        {{"--min-duration", "0,5"},
+         "Минимальная длительность эпизода должна быть от 1 мин до 1 ч."},
+        {{"--merge-gap", "-1"}, "Промежуток объединения эпизодов должен быть от 0 мин до 30 мин."},
+        {{"--threshold", "6", "--full", "5"},
+         "Порог полной тумесценции должен быть от 6,0 до 20,0 мм (не ниже порога эпизода)."},
+    };
+    for (const std::string command : {"show", "export", "report"}) {
+        for (const Case& c : cases) {
+            std::vector<std::string> args{command, kNight};
+            if (command != "show") {
+                args.push_back(command == "report" ? "out.pdf" : "out.csv");
+            }
+            args.insert(args.end(), c.options.begin(), c.options.end());
+            SCOPED_TRACE(command + " " + c.said);
+            const NptRun r = npt(args);
+            EXPECT_EQ(r.status, 2);
+            EXPECT_EQ(r.out, "");
+            EXPECT_EQ(r.err.substr(0, r.err.find('\n')), std::string("npt: ") + c.said);
+        }
+    }
+}
+
+TEST(NptAnalysisTest, ReportUsage) {
+    const fs::path dir = scratchDir("cli");
+    struct Case {
+        std::vector<std::string> args;
+        std::string said;
+    };
+    const Case cases[] = {
+        {{"report", kNight}, "report: не указан файл отчёта (.pdf)"},
+        {{"report", kNight, "out.png"}, "report: имя отчёта «out.png» должно оканчиваться на .pdf"},
+        {{"report", kNight, "out.pdf", "--json"}, "ключ --json относится только к команде show"},
+        {{"report", kNight, kNight}, "имя отчёта «" + kNight + "» должно оканчиваться на .pdf"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.said);
+        const NptRun r = npt(c.args);
+        EXPECT_EQ(r.status, 2);
+        EXPECT_NE(r.err.substr(0, r.err.find('\n')).find(c.said), std::string::npos) << r.err;
+    }
+    // A build without the graphical part says so, and writes nothing.
+    const NptRun r = npt({"report", kNight, (dir / "night.pdf").string()});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err,
+              "npt: report: эта сборка npt сделана без графической части (NPT_BUILD_GUI=OFF), "
+              "отчёт PDF ею не рисуется\n");
+    EXPECT_TRUE(entriesOf(dir).empty());
+
+    // With a writer: what it was given, and its failure as any other failed output.
+    std::vector<NightReport> written;
+    ReportWriter writer = [&](const std::string& path, const NightReport& report) {
+        if (path.find("full") != std::string::npos) {
+            throw FileError(path, "нет места на диске",
+                            "Не удалось сохранить отчёт «" + path + "»: нет места на диске.");
+        }
+        written.push_back(report);
+    };
+    std::ostringstream out, err;
+    EXPECT_EQ(
+        runNpt({"report", kNightPassword, (dir / "a.pdf").string(), "--threshold=7", "--full=9"},
+               out, err, writer),
+        0)
+        << err.str();
+    ASSERT_EQ(written.size(), 1u);
+    EXPECT_TRUE(written[0].nameHidden);
+    EXPECT_EQ(written[0].patientName, "");
+    EXPECT_EQ(written[0].analysis.parameters.threshold_mm, 7.0);
+    EXPECT_EQ(written[0].analysis.episodes.size(), 4u);
+    EXPECT_EQ(out.str(), "");
+    EXPECT_NE(err.str().find("Ошибка пароля!"), std::string::npos) << "load messages on stderr";
+
+    std::ostringstream out2, err2;
+    EXPECT_EQ(runNpt({"report", kNight, (dir / "full.pdf").string()}, out2, err2, writer), 1);
+    EXPECT_EQ(err2.str(), "npt: Не удалось сохранить отчёт «" + (dir / "full.pdf").string() +
+                              "»: нет места на диске.\n");
 }
 
 // A stream whose every write fails, like standard output on a full disk.

@@ -56,7 +56,7 @@ TEST(NptProcessTest, JsonOutputIsOneValidDocument) {
     ASSERT_EQ(show.status, 0);
     const std::string check =
         "import json,sys; d=json.load(sys.stdin); "
-        "assert set(d) == {'fields','messages','points','diameters'}, d.keys(); "
+        "assert set(d) == {'fields','messages','points','diameters','analysis'}, d.keys(); "
         "assert list(d['fields']) == "
         "['Name','Old','Tscan','Date','TimeStart','TimeEnd','TimeNow','Ubat']; "
         "assert d['messages'] == []; "
@@ -68,6 +68,117 @@ TEST(NptProcessTest, JsonOutputIsOneValidDocument) {
         run("/usr/bin/python3 -c \"" + check + "\" < " + quoted(json.string()) + " 2>&1");
     EXPECT_EQ(valid.status, 0) << valid.out;
     EXPECT_EQ(valid.out, "ok\n");
+}
+
+// Checks the "analysis" object of an npt show --json document: its keys in order, their types,
+// that its figures agree with each other, and the episodes expected (start_s, end_s, and
+// baseline, peak and increase where given; none given: only their number).
+constexpr const char* kAnalysisSchema = R"(import json, sys
+d = json.load(open(sys.argv[1], encoding="utf-8"))
+expected = json.loads(sys.argv[2])
+assert list(d) == ["fields", "messages", "points", "diameters", "analysis"], list(d)
+a = d["analysis"]
+assert list(a) == ["parameters", "episodes", "summary", "quality"], list(a)
+assert list(a["parameters"]) == ["threshold_mm", "min_duration_s", "merge_gap_s",
+                                 "full_threshold_mm"]
+assert list(a["summary"]) == ["valid_s", "episodes", "total_s", "longest_s", "mean_s",
+                              "max_increase_mm", "area_mm_min", "per_hour"]
+assert list(a["quality"]) == ["erased", "at_range_ends", "flat_s", "verdict"]
+ints = ("start_s", "end_s", "duration_s", "full_s", "valid_s", "episodes", "total_s",
+        "longest_s", "min_duration_s", "merge_gap_s", "erased", "at_range_ends", "flat_s")
+for group in [a["parameters"], a["summary"], a["quality"]] + a["episodes"]:
+    for k, v in group.items():
+        kind = int if k in ints else str if k in ("start", "end", "verdict") else (int, float)
+        assert isinstance(v, kind) and not isinstance(v, bool), (k, v)
+start = sum(int(x) * m for x, m in zip(d["fields"]["TimeStart"].split(":"), (3600, 60)))
+for e in a["episodes"]:
+    assert list(e) == ["start_s", "end_s", "start", "end", "duration_s", "baseline_mm",
+                       "peak_mm", "increase_mm", "increase_percent", "full_s", "area_mm_min"]
+    assert e["end_s"] - e["start_s"] == e["duration_s"] > 0, e
+    for key in ("start", "end"):
+        t = (start + e[key + "_s"]) % 86400
+        assert e[key] == "%02d:%02d:%02d" % (t // 3600, t // 60 % 60, t % 60), e
+    assert abs(e["peak_mm"] - e["baseline_mm"] - e["increase_mm"]) < 0.051, e
+    assert 0 <= e["full_s"] <= e["duration_s"], e
+s = a["summary"]
+durations = [e["duration_s"] for e in a["episodes"]]
+assert s["episodes"] == len(durations) and s["total_s"] == sum(durations)
+assert s["longest_s"] == max(durations, default=0)
+assert abs(s["area_mm_min"] - sum(e["area_mm_min"] for e in a["episodes"])) < 0.051
+assert s["valid_s"] == expected["valid_s"], s
+assert s["episodes"] == expected["episodes"], s
+for e, want in zip(a["episodes"], expected.get("each", [])):
+    for k, v in want.items():
+        assert abs(e[k] - v) < 1e-9, (k, e[k], v)
+assert a["quality"]["verdict"] == "данные пригодны для анализа", a["quality"]
+print("ok")
+)";
+
+TEST(NptProcessTest, AnalysisInTheJsonOfTheExampleAndOfASyntheticNight) {
+    if (!fs::exists("/usr/bin/python3")) {
+        GTEST_SKIP() << "no /usr/bin/python3 to check the document with";
+    }
+    const fs::path dir = scratchDir("cli");
+    {
+        std::ofstream script(dir / "schema.py");
+        script << kAnalysisSchema;
+    }
+    // Resting bytes 82, 83, 84, 83 (26,0-26,4 mm, median 26,2 mm), two rises of exactly 8 mm
+    // over samples 600-779 and 1500-1859; the recorder stopped after 3000 samples (8 h 20 min).
+    MemoryImage synthetic = makeImage();
+    for (std::size_t i = 0; i < ImageOffsets::kSampleCount; ++i) {
+        const bool risen = (i >= 600 && i < 780) || (i >= 1500 && i < 1860);
+        synthetic[ImageOffsets::kSamples + i] =
+            i >= 3000 ? kErasedByte
+                      : static_cast<std::uint8_t>(82 + (i % 4 == 2 ? 2 : i % 2) + (risen ? 40 : 0));
+    }
+    struct Case {
+        std::string file;
+        std::string expected;  // JSON
+    };
+    const Case cases[] = {
+        {kNight, R"({"valid_s": 43200, "episodes": 5})"},
+        {writeImage(dir / "synthetic.txt", synthetic).string(),
+         R"({"valid_s": 30000, "episodes": 2, "each": [
+             {"start_s": 6000, "end_s": 7800, "baseline_mm": 26.2, "peak_mm": 34.2,
+              "increase_mm": 8.0},
+             {"start_s": 15000, "end_s": 18600, "baseline_mm": 26.2, "peak_mm": 34.2,
+              "increase_mm": 8.0}]})"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        const fs::path json = dir / "night.json";
+        ASSERT_EQ(
+            run(quoted(kTool) + " show " + quoted(c.file) + " --json > " + quoted(json.string()))
+                .status,
+            0);
+        const Process valid = run("/usr/bin/python3 " + quoted((dir / "schema.py").string()) + " " +
+                                  quoted(json.string()) + " " + quoted(c.expected) + " 2>&1");
+        EXPECT_EQ(valid.status, 0) << valid.out;
+        EXPECT_EQ(valid.out, "ok\n");
+    }
+}
+
+// npt report on a machine without a display: the tool draws on Qt's offscreen platform whatever
+// the environment asks for. A tree built without the graphical part says the command is missing.
+TEST(NptProcessTest, ReportWithoutADisplay) {
+    const fs::path dir = scratchDir("cli");
+    const fs::path pdf = dir / "night.pdf";
+    const Process p = run("env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=xcb " + quoted(kTool) +
+                          " report " + quoted(kNight) + " " + quoted(pdf.string()) + " 2>&1");
+#ifdef NPT_TOOL_HAS_REPORT
+    EXPECT_EQ(p.status, 0) << p.out;
+    EXPECT_EQ(p.out, "") << "nothing is logged";
+    const auto bytes = readAll(pdf);
+    const std::string text(bytes.begin(), bytes.end());
+    EXPECT_EQ(text.rfind("%PDF-", 0), 0u);
+    EXPECT_NE(text.find("%%EOF", text.size() - 8), std::string::npos);
+    EXPECT_EQ(entriesOf(dir), std::set<std::string>{"night.pdf"}) << "no temporary file left";
+#else
+    EXPECT_EQ(p.status, 2);
+    EXPECT_NE(p.out.find("без графической части"), std::string::npos) << p.out;
+    EXPECT_FALSE(fs::exists(pdf));
+#endif
 }
 
 TEST(NptProcessTest, NamesThatNeedEscapingStayValidJson) {

@@ -4,10 +4,13 @@
 
 #include <charconv>
 #include <cstdio>
+#include <cstring>
 #include <map>
 #include <sstream>
 
+#include "analysis/analysis_text.h"
 #include "records/file_error.h"
+#include "records/workbook_check.h"
 #include "support/export_fixture.h"
 #include "support/scratch.h"
 
@@ -74,6 +77,14 @@ std::map<std::string, std::vector<std::string>> readBack(const fs::path& workboo
     return lines;
 }
 
+// A number as Python's repr writes it.
+std::string repr(double value) {
+    char buffer[32];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+    std::string text(buffer, result.ptr);
+    return text.find_first_of(".e") == std::string::npos ? text + ".0" : text;
+}
+
 double number(const std::string& text) {
     double value = 0;
     std::from_chars(text.data(), text.data() + text.size(), value);
@@ -118,6 +129,117 @@ TEST(SpreadsheetTest, WorkbookCellsAndTimeFormat) {
         EXPECT_EQ(c[2], "[h]:mm:ss;@");
         EXPECT_EQ(number(c[3]), r.mm);
     }
+}
+
+// Prints every filled cell of the named sheet, "ref<TAB>value<TAB>number format", times as day
+// fractions; first the names of the sheets.
+constexpr const char* kReadSheet = R"(import sys, datetime, openpyxl
+wb = openpyxl.load_workbook(sys.argv[1])
+print("sheets", *wb.sheetnames, sep="\t")
+for row in wb[sys.argv[2]].iter_rows():
+    for c in row:
+        v = c.value
+        if v is None:
+            continue
+        if isinstance(v, datetime.timedelta):
+            v = repr(v.total_seconds() / 86400)
+        elif isinstance(v, datetime.time):
+            v = repr((v.hour * 3600 + v.minute * 60 + v.second) / 86400)
+        elif isinstance(v, datetime.datetime):
+            v = repr((v - datetime.datetime(1899, 12, 30)).total_seconds() / 86400)
+        print(c.coordinate, v, c.number_format, sep="\t")
+)";
+
+// A night of two episodes, the second after midnight, with every figure set.
+WorkbookAnalysis twoEpisodes() {
+    WorkbookAnalysis w;
+    w.startSeconds = 22 * 3600;
+    NightAnalysis& a = w.analysis;
+    a.parameters.threshold_mm = 3.5;
+    a.episodes = {{3600, 5400, "23:00:00", "23:30:00", 1800, 26.2, 34.2, 8.0, 30.5, 1500, 220.4},
+                  {9000, 12600, "00:30:00", "01:30:00", 3600, 26.0, 37.0, 11.0, 42.3, 3300, 540.0}};
+    a.summary = {43200, 2, 5400, 3600, 2700, 11.0, 760.4, 0.17};
+    a.quality.verdict = "данные пригодны для анализа";
+    a.quality.erased = 3;
+    return w;
+}
+
+TEST(SpreadsheetTest, AnalysisSheetBesideAnUnchangedFirstSheet) {
+    const auto dir = scratchDir("records");
+    const WorkbookAnalysis night = twoEpisodes();
+    writeXlsx((dir / "table.xlsx").string(), wholeNightTable());
+    writeXlsx((dir / "analysed.xlsx").string(), wholeNightTable(), &night);
+    const auto plain = zipParts(readAll(dir / "table.xlsx"));
+    const auto analysed = zipParts(readAll(dir / "analysed.xlsx"));
+    ASSERT_TRUE(plain && analysed);
+    EXPECT_EQ(analysed->at(sheetPart(1)), plain->at(sheetPart(1))) << "the first sheet changed";
+    EXPECT_EQ(analysed->count(sheetPart(2)), 1u);
+
+    if (!openpyxlAvailable()) {
+        GTEST_SKIP() << "python3-openpyxl is not installed";
+    }
+    const fs::path script = dir / "read_sheet.py";
+    {
+        std::ofstream out(script);
+        out << kReadSheet;
+    }
+    std::map<std::string, std::vector<std::string>> cells;
+    {
+        const std::string command = std::string(kPython) + " " + script.string() + " " +
+                                    (dir / "analysed.xlsx").string() + " " + kAnalysisSheetName;
+        std::FILE* pipe = ::popen(command.c_str(), "r");
+        char buffer[4096];
+        while (pipe != nullptr && std::fgets(buffer, sizeof buffer, pipe) != nullptr) {
+            std::istringstream fields(std::string(buffer, std::strcspn(buffer, "\n")));
+            std::string key, field;
+            std::getline(fields, key, '\t');
+            while (std::getline(fields, field, '\t')) {
+                cells[key].push_back(field);
+            }
+        }
+        if (pipe != nullptr) {
+            ::pclose(pipe);
+        }
+    }
+    using V = std::vector<std::string>;
+    EXPECT_EQ(cells["sheets"], (V{"Sheet1", "Анализ"}));
+    // Label in A, value in B; times as fractions of a day in the first sheet's format.
+    const std::map<std::string, std::pair<std::string, V>> expected = {
+        {"A1", {"Анализ ночи", {}}},
+        {"A2", {"ФИО Пациента:   Возраст: 45 Дата иссл.: 05.03.7", {}}},
+        {"A5", {"Порог эпизода, мм", {"3.5", "General"}}},
+        {"A6", {"Минимальная длительность", {repr(300.0 / 86400), "[h]:mm:ss;@"}}},
+        {"A12", {"Эпизодов", {"2", "General"}}},
+        {"A13", {"Всего в эпизодах", {repr(5400.0 / 86400), "[h]:mm:ss;@"}}},
+        {"A15", {"Средний эпизод", {repr(2700.0 / 86400), "[h]:mm:ss;@"}}},
+        {"A19", {"Качество записи", {"данные пригодны для анализа", "General"}}},
+        {"A20", {"Пропущенных отсчётов", {"3", "General"}}},
+    };
+    for (const auto& [ref, want] : expected) {
+        SCOPED_TRACE(ref);
+        ASSERT_FALSE(cells[ref].empty());
+        EXPECT_EQ(cells[ref][0], want.first);
+        if (!want.second.empty()) {
+            const std::string value = "B" + ref.substr(1);
+            EXPECT_EQ(cells[value], want.second) << value;
+        }
+    }
+    // The episode table: a header row, then one row per episode.
+    EXPECT_EQ(cells["A25"][0], "№");
+    EXPECT_EQ(cells["J25"][0], "Площадь, мм·мин");
+    const V first = {
+        "1",    repr(23.0 / 24),      repr(23.5 / 24), repr(1800.0 / 86400), "26.2", "34.2", "8",
+        "30.5", repr(1500.0 / 86400), "220.4"};
+    const V second = {"2", repr(0.5 / 24), repr(1.5 / 24)};  // times of night after midnight
+    for (std::size_t c = 0; c < first.size(); ++c) {
+        const std::string column(1, static_cast<char>('A' + c));
+        EXPECT_EQ(cells[column + "26"][0], first[c]) << column;
+        if (c < second.size()) {
+            EXPECT_EQ(cells[column + "27"][0], second[c]) << column;
+        }
+    }
+    EXPECT_EQ(cells["B26"][1], "[h]:mm:ss;@");
+    EXPECT_EQ(cells["A29"][0], kRigidityStatement);
 }
 
 TEST(SpreadsheetTest, FailedExportNamesTheChosenFileAndKeepsTheEarlierOne) {

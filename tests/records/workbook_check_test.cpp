@@ -149,5 +149,28 @@ TEST(WorkbookCheckTest, SoundArchiveWithIncompleteContentIsCaught) {
     }
 }
 
+// A workbook with the analysis: the second sheet is checked as the first one is.
+TEST(WorkbookCheckTest, SecondSheetIsCheckedToo) {
+    struct Case {
+        const char* what;
+        std::optional<std::string> second;  // the second sheet's part, if there is one
+        std::optional<std::string> defect;
+    };
+    const Case cases[] = {
+        {"whole", sheetOfRows(30), std::nullopt},
+        {"second sheet missing", std::nullopt, "в книге нет части xl/worksheets/sheet2.xml"},
+        {"second sheet cut off", sheetOfRows(30, false), "часть xl/worksheets/sheet2.xml оборвана"},
+        {"second sheet short of rows", sheetOfRows(29), "на листе 2: 29 строк вместо 30"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        auto parts = workbookParts(sheetOfRows(3));
+        if (c.second) {
+            parts.emplace_back(sheetPart(2), *c.second);
+        }
+        EXPECT_EQ(workbookDefect(storedZip(parts), std::vector<std::size_t>{3, 30}), c.defect);
+    }
+}
+
 }  // namespace
 }  // namespace npt

@@ -82,6 +82,14 @@ TEST_F(WindowTest, EveryControlHasItsNamePlaceCaptionHintAndStartState) {
          true,
          false},
         {Control::OpenIndicator, {983, 488, 9, 25}, "", "", true, false},
+        // The night's analysis, in the free space under the chart left of "Печать".
+        {Control::LabelAnalysis, {12, 484, 476, 33}, "", "", true, false},
+        {Control::ShowAnalysis,
+         {493, 488, 57, 25},
+         "Анализ",
+         "Анализ ночи: эпизоды тумесценции, качество записи, параметры, отчёт",
+         true,
+         false},
     };
     for (const auto& c : cases) {
         const std::string name(controlName(c.control));

@@ -190,7 +190,7 @@ class PrintTest : public WindowTest {
     }
     std::map<Control, bool> visibility() const {
         std::map<Control, bool> shown;
-        for (int c = 0; c <= static_cast<int>(Control::OpenIndicator); ++c) {
+        for (int c = 0; c <= static_cast<int>(Control::ShowAnalysis); ++c) {
             shown[Control(c)] = view_->visible(Control(c));
         }
         return shown;

@@ -1,0 +1,73 @@
+// How long the doctor waits, in the window, between changing a parameter of the night's analysis
+// and seeing it: the night analysed anew, the dialog's table and figures, the line under the
+// chart and the shaded episodes, all painted (aim: within one frame, 16 ms). Runs on Qt's
+// offscreen platform, which paints into memory as a screen's backing store would.
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QDoubleSpinBox>
+#include <QStyleFactory>
+#include <memory>
+
+#include "app/clock.h"
+#include "app/ttm_form.h"
+#include "ui/analysis_dialog.h"
+#include "ui/qt_form_view.h"
+
+namespace {
+
+struct Window {
+    npt::FixedClock clock{{2026, 12, 9, 8, 5, 0}};
+    npt::QtFormView view;
+    npt::TTMForm form{view, clock, nullptr};
+    Window() {
+        view.attach(form);
+        form.FormCreate();
+        view.window()->show();
+        form.loadRecording(NPT_EXAMPLES_DIR "/night.txt");
+        form.ShowAnalysisClick();
+        QApplication::processEvents();
+    }
+};
+
+void ensureApplication() {
+    static std::unique_ptr<QApplication> app;
+    if (!app) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        static int argc = 1;
+        static char name[] = "npt_ui_bench";
+        static char* argv[] = {name, nullptr};
+        app = std::make_unique<QApplication>(argc, argv);
+        QApplication::setStyle(QStyleFactory::create("Fusion"));
+    }
+}
+
+// A threshold typed in the dialog, and everything it changes painted before the next frame.
+void BM_ParameterChangeRedrawn(benchmark::State& state) {
+    ensureApplication();
+    Window window;
+    npt::AnalysisDialog* dialog = window.view.analysisDialog();
+    QDoubleSpinBox* threshold = dialog->thresholdField();
+    bool higher = false;
+    for (auto _ : state) {
+        higher = !higher;
+        // 3,0 and 7,0 mm: five episodes, then four; the table, the line and the bands change.
+        threshold->setValue(higher ? 7.0 : 3.0);
+        window.view.window()->repaint();
+        dialog->repaint();
+    }
+}
+BENCHMARK(BM_ParameterChangeRedrawn)->Unit(benchmark::kMillisecond);
+
+// The same painting with nothing changed: how much of the above is painting alone.
+void BM_WindowRepainted(benchmark::State& state) {
+    ensureApplication();
+    Window window;
+    for (auto _ : state) {
+        window.view.window()->repaint();
+        window.view.analysisDialog()->repaint();
+    }
+}
+BENCHMARK(BM_WindowRepainted)->Unit(benchmark::kMillisecond);
+
+}  // namespace

@@ -1,0 +1,39 @@
+#include "analysis/night_report.h"
+
+#include <limits>
+
+#include "measure/samples.h"
+#include "measure/time_of_day.h"
+
+namespace npt {
+
+namespace {
+double days(long long seconds) {
+    return static_cast<double>(seconds) / kSecondsPerDay;
+}
+}  // namespace
+
+std::vector<TimeSpan> episodeSpans(const NightAnalysis& analysis, int startSeconds) {
+    std::vector<TimeSpan> spans;
+    spans.reserve(analysis.episodes.size());
+    for (const NightEpisode& e : analysis.episodes) {
+        spans.push_back({days(startSeconds + e.start_s), days(startSeconds + e.end_s)});
+    }
+    return spans;
+}
+
+void setRecordedCurve(NightReport& report, const NightRecording& recording) {
+    const std::size_t n = writtenLength(recording.samples);
+    report.times.resize(n);
+    report.diameters.resize(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        const std::uint8_t sample = recording.samples[i];
+        report.times[i] =
+            days(recording.startSeconds + static_cast<long long>(i) * recording.periodSeconds);
+        report.diameters[i] = sample == kErasedByte || atRangeEnd(sample)
+                                  ? std::numeric_limits<double>::quiet_NaN()
+                                  : diameterOf(sample);
+    }
+}
+
+}  // namespace npt

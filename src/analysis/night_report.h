@@ -1,0 +1,51 @@
+#pragma once
+// Everything the one-page report of a night shows, as plain data: the passport as the window
+// shows it, the recorded diameter, the episodes on the time axis and the analysis. The window
+// and the command-line tool fill it the same way, so both print the same page.
+#include <string>
+#include <vector>
+
+#include "analysis/night_analysis.h"
+#include "analysis/night_recording.h"
+
+namespace npt {
+
+// A stretch of the night on the chart's time axis: days, the fraction being the time of day,
+// counted from the midnight before the study (so a night from 22:00 runs from 0,917 to 1,417).
+struct TimeSpan {
+    double from = 0;
+    double to = 0;
+    bool operator==(const TimeSpan&) const = default;
+};
+
+struct NightReport {
+    // The passport, texts as the window shows them.
+    std::string patientName;  // empty when hidden or when the recording has no passport
+    bool nameHidden = false;  // withheld for want of the password
+    std::string age;
+    std::string studyDate;   // dd.MM.yy
+    std::string studyStart;  // HH:mm
+    std::string studyEnd;
+    std::string programmed;  // when the recorder was programmed, HH:mm
+    std::string period;      // sample period in seconds
+    std::string doctor;
+    std::string created;  // when the report was made, "dd.MM.yy HH:mm"
+
+    // The recorded diameter up to the last written sample: times on the chart's axis (days) and
+    // millimetres; NaN where the recorder skipped a sample or the sensor read beyond its range
+    // (the true diameter is not known there).
+    std::vector<double> times;
+    std::vector<double> diameters;
+    std::vector<TimeSpan> episodes;  // one per episode of the analysis, in order
+
+    NightAnalysis analysis;
+};
+
+// The episodes as spans of the chart's time axis, for a night whose first sample was taken at
+// startSeconds after midnight.
+std::vector<TimeSpan> episodeSpans(const NightAnalysis& analysis, int startSeconds);
+
+// The recorded diameter of the night up to its last written sample, on the chart's time axis.
+void setRecordedCurve(NightReport& report, const NightRecording& recording);
+
+}  // namespace npt

@@ -1,0 +1,19 @@
+#pragma once
+// The night's analysis in the tool's output: the "analysis" object of the JSON document, and the
+// summary, episode table and verdict of the plain-text summary.
+#include <ostream>
+
+#include "analysis/night_analysis.h"
+
+namespace npt {
+
+// {"parameters":{…},"episodes":[{…}],"summary":{…},"quality":{…}}, keys named as the members of
+// the analysis; integers for seconds and counts, numbers for the rest.
+void writeAnalysisJson(std::ostream& out, const NightAnalysis& analysis);
+
+// The analysis for a reader: the summary line, the parameters, the verdict, the night's figures,
+// the episode table in aligned columns and the statement on rigidity. Russian, decimal commas,
+// times of night.
+void writeAnalysisText(std::ostream& out, const NightAnalysis& analysis);
+
+}  // namespace npt

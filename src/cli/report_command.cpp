@@ -1,0 +1,23 @@
+#include "cli/report_command.h"
+
+#include <QGuiApplication>
+
+#include "report/report_pdf.h"
+
+namespace npt {
+
+ReportWriter offscreenReportWriter() {
+    return [](const std::string& path, const NightReport& report) {
+        // The tool never shows a window: the offscreen platform needs no display, whatever the
+        // environment names. Qt's notes (fonts, runtime folders) are not the tool's output.
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
+        static int argc = 1;
+        static char name[] = "npt";
+        static char* argv[] = {name, nullptr};
+        const QGuiApplication application(argc, argv);
+        writeReportPdf(path, report);
+    };
+}
+
+}  // namespace npt

@@ -1,0 +1,158 @@
+#include "records/analysis_sheet.h"
+
+#include <array>
+
+#include "analysis/analysis_text.h"
+#include "measure/time_of_day.h"
+
+namespace npt {
+
+namespace {
+
+constexpr double kLabelColumnWidth = 34;
+constexpr double kValueColumnWidth = 12;
+
+double dayFraction(double seconds) {
+    return seconds / kSecondsPerDay;
+}
+
+// Writes the rows in order, one empty row between sections, and keeps the first error.
+class SheetWriter {
+  public:
+    SheetWriter(lxw_worksheet* sheet, lxw_format* timeFormat, lxw_format* boldFormat)
+        : sheet_(sheet), time_(timeFormat), bold_(boldFormat) {}
+
+    void text(lxw_col_t column, const std::string& value, lxw_format* format = nullptr) {
+        keep(worksheet_write_string(sheet_, row_, column, value.c_str(), format));
+        written_ = true;
+    }
+    void number(lxw_col_t column, double value) {
+        keep(worksheet_write_number(sheet_, row_, column, value, nullptr));
+        written_ = true;
+    }
+    void time(lxw_col_t column, double seconds) {
+        keep(worksheet_write_number(sheet_, row_, column, dayFraction(seconds), time_));
+        written_ = true;
+    }
+    void heading(const std::string& value) { text(0, value, bold_); }
+
+    void labelNumber(const std::string& label, double value) {
+        text(0, label);
+        number(1, value);
+        next();
+    }
+    void labelTime(const std::string& label, double seconds) {
+        text(0, label);
+        time(1, seconds);
+        next();
+    }
+    void labelText(const std::string& label, const std::string& value) {
+        text(0, label);
+        text(1, value);
+        next();
+    }
+
+    void next() {
+        rows_ += written_ ? 1 : 0;
+        written_ = false;
+        ++row_;
+    }
+    void gap() { ++row_; }
+
+    void keep(lxw_error error) {
+        if (first_ == LXW_NO_ERROR) {
+            first_ = error;
+        }
+    }
+    lxw_error error() const { return first_; }
+    std::size_t rows() const { return rows_; }
+
+  private:
+    lxw_worksheet* sheet_;
+    lxw_format* time_;
+    lxw_format* bold_;
+    lxw_row_t row_ = 0;
+    std::size_t rows_ = 0;
+    bool written_ = false;
+    lxw_error first_ = LXW_NO_ERROR;
+};
+
+}  // namespace
+
+lxw_error addAnalysisSheet(lxw_workbook* workbook, lxw_format* timeFormat,
+                           const std::string& passportLine, const WorkbookAnalysis& night,
+                           std::size_t& rowsWritten) {
+    rowsWritten = 0;
+    lxw_worksheet* sheet = workbook_add_worksheet(workbook, kAnalysisSheetName);
+    lxw_format* bold = workbook_add_format(workbook);
+    if (sheet == nullptr || bold == nullptr) {
+        return LXW_ERROR_MEMORY_MALLOC_FAILED;
+    }
+    format_set_bold(bold);
+    SheetWriter w(sheet, timeFormat, bold);
+    w.keep(worksheet_set_column(sheet, 0, 0, kLabelColumnWidth, nullptr));
+    w.keep(worksheet_set_column(sheet, 1, kEpisodeColumns.size() - 1, kValueColumnWidth, nullptr));
+
+    const NightAnalysis& a = night.analysis;
+    w.heading("Анализ ночи");
+    w.next();
+    w.text(0, passportLine);
+    w.next();
+    w.gap();
+
+    w.heading("Параметры анализа");
+    w.next();
+    w.labelNumber("Порог эпизода, мм", a.parameters.threshold_mm);
+    w.labelTime("Минимальная длительность", a.parameters.min_duration_s);
+    w.labelTime("Промежутки объединяются до", a.parameters.merge_gap_s);
+    w.labelNumber("Полная тумесценция от, мм", a.parameters.full_threshold_mm);
+    w.gap();
+
+    const NightSummary& s = a.summary;
+    w.heading("Итоги ночи");
+    w.next();
+    w.labelTime("Записано", s.valid_s);
+    w.labelNumber("Эпизодов", s.episodes);
+    w.labelTime("Всего в эпизодах", s.total_s);
+    w.labelTime("Самый длинный", s.longest_s);
+    w.labelTime("Средний эпизод", s.mean_s);
+    w.labelNumber("Макс. прирост, мм", s.max_increase_mm);
+    w.labelNumber("Площадь эпизодов, мм·мин", s.area_mm_min);
+    w.labelNumber("Эпизодов в час", s.per_hour);
+    w.labelText("Качество записи", a.quality.verdict);
+    w.labelNumber("Пропущенных отсчётов", a.quality.erased);
+    w.labelNumber("Отсчётов на краях диапазона", a.quality.at_range_ends);
+    w.labelTime("Ровные участки", a.quality.flat_s);
+    w.gap();
+
+    w.heading("Эпизоды");
+    w.next();
+    for (std::size_t c = 0; c < kEpisodeColumns.size(); ++c) {
+        w.text(static_cast<lxw_col_t>(c), kEpisodeColumns[c], bold);
+    }
+    w.next();
+    for (std::size_t i = 0; i < a.episodes.size(); ++i) {
+        const NightEpisode& e = a.episodes[i];
+        w.number(0, static_cast<double>(i + 1));
+        // Times of night, as the first sheet's times: wrapped at midnight.
+        w.time(1, static_cast<double>((night.startSeconds + static_cast<long long>(e.start_s)) %
+                                      kSecondsPerDay));
+        w.time(2, static_cast<double>((night.startSeconds + static_cast<long long>(e.end_s)) %
+                                      kSecondsPerDay));
+        w.time(3, e.duration_s);
+        w.number(4, e.baseline_mm);
+        w.number(5, e.peak_mm);
+        w.number(6, e.increase_mm);
+        w.number(7, e.increase_percent);
+        w.time(8, e.full_s);
+        w.number(9, e.area_mm_min);
+        w.next();
+    }
+    w.gap();
+    w.text(0, kRigidityStatement);
+    w.next();
+    rowsWritten = w.rows();
+    return w.error();
+}
+
+}  // namespace npt

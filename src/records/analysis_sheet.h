@@ -1,0 +1,29 @@
+#pragma once
+// The workbook's second sheet, "Анализ": the night's analysis beside the table of samples.
+//
+// Rows, from the top (column A the label, B the value, unless said otherwise):
+//   the title and the passport line of the first sheet;
+//   "Параметры анализа": threshold and full tumescence in mm, minimum duration and merge gap
+//   as times;
+//   "Итоги ночи": recorded time, number of episodes, total, longest and mean episode time,
+//   largest increase, area, episodes per hour, the quality verdict and its counts;
+//   "Эпизоды": a header row and one row per episode, columns A-J as in the window's table;
+//   the statement that rigidity is not measured.
+// Sections are set apart by one empty row. Times of night and durations are fractions of a day
+// in the first sheet's time format, so that they add up and sort as times.
+#include <xlsxwriter.h>
+
+#include <cstddef>
+#include <string>
+
+#include "records/spreadsheet.h"
+
+namespace npt {
+
+// Adds the sheet to workbook, its time cells in timeFormat. Returns the first error of the
+// library, if any, and sets rowsWritten to the number of rows that hold a cell.
+lxw_error addAnalysisSheet(lxw_workbook* workbook, lxw_format* timeFormat,
+                           const std::string& passportLine, const WorkbookAnalysis& night,
+                           std::size_t& rowsWritten);
+
+}  // namespace npt

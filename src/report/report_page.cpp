@@ -1,0 +1,418 @@
+#include "report/report_page.h"
+
+#include <QFontMetricsF>
+#include <QPainterPath>
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "analysis/analysis_text.h"
+
+namespace npt {
+
+namespace {
+
+constexpr double kMarginLeft = 18;
+constexpr double kMarginRight = 14;
+constexpr double kMarginTop = 14;
+constexpr double kMarginBottom = 14;
+constexpr double kContentWidth = kReportPageWidthMm - kMarginLeft - kMarginRight;
+
+constexpr double kChartHeight = 86;
+// Table columns in the order of kEpisodeColumns, in millimetres; they fill the content width.
+constexpr double kColumnWidths[] = {7, 15, 15, 24, 19, 15, 20, 18, 25, 20};
+constexpr double kRowHeight = 5.2;
+constexpr double kTightRowHeight = 4.0;  // when a long night's table must shrink to fit
+constexpr double kConclusionRoom = 24;   // at least, for the doctor's conclusion by hand
+
+const QColor kInk(20, 20, 20);
+const QColor kGrey(110, 110, 110);
+const QColor kRule(170, 170, 170);
+const QColor kGrid(225, 225, 225);
+const QColor kCurve(20, 60, 170);
+const QColor kBand(255, 196, 120, 110);
+const QColor kBandEdge(230, 140, 40);
+const QColor kUnusable(150, 150, 150, 70);
+const QColor kHeaderFill(236, 236, 236);
+
+QString q(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+// The report's sans serif at a size in points: the fonts installed with the program cover
+// Cyrillic, whatever the machine's default.
+QFont reportFont(double points, bool bold = false, bool italic = false) {
+    QFont font;
+    font.setFamilies({"DejaVu Sans", "Liberation Sans", "Noto Sans", "FreeSans"});
+    font.setStyleHint(QFont::SansSerif);
+    font.setPointSizeF(points);
+    font.setBold(bold);
+    font.setItalic(italic);
+    return font;
+}
+
+// Draws in millimetres of the page.
+class Page {
+  public:
+    Page(QPainter& painter, double pixelsPerMm) : p_(painter), k_(pixelsPerMm) {}
+
+    QPainter& painter() { return p_; }
+    double px(double mm) const { return mm * k_; }
+    QPointF at(double x, double y) const { return {px(x), px(y)}; }
+    QRectF rect(double x, double y, double w, double h) const {
+        return {px(x), px(y), px(w), px(h)};
+    }
+
+    // Text in a box, with flags for alignment and wrapping; returns the height it took, in mm.
+    double text(double x, double y, double w, double h, const QString& text, const QFont& font,
+                int flags = Qt::AlignLeft | Qt::AlignTop, const QColor& colour = kInk) {
+        p_.setFont(font);
+        p_.setPen(colour);
+        QRectF used;
+        p_.drawText(rect(x, y, w, h), flags, text, &used);
+        return used.height() / k_;
+    }
+    // The height a wrapped text takes at width w, in mm.
+    double heightOf(double w, const QString& text, const QFont& font) {
+        p_.setFont(font);
+        return p_.boundingRect(rect(0, 0, w, 1000), Qt::AlignLeft | Qt::TextWordWrap, text)
+                   .height() /
+               k_;
+    }
+    double widthOf(const QString& text, const QFont& font) {
+        p_.setFont(font);
+        return p_.boundingRect(rect(0, 0, 1000, 100), Qt::AlignLeft, text).width() / k_;
+    }
+    void line(double x1, double y1, double x2, double y2, const QColor& colour,
+              double widthMm = 0.2) {
+        p_.setPen(QPen(colour, px(widthMm)));
+        p_.drawLine(at(x1, y1), at(x2, y2));
+    }
+
+  private:
+    QPainter& p_;
+    double k_;
+};
+
+// A step between axis labels from the usual round ones, so that about `count` fit the span.
+double roundStep(double span, double count, std::initializer_list<double> steps) {
+    for (double step : steps) {
+        if (span / step <= count) {
+            return step;
+        }
+    }
+    return *(steps.end() - 1);
+}
+
+std::string clockOfDays(double days) {
+    const auto minutes = static_cast<long long>(std::llround(days * 24 * 60)) % (24 * 60);
+    char text[8];
+    std::snprintf(text, sizeof text, "%02lld:%02lld", minutes / 60, minutes % 60);
+    return text;
+}
+
+double drawTitle(Page& page, const NightReport& r, double y) {
+    page.text(kMarginLeft, y, kContentWidth, 8, "Ночной тест пенильной тумесценции",
+              reportFont(14, true));
+    page.text(kMarginLeft, y + 1.2, kContentWidth, 8, q("Отчёт от " + r.created), reportFont(8.5),
+              Qt::AlignRight | Qt::AlignTop, kGrey);
+    y += 8.5;
+    page.line(kMarginLeft, y, kMarginLeft + kContentWidth, y, kInk, 0.35);
+    return y + 3;
+}
+
+double drawPassport(Page& page, const NightReport& r, double y) {
+    const QFont label = reportFont(9);
+    const QFont value = reportFont(9, true);
+    const std::string name = r.nameHidden ? "скрыто (пароль записи не подтверждён)"
+                             : r.patientName.empty() ? "—"
+                                                     : r.patientName;
+    const auto orDash = [](const std::string& text) { return text.empty() ? "—" : text; };
+    // Label and value, left column then right column, row by row.
+    const std::pair<const char*, std::string> cells[][2] = {
+        {{"Пациент", name}, {"Дата исследования", orDash(r.studyDate)}},
+        {{"Возраст", orDash(r.age)},
+         {"Исследование", r.studyStart.empty() && r.studyEnd.empty()
+                              ? "—"
+                              : "с " + r.studyStart + " до " + r.studyEnd}},
+        {{"Врач", r.doctor.empty() ? "________________________" : r.doctor},
+         {"Период измерений", r.period.empty() ? "—" : r.period + " с"}},
+        {{nullptr, ""}, {"Датчик запрограммирован", orDash(r.programmed)}},
+    };
+    constexpr double kLine = 5;
+    constexpr double kHalf = kContentWidth / 2;
+    for (const auto& row : cells) {
+        for (int side = 0; side < 2; ++side) {
+            if (row[side].first == nullptr) {
+                continue;
+            }
+            const double x = kMarginLeft + side * kHalf;
+            const QString caption = q(std::string(row[side].first) + ": ");
+            const double width = page.widthOf(caption, label);
+            page.text(x, y, width, kLine, caption, label, Qt::AlignLeft | Qt::AlignTop, kGrey);
+            page.text(x + width, y, kHalf - width - 2, kLine, q(row[side].second), value,
+                      Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine);
+        }
+        y += kLine;
+    }
+    return y + 2;
+}
+
+// The diameter against the time of night, the episodes shaded and numbered behind the curve.
+double drawChart(Page& page, const NightReport& r, double y) {
+    QPainter& p = page.painter();
+    const QFont small = reportFont(7.5);
+    const double left = kMarginLeft + 11;  // room for the diameter labels
+    const double right = kMarginLeft + kContentWidth - 2;
+    const double top = y + 5;
+    const double bottom = y + kChartHeight - 13;  // room for the time labels and the legend
+    page.text(kMarginLeft, y, 60, 5, "диаметр, мм", small, Qt::AlignLeft | Qt::AlignTop, kGrey);
+
+    double yMin = std::numeric_limits<double>::infinity();
+    double yMax = -yMin;
+    for (double d : r.diameters) {
+        if (!std::isnan(d)) {
+            yMin = std::min(yMin, d);
+            yMax = std::max(yMax, d);
+        }
+    }
+    if (!(yMin <= yMax)) {
+        page.text(left, top, right - left, bottom - top, "Нет записанных измерений", reportFont(10),
+                  Qt::AlignCenter, kGrey);
+        p.setPen(QPen(kRule, page.px(0.2)));
+        p.setBrush(Qt::NoBrush);
+        p.drawRect(page.rect(left, top, right - left, bottom - top));
+        return y + kChartHeight;
+    }
+    const double yStep = roundStep(yMax - yMin + 2, 8, {1, 2, 5, 10, 20});
+    const double y0 = std::floor((yMin - 0.5) / yStep) * yStep;
+    const double y1 = std::ceil((yMax + 0.5) / yStep) * yStep;
+    const double x0 = r.times.front();
+    const double x1 = std::max(r.times.back(), x0 + 1.0 / 24 / 60);
+    const auto X = [&](double days) { return left + (days - x0) / (x1 - x0) * (right - left); };
+    const auto Y = [&](double mm) { return bottom - (mm - y0) / (y1 - y0) * (bottom - top); };
+
+    // Bands first, so that the grid and the curve stay on top of them: the stretches the
+    // analysis could not use in grey, the episodes numbered as in the table.
+    const auto band = [&](double from, double to, const QColor& colour) {
+        const double a = std::clamp(X(from), left, right);
+        const double b = std::clamp(X(to), left, right);
+        p.setPen(Qt::NoPen);
+        p.setBrush(colour);
+        p.drawRect(page.rect(a, top, std::max(b - a, 0.3), bottom - top));
+        return std::pair(a, b);
+    };
+    for (const Stretch& stretch : r.analysis.quality.stretches) {
+        if (stretch.named()) {
+            band(x0 + stretch.start_s / 86400.0, x0 + stretch.end_s / 86400.0, kUnusable);
+        }
+    }
+    double labelsEnd = -1;  // where the last number drawn ends; crowded numbers are left out
+    for (std::size_t i = 0; i < r.episodes.size(); ++i) {
+        const auto [a, b] = band(r.episodes[i].from, r.episodes[i].to, kBand);
+        const QString number = QString::number(i + 1);
+        const double width = page.widthOf(number, reportFont(7, true)) + 0.6;
+        const double middle = (a + b) / 2;
+        if (middle - width / 2 > labelsEnd) {
+            page.text(middle - width / 2, top + 0.5, width, 4, number, reportFont(7, true),
+                      Qt::AlignHCenter | Qt::AlignTop, kBandEdge);
+            labelsEnd = middle + width / 2;
+        }
+    }
+
+    // Grid and labels: whole millimetres on the left, round times of night below.
+    for (double v = y0; v <= y1 + 1e-9; v += yStep) {
+        page.line(left, Y(v), right, Y(v), kGrid, 0.15);
+        page.text(kMarginLeft, Y(v) - 2, left - kMarginLeft - 1.5, 4, QString::number(v), small,
+                  Qt::AlignRight | Qt::AlignVCenter, kInk);
+    }
+    const double minutes = (x1 - x0) * 24 * 60;
+    const double xStep = roundStep(minutes, 14, {5, 10, 15, 30, 60, 120, 180}) / (24 * 60);
+    for (double t = std::ceil(x0 / xStep - 1e-9) * xStep; t <= x1 + 1e-9; t += xStep) {
+        page.line(X(t), top, X(t), bottom, kGrid, 0.15);
+        page.line(X(t), bottom, X(t), bottom + 1, kInk, 0.2);
+        page.text(X(t) - 8, bottom + 1.2, 16, 4, q(clockOfDays(t)), small,
+                  Qt::AlignHCenter | Qt::AlignTop, kInk);
+    }
+    page.text(left, bottom + 5, right - left, 4, "время ночи, чч:мм", small,
+              Qt::AlignRight | Qt::AlignTop, kGrey);
+    page.text(left, bottom + 9, right - left, 4,
+              "Оранжевым — эпизоды тумесценции (номера — как в таблице); серым — участки, "
+              "непригодные для анализа",
+              small, Qt::AlignLeft | Qt::AlignTop, kGrey);
+
+    // The curve, broken where the recorder skipped a sample.
+    QPainterPath path;
+    bool drawing = false;
+    for (std::size_t i = 0; i < r.times.size(); ++i) {
+        if (std::isnan(r.diameters[i])) {
+            drawing = false;
+            continue;
+        }
+        const QPointF point = page.at(X(r.times[i]), Y(r.diameters[i]));
+        if (drawing) {
+            path.lineTo(point);
+        } else {
+            path.moveTo(point);
+            drawing = true;
+        }
+    }
+    p.setBrush(Qt::NoBrush);
+    p.setPen(QPen(kCurve, page.px(0.25), Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    p.drawPath(path);
+
+    p.setPen(QPen(kInk, page.px(0.25)));
+    p.drawLine(page.at(left, top), page.at(left, bottom));
+    p.drawLine(page.at(left, bottom), page.at(right, bottom));
+    return y + kChartHeight;
+}
+
+double drawSummary(Page& page, const NightReport& r, double y) {
+    y += page.text(kMarginLeft, y, kContentWidth, 12, q(summaryLine(r.analysis)),
+                   reportFont(10.5, true), Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap);
+    y += 1.5;
+    const auto facts = summaryFacts(r.analysis);
+    constexpr int kColumns = 3;
+    constexpr double kLine = 4.6;
+    const double width = kContentWidth / kColumns;
+    for (std::size_t i = 0; i < facts.size(); ++i) {
+        const double x = kMarginLeft + static_cast<double>(i % kColumns) * width;
+        const double row = y + static_cast<double>(i / kColumns) * kLine;
+        const QString label = q(facts[i].first + ": ");
+        const double lw = page.widthOf(label, reportFont(8.5));
+        page.text(x, row, lw, kLine, label, reportFont(8.5), Qt::AlignLeft | Qt::AlignTop, kGrey);
+        page.text(x + lw, row, width - lw, kLine, q(facts[i].second), reportFont(8.5, true));
+    }
+    return y + std::ceil(facts.size() / static_cast<double>(kColumns)) * kLine + 2;
+}
+
+double drawTable(Page& page, const NightReport& r, double y, double bottomLimit) {
+    const std::vector<EpisodeRow> rows = episodeRows(r.analysis);
+    const Usability usability = r.analysis.quality.usability;
+    if (usability != Usability::Usable && usability != Usability::PartlyUsable) {
+        return y;  // the summary line has said why there is nothing to list
+    }
+    if (rows.empty()) {
+        return y +
+               page.text(kMarginLeft, y, kContentWidth, 6, "Эпизодов тумесценции не найдено.",
+                         reportFont(9, false, true), Qt::AlignLeft | Qt::AlignTop, kGrey) +
+               2;
+    }
+    // A long night's table shrinks to fit; what still does not fit is counted below it.
+    const double room = bottomLimit - y;
+    double rowHeight = kRowHeight;
+    if ((rows.size() + 1) * rowHeight > room) {
+        rowHeight = std::max(kTightRowHeight, room / static_cast<double>(rows.size() + 1));
+    }
+    std::size_t shown = rows.size();
+    if ((shown + 1) * rowHeight > room) {
+        shown = static_cast<std::size_t>(std::max(1.0, std::floor(room / rowHeight) - 2));
+    }
+    const double points = rowHeight < kRowHeight ? 7 : 8;
+    const auto drawRow = [&](const auto& cells, double top, bool header) {
+        double x = kMarginLeft;
+        for (std::size_t c = 0; c < kEpisodeColumns.size(); ++c) {
+            const int align = (c == 0 ? Qt::AlignHCenter : Qt::AlignRight) | Qt::AlignVCenter;
+            page.text(x + 0.8, top, kColumnWidths[c] - 1.6, rowHeight, q(std::string(cells[c])),
+                      reportFont(header ? points - 0.5 : points, header),
+                      header ? (Qt::AlignHCenter | Qt::AlignVCenter | Qt::TextWordWrap) : align);
+            x += kColumnWidths[c];
+        }
+    };
+    const double headerHeight = rowHeight * 1.6;
+    page.painter().setPen(Qt::NoPen);
+    page.painter().setBrush(kHeaderFill);
+    page.painter().drawRect(page.rect(kMarginLeft, y, kContentWidth, headerHeight));
+    std::array<std::string, kEpisodeColumns.size()> header;
+    std::copy(kEpisodeColumns.begin(), kEpisodeColumns.end(), header.begin());
+    {
+        const double saved = rowHeight;
+        rowHeight = headerHeight;
+        drawRow(header, y, true);
+        rowHeight = saved;
+    }
+    y += headerHeight;
+    for (std::size_t i = 0; i < shown; ++i) {
+        drawRow(rows[i], y, false);
+        y += rowHeight;
+        page.line(kMarginLeft, y, kMarginLeft + kContentWidth, y, kGrid, 0.15);
+    }
+    if (shown < rows.size()) {
+        const std::size_t rest = rows.size() - shown;
+        y += page.text(kMarginLeft, y + 0.5, kContentWidth, 5,
+                       q("… и ещё " + std::to_string(rest) + " " +
+                         pluralRu(static_cast<long long>(rest), "эпизод", "эпизода", "эпизодов") +
+                         ": вся таблица — в окне «Анализ ночи» и на листе «Анализ» книги .xlsx"),
+                       reportFont(8, false, true), Qt::AlignLeft | Qt::AlignTop, kGrey);
+    }
+    return y + 3;
+}
+
+// A label in grey and its text, wrapped to the content width; returns the height taken.
+double labelled(Page& page, double y, const std::string& label, const std::string& text,
+                bool measureOnly = false) {
+    const QString whole = q(label + ": " + text);
+    const QFont font = reportFont(8.5);
+    const double height = page.heightOf(kContentWidth, whole, font);
+    if (!measureOnly) {
+        page.text(kMarginLeft, y, kContentWidth, height + 1, whole, font,
+                  Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap);
+    }
+    return height;
+}
+
+}  // namespace
+
+void paintNightReport(QPainter& painter, double pixelsPerMm, const NightReport& report) {
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setRenderHint(QPainter::TextAntialiasing);
+    Page page(painter, pixelsPerMm);
+
+    // The statement and the signature close the page; the table stops short of them, leaving
+    // room for the notes under it and for the doctor's conclusion written by hand.
+    const QFont statementFont = reportFont(8.5, false, true);
+    const double signatureTop = kReportPageHeightMm - kMarginBottom - 9;
+    const double statementHeight =
+        page.heightOf(kContentWidth - 6, q(kRigidityStatement), statementFont) + 4;
+    const double statementTop = signatureTop - 4 - statementHeight;
+    const std::string quality = report.analysis.quality.verdict;
+    const std::string parameters = parametersText(report.analysis.parameters);
+    const double notesHeight = labelled(page, 0, "Качество записи", quality, true) +
+                               labelled(page, 0, "Параметры анализа", parameters, true) + 1.5;
+
+    double y = kMarginTop;
+    y = drawTitle(page, report, y);
+    y = drawPassport(page, report, y);
+    y = drawChart(page, report, y);
+    y = drawSummary(page, report, y);
+    y = drawTable(page, report, y, statementTop - kConclusionRoom - notesHeight);
+
+    y += labelled(page, y, "Качество записи", quality) + 1.5;
+    y += labelled(page, y, "Параметры анализа", parameters) + 4;
+
+    page.text(kMarginLeft, y, kContentWidth, 5, "Заключение врача:", reportFont(9, true));
+    for (double line = y + 10; line < statementTop - 3; line += 7) {
+        page.line(kMarginLeft, line, kMarginLeft + kContentWidth, line, kRule, 0.15);
+    }
+
+    painter.setPen(QPen(kRule, page.px(0.25)));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRect(page.rect(kMarginLeft, statementTop, kContentWidth, statementHeight));
+    page.text(kMarginLeft + 3, statementTop + 2, kContentWidth - 6, statementHeight - 2,
+              q(kRigidityStatement), statementFont,
+              Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap);
+
+    const std::string doctor =
+        report.doctor.empty() ? "______________________________" : report.doctor;
+    page.text(kMarginLeft, signatureTop + 3, 150, 5,
+              q("Врач: " + doctor + "      Подпись: ____________________"), reportFont(9),
+              Qt::AlignLeft | Qt::AlignTop);
+    page.text(kMarginLeft, signatureTop + 3, kContentWidth, 5, "npt-desk", reportFont(7),
+              Qt::AlignRight | Qt::AlignTop, kGrey);
+    painter.restore();
+}
+
+}  // namespace npt

@@ -1,0 +1,112 @@
+#include "report/report_pdf.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QFile>
+#include <QPageLayout>
+#include <QPageSize>
+#include <QPainter>
+#include <QPdfWriter>
+#include <cerrno>
+#include <string_view>
+#include <vector>
+
+#include "records/atomic_file.h"
+#include "records/file_error.h"
+#include "report/report_page.h"
+
+namespace npt {
+
+namespace {
+
+const std::string kReportPrefix = "Не удалось сохранить отчёт";
+constexpr int kResolution = 600;  // dots per inch of the PDF's page
+
+std::vector<std::uint8_t> contentOf(int fd) {
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || info.st_size <= 0) {
+        return {};
+    }
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(info.st_size));
+    std::size_t got = 0;
+    while (got < bytes.size()) {
+        const ssize_t n =
+            ::pread(fd, bytes.data() + got, bytes.size() - got, static_cast<off_t>(got));
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            break;
+        }
+        got += static_cast<std::size_t>(n);
+    }
+    bytes.resize(got);
+    return bytes;
+}
+
+std::size_t countOf(std::string_view text, std::string_view part) {
+    std::size_t n = 0;
+    for (auto at = text.find(part); at != std::string_view::npos; at = text.find(part, at + 1)) {
+        ++n;
+    }
+    return n;
+}
+
+// Paints the page into the open file; false when the painter could not start.
+bool paintInto(QFile& file, const NightReport& report) {
+    QPdfWriter writer(&file);
+    writer.setResolution(kResolution);
+    writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
+                                     QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter));
+    // The patient's name stays out of the file's properties: they show in file managers.
+    writer.setTitle("Ночной тест пенильной тумесценции");
+    writer.setCreator("npt-desk");
+    QPainter painter;
+    if (!painter.begin(&writer)) {
+        return false;
+    }
+    paintNightReport(painter, kResolution / 25.4, report);
+    return painter.end();
+}
+
+}  // namespace
+
+std::optional<std::string> reportDefect(std::span<const std::uint8_t> file) {
+    const std::string_view text(reinterpret_cast<const char*>(file.data()), file.size());
+    if (!text.starts_with("%PDF-")) {
+        return "нет заголовка PDF";
+    }
+    const auto end = text.rfind("%%EOF");
+    if (end == std::string_view::npos || text.find_first_not_of("\r\n ", end + 5) != text.npos) {
+        return "файл оборван";
+    }
+    const std::size_t pages = countOf(text, "/Type /Page") - countOf(text, "/Type /Pages");
+    if (pages != 1) {
+        return "страниц " + std::to_string(pages) + " вместо одной";
+    }
+    return std::nullopt;
+}
+
+void writeReportPdf(const std::string& path, const NightReport& report) {
+    replaceFileAtomically(path, kReportPrefix, [&](const TemporaryFile& temp) {
+        QFile file;
+        bool painted = false;
+        if (file.open(temp.fd, QIODevice::WriteOnly | QIODevice::Unbuffered,
+                      QFileDevice::DontCloseHandle)) {
+            painted = paintInto(file, report);
+            file.close();
+        }
+        std::optional<std::string> defect =
+            painted ? reportDefect(contentOf(temp.fd)) : std::optional<std::string>("не нарисован");
+        if (!defect) {
+            return;
+        }
+        // The PDF writer does not say which write failed: the file system says why, if it can.
+        const auto reason = reasonForFailedWrite(temp.fd);
+        throwFileError(path, kReportPrefix,
+                       reason ? *reason : "отчёт записан с ошибкой: " + *defect);
+    });
+}
+
+}  // namespace npt

@@ -1,0 +1,58 @@
+#pragma once
+// "Анализ ночи": the night's analysis beside the main window (not modal, so the chart and its
+// shaded episodes stay in view and usable): the summary, the quality verdict, the four
+// parameters, the episode table, the night's figures, the statement on rigidity, and saving the
+// report. It shows what the window's behaviour gives it; a changed parameter or a click on
+// "Сохранить отчёт…" goes back to that behaviour, which analyses and answers at once.
+#include <QDialog>
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "app/form_view.h"
+
+class QDoubleSpinBox;
+class QLabel;
+class QPushButton;
+class QTableWidget;
+
+namespace npt {
+
+class AnalysisDialog : public QDialog {
+  public:
+    explicit AnalysisDialog(QWidget* parent);
+
+    // Shows the analysis; the parameter fields follow it without reporting a change.
+    void display(const AnalysisDisplay& analysis);
+
+    // Called with the four parameters whenever the doctor changes one of them; returns why they
+    // were refused, if they were (the dialog shows it).
+    std::function<std::optional<std::string>(const AnalysisParameters&)> onParametersChanged;
+    // Called when the doctor asks for the report.
+    std::function<void()> onSaveReport;
+
+    QDoubleSpinBox* thresholdField() const { return threshold_; }
+    QDoubleSpinBox* minDurationField() const { return minDuration_; }
+    QDoubleSpinBox* mergeGapField() const { return mergeGap_; }
+    QDoubleSpinBox* fullThresholdField() const { return fullThreshold_; }
+    QTableWidget* table() const { return table_; }
+    QPushButton* saveButton() const { return save_; }
+
+  private:
+    void setParameters(const AnalysisParameters& parameters);
+    AnalysisParameters parameters() const;
+    void parameterEdited();
+
+    QLabel* summary_;
+    QLabel* verdict_;
+    QLabel* facts_;
+    QDoubleSpinBox* threshold_;
+    QDoubleSpinBox* minDuration_;
+    QDoubleSpinBox* mergeGap_;
+    QDoubleSpinBox* fullThreshold_;
+    QLabel* refused_;
+    QTableWidget* table_;
+    QPushButton* save_;
+};
+
+}  // namespace npt

@@ -1,0 +1,306 @@
+// The night's analysis in the window's behaviour: after a load, with the name withheld, when the
+// doctor changes a parameter, the report, and the parameters kept in the settings file.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "app/settings_file.h"
+#include "form_fixture.h"
+
+namespace npt {
+namespace {
+
+using namespace npt::test;
+
+const std::string kNight = std::string(NPT_EXAMPLES_DIR) + "/night.txt";
+const std::string kProtectedNight = std::string(NPT_EXAMPLES_DIR) + "/night-password.txt";
+
+TEST(AnalysisFlowTest, NothingToShowUntilARecordingIsDrawn) {
+    FormRig rig;
+    const AnalysisDisplay& shown = rig.view.analysisShown();
+    EXPECT_FALSE(shown.recording);
+    EXPECT_EQ(shown.summaryLine, "");
+    EXPECT_TRUE(shown.episodes.empty());
+    EXPECT_EQ(shown.parameters, AnalysisParameters());
+
+    // The dialog opens all the same (it says there is nothing to analyse); a report is refused.
+    rig.form.ShowAnalysisClick();
+    EXPECT_EQ(rig.view.analysisDialogs(), 1);
+    rig.form.SaveReportClick();
+    ASSERT_EQ(rig.view.messages().size(), 1u);
+    EXPECT_EQ(rig.view.messages()[0].icon, MessageIcon::Information);
+    EXPECT_TRUE(rig.view.reportsWritten.empty());
+}
+
+TEST(AnalysisFlowTest, ALoadShowsTheNightsEpisodesOnTheChartsTimeAxis) {
+    FormRig rig;
+    ASSERT_TRUE(rig.form.loadRecording(kNight));
+    const AnalysisDisplay& shown = rig.view.analysisShown();
+    ASSERT_TRUE(shown.recording);
+    EXPECT_EQ(shown.summaryLine.rfind("Эпизодов: 5 · всего ", 0), 0u) << shown.summaryLine;
+    ASSERT_EQ(shown.episodes.size(), 5u);
+    ASSERT_EQ(shown.analysis.episodes.size(), 5u);
+    // The bands lie where the curve is: the chart's x of a sample is its time in days, not
+    // wrapped at midnight (the night starts at 22:00, 0,9167 days).
+    const LineSeries& raw = rig.form.chart().series1();
+    for (std::size_t i = 0; i < 5; ++i) {
+        const NightEpisode& e = shown.analysis.episodes[i];
+        const std::size_t first = static_cast<std::size_t>(e.start_s / 10);
+        EXPECT_DOUBLE_EQ(shown.episodes[i].from, raw.xs()[first]);
+        EXPECT_NEAR(shown.episodes[i].to - shown.episodes[i].from, e.duration_s / 86400.0, 1e-12);
+    }
+    EXPECT_GT(shown.episodes[4].from, 1.0) << "the last episode is after midnight";
+}
+
+TEST(AnalysisFlowTest, EachLoadAnalysesAnewAndAFailedOneLeavesNothingBehind) {
+    const fs::path dir = scratchDir("app");
+    FormRig rig;
+    ASSERT_TRUE(rig.form.loadRecording(kNight));
+    ASSERT_EQ(rig.view.analysisShown().analysis.episodes.size(), 5u);
+
+    // A sensor that never moved: nothing to analyse, and no band of the night before stays.
+    const fs::path flat = writeImage(dir / "flat.txt", makeImage());
+    ASSERT_TRUE(rig.form.loadRecording(flat.string()));
+    EXPECT_TRUE(rig.view.analysisShown().recording);
+    EXPECT_EQ(rig.view.analysisShown().summaryLine, "Анализ невозможен: данные непригодны");
+    EXPECT_TRUE(rig.view.analysisShown().episodes.empty());
+
+    // Graph building stops at a start time it cannot read: the chart is empty, and so is the
+    // analysis.
+    ASSERT_TRUE(rig.form.loadRecording(kNight));
+    rig.view.setText(Control::TimeStart, "xx:yy");
+    const fs::path noPassport =
+        writeImage(dir / "nopass.txt", makeImage(ImageOptions().withoutPassport()));
+    EXPECT_FALSE(rig.form.loadRecording(noPassport.string()));
+    EXPECT_FALSE(rig.view.analysisShown().recording);
+    EXPECT_EQ(rig.view.analysisShown().summaryLine, "");
+    EXPECT_FALSE(rig.form.state().nightAnalysis.has_value());
+}
+
+TEST(AnalysisFlowTest, AWrongPasswordWithholdsTheNameFromTheReportButNotTheAnalysis) {
+    struct Case {
+        const char* what;
+        std::optional<std::string> answer;
+        bool hidden;
+    };
+    const Case cases[] = {
+        {"right password", "1234", false},
+        {"wrong password", "4321", true},
+        {"dialog closed", std::nullopt, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        FormRig rig;
+        rig.view.passwordAnswers.push_back(c.answer);
+        ASSERT_TRUE(rig.form.loadRecording(kProtectedNight));
+        EXPECT_EQ(rig.view.analysisShown().analysis.episodes.size(), 5u);
+        const NightReport report = rig.form.nightReport();
+        EXPECT_EQ(report.nameHidden, c.hidden);
+        EXPECT_EQ(report.patientName, c.hidden ? "" : "Петров Пётр Петрович");
+        EXPECT_EQ(report.analysis.episodes.size(), 5u);
+    }
+}
+
+TEST(AnalysisFlowTest, ChangedParametersAnalyseAgainAtOnce) {
+    FormRig rig;
+    ASSERT_TRUE(rig.form.loadRecording(kNight));
+    const auto before = rig.view.analysisShown().analysis;
+    ASSERT_EQ(before.episodes.size(), 5u);
+
+    // The smallest episode of the example rises 6,2 mm; a threshold of 7 mm leaves four.
+    AnalysisParameters p;
+    p.threshold_mm = 7.0;
+    p.full_threshold_mm = 9.0;
+    EXPECT_EQ(rig.form.setAnalysisParameters(p), std::nullopt);
+    const AnalysisDisplay& shown = rig.view.analysisShown();
+    EXPECT_EQ(shown.parameters, p);
+    EXPECT_EQ(shown.analysis.parameters, p);
+    EXPECT_EQ(shown.analysis.episodes.size(), 4u);
+    EXPECT_EQ(shown.episodes.size(), 4u);
+    EXPECT_EQ(shown.summaryLine.rfind("Эпизодов: 4", 0), 0u) << shown.summaryLine;
+
+    // Parameters that cannot be used change nothing, and say why.
+    AnalysisParameters wrong = p;
+    wrong.full_threshold_mm = 5.0;  // below the threshold
+    const auto error = rig.form.setAnalysisParameters(wrong);
+    ASSERT_TRUE(error.has_value());
+    EXPECT_NE(error->find("не ниже порога эпизода"), std::string::npos) << *error;
+    EXPECT_EQ(rig.form.state().analysisParameters, p);
+    EXPECT_EQ(rig.view.analysisShown().analysis.episodes.size(), 4u);
+
+    // The next recording is analysed with the parameters as set.
+    ASSERT_TRUE(rig.form.loadRecording(kNight));
+    EXPECT_EQ(rig.view.analysisShown().analysis.parameters, p);
+}
+
+TEST(AnalysisFlowTest, ParametersAnalyseTheNightShownEvenWhileTheImageIsRefilled) {
+    FormRig rig;
+    ASSERT_TRUE(rig.form.loadRecording(kNight));
+    // A read starts over the image; the chart still shows the night before until it ends.
+    rig.form.mutableState().memoryImage.reset();
+    AnalysisParameters p;
+    p.min_duration_s = 10 * 60;
+    ASSERT_EQ(rig.form.setAnalysisParameters(p), std::nullopt);
+    EXPECT_EQ(rig.view.analysisShown().analysis.episodes.size(), 5u);
+}
+
+TEST(AnalysisFlowTest, ReportOfTheNightShown) {
+    const fs::path dir = scratchDir("app");
+    FormRig rig;
+    rig.view.setText(Control::VName, "Сидоров С. С.");
+    ASSERT_TRUE(rig.form.loadRecording(kNight));
+
+    // Only a .pdf: a report never replaces a recording or a workbook by a slip of the hand.
+    rig.view.reportAnswers.push_back((dir / "night.txt").string());
+    rig.form.SaveReportClick();
+    ASSERT_EQ(rig.view.messages().size(), 1u);
+    EXPECT_EQ(rig.view.messages()[0].icon, MessageIcon::Warning);
+    EXPECT_TRUE(rig.view.reportsWritten.empty());
+    rig.view.clearMessages();
+
+    rig.view.reportAnswers.push_back(std::nullopt);  // cancelled
+    rig.form.SaveReportClick();
+    EXPECT_TRUE(rig.view.reportsWritten.empty());
+
+    const std::string pdf = (dir / "Отчёт.PDF").string();
+    rig.view.reportAnswers.push_back(pdf);
+    rig.form.SaveReportClick();
+    EXPECT_TRUE(rig.view.messages().empty());
+    EXPECT_EQ(rig.view.beeps(), 1);
+    ASSERT_EQ(rig.view.reportsWritten.size(), 1u);
+    const auto& [path, report] = rig.view.reportsWritten[0];
+    EXPECT_EQ(path, pdf);
+    EXPECT_EQ(report.patientName, "Петров Пётр Петрович");
+    EXPECT_EQ(report.age, "47");
+    EXPECT_EQ(report.studyDate, "08.12.26");
+    EXPECT_EQ(report.studyStart, "22:00");
+    EXPECT_EQ(report.studyEnd, "10:00");
+    EXPECT_EQ(report.period, "10");
+    EXPECT_EQ(report.programmed, "21:30");
+    EXPECT_EQ(report.doctor, "Сидоров С. С.");
+    EXPECT_EQ(report.created, "09.12.26 08:05");
+    EXPECT_EQ(report.times.size(), 4320u);
+    EXPECT_EQ(report.episodes, rig.view.analysisShown().episodes);
+
+    // A report that cannot be written is reported, with its reason.
+    rig.view.reportFailure = FileError(
+        pdf, "нет места на диске", "Не удалось сохранить отчёт «" + pdf + "»: нет места на диске.");
+    rig.view.reportAnswers.push_back(pdf);
+    rig.form.SaveReportClick();
+    ASSERT_EQ(rig.view.messages().size(), 1u);
+    EXPECT_EQ(rig.view.messages()[0].icon, MessageIcon::Error);
+    EXPECT_NE(rig.view.messages()[0].text.find("нет места на диске"), std::string::npos);
+}
+
+TEST(AnalysisFlowTest, ReportOfARecordingWithoutPassportClaimsNoProgrammingTime) {
+    const fs::path file =
+        writeImage(scratchDir("app") / "nopass.txt", makeImage(ImageOptions().withoutPassport()));
+    FormRig rig;
+    ASSERT_TRUE(rig.form.loadRecording(file.string()));
+    EXPECT_EQ(rig.view.text(Control::TimeNow), "08:05");  // the clock, as at start-up
+    EXPECT_EQ(rig.form.nightReport().programmed, "");
+    EXPECT_EQ(rig.form.nightReport().patientName, "");
+}
+
+TEST(AnalysisFlowTest, ReportLeavesOutWhatTheRecorderNeverWrote) {
+    // The recorder wrote the first 100 samples and skipped the tenth.
+    MemoryImage image = makeImage();
+    for (std::size_t i = 100; i < ImageOffsets::kSampleCount; ++i) {
+        image[ImageOffsets::kSamples + i] = kErasedByte;
+    }
+    image[ImageOffsets::kSamples + 9] = kErasedByte;
+    const fs::path file = writeImage(scratchDir("app") / "short.txt", image);
+    FormRig rig;
+    ASSERT_TRUE(rig.form.loadRecording(file.string()));
+    const NightReport report = rig.form.nightReport();
+    ASSERT_EQ(report.diameters.size(), 100u);
+    EXPECT_TRUE(std::isnan(report.diameters[9]));
+    EXPECT_DOUBLE_EQ(report.diameters[0], 29.6);
+    EXPECT_NEAR(report.times[1] - report.times[0], 10.0 / 86400, 1e-12);
+}
+
+// ---- The parameters in the settings file ---------------------------------------------------
+
+std::string readText(const fs::path& path) {
+    const auto bytes = readAll(path);
+    return {bytes.begin(), bytes.end()};
+}
+
+TEST(AnalysisSettingsTest, ParametersSurviveRestartsBesideTheDoctorsName) {
+    const fs::path dir = scratchDir("app");
+    const fs::path file = dir / "rdp.ini";
+    writeAll(file, std::vector<std::uint8_t>{});
+    {
+        const std::string text = "[tools]\nedit1=Орлова Е. Г.\n[print]\ncopies=2\n";
+        writeAll(file, std::vector<std::uint8_t>(text.begin(), text.end()));
+    }
+    IniSettingsFile settings({file.string(), ""});
+    AnalysisParameters p;
+    p.threshold_mm = 2.5;
+    p.min_duration_s = 90;
+    p.merge_gap_s = 0;
+    p.full_threshold_mm = 6.5;
+    {
+        ScriptedView view;
+        TTMForm form(view, testClock(), &settings);
+        form.FormCreate();
+        EXPECT_EQ(view.analysisShown().parameters, AnalysisParameters());
+        ASSERT_EQ(form.setAnalysisParameters(p), std::nullopt);
+        form.FormDestroy();
+        EXPECT_TRUE(view.messages().empty());
+    }
+    const std::string text = readText(file);
+    for (const char* kept :
+         {"[tools]", "edit1=Орлова Е. Г.", "[print]", "copies=2", "[analysis]", "threshold_mm=2.5",
+          "min_duration_s=90", "merge_gap_s=0", "full_threshold_mm=6.5"}) {
+        EXPECT_NE(text.find(kept), std::string::npos) << kept << " missing:\n" << text;
+    }
+    ScriptedView view;
+    TTMForm form(view, testClock(), &settings);
+    form.FormCreate();
+    EXPECT_EQ(form.state().analysisParameters, p);
+    EXPECT_EQ(view.analysisShown().parameters, p);
+}
+
+TEST(AnalysisSettingsTest, WhatTheFileHolds) {
+    AnalysisParameters decimalComma;
+    decimalComma.threshold_mm = 3.5;
+    AnalysisParameters partly;
+    partly.merge_gap_s = 300;
+    struct Case {
+        const char* what;
+        const char* text;
+        std::optional<AnalysisParameters> read;
+    };
+    const Case cases[] = {
+        {"no section", "[tools]\nedit1=x\n", std::nullopt},
+        {"a decimal comma typed by hand", "[analysis]\nthreshold_mm=3,5\n", decimalComma},
+        {"keys missing keep their defaults", "[Analysis]\nMERGE_GAP_S = 300\n", partly},
+        {"out of range: the defaults", "[analysis]\nthreshold_mm=40\n", std::nullopt},
+        {"not a number: the defaults", "[analysis]\nmin_duration_s=пять\n", std::nullopt},
+        {"full below the threshold: the defaults",
+         "[analysis]\nthreshold_mm=6\nfull_threshold_mm=5\n", std::nullopt},
+    };
+    const fs::path dir = scratchDir("app");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string text = c.text;
+        writeAll(dir / "rdp.ini", std::vector<std::uint8_t>(text.begin(), text.end()));
+        EXPECT_EQ(IniSettingsFile({(dir / "rdp.ini").string(), ""}).analysisParameters(), c.read);
+    }
+}
+
+TEST(AnalysisSettingsTest, UnchangedParametersAreNotWritten) {
+    const fs::path dir = scratchDir("app");
+    const fs::path file = dir / "rdp.ini";
+    IniSettingsFile settings({file.string(), ""});
+    ScriptedView view;
+    TTMForm form(view, testClock(), &settings);
+    form.FormCreate();
+    form.FormDestroy();
+    // The name is written as always; the parameters, never changed, are not.
+    EXPECT_EQ(readText(file).find("[analysis]"), std::string::npos) << readText(file);
+}
+
+}  // namespace
+}  // namespace npt

@@ -1,0 +1,205 @@
+// The night's report: one A4 page with everything a doctor files, the name withheld when it is
+// hidden, written only whole. Each page is also rendered to a PNG under the build tree, to be
+// looked at (pdftoppm, when poppler-utils is installed).
+#include "report/report_pdf.h"
+
+#include <gtest/gtest.h>
+
+#include <QGuiApplication>
+#include <cstdio>
+#include <cstdlib>
+
+#include "analysis/analysis_text.h"
+#include "app/clock.h"
+#include "app/ttm_form.h"
+#include "cli/batch_view.h"
+#include "records/file_error.h"
+#include "support/scratch.h"
+
+namespace npt {
+namespace {
+
+using namespace npt::test;
+
+const std::string kNight = std::string(NPT_EXAMPLES_DIR) + "/night.txt";
+const std::string kProtectedNight = std::string(NPT_EXAMPLES_DIR) + "/night-password.txt";
+
+void ensureApplication() {
+    // Never destroyed: tearing Qt down among the program's static destructors crashes.
+    static QGuiApplication* app = nullptr;
+    if (app == nullptr) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        static int argc = 1;
+        static char name[] = "report_tests";
+        static char* argv[] = {name, nullptr};
+        app = new QGuiApplication(argc, argv);
+    }
+}
+
+bool have(const char* tool) {
+    return std::system((std::string("command -v ") + tool + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+std::string output(const std::string& command) {
+    std::string text;
+    if (std::FILE* pipe = ::popen(command.c_str(), "r")) {
+        char buffer[4096];
+        std::size_t n;
+        while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) {
+            text.append(buffer, n);
+        }
+        ::pclose(pipe);
+    }
+    return text;
+}
+
+// The report of a recording as the window (and npt) make it: loaded with the given password,
+// the doctor's name typed.
+NightReport reportOf(const std::string& file, const std::string& password = "",
+                     const AnalysisParameters& parameters = {}) {
+    BatchView view(password);
+    const FixedClock clock({2026, 12, 9, 8, 5, 0});
+    TTMForm form(view, clock, nullptr);
+    form.FormCreate();
+    view.setText(Control::VName, "Сидоров С. С.");
+    form.setAnalysisParameters(parameters);
+    EXPECT_TRUE(form.loadRecording(file));
+    return form.nightReport();
+}
+
+class ReportTest : public ::testing::Test {
+  protected:
+    ReportTest() { ensureApplication(); }
+
+    // Writes the report, checks it is a whole one-page PDF, renders it for the eye and returns
+    // its text as pdftotext reads it (empty without poppler-utils).
+    std::string written(const fs::path& pdf, const NightReport& report) {
+        writeReportPdf(pdf.string(), report);
+        const auto bytes = readAll(pdf);
+        EXPECT_EQ(reportDefect(bytes), std::nullopt);
+        if (!have("pdftotext")) {
+            return {};
+        }
+        const std::string info = output("pdfinfo '" + pdf.string() + "'");
+        EXPECT_NE(info.find("Pages:           1\n"), std::string::npos) << info;
+        EXPECT_NE(info.find("(A4)"), std::string::npos) << info;
+        std::system(("pdftoppm -png -r 100 -singlefile '" + pdf.string() + "' '" +
+                     pdf.string().substr(0, pdf.string().size() - 4) + "'")
+                        .c_str());
+        return output("pdftotext -layout '" + pdf.string() + "' -");
+    }
+};
+
+TEST_F(ReportTest, OnePageWithEverythingTheDoctorFiles) {
+    const fs::path dir = scratchDir("report");
+    const NightReport report = reportOf(kNight);
+    const std::string text = written(dir / "night.pdf", report);
+    if (text.empty()) {
+        GTEST_SKIP() << "poppler-utils (pdftotext) is not installed to read the page back";
+    }
+    for (const std::string& expected : {
+             std::string("Ночной тест пенильной тумесценции"),
+             std::string("Отчёт от 09.12.26 08:05"),
+             std::string("Пациент: Петров Пётр Петрович"),
+             std::string("Возраст: 47"),
+             std::string("Дата исследования: 08.12.26"),
+             std::string("Исследование: с 22:00 до 10:00"),
+             std::string("Период измерений: 10 с"),
+             std::string("Врач: Сидоров С. С."),
+             std::string("время ночи, чч:мм"),
+             summaryLine(report.analysis),
+             std::string("Эпизодов в час: 0,42"),
+             std::string("Длительность"),
+             std::string("Качество записи: данные пригодны для анализа"),
+             std::string("Параметры анализа: порог 3,0 мм"),
+             std::string("Заключение врача:"),
+             std::string("ригидность не измеряется"),
+             std::string("Заключение остаётся за врачом."),
+         }) {
+        EXPECT_NE(text.find(expected), std::string::npos) << expected << "\n" << text;
+    }
+    // The episode table as the window shows it: onsets, ends, increases and areas.
+    for (const EpisodeRow& row : episodeRows(report.analysis)) {
+        for (const std::string& cell : {row[1], row[2], row[6], row[9]}) {
+            EXPECT_NE(text.find(cell), std::string::npos) << cell << "\n" << text;
+        }
+    }
+}
+
+TEST_F(ReportTest, AHiddenNameIsNowhereInTheFile) {
+    const fs::path dir = scratchDir("report");
+    const NightReport report = reportOf(kProtectedNight, "4321");
+    ASSERT_TRUE(report.nameHidden);
+    const std::string text = written(dir / "hidden.pdf", report);
+    const auto bytes = readAll(dir / "hidden.pdf");
+    const std::string raw(bytes.begin(), bytes.end());
+    for (const char* part : {"Петров", "Пётр"}) {
+        EXPECT_EQ(raw.find(part), std::string::npos);
+        EXPECT_EQ(text.find(part), std::string::npos) << text;
+    }
+    if (!text.empty()) {
+        EXPECT_NE(text.find("Пациент: скрыто (пароль записи не подтверждён)"), std::string::npos)
+            << text;
+    }
+}
+
+TEST_F(ReportTest, StillOnePageForALongNightOrAnEmptyOne) {
+    const fs::path dir = scratchDir("report");
+    // Seventy episodes: the table shrinks, and what does not fit is counted.
+    NightReport many = reportOf(kNight);
+    many.analysis.episodes.resize(70, many.analysis.episodes.front());
+    const std::string text = written(dir / "many.pdf", many);
+    if (!text.empty()) {
+        EXPECT_NE(text.find("… и ещё "), std::string::npos) << text;
+    }
+    // Nothing recorded at all: the page says so and keeps its parts.
+    NightReport empty;
+    empty.created = "09.12.26 08:05";
+    empty.analysis.quality.verdict = "датчик не записал ни одного измерения";
+    const std::string emptyText = written(dir / "empty.pdf", empty);
+    if (!emptyText.empty()) {
+        EXPECT_NE(emptyText.find("Нет записанных измерений"), std::string::npos) << emptyText;
+        EXPECT_NE(emptyText.find("Анализ невозможен: датчик не записал ни одного измерения"),
+                  std::string::npos);
+    }
+}
+
+TEST_F(ReportTest, AReportThatCannotBeWrittenLeavesTheEarlierFile) {
+    const fs::path dir = scratchDir("report");
+    const NightReport report = reportOf(kNight);
+    const std::vector<std::uint8_t> earlier = {'o', 'l', 'd'};
+    writeAll(dir / "night.pdf", earlier);
+    try {
+        const FileSizeLimit limit(16 * 1024);  // the page takes more
+        writeReportPdf((dir / "night.pdf").string(), report);
+        ADD_FAILURE() << "the report was written";
+    } catch (const FileError& e) {
+        EXPECT_EQ(e.path(), (dir / "night.pdf").string());
+        EXPECT_EQ(std::string(e.what()), "Не удалось сохранить отчёт «" +
+                                             (dir / "night.pdf").string() + "»: " + e.reason() +
+                                             ".")
+            << e.what();
+        EXPECT_NE(e.reason().find("размер"), std::string::npos) << e.reason();
+    }
+    EXPECT_EQ(readAll(dir / "night.pdf"), earlier);
+    EXPECT_EQ(entriesOf(dir), std::set<std::string>{"night.pdf"});
+
+    // A folder in the file's place is refused like any other save.
+    fs::create_directory(dir / "folder.pdf");
+    EXPECT_THROW(writeReportPdf((dir / "folder.pdf").string(), report), FileError);
+}
+
+TEST(ReportDefectTest, WhatIsNotAWholeOnePagePdf) {
+    const auto bytes = [](const std::string& text) {
+        return std::vector<std::uint8_t>(text.begin(), text.end());
+    };
+    const std::string page = "%PDF-1.4\n1 0 obj << /Type /Pages >>\n2 0 obj << /Type /Page >>\n";
+    EXPECT_EQ(reportDefect(bytes(page + "%%EOF\n")), std::nullopt);
+    EXPECT_EQ(reportDefect(bytes(page)), "файл оборван");
+    EXPECT_EQ(reportDefect(bytes(page + "%%EOF\n3 0 obj")), "файл оборван");
+    EXPECT_EQ(reportDefect(bytes("")), "нет заголовка PDF");
+    EXPECT_EQ(reportDefect(bytes(page + "<< /Type /Page >>\n%%EOF")), "страниц 2 вместо одной");
+}
+
+}  // namespace
+}  // namespace npt

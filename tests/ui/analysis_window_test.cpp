@@ -1,0 +1,159 @@
+// The night's analysis in the real window: the line under the chart, the shaded episodes, the
+// dialog "Анализ ночи" with its parameters and table, the report saved from it, and printing.
+#include <QDir>
+#include <QDoubleSpinBox>
+#include <QFileDialog>
+#include <QLabel>
+#include <QPrinter>
+#include <QTableWidget>
+
+#include "analysis/analysis_text.h"
+#include "report/report_pdf.h"
+#include "support/scratch.h"
+#include "ui/analysis_dialog.h"
+#include "window_fixture.h"
+
+namespace npt::testing {
+namespace {
+
+const QString kNight = QStringLiteral(NPT_EXAMPLES_DIR "/night.txt");
+
+QString labelText(QDialog* dialog, const char* name) {
+    auto* label = dialog->findChild<QLabel*>(name);
+    return label != nullptr ? label->text() : QString();
+}
+
+class AnalysisWindowTest : public WindowTest {
+  protected:
+    AnalysisDialog& dialog() { return *view_->analysisDialog(); }
+    std::size_t bands() { return view_->chart()->episodeBands().size(); }
+};
+
+TEST_F(AnalysisWindowTest, NothingToAnalyseBeforeARecording) {
+    view_->window()->show();
+    EXPECT_EQ(view_->text(Control::LabelAnalysis), "");
+    EXPECT_EQ(bands(), 0u);
+    button(Control::ShowAnalysis)->click();
+    ASSERT_TRUE(dialog().isVisible());
+    EXPECT_FALSE(dialog().isModal());
+    EXPECT_TRUE(labelText(&dialog(), "Summary").startsWith("Нет записи для анализа"));
+    EXPECT_EQ(dialog().table()->rowCount(), 0);
+    EXPECT_FALSE(dialog().saveButton()->isEnabled());
+    dialog().close();
+}
+
+TEST_F(AnalysisWindowTest, ALoadShadesTheEpisodesAndTheDialogListsThem) {
+    view_->window()->show();
+    loadThroughDialog(kNight);
+    QApplication::processEvents();
+    const std::string line = view_->text(Control::LabelAnalysis);
+    EXPECT_EQ(line.rfind("Эпизодов: 5 · всего ", 0), 0u) << line;
+    EXPECT_EQ(bands(), 5u);
+
+    // The bands are drawn behind the curve: the plot is amber under an episode's middle, away
+    // from the curve and the grid, and not where there is none.
+    const QImage picture = view_->chart()->grab().toImage();
+    const auto& first = view_->chart()->episodeBands()[0];
+    QLineSeries* curve = view_->chart()->series(1);
+    const QPointF inside =
+        view_->chart()->chart()->mapToPosition(QPointF((first.from + first.to) / 2, 31), curve);
+    const QPointF outside =
+        view_->chart()->chart()->mapToPosition(QPointF(first.from - 0.01, 31), curve);
+    const QColor band = picture.pixelColor(inside.toPoint());
+    EXPECT_GT(band.red(), band.blue() + 40) << band.name().toStdString();
+    const QColor plain = picture.pixelColor(outside.toPoint());
+    EXPECT_LT(std::abs(plain.red() - plain.blue()), 20) << plain.name().toStdString();
+
+    button(Control::ShowAnalysis)->click();
+    ASSERT_TRUE(dialog().isVisible());
+    EXPECT_EQ(labelText(&dialog(), "Summary").toStdString(), line);
+    EXPECT_EQ(labelText(&dialog(), "Verdict"), "Качество записи: данные пригодны для анализа");
+    ASSERT_EQ(dialog().table()->rowCount(), 5);
+    const auto rows = episodeRows(form_->state().nightAnalysis->result);
+    for (int c = 0; c < dialog().table()->columnCount(); ++c) {
+        EXPECT_EQ(dialog().table()->item(0, c)->text().toStdString(), rows[0][c]) << c;
+    }
+    EXPECT_DOUBLE_EQ(dialog().thresholdField()->value(), 3.0);
+    EXPECT_TRUE(dialog().saveButton()->isEnabled());
+
+    QDir().mkpath(NPT_TEST_OUTPUT_DIR);
+    QApplication::processEvents();
+    EXPECT_TRUE(dialog().grab().save(NPT_TEST_OUTPUT_DIR "/analysis-dialog.png"));
+    EXPECT_TRUE(view_->window()->grab().save(NPT_TEST_OUTPUT_DIR "/npt-desk-analysis.png"));
+    dialog().close();
+}
+
+TEST_F(AnalysisWindowTest, AChangedParameterRedrawsTableLineAndBandsAtOnce) {
+    view_->window()->show();
+    loadThroughDialog(kNight);
+    button(Control::ShowAnalysis)->click();
+
+    // The smallest episode of the example rises 6,2 mm: a threshold of 7 mm leaves four, and
+    // full tumescence, which may not lie below the threshold, follows it up.
+    dialog().thresholdField()->setValue(7.0);
+    EXPECT_EQ(form_->state().analysisParameters.threshold_mm, 7.0);
+    EXPECT_EQ(form_->state().analysisParameters.full_threshold_mm, 7.0);
+    EXPECT_DOUBLE_EQ(dialog().fullThresholdField()->value(), 7.0);
+    EXPECT_EQ(dialog().table()->rowCount(), 4);
+    EXPECT_EQ(view_->text(Control::LabelAnalysis).rfind("Эпизодов: 4", 0), 0u);
+    EXPECT_EQ(bands(), 4u);
+
+    // Minutes in the dialog, seconds in the analysis.
+    dialog().minDurationField()->setValue(30);
+    EXPECT_EQ(form_->state().analysisParameters.min_duration_s, 1800);
+    dialog().mergeGapField()->setValue(0.5);
+    EXPECT_EQ(form_->state().analysisParameters.merge_gap_s, 30);
+
+    dialog().findChild<QPushButton*>("Defaults")->click();
+    EXPECT_EQ(form_->state().analysisParameters, AnalysisParameters());
+    EXPECT_EQ(dialog().table()->rowCount(), 5);
+    EXPECT_DOUBLE_EQ(dialog().minDurationField()->value(), 5.0);
+    EXPECT_EQ(bands(), 5u);
+    dialog().close();
+}
+
+TEST_F(AnalysisWindowTest, TheReportIsSavedFromTheDialog) {
+    const auto dir = test::scratchDir("ui");
+    view_->window()->show();
+    loadThroughDialog(kNight);
+    button(Control::ShowAnalysis)->click();
+    const QString pdf = QString::fromStdString((dir / "night").string());  // ".pdf" is added
+    whenModal<QFileDialog>([pdf](QFileDialog* files) {
+        auto* name = files->findChild<QLineEdit*>("fileNameEdit");
+        ASSERT_NE(name, nullptr);
+        name->setText(pdf);
+        static_cast<QDialog*>(files)->accept();
+    });
+    dialog().saveButton()->click();
+    const auto bytes = test::readAll(dir / "night.pdf");
+    EXPECT_EQ(reportDefect(bytes), std::nullopt);
+    dialog().close();
+}
+
+TEST_F(AnalysisWindowTest, PrintingKeepsTheLineOnPaperAndTheButtonOff) {
+    view_->window()->show();
+    loadThroughDialog(kNight);
+    const QRect onScreen = w(Control::LabelAnalysis)->geometry();
+    bool buttonShown = true;
+    QRect lineOnPaper;
+    QRect chartOnPaper;
+    view_->choosePrinter = [&](QPrinter& printer) {
+        buttonShown = view_->visible(Control::ShowAnalysis);
+        lineOnPaper = w(Control::LabelAnalysis)->geometry();
+        chartOnPaper = w(Control::ChartGraf)->geometry();
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(QStringLiteral(NPT_TEST_OUTPUT_DIR "/printout-analysis.pdf"));
+        return true;
+    };
+    button(Control::PrintGraf)->click();
+    EXPECT_FALSE(buttonShown);
+    EXPECT_TRUE(view_->visible(Control::LabelAnalysis));
+    // Between the patient fields and the stretched chart, clear of both.
+    EXPECT_GT(lineOnPaper.top(), w(Control::Name)->geometry().bottom());
+    EXPECT_LT(lineOnPaper.bottom(), chartOnPaper.top());
+    EXPECT_EQ(w(Control::LabelAnalysis)->geometry(), onScreen);
+    EXPECT_TRUE(view_->visible(Control::ShowAnalysis));
+}
+
+}  // namespace
+}  // namespace npt::testing
