@@ -11,6 +11,7 @@ set -euo pipefail
 deb=$(realpath "$1")
 version=$(dpkg-deb -f "$deb" Version)
 scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
 export DEBIAN_FRONTEND=noninteractive
 
 step() { echo "== package: $*"; }
@@ -26,6 +27,33 @@ fi
 step "lintian (errors fail; warnings and notes are listed)"
 # Lintian warns when run as root, which CI is; that note is no finding.
 lintian --fail-on error --display-info "$deb" 2> >(grep -v 'root privileges' >&2)
+
+step "maintainer scripts: udev reloaded where it runs, nothing done or failed elsewhere"
+# Where udev runs is faked in a private mount namespace: its control socket on a /run of its own
+# and an udevadm that notes its arguments (and fails when asked to).
+dpkg-deb -e "$deb" "$scratch/control"
+mkdir "$scratch/bin"
+cat >"$scratch/bin/udevadm" <<'EOF'
+#!/bin/sh
+echo "$*" >>"$UDEVADM_LOG"
+exit "${UDEVADM_STATUS:-0}"
+EOF
+chmod +x "$scratch/bin/udevadm"
+run_scripts() {
+    PATH="$scratch/bin:$PATH" UDEVADM_LOG="$scratch/udevadm.log" UDEVADM_STATUS="$1" \
+        unshare --mount sh -c "$2
+        sh '$scratch/control/postinst' configure && sh '$scratch/control/postrm' purge"
+}
+with_udev='mount -t tmpfs npt-test /run && mkdir /run/udev &&
+    /usr/bin/python3 -c "import socket; socket.socket(socket.AF_UNIX).bind(\"/run/udev/control\")" &&'
+run_scripts 0 "$with_udev" || fail "the maintainer scripts failed where udev runs"
+reload=$'--version\ncontrol --reload-rules\ntrigger --subsystem-match=hidraw --action=change'
+[[ $(cat "$scratch/udevadm.log") == "$reload"$'\n'"$reload" ]] ||
+    fail "postinst and postrm did not reload udev: $(cat "$scratch/udevadm.log")"
+rm "$scratch/udevadm.log"
+run_scripts 1 "$with_udev" || fail "the maintainer scripts failed with a failing udevadm"
+run_scripts 0 'mount -t tmpfs npt-test /run &&' || fail "the maintainer scripts failed without udev"
+[[ $(grep -c . "$scratch/udevadm.log") == 2 ]] || fail "udevadm was asked more than its version"
 
 step "apt-get install $deb"
 # Whatever happens below, the machine is left without the package.
