@@ -188,9 +188,10 @@ std::string withValue(std::string_view text, std::string_view section, std::stri
 }  // namespace ini
 
 SettingsLocation chooseSettingsLocation(const std::string& executableDir,
-                                        const std::string& userConfigDir) {
+                                        const std::string& userConfigDir,
+                                        const std::string& installedDir) {
     const std::string beside = executableDir + "/" + kSettingsFileName;
-    if (directoryWritable(executableDir)) {
+    if (executableDir != installedDir && directoryWritable(executableDir)) {
         return {beside, ""};
     }
     return {userConfigDir + "/" + kSettingsFileName, beside};

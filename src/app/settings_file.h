@@ -31,13 +31,17 @@ class SettingsStore {
 };
 
 // Where the settings file lives: beside the executable when that directory is writable (as the
-// application always kept it), otherwise in the user's configuration directory.
+// application always kept it), otherwise in the user's configuration directory. A program run
+// from installedDir, the system directory the package installs it into, never writes there,
+// even as root: the installed files stay as the package left them, and every user keeps their
+// own settings.
 struct SettingsLocation {
     std::string path;        // read and written
     std::string legacyPath;  // read when path does not exist yet; empty if none
 };
 SettingsLocation chooseSettingsLocation(const std::string& executableDir,
-                                        const std::string& userConfigDir);
+                                        const std::string& userConfigDir,
+                                        const std::string& installedDir = "");
 // $XDG_CONFIG_HOME/npt-desk, or ~/.config/npt-desk.
 std::string userConfigDirectory();
 std::string executableDirectory();

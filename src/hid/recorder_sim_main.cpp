@@ -4,6 +4,7 @@
 //
 //   npt-recorder-sim [--memory FILE] [--battery VALUE] [--report-interval MS]
 //                    [--unplug-after N [--come-back-after MS]]
+//   npt-recorder-sim --help | --version
 //
 // --memory takes a recording's data file (its first 4480 bytes are the flash); without it the
 // recorder holds the example night. --battery is the raw battery value (default 3300, shown as
@@ -26,6 +27,7 @@
 #include "hid/poll_loop.h"
 #include "hid/simulated_recorder.h"
 #include "hid/uhid_device.h"
+#include "npt_version.h"
 #include "recorder/example_night.h"
 #include "records/data_file.h"
 #include "records/file_error.h"
@@ -38,7 +40,25 @@ using namespace std::chrono_literals;
 
 constexpr const char* kUsage =
     "Использование: npt-recorder-sim [--memory ФАЙЛ] [--battery ЗНАЧЕНИЕ] "
-    "[--report-interval МС] [--unplug-after N [--come-back-after МС]]\n";
+    "[--report-interval МС] [--unplug-after N [--come-back-after МС]]\n"
+    "       npt-recorder-sim --help | --version\n";
+
+constexpr const char* kHelp =
+    "npt-recorder-sim — имитация радиоадаптера датчика-регистратора (USB HID 1915:007B)\n"
+    "через /dev/uhid: отвечает на команды программы, как датчик, до Ctrl+C, затем отключается.\n"
+    "Нужны модуль ядра uhid (sudo modprobe uhid) и право записи в /dev/uhid (root).\n"
+    "\n"
+    "Ключи:\n"
+    "  --memory ФАЙЛ           память датчика из записи (.txt); без ключа — встроенная ночь\n"
+    "  --battery ЗНАЧЕНИЕ      код напряжения батареи, 0–65535; по умолчанию 3300 (2,90 В)\n"
+    "  --report-interval МС    пауза между отчётами одного ответа, 0–10000; по умолчанию 1\n"
+    "  --unplug-after N        отключить адаптер после N отправленных отчётов (посреди чтения)\n"
+    "  --come-back-after МС    после такого отключения подключить его снова через МС мс\n"
+    "  --help                  эта справка\n"
+    "  --version               версия программы\n"
+    "\n"
+    "Код завершения: 0 — остановлен; 1 — /dev/uhid недоступен или запись не прочитана;\n"
+    "2 — неверный вызов.\n";
 
 struct Options {
     std::optional<std::string> memory;
@@ -173,6 +193,14 @@ class Radio {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+        std::cout << kUsage << '\n' << kHelp;
+        return 0;
+    }
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::cout << "npt-recorder-sim " << npt::kVersion << '\n';
+        return 0;
+    }
     const auto options = parse(argc, argv);
     if (!options) {
         std::cerr << kUsage;

@@ -95,7 +95,9 @@ class Temporary {
         // Changing the owner needs privilege; a user may still pass the file to one of their
         // groups. Either failing leaves the file the user's own, which is what they may do.
         if (::fchown(fd_, existing.st_uid, existing.st_gid) != 0) {
-            (void)::fchown(fd_, static_cast<uid_t>(-1), existing.st_gid);
+            // Kept in a variable: the fortified C library will not let the result be dropped.
+            [[maybe_unused]] const int groupOnly =
+                ::fchown(fd_, static_cast<uid_t>(-1), existing.st_gid);
         }
         (void)::fchmod(fd_, existing.st_mode & 07777);
     }

@@ -5,10 +5,8 @@
 
 namespace npt {
 
-QPixmap appIcon(int size) {
-    QPixmap pixmap(size, size);
-    pixmap.fill(Qt::transparent);
-    QPainter p(&pixmap);
+void paintAppIcon(QPainter& p, double size) {
+    p.save();
     p.setRenderHint(QPainter::Antialiasing);
     p.scale(size / 64.0, size / 64.0);
     p.setPen(Qt::NoPen);
@@ -29,6 +27,14 @@ QPixmap appIcon(int size) {
     p.setBrush(Qt::NoBrush);
     p.setPen(QPen(QColor(90, 200, 255), 4, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
     p.drawPath(curve);
+    p.restore();
+}
+
+QPixmap appIcon(int size) {
+    QPixmap pixmap(size, size);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    paintAppIcon(p, size);
     return pixmap;
 }
 

@@ -24,10 +24,16 @@ bool asksFor(const std::vector<std::string>& arguments, std::string_view option)
 
 inline constexpr std::string_view kScreenshotOption = "--screenshot";
 inline constexpr std::string_view kHelpOption = "--help";
+inline constexpr std::string_view kVersionOption = "--version";
 
 inline constexpr const char* kDeskUsage =
     "Использование: npt-desk [ФАЙЛ]\n"
     "Открывает окно теста ночной пенильной тумесценции; ФАЙЛ — запись датчика (.txt), которая\n"
-    "открывается сразу, как кнопкой «Из файла».";
+    "открывается сразу, как кнопкой «Из файла».\n"
+    "\n"
+    "Ключи:\n"
+    "  --screenshot СНИМОК.png  нарисовать окно (с записью ФАЙЛ) в картинку без экрана и выйти\n"
+    "  --help                   эта справка\n"
+    "  --version                версия программы";
 
 }  // namespace npt

@@ -11,6 +11,7 @@
 #include "app/clock.h"
 #include "app/settings_file.h"
 #include "app/ttm_form.h"
+#include "npt_version.h"
 #include "ui/command_line.h"
 #include "ui/qt_form_view.h"
 #include "ui/window_start.h"
@@ -31,6 +32,10 @@ int main(int argc, char** argv) {
         std::cout << npt::kDeskUsage << '\n';
         return 0;
     }
+    if (npt::asksFor(given, npt::kVersionOption)) {
+        std::cout << "npt-desk " << npt::kVersion << '\n';
+        return 0;
+    }
     // A picture of the window needs no screen: drawn offscreen unless a platform is chosen.
     if (npt::asksFor(given, npt::kScreenshotOption) &&
         qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
@@ -38,6 +43,7 @@ int main(int argc, char** argv) {
     }
     QApplication app(argc, argv);
     QApplication::setApplicationName("npt-desk");
+    QApplication::setApplicationVersion(npt::kVersion);
     QApplication::setDesktopFileName("npt-desk");
     QApplication::setStyle(QStyleFactory::create("Fusion"));
 
@@ -58,8 +64,8 @@ int main(int argc, char** argv) {
     QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
 
     npt::SystemClock clock;
-    npt::IniSettingsFile settings(
-        npt::chooseSettingsLocation(npt::executableDirectory(), npt::userConfigDirectory()));
+    npt::IniSettingsFile settings(npt::chooseSettingsLocation(
+        npt::executableDirectory(), npt::userConfigDirectory(), NPT_INSTALLED_BINDIR));
     npt::QtFormView view;
     npt::TTMForm form(view, clock, &settings);
     view.attach(form);

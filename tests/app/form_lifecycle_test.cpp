@@ -226,11 +226,16 @@ TEST(IniSettingsFileTest, FifoInPlaceOfTheFileIsNotReadFrom) {
     EXPECT_TRUE(fs::is_fifo(dir / "rdp.ini"));
 }
 
-TEST(SettingsLocationTest, BesideExecutableWhenWritableElseConfigDir) {
+TEST(SettingsLocationTest, BesideExecutableWhenWritableAndNotInstalledElseConfigDir) {
     const fs::path dir = scratchDir("app");
     const auto writable = chooseSettingsLocation(dir.string(), "/cfg");
     EXPECT_EQ(writable.path, (dir / "rdp.ini").string());
     EXPECT_EQ(writable.legacyPath, "");
+
+    // Installed into a system directory, the program leaves it alone even where root may write.
+    const auto installed = chooseSettingsLocation(dir.string(), "/cfg", dir.string());
+    EXPECT_EQ(installed.path, "/cfg/rdp.ini");
+    EXPECT_EQ(installed.legacyPath, (dir / "rdp.ini").string());
 
     const auto missing = chooseSettingsLocation((dir / "absent").string(), "/cfg");
     EXPECT_EQ(missing.path, "/cfg/rdp.ini");

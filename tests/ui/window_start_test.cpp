@@ -6,6 +6,7 @@
 #include <QMessageBox>
 #include <QProcess>
 
+#include "npt_version.h"
 #include "ui/command_line.h"
 #include "ui/window_start.h"
 #include "window_fixture.h"
@@ -139,12 +140,16 @@ TEST(DeskWithoutScreen, DrawsTheWindowIntoAPictureAndEnds) {
     }
 }
 
-TEST(DeskWithoutScreen, HelpAndWrongUsage) {
+TEST(DeskWithoutScreen, HelpVersionAndWrongUsage) {
     ensureApplication();
     const QString usage = QString::fromUtf8("Использование: npt-desk [ФАЙЛ]");
     const DeskRun help = runDesk({"--help"});
     EXPECT_EQ(help.status, 0);
     EXPECT_TRUE(help.output.contains(usage));
+    // The version the package and npt carry: project(VERSION) through npt_version.h.
+    const DeskRun version = runDesk({"--version"});
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.output, QString("npt-desk %1\n").arg(kVersion));
     // Qt needs a screen before it has read its own options; then ours are checked.
     const DeskRun wrong = runDesk({"--fullscreen"}, true);
     EXPECT_EQ(wrong.status, 2);
