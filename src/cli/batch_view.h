@@ -2,12 +2,17 @@
 // A view with no screen: it keeps field texts and control states, answers the password prompt
 // with a given text and collects every message box instead of showing it. The command-line
 // tool and the tests run the window's behaviour through it.
+//
+// Timers: given a main loop, they tick on it and each tick goes to onTimer; without one, the
+// view only remembers which timers run, and whoever drives it fires them.
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "app/form_view.h"
+#include "hid/main_loop.h"
 
 namespace npt {
 
@@ -19,13 +24,19 @@ struct CollectedMessage {
 
 class BatchView : public FormView {
   public:
-    explicit BatchView(std::optional<std::string> passwordAnswer = std::string())
-        : passwordAnswer_(std::move(passwordAnswer)) {}
+    explicit BatchView(std::optional<std::string> passwordAnswer = std::string(),
+                       hid::MainLoop* loop = nullptr)
+        : passwordAnswer_(std::move(passwordAnswer)), loop_(loop) {}
+    ~BatchView() override;
+
+    // Receives the ticks of the timers on the loop (Timer1Timer, Timer2Timer).
+    std::function<void(TimerId)> onTimer;
 
     const std::vector<CollectedMessage>& messages() const { return messages_; }
     int beeps() const { return beeps_; }
     int passwordPrompts() const { return passwordPrompts_; }
     std::optional<Rgb> colour(Control control) const;
+    std::optional<int> top(Control control) const;
 
     std::string text(Control control) const override;
     void setText(Control control, std::string_view text) override;
@@ -39,7 +50,7 @@ class BatchView : public FormView {
     void setColour(Control control, std::optional<Rgb> colour) override {
         colours_[control] = colour;
     }
-    void setTop(Control, int) override {}
+    void setTop(Control control, int top) override { tops_[control] = top; }
     void setHeight(Control, int) override {}
     void setFocus(Control) override {}
     MessageAnswer messageBox(std::string_view title, std::string_view text, MessageIcon icon,
@@ -47,9 +58,10 @@ class BatchView : public FormView {
     std::optional<std::string> askPassword() override;
     std::optional<std::string> chooseSaveFile() override { return std::nullopt; }
     std::optional<std::string> chooseOpenFile() override { return std::nullopt; }
-    void startTimer(TimerId, int) override {}
-    void stopTimer(TimerId) override {}
-    bool timerRunning(TimerId) const override { return false; }
+    PrintOutcome printWindow() override { return PrintOutcome::Cancelled; }
+    void startTimer(TimerId timer, int intervalMs) override;
+    void stopTimer(TimerId timer) override;
+    bool timerRunning(TimerId timer) const override { return timers_.count(timer) != 0; }
     void beep() override { ++beeps_; }
     void repaint() override {}
     void chartChanged() override {}
@@ -60,10 +72,15 @@ class BatchView : public FormView {
     std::map<Control, std::size_t> carets_;
     std::map<Control, bool> visible_;
     std::map<Control, std::optional<Rgb>> colours_;
+    std::map<Control, int> tops_;
     std::vector<CollectedMessage> messages_;
     std::optional<std::string> passwordAnswer_;
     int beeps_ = 0;
     int passwordPrompts_ = 0;
+
+  private:
+    hid::MainLoop* loop_;
+    std::map<TimerId, hid::MainLoop::TimerId> timers_;  // the running ones
 };
 
 }  // namespace npt

@@ -153,7 +153,12 @@ std::vector<RecorderStep> SimulatedRecorder::storePassword(std::span<const std::
     if (faults.wrongEcho) {
         echo2[kCheckByte - 2 * kAdapterReportSize] = 0xFF;
     }
-    return paced({marker(kDone), flashBlock(1), echo2, flashBlock(3), marker(kProgrammed)});
+    std::vector<RecorderStep> steps =
+        paced({marker(kDone), flashBlock(1), echo2, flashBlock(3), marker(kProgrammed)});
+    if (!steps.empty()) {
+        steps.front().delay += faults.storeTime;
+    }
+    return steps;
 }
 
 std::vector<RecorderStep> SimulatedRecorder::paced(const std::vector<Block>& blocks) {

@@ -12,6 +12,7 @@ namespace npt {
 struct DeskOptions {
     std::optional<std::string> file;        // the recording to open once the window is shown
     std::optional<std::string> screenshot;  // PNG: draw the window, save it there and end
+    bool demoRecorder = false;              // a simulated recorder instead of the radio adapter
 };
 
 // The options, or nothing with a message (Russian) saying what was wrong.
@@ -24,10 +25,13 @@ bool asksFor(const std::vector<std::string>& arguments, std::string_view option)
 
 inline constexpr std::string_view kScreenshotOption = "--screenshot";
 inline constexpr std::string_view kHelpOption = "--help";
+inline constexpr std::string_view kDemoRecorderOption = "--demo-recorder";
 
 inline constexpr const char* kDeskUsage =
-    "Использование: npt-desk [ФАЙЛ]\n"
+    "Использование: npt-desk [--demo-recorder] [ФАЙЛ]\n"
     "Открывает окно теста ночной пенильной тумесценции; ФАЙЛ — запись датчика (.txt), которая\n"
-    "открывается сразу, как кнопкой «Из файла».";
+    "открывается сразу, как кнопкой «Из файла».\n"
+    "--demo-recorder  демонстрация без оборудования: вместо адаптера радиоканала подключён\n"
+    "                 имитатор датчика с записью одной ночи; «Запись» и «Чтение» работают с ним.";
 
 }  // namespace npt

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <deque>
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <iterator>
 #include <map>
@@ -40,6 +41,14 @@ class ScriptedView : public BatchView {
     std::deque<std::optional<std::string>> passwordAnswers;
     std::deque<std::optional<std::string>> openAnswers;
     std::deque<std::optional<std::string>> saveAnswers;
+    // Answers to Yes/No questions, in order.
+    std::deque<MessageAnswer> questionAnswers;
+    // Run while a message box or the password dialog is "open", after it has been recorded:
+    // reports and timer ticks delivered here arrive inside the box's own loop.
+    std::function<void()> whileBoxOpen;
+    // The print dialog: what happens while it is open, and how it ends.
+    std::function<PrintOutcome()> onPrint;
+    int prints = 0;
 
     std::map<Control, int> maxLengths;
     std::map<Control, bool> readOnly;
@@ -52,7 +61,28 @@ class ScriptedView : public BatchView {
 
     std::optional<std::string> askPassword() override {
         BatchView::askPassword();
-        return next(passwordAnswers, "password");
+        auto answer = next(passwordAnswers, "password");
+        runWhileOpen();
+        return answer;
+    }
+    MessageAnswer messageBox(std::string_view title, std::string_view text, MessageIcon icon,
+                             MessageButtons buttons) override {
+        BatchView::messageBox(title, text, icon, buttons);
+        runWhileOpen();
+        if (buttons == MessageButtons::Ok) {
+            return MessageAnswer::Ok;
+        }
+        if (questionAnswers.empty()) {
+            ADD_FAILURE() << "unexpected question: " << text;
+            return MessageAnswer::No;
+        }
+        const MessageAnswer answer = questionAnswers.front();
+        questionAnswers.pop_front();
+        return answer;
+    }
+    PrintOutcome printWindow() override {
+        ++prints;
+        return onPrint ? onPrint() : PrintOutcome::Cancelled;
     }
     std::optional<std::string> chooseOpenFile() override { return next(openAnswers, "open"); }
     std::optional<std::string> chooseSaveFile() override { return next(saveAnswers, "save"); }
@@ -83,6 +113,14 @@ class ScriptedView : public BatchView {
     }
 
   private:
+    void runWhileOpen() {
+        if (whileBoxOpen) {
+            // Once: a box opened inside it does not run it again.
+            auto run = std::move(whileBoxOpen);
+            whileBoxOpen = nullptr;
+            run();
+        }
+    }
     static std::optional<std::string> next(std::deque<std::optional<std::string>>& queue,
                                            const char* dialog) {
         if (queue.empty()) {

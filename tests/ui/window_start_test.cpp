@@ -19,6 +19,7 @@ TEST(DeskCommandLine, FileScreenshotAndMistakes) {
         std::optional<std::string> file;
         std::optional<std::string> screenshot;
         const char* error;  // nullptr: accepted
+        bool demo = false;
     };
     const Case cases[] = {
         {{}, {}, {}, nullptr},
@@ -26,6 +27,8 @@ TEST(DeskCommandLine, FileScreenshotAndMistakes) {
         {{"--screenshot", "a.png", "night.txt"}, "night.txt", "a.png", nullptr},
         {{"night.txt", "--screenshot=a.png"}, "night.txt", "a.png", nullptr},
         {{"--", "-odd name.txt"}, "-odd name.txt", {}, nullptr},
+        {{"--demo-recorder"}, {}, {}, nullptr, true},
+        {{"--", "--demo-recorder"}, "--demo-recorder", {}, nullptr},
         {{"--screenshot"}, {}, {}, "после --screenshot нужно имя файла снимка (.png)"},
         {{"--screenshot="}, {}, {}, "после --screenshot нужно имя файла снимка (.png)"},
         {{"--fullscreen"}, {}, {}, "неизвестный параметр «--fullscreen»"},
@@ -43,6 +46,7 @@ TEST(DeskCommandLine, FileScreenshotAndMistakes) {
         ASSERT_TRUE(options) << error;
         EXPECT_EQ(options->file, c.file);
         EXPECT_EQ(options->screenshot, c.screenshot);
+        EXPECT_EQ(options->demoRecorder, c.demo);
         EXPECT_EQ(asksFor(c.arguments, kScreenshotOption), c.screenshot.has_value());
     }
 }
@@ -139,9 +143,23 @@ TEST(DeskWithoutScreen, DrawsTheWindowIntoAPictureAndEnds) {
     }
 }
 
+TEST(DeskWithoutScreen, DemoRecorderIsReadIntoThePicture) {
+    ensureApplication();
+    const QString picture = QStringLiteral(NPT_TEST_OUTPUT_DIR "/desk-demo-read.png");
+    QFile::remove(picture);
+    const DeskRun run = runDesk({"--demo-recorder", "--screenshot", picture});
+    EXPECT_EQ(run.status, 0) << run.errors.toStdString();
+    EXPECT_TRUE(run.errors.isEmpty()) << run.errors.toStdString();
+    const QImage image(picture);
+    ASSERT_EQ(image.size(), QSize(998, 529));
+    // The indicator, green, 139 pixels above the read button: all 140 blocks arrived.
+    EXPECT_EQ(image.pixelColor(987, 349 + 12), QColor(0, 255, 0));
+    EXPECT_NE(image.pixelColor(987, 488 + 12), QColor(0, 255, 0));
+}
+
 TEST(DeskWithoutScreen, HelpAndWrongUsage) {
     ensureApplication();
-    const QString usage = QString::fromUtf8("Использование: npt-desk [ФАЙЛ]");
+    const QString usage = QString::fromUtf8("Использование: npt-desk [--demo-recorder] [ФАЙЛ]");
     const DeskRun help = runDesk({"--help"});
     EXPECT_EQ(help.status, 0);
     EXPECT_TRUE(help.output.contains(usage));
