@@ -15,11 +15,11 @@
 #include "app/settings_file.h"
 #include "chart/chart_model.h"
 #include "measure/samples.h"
+#include "recorder/command_reports.h"
 #include "recorder/memory_image.h"
 #include "records/age_field.h"
 #include "records/export_table.h"
 #include "records/password.h"
-#include "recorder/command_reports.h"
 
 namespace npt::hid {
 class THidDevice;
@@ -70,7 +70,7 @@ struct FormState {
 };
 
 class TTMForm {
-public:
+  public:
     // settings may be null: the doctor's name then starts at its default and is not stored.
     // hid may be null in tools that never reach the recorder; otherwise the form takes its
     // enumeration, device-change and report handlers, so create it right after the controller
@@ -139,7 +139,7 @@ public:
     const ChartModel& chart() const { return chart_; }
     ChartModel& chart() { return chart_; }
 
-private:
+  private:
     // Runs a handler body; an error it raises ends it and is shown in an error box.
     bool guarded(const std::function<void()>& body);
     void showError(const std::string& text);

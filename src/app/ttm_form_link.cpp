@@ -13,8 +13,9 @@ void TTMForm::wireRecorderLink() {
     if (hid_ == nullptr) {
         return;
     }
-    hid_->SetOnEnumerate(
-        [this](hid::THidDevice& device, std::int32_t index) { return HIDEnumerate(device, index); });
+    hid_->SetOnEnumerate([this](hid::THidDevice& device, std::int32_t index) {
+        return HIDEnumerate(device, index);
+    });
     hid_->SetOnDeviceData([this](hid::THidDevice& device, std::uint8_t id, const std::uint8_t* data,
                                  std::uint16_t size) { HIDDeviceData(&device, id, data, size); });
     // An interface that cannot be opened or identified at all is nobody's adapter: it is left

@@ -53,10 +53,10 @@ void TTMForm::HIDDeviceData(hid::THidDevice* HidDev, std::uint8_t ReportID,
     guarded([&] {
         const std::size_t size = std::min<std::size_t>(Size, MemoryImage::kBlockSize);
         if (state_.blockCounter >= 0 && state_.blockCounter < kBlocksInRead) {
-            std::copy_n(Data, size,
-                        state_.memoryImage.bytes().begin() +
-                            static_cast<std::ptrdiff_t>(MemoryImage::kBlockSize) *
-                                state_.blockCounter);
+            std::copy_n(
+                Data, size,
+                state_.memoryImage.bytes().begin() +
+                    static_cast<std::ptrdiff_t>(MemoryImage::kBlockSize) * state_.blockCounter);
         }
         switch (markerOf({Data, size})) {
             case Marker::Ack:
@@ -127,8 +127,7 @@ void TTMForm::Timer2Timer() {
     guarded([&] {
         view_.stopTimer(TimerId::Timer2);
         checkPassword();
-        const bool read =
-            state_.outputReport[1] == static_cast<std::uint8_t>(CommandCode::Read);
+        const bool read = state_.outputReport[1] == static_cast<std::uint8_t>(CommandCode::Read);
         // The counter is read afresh at each step: reports go on arriving while a box is open.
         if (state_.blockCounter < kBlocksInRead && read) {
             view_.setColour(Control::OpenIndicator, colours::kRed);
@@ -157,8 +156,8 @@ void TTMForm::batteryWarnings(bool recolour) {
         return;
     }
     if (recolour) {
-        view_.setColour(Control::Ubat, w == battery::Warning::NearlyFlat ? colours::kYellow
-                                                                          : colours::kRed);
+        view_.setColour(Control::Ubat,
+                        w == battery::Warning::NearlyFlat ? colours::kYellow : colours::kRed);
     }
     info(battery::kWarningTitle, battery::warningText(w));
 }

@@ -137,8 +137,8 @@ void TTMForm::prepareWriteValues() {
         view_.setText(Control::TimeStart, "22:00");
         view_.setText(Control::TimeEnd, "10:00");
         view_.repaint();
-        delay = startDelay(programMinutes,
-                           fieldMinutes(view_.text(Control::TimeStart), "время начала исследования"));
+        delay = startDelay(programMinutes, fieldMinutes(view_.text(Control::TimeStart),
+                                                        "время начала исследования"));
     }
     state_.delayHigh = delay / 256;
     state_.delayLow = delay % 256;

@@ -2,9 +2,9 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QElapsedTimer>
 #include <QMessageBox>
 #include <QPixmap>
-#include <QElapsedTimer>
 #include <QTimer>
 #include <chrono>
 #include <functional>

@@ -11,8 +11,8 @@
 #include <cstdint>
 #include <deque>
 #include <filesystem>
-#include <functional>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <map>
 #include <optional>
