@@ -80,6 +80,13 @@ class ScriptedView : public BatchView {
         questionAnswers.pop_front();
         return answer;
     }
+    void startTimer(TimerId timer, int intervalMs) override {
+        ++timerStarts[timer];
+        timerIntervals[timer] = intervalMs;
+        BatchView::startTimer(timer, intervalMs);
+    }
+    std::map<TimerId, int> timerStarts;
+    std::map<TimerId, int> timerIntervals;
     PrintOutcome printWindow() override {
         ++prints;
         return onPrint ? onPrint() : PrintOutcome::Cancelled;
