@@ -10,6 +10,7 @@
 #include "app/link_texts.h"
 #include "link_fixture.h"
 #include "recorder/battery.h"
+#include "recorder/passport_entry.h"
 
 namespace npt {
 namespace {
@@ -140,6 +141,39 @@ Scenario batteryAtRead(int level, const char* shown, std::optional<Rgb> colour,
     s.survives = [colour](LinkRig& r) {
         EXPECT_EQ(r.view.colour(Control::Ubat), colour);
         EXPECT_EQ(r.state().batteryLevel, r.recorder.battery());
+    };
+    return s;
+}
+
+// "Запись" refused or called off before anything is sent.
+Scenario refusedWrite(std::string name, std::string patient, std::string age,
+                      std::deque<MessageAnswer> answers, std::optional<std::string> password,
+                      std::vector<Seen> messages, std::optional<Control> focus) {
+    Scenario s;
+    s.name = std::move(name);
+    s.session = [=](LinkRig& r) {
+        r.start();
+        r.view.setText(Control::Name, patient);
+        r.view.setText(Control::Old, age);
+        r.view.questionAnswers = answers;
+        if (password) {
+            r.view.passwordAnswers.push_back(*password);
+        } else if (answers.size() == 2) {
+            r.view.passwordAnswers.push_back(std::nullopt);  // the dialog closed unconfirmed
+        }
+        r.form->WriteDataClick();
+    };
+    s.messages = std::move(messages);
+    s.indicator = colours::kGreen;
+    s.top = kReadTop;
+    s.survives = [focus](LinkRig& r) {
+        EXPECT_TRUE(r.written().empty()) << "nothing reaches the recorder";
+        EXPECT_EQ(r.state().memoryImage, MemoryImage()) << "the image was reset all the same";
+        EXPECT_TRUE(r.view.questionAnswers.empty() && r.view.passwordAnswers.empty());
+        if (focus) {
+            ASSERT_FALSE(r.view.focusLog.empty());
+            EXPECT_EQ(r.view.focusLog.back(), *focus);
+        }
     };
     return s;
 }
@@ -556,6 +590,31 @@ std::vector<Scenario> scenarios() {
                          EXPECT_EQ(r.view.timerIntervals[TimerId::Timer1], 16) << "a visible slide";
                          EXPECT_EQ(r.state().outputReport[1], 0x43) << "the last command";
                      }});
+
+    const std::string patient = "Петров Пётр Петрович";
+    const auto check = [](std::string text) { return Seen{lt::kPassportCheckTitle, text}; };
+    const std::deque<MessageAnswer> yesYes = {MessageAnswer::Yes, MessageAnswer::Yes};
+    table.push_back(refusedWrite("WriteWithoutName", "", "52", {}, {}, {check(lt::kNoNameText)},
+                                 Control::Name));
+    table.push_back(refusedWrite("WriteWithoutAge", patient, "", {}, {}, {check(lt::kNoAgeText)},
+                                 Control::Old));
+    table.push_back(refusedWrite("WriteNameOutsideTheCodePage", "Łukasz Nowak", "52", {}, {},
+                                 {check(*passport_entry::nameProblem("Ł"))}, Control::Name));
+    const std::string yaAt22 = "Константинопольский Ая";  // "я" is the 22nd character
+    table.push_back(refusedWrite("WriteNameWithYaAt22ndPlace", yaAt22, "52", {}, {},
+                                 {check(*passport_entry::nameProblem(yaAt22))}, Control::Name));
+    table.push_back(refusedWrite("WriteAgeAboveOneByte", patient, "256", {}, {},
+                                 {check(passport_entry::kAgeProblem)}, Control::Old));
+    table.push_back(refusedWrite("WriteAgeNotWhole", patient, "4,5", {}, {},
+                                 {check(passport_entry::kAgeProblem)}, Control::Old));
+    table.push_back(refusedWrite("WriteAnsweredNo", patient, "52", {MessageAnswer::No}, {},
+                                 {kWriteQuestion}, std::nullopt));
+    table.push_back(refusedWrite("WritePasswordWithYa", patient, "52", yesYes, "моя",
+                                 {kWriteQuestion, kStartQuestion,
+                                  check(*passport_entry::passwordProblem("я"))},
+                                 std::nullopt));
+    table.push_back(refusedWrite("WritePasswordDialogClosed", patient, "52", yesYes, std::nullopt,
+                                 {kWriteQuestion, kStartQuestion}, std::nullopt));
 
     table.push_back({"WrongEcho",
                      [](LinkRig& r) {
