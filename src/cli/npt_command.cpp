@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <optional>
 
 #include "app/clock.h"
@@ -11,6 +12,8 @@
 #include "cli/batch_view.h"
 #include "cli/json_writer.h"
 #include "cli/plain_text.h"
+#include "cli/read_command.h"
+#include "hid/linux_platform.h"
 #include "npt_version.h"
 #include "records/file_error.h"
 #include "records/file_name.h"
@@ -22,6 +25,7 @@ constexpr const char* kUsage =
     "Использование:\n"
     "  npt show ФАЙЛ [--password ПАРОЛЬ] [--json]\n"
     "  npt export ФАЙЛ ТАБЛИЦА.xlsx|ТАБЛИЦА.csv [--password ПАРОЛЬ]\n"
+    "  npt read ФАЙЛ.txt [--password ПАРОЛЬ] [--timeout СЕКУНДЫ]\n"
     "  npt --help | --version\n";
 
 constexpr const char* kHelp =
@@ -35,21 +39,27 @@ constexpr const char* kHelp =
     "  show     паспорт пациента, напряжение батареи, число отсчётов и сообщения загрузки;\n"
     "           с --json — один объект JSON: fields, messages, points, diameters\n"
     "  export   таблица отсчётов: книга .xlsx или файл .csv (UTF-8)\n"
+    "  read     чтение памяти датчика через адаптер радиоканала, как кнопкой «Чтение»: ждёт\n"
+    "           адаптер, читает, проверяет полноту, пароль и батарею и сохраняет запись\n"
+    "           в ФАЙЛ.txt (неполное чтение не сохраняется)\n"
     "\n"
     "Ключи:\n"
     "  --password ПАРОЛЬ  пароль записи; без него вводится пустой пароль, и ФИО пациента\n"
-    "                     в защищённой записи скрыто\n"
+    "                     в защищённой записи скрыто (read сохраняет её тогда без ФИО)\n"
+    "  --timeout СЕКУНДЫ  read: сколько ждать адаптер и ответ датчика (по умолчанию 30)\n"
     "  --json             вывод show в JSON\n"
     "  --help, -h         эта справка\n"
     "  --version          версия программы\n"
     "\n"
-    "Код завершения: 0 — готово; 1 — запись не загружена, таблица не сохранена или вывод\n"
-    "не записан (причина — одной строкой в stderr); 2 — неверный вызов.\n";
+    "Код завершения: 0 — готово; 1 — запись не загружена, таблица не сохранена, вывод\n"
+    "не записан, адаптер не найден или недоступен, датчик не ответил или прочитан не полностью\n"
+    "(причина — одной строкой в stderr); 2 — неверный вызов.\n";
 
 struct Options {
     std::string command;
     std::vector<std::string> positional;
     std::string password;
+    std::optional<long> timeout;
     bool json = false;
     bool help = false;
     bool version = false;
@@ -60,15 +70,26 @@ std::string quotedName(const std::string& name) {
     return "«" + plain::escaped(name) + "»";
 }
 
+// Seconds for --timeout: a whole number from 1 to 3600.
+std::optional<long> timeoutSeconds(const std::string& text) {
+    long value = 0;
+    const auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || ec != std::errc() || ptr != text.data() + text.size() || value < 1 ||
+        value > 3600) {
+        return std::nullopt;
+    }
+    return value;
+}
+
 // What is wrong with the command line, or nothing.
 std::optional<std::string> usageError(const Options& o) {
     if (o.command.empty()) {
-        return "не указана команда: show или export";
+        return "не указана команда: show, export или read";
     }
-    if (o.command != "show" && o.command != "export") {
-        return "неизвестная команда " + quotedName(o.command) + ": нужна show или export";
+    if (o.command != "show" && o.command != "export" && o.command != "read") {
+        return "неизвестная команда " + quotedName(o.command) + ": нужна show, export или read";
     }
-    const std::size_t files = o.command == "show" ? 1 : 2;
+    const std::size_t files = o.command == "export" ? 2 : 1;
     if (o.positional.empty()) {
         return o.command + ": не указан файл записи";
     }
@@ -78,8 +99,15 @@ std::optional<std::string> usageError(const Options& o) {
     if (o.positional.size() > files) {
         return o.command + ": лишний аргумент " + quotedName(o.positional[files]);
     }
-    if (o.command == "export" && o.json) {
+    if (o.command != "show" && o.json) {
         return "ключ --json относится только к команде show";
+    }
+    if (o.command != "read" && o.timeout) {
+        return "ключ --timeout относится только к команде read";
+    }
+    if (o.command == "read" && lowerCaseExtension(o.positional[0]) != ".txt") {
+        return "read: имя файла записи " + quotedName(o.positional[0]) +
+               " должно оканчиваться на .txt";
     }
     if (o.command == "export") {
         const std::string ext = lowerCaseExtension(o.positional[1]);
@@ -116,6 +144,21 @@ std::pair<Options, std::optional<std::string>> parse(const std::vector<std::stri
             }
         } else if (a.rfind("--password=", 0) == 0) {
             o.password = a.substr(11);
+        } else if (a == "--timeout" || a.rfind("--timeout=", 0) == 0) {
+            std::string value;
+            if (a == "--timeout") {
+                if (i + 1 == args.size()) {
+                    note("после --timeout нужно число секунд");
+                    continue;
+                }
+                value = args[++i];
+            } else {
+                value = a.substr(10);
+            }
+            o.timeout = timeoutSeconds(value);
+            if (!o.timeout) {
+                note("--timeout: " + quotedName(value) + " — не число секунд от 1 до 3600");
+            }
         } else if (a.size() > 1 && a[0] == '-') {
             note("неизвестный ключ " + quotedName(a));
         } else if (o.command.empty()) {
@@ -238,6 +281,12 @@ int runNpt(const std::vector<std::string>& args, std::ostream& out, std::ostream
         return 2;
     }
     const std::string& file = options.positional[0];
+    if (options.command == "read") {
+        ReadOptions read{file, options.password,
+                         std::chrono::seconds(options.timeout.value_or(30))};
+        hid::LinuxHidPlatform platform;
+        return readRecorder(read, platform, out, err);
+    }
     const std::string target = options.command == "export" ? options.positional[1] : "";
     if (!target.empty() && sameFile(file, target)) {
         err << "npt: export: " << quotedName(target) << " — это сам файл записи "

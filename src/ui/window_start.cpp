@@ -10,6 +10,7 @@
 #include <functional>
 
 #include "app/ttm_form.h"
+#include "hid/hid_device.h"
 #include "ui/diameter_chart.h"
 #include "ui/qt_form_view.h"
 #include "ui/recorder_link.h"
@@ -97,7 +98,9 @@ int saveDemoReadPicture(TTMForm& form, QtFormView& view, const std::string& png,
     QWidget* window = view.window();
     window->show();
     const FormState& state = form.state();
-    if (!runUntil([&] { return state.recorderDevice != nullptr; }, 10s)) {
+    if (!runUntil(
+            [&] { return state.recorderDevice != nullptr && state.recorderDevice->IsReading(); },
+            10s)) {
         messages << "npt-desk: имитатор датчика не подключился\n";
         return 1;
     }
