@@ -10,11 +10,6 @@ namespace {
 constexpr std::uint8_t kMarkerLead = 0xFE;
 constexpr std::size_t kNameBytes = 23;
 constexpr std::size_t kPasswordBufferBytes = 11;
-// After the password: tells the recorder that this report is the password of the passport it
-// has just acknowledged.
-constexpr std::array<std::uint8_t, 21> kPasswordTail = {0x41, 0x43, 0x47, 0x4A, 0x02, 0x04, 0x22,
-                                                        0x24, 0x26, 0x28, 0x2A, 0x2C, 0x2E, 0x30,
-                                                        0x32, 0x34, 0x3C, 0x3D, 0x3E, 0x40, 0x44};
 
 std::uint8_t low8(unsigned value) {
     return static_cast<std::uint8_t>(value & 0xFF);

@@ -50,7 +50,11 @@ struct PassportValues {
 };
 OutputReport passportReport(const PassportValues& values);
 
-// The password report: the eleven password-buffer bytes, then the fixed tail.
+// The password report: the eleven password-buffer bytes, then this fixed tail (report bytes
+// 12-32), by which the recorder knows the password of the passport it has just acknowledged.
+inline constexpr std::array<std::uint8_t, 21> kPasswordTail = {
+    0x41, 0x43, 0x47, 0x4A, 0x02, 0x04, 0x22, 0x24, 0x26, 0x28, 0x2A,
+    0x2C, 0x2E, 0x30, 0x32, 0x34, 0x3C, 0x3D, 0x3E, 0x40, 0x44};
 OutputReport passwordReport(std::span<const std::uint8_t, 11> passwordBuffer);
 
 // Marker blocks: 0xFE followed by the kind.
