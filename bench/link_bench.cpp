@@ -73,7 +73,8 @@ void BM_ReadSession(benchmark::State& state) {
     hid::SimulatedRecorder recorder(exampleNight(""));
     hid::SimulatedRecorderDevice adapter(platform, recorder);
     hid::THidDeviceController controller(loop, platform);
-    BatchView view(std::nullopt, &loop);
+    BatchView view(std::nullopt);
+    view.runTimersOn(loop);
     FixedClock clock({2026, 12, 9, 8, 5, 0});
     TTMForm form(view, clock, nullptr, &controller);
     int checks = 0;

@@ -36,8 +36,8 @@ inline constexpr const char* kEmptyMemoryText = "Память датчика п�
 inline constexpr int kReadButtonTop = 488;
 inline constexpr int kWriteButtonTop = 14;
 
-// Timer1 steps the indicator's slide during a write: about 64 steps a second, one per tick of
-// the system timer the window was first drawn for. Timer2 is the completion check of a read.
+// Timer1 steps the indicator's slide during a write, two pixels about 60 times a second: slow
+// enough to be seen. Timer2 is the completion check of a read.
 inline constexpr int kTimer1IntervalMs = 16;
 inline constexpr int kTimer2IntervalMs = 1000;
 

@@ -24,12 +24,13 @@ struct CollectedMessage {
 
 class BatchView : public FormView {
   public:
-    explicit BatchView(std::optional<std::string> passwordAnswer = std::string(),
-                       hid::MainLoop* loop = nullptr)
-        : passwordAnswer_(std::move(passwordAnswer)), loop_(loop) {}
+    explicit BatchView(std::optional<std::string> passwordAnswer = std::string())
+        : passwordAnswer_(std::move(passwordAnswer)) {}
     ~BatchView() override;
 
-    // Receives the ticks of the timers on the loop (Timer1Timer, Timer2Timer).
+    // Timers from now on tick on loop (which must outlive the view), each tick going to onTimer
+    // (Timer1Timer, Timer2Timer).
+    void runTimersOn(hid::MainLoop& loop) { loop_ = &loop; }
     std::function<void(TimerId)> onTimer;
 
     const std::vector<CollectedMessage>& messages() const { return messages_; }
@@ -79,7 +80,7 @@ class BatchView : public FormView {
     int passwordPrompts_ = 0;
 
   private:
-    hid::MainLoop* loop_;
+    hid::MainLoop* loop_ = nullptr;
     std::map<TimerId, hid::MainLoop::TimerId> timers_;  // the running ones
 };
 

@@ -34,7 +34,8 @@ int readRecorder(const ReadOptions& options, hid::HidPlatform& platform, std::os
                  std::ostream& err) {
     hid::PollLoop loop;
     hid::THidDeviceController controller(loop, platform);
-    BatchView view(options.password, &loop);
+    BatchView view(options.password);
+    view.runTimersOn(loop);
     SystemClock clock;
     TTMForm form(view, clock, nullptr, &controller);
     int checks = 0;
