@@ -7,6 +7,7 @@
 #include <QProcess>
 
 #include "ui/command_line.h"
+#include "ui/diameter_chart.h"
 #include "ui/window_start.h"
 #include "window_fixture.h"
 
@@ -141,6 +142,16 @@ TEST(DeskWithoutScreen, DrawsTheWindowIntoAPictureAndEnds) {
         }
         EXPECT_EQ(QImage(picture).size(), QSize(998, 529));
     }
+}
+
+TEST_F(WindowTest, ADemonstrationSaysSoInTheTitlesWithoutMovingAControl) {
+    const QRect readButton = w(Control::ReadData)->geometry();
+    markAsDemonstration(*view_);
+    EXPECT_TRUE(view_->window()->windowTitle().startsWith(QString::fromUtf8(kWindowCaption)));
+    EXPECT_TRUE(view_->window()->windowTitle().contains(QString::fromUtf8("ДЕМОНСТРАЦИЯ")));
+    // The chart's title goes on paper too: a printout of the demonstration says what it is.
+    EXPECT_TRUE(view_->chart()->chart()->title().contains(QString::fromUtf8("демонстрация")));
+    EXPECT_EQ(w(Control::ReadData)->geometry(), readButton);
 }
 
 TEST(DeskWithoutScreen, DemoRecorderIsReadIntoThePicture) {
