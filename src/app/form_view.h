@@ -16,6 +16,7 @@ enum class MessageIcon { None, Information, Warning, Error };
 enum class MessageButtons { Ok, YesNo };
 enum class MessageAnswer { Ok, Yes, No };
 enum class TimerId { Timer1, Timer2 };
+enum class PrintOutcome { Printed, Cancelled, Failed };
 
 // The night's analysis as the window shows it: the line under the chart, the episodes shaded on
 // the chart and what the analysis dialog lists.
@@ -60,6 +61,12 @@ class FormView {
     virtual std::optional<std::string> chooseSaveFile() = 0;
     virtual std::optional<std::string> chooseOpenFile() = 0;
 
+    // Printing: the print dialog, then the window as it is laid out now, fitted onto one page.
+    // Cancelled when the doctor cancelled the dialog (nothing printed).
+    virtual PrintOutcome printWindow() = 0;
+
+    // Starts the timer, or starts it afresh when it is running; its ticks go to the handler
+    // (Timer1Timer, Timer2Timer) until it is stopped.
     virtual void startTimer(TimerId timer, int intervalMs) = 0;
     virtual void stopTimer(TimerId timer) = 0;
     virtual bool timerRunning(TimerId timer) const = 0;

@@ -38,8 +38,11 @@ int parseStartSeconds(const std::string& text) {
 
 }  // namespace
 
-TTMForm::TTMForm(FormView& view, const Clock& clock, SettingsStore* settings)
-    : view_(view), clock_(clock), settings_(settings) {}
+TTMForm::TTMForm(FormView& view, const Clock& clock, SettingsStore* settings,
+                 hid::THidDeviceController* hid)
+    : view_(view), clock_(clock), settings_(settings), hid_(hid) {
+    wireRecorderLink();
+}
 
 bool TTMForm::guarded(const std::function<void()>& body) {
     const auto revision = chart_.revision();
@@ -91,7 +94,7 @@ void TTMForm::FormCreate() {
     view_.setEnabled(Control::Tscan, false);
     state_.recorderPresent = false;
     view_.setColour(Control::OpenIndicator, colours::kGreen);
-    clickCode(CommandCode::None);
+    Click_code(CommandCode::None);
     state_.memoryImage.reset();
     state_.password.clearBuffer();
     loadAnalysisSettings();
@@ -119,11 +122,6 @@ void TTMForm::FormKeyDown() {
     state_.blockCounter = 0;
 }
 
-void TTMForm::clickCode(CommandCode code) {
-    // No adapter is claimed yet in this build of the window: commands are dropped silently.
-    (void)code;
-}
-
 // ---- Files ---------------------------------------------------------------------------------
 
 void TTMForm::LoadFileClick() {
@@ -142,6 +140,7 @@ bool TTMForm::loadRecordingBytes(std::span<const std::uint8_t> bytes, const std:
 }
 
 void TTMForm::loadImage(const MemoryImage& image) {
+    endLinkSession();
     state_.memoryImage = image;
     state_.password.resetForCheck();
     checkPassword();

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -17,10 +18,16 @@
 #include "app/settings_file.h"
 #include "chart/chart_model.h"
 #include "measure/samples.h"
+#include "recorder/command_reports.h"
 #include "recorder/memory_image.h"
 #include "records/age_field.h"
 #include "records/export_table.h"
 #include "records/password.h"
+
+namespace npt::hid {
+class THidDevice;
+class THidDeviceController;
+}  // namespace npt::hid
 
 namespace npt {
 
@@ -43,12 +50,16 @@ struct AnalysedNight {
     NightRecording recording() const { return {samples, periodSeconds, startSeconds}; }
 };
 
-enum class CommandCode : std::uint8_t { None = 0x00, Read = 0x41, WritePassport = 0x43 };
+// Timer1 steps the indicator's slide during a write, two pixels about 60 times a second: slow
+// enough to be seen. Timer2 is the completion check of a read.
+inline constexpr int kTimer1IntervalMs = 16;
+inline constexpr int kTimer2IntervalMs = 1000;
 
 // State shared by the handlers; lives as long as the window.
 struct FormState {
+    hid::THidDevice* recorderDevice = nullptr;  // the adapter claimed by the last enumeration
     bool recorderPresent = false;
-    std::array<std::uint8_t, 33> outputReport{};  // report ID, command code, parameters
+    OutputReport outputReport{};  // report ID, command code (the last one sent), parameters
     std::int32_t blockCounter = 0;
     MemoryImage memoryImage;
     PasswordState password;
@@ -64,17 +75,48 @@ struct FormState {
     DiameterTable diameterTable;
     AnalysisParameters analysisParameters;       // as stored or last set in the analysis dialog
     std::optional<AnalysedNight> nightAnalysis;  // none until a recording is drawn
+    // The write session, between WriteDataClick and WriteDataFlash.
+    std::uint8_t patientAge = 0;
+    double studyDay = 0, studyMonth = 0, studyYear = 0;  // year - 2000
+    // errno of the last send step that failed; 0 when the last one went out.
+    int lastSendError = 0;
+    // A file was loaded: reports of the read or write it interrupted are not taken into the
+    // loaded image, until the next "Чтение" or "Запись".
+    bool reportsIgnored = false;
 };
 
 class TTMForm {
   public:
     // settings may be null: the doctor's name then starts at its default and is not stored.
-    TTMForm(FormView& view, const Clock& clock, SettingsStore* settings);
+    // hid may be null in tools that never reach the recorder; otherwise the form takes its
+    // enumeration, device-change and report handlers, so create it right after the controller
+    // (before the controller's first scan runs) and let it outlive the form.
+    TTMForm(FormView& view, const Clock& clock, SettingsStore* settings,
+            hid::THidDeviceController* hid = nullptr);
 
     // Window lifetime.
     void FormCreate();
     void FormDestroy();
     void FormKeyDown();
+
+    // The recorder link: adapter presence and the command sender.
+    bool HIDEnumerate(hid::THidDevice& HidDev, std::int32_t Idx);
+    void HIDDeviceChange();
+    void Click_code(CommandCode code);
+
+    // The read session, and the receive handler of every report (device and report ID unused).
+    void ReadDataClick();
+    void HIDDeviceData(hid::THidDevice* HidDev, std::uint8_t ReportID, const std::uint8_t* Data,
+                       std::uint16_t Size);
+    void Timer1Timer();
+    void Timer2Timer();
+
+    // The write session.
+    void WriteDataClick();
+    void WriteDataFlash();
+
+    // "Печать": the passport strip and the chart on one page.
+    void PrintGrafClick();
 
     // Files and export.
     void LoadFileClick();
@@ -131,12 +173,26 @@ class TTMForm {
     void loadImage(const MemoryImage& image);
     void checkPassword();
     void showRecording();
-    void clickCode(CommandCode code);
     void loadAnalysisSettings();
     void saveAnalysisSettings();
     void clearAnalysis();
     void analyseRecording(int startSeconds);
     void showAnalysis();
+    void wireRecorderLink();
+    // A warning shown from the main loop once the current scan is over.
+    void showLater(const char* title, std::string text);
+    // The send step: the output report to the claimed adapter; a refusal is shown.
+    void sendOutputReport();
+    // ReadData, WriteData and the indicator as the adapter's presence says.
+    void showPresence();
+    void batteryWarnings(bool recolour);
+    void confirmWrite();
+    // Why the passport cannot be written, asked before anything is sent; false when refused.
+    bool passportStorable();
+    bool takeStorePassword();
+    void prepareWriteValues();
+    // A load ends a read or write in progress: nothing more of it reaches the loaded image.
+    void endLinkSession();
     ExportTable exportTable() const;
     void info(const char* title, const std::string& text);
     void warning(const char* title, const std::string& text);
@@ -144,6 +200,10 @@ class TTMForm {
     FormView& view_;
     const Clock& clock_;
     SettingsStore* settings_;
+    hid::THidDeviceController* hid_;
+    bool enumerated_ = false;  // an enumeration has run: the read and write buttons follow it
+    bool printing_ = false;    // the print dialog is open: the off-paper controls stay hidden
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);  // for calls posted to the loop
     FormState state_;
     ChartModel chart_;
     AnalysisParameters storedParameters_;  // as the settings file holds them

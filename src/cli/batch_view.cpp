@@ -31,6 +31,41 @@ bool BatchView::visible(Control control) const {
     return it == visible_.end() || it->second;
 }
 
+BatchView::~BatchView() {
+    for (TimerId t : {TimerId::Timer1, TimerId::Timer2}) {
+        stopTimer(t);
+    }
+}
+
+std::optional<int> BatchView::top(Control control) const {
+    const auto it = tops_.find(control);
+    return it == tops_.end() ? std::nullopt : std::optional<int>(it->second);
+}
+
+void BatchView::startTimer(TimerId timer, int intervalMs) {
+    stopTimer(timer);
+    hid::MainLoop::TimerId id = 0;
+    if (loop_ != nullptr) {
+        id = loop_->startTimer(std::chrono::milliseconds(intervalMs), true, [this, timer] {
+            if (onTimer) {
+                onTimer(timer);
+            }
+        });
+    }
+    timers_[timer] = id;
+}
+
+void BatchView::stopTimer(TimerId timer) {
+    const auto it = timers_.find(timer);
+    if (it == timers_.end()) {
+        return;
+    }
+    if (loop_ != nullptr) {
+        loop_->stopTimer(it->second);
+    }
+    timers_.erase(it);
+}
+
 std::optional<Rgb> BatchView::colour(Control control) const {
     const auto it = colours_.find(control);
     return it == colours_.end() ? std::nullopt : it->second;

@@ -2,6 +2,9 @@
 // A view with no screen: it keeps field texts and control states, answers the password prompt
 // with a given text and collects every message box instead of showing it. The command-line
 // tool and the tests run the window's behaviour through it.
+//
+// Timers: given a main loop, they tick on it and each tick goes to onTimer; without one, the
+// view only remembers which timers run, and whoever drives it fires them.
 #include <functional>
 #include <map>
 #include <optional>
@@ -9,6 +12,7 @@
 #include <vector>
 
 #include "app/form_view.h"
+#include "hid/main_loop.h"
 
 namespace npt {
 
@@ -28,6 +32,12 @@ class BatchView : public FormView {
     explicit BatchView(std::optional<std::string> passwordAnswer = std::string(),
                        ReportWriter reportWriter = {})
         : passwordAnswer_(std::move(passwordAnswer)), reportWriter_(std::move(reportWriter)) {}
+    ~BatchView() override;
+
+    // Timers from now on tick on loop (which must outlive the view), each tick going to onTimer
+    // (Timer1Timer, Timer2Timer).
+    void runTimersOn(hid::MainLoop& loop) { loop_ = &loop; }
+    std::function<void(TimerId)> onTimer;
 
     const std::vector<CollectedMessage>& messages() const { return messages_; }
     int beeps() const { return beeps_; }
@@ -36,6 +46,7 @@ class BatchView : public FormView {
     // The analysis as last shown, and how often the analysis dialog was asked for.
     const AnalysisDisplay& analysisShown() const { return analysisShown_; }
     int analysisDialogs() const { return analysisDialogs_; }
+    std::optional<int> top(Control control) const;
 
     std::string text(Control control) const override;
     void setText(Control control, std::string_view text) override;
@@ -49,7 +60,7 @@ class BatchView : public FormView {
     void setColour(Control control, std::optional<Rgb> colour) override {
         colours_[control] = colour;
     }
-    void setTop(Control, int) override {}
+    void setTop(Control control, int top) override { tops_[control] = top; }
     void setHeight(Control, int) override {}
     void setFocus(Control) override {}
     MessageAnswer messageBox(std::string_view title, std::string_view text, MessageIcon icon,
@@ -57,9 +68,10 @@ class BatchView : public FormView {
     std::optional<std::string> askPassword() override;
     std::optional<std::string> chooseSaveFile() override { return std::nullopt; }
     std::optional<std::string> chooseOpenFile() override { return std::nullopt; }
-    void startTimer(TimerId, int) override {}
-    void stopTimer(TimerId) override {}
-    bool timerRunning(TimerId) const override { return false; }
+    PrintOutcome printWindow() override { return PrintOutcome::Cancelled; }
+    void startTimer(TimerId timer, int intervalMs) override;
+    void stopTimer(TimerId timer) override;
+    bool timerRunning(TimerId timer) const override { return timers_.count(timer) != 0; }
     void beep() override { ++beeps_; }
     void repaint() override {}
     void chartChanged() override {}
@@ -74,6 +86,7 @@ class BatchView : public FormView {
     std::map<Control, std::size_t> carets_;
     std::map<Control, bool> visible_;
     std::map<Control, std::optional<Rgb>> colours_;
+    std::map<Control, int> tops_;
     std::vector<CollectedMessage> messages_;
     std::optional<std::string> passwordAnswer_;
     int beeps_ = 0;
@@ -81,6 +94,10 @@ class BatchView : public FormView {
     AnalysisDisplay analysisShown_;
     int analysisDialogs_ = 0;
     ReportWriter reportWriter_;
+
+  private:
+    hid::MainLoop* loop_ = nullptr;
+    std::map<TimerId, hid::MainLoop::TimerId> timers_;  // the running ones
 };
 
 }  // namespace npt

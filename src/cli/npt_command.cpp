@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <optional>
 
 #include "app/clock.h"
@@ -13,6 +14,8 @@
 #include "cli/batch_view.h"
 #include "cli/json_writer.h"
 #include "cli/plain_text.h"
+#include "cli/read_command.h"
+#include "hid/linux_platform.h"
 #include "npt_version.h"
 #include "records/file_error.h"
 #include "records/file_name.h"
@@ -25,6 +28,7 @@ constexpr const char* kUsage =
     "  npt show ФАЙЛ [--password ПАРОЛЬ] [--json] [ключи анализа]\n"
     "  npt export ФАЙЛ ТАБЛИЦА.xlsx|ТАБЛИЦА.csv [--password ПАРОЛЬ] [ключи анализа]\n"
     "  npt report ФАЙЛ ОТЧЁТ.pdf [--password ПАРОЛЬ] [ключи анализа]\n"
+    "  npt read ФАЙЛ.txt [--password ПАРОЛЬ] [--timeout СЕКУНДЫ]\n"
     "  npt --help | --version\n";
 
 constexpr const char* kHelp =
@@ -41,24 +45,30 @@ constexpr const char* kHelp =
     "  export   таблица отсчётов: книга .xlsx (с листом «Анализ») или файл .csv (UTF-8)\n"
     "  report   отчёт о ночи на одной странице A4 в PDF: паспорт, график с эпизодами,\n"
     "           таблица эпизодов, итоги, качество записи и параметры анализа\n"
+    "  read     чтение памяти датчика через адаптер радиоканала, как кнопкой «Чтение»: ждёт\n"
+    "           адаптер, читает, проверяет полноту, пароль и батарею и сохраняет запись\n"
+    "           в ФАЙЛ.txt (неполное чтение не сохраняется)\n"
     "\n"
     "Ключи:\n"
     "  --password ПАРОЛЬ  пароль записи; без него вводится пустой пароль, и ФИО пациента\n"
-    "                     в защищённой записи скрыто\n"
+    "                     в защищённой записи скрыто (read сохраняет её тогда без ФИО)\n"
+    "  --timeout СЕКУНДЫ  read: сколько ждать адаптер и ответ датчика (по умолчанию 30)\n"
     "  --json             вывод show в JSON\n"
     "%ANALYSIS%"
     "  --help, -h         эта справка\n"
     "  --version          версия программы\n"
     "\n"
-    "Код завершения: 0 — готово; 1 — запись не загружена, таблица или отчёт не сохранены\n"
-    "или вывод не записан (причина — одной строкой в stderr); 2 — неверный вызов.\n";
+    "Код завершения: 0 — готово; 1 — запись не загружена, таблица или отчёт не сохранены,\n"
+    "вывод не записан, адаптер не найден или недоступен, датчик не ответил или прочитан\n"
+    "не полностью (причина — одной строкой в stderr); 2 — неверный вызов.\n";
 
-constexpr const char* kCommands = "show, export или report";
+constexpr const char* kCommands = "show, export, report или read";
 
 struct Options {
     std::string command;
     std::vector<std::string> positional;
     std::string password;
+    std::optional<long> timeout;
     bool json = false;
     bool help = false;
     bool version = false;
@@ -70,15 +80,27 @@ std::string quotedName(const std::string& name) {
     return "«" + plain::escaped(name) + "»";
 }
 
+// Seconds for --timeout: a whole number from 1 to 3600.
+std::optional<long> timeoutSeconds(const std::string& text) {
+    long value = 0;
+    const auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || ec != std::errc() || ptr != text.data() + text.size() || value < 1 ||
+        value > 3600) {
+        return std::nullopt;
+    }
+    return value;
+}
+
 // What is wrong with the command line, or nothing.
 std::optional<std::string> usageError(const Options& o) {
     if (o.command.empty()) {
         return std::string("не указана команда: ") + kCommands;
     }
-    if (o.command != "show" && o.command != "export" && o.command != "report") {
+    if (o.command != "show" && o.command != "export" && o.command != "report" &&
+        o.command != "read") {
         return "неизвестная команда " + quotedName(o.command) + ": нужна " + kCommands;
     }
-    const std::size_t files = o.command == "show" ? 1 : 2;
+    const std::size_t files = o.command == "export" || o.command == "report" ? 2 : 1;
     if (o.positional.empty()) {
         return o.command + ": не указан файл записи";
     }
@@ -97,6 +119,13 @@ std::optional<std::string> usageError(const Options& o) {
     }
     if (const auto error = parametersError(o.parameters)) {
         return *error;
+    }
+    if (o.command != "read" && o.timeout) {
+        return "ключ --timeout относится только к команде read";
+    }
+    if (o.command == "read" && lowerCaseExtension(o.positional[0]) != ".txt") {
+        return "read: имя файла записи " + quotedName(o.positional[0]) +
+               " должно оканчиваться на .txt";
     }
     if (o.command == "export") {
         const std::string ext = lowerCaseExtension(o.positional[1]);
@@ -135,6 +164,21 @@ std::pair<Options, std::optional<std::string>> parse(const std::vector<std::stri
             o.password = a.substr(11);
         } else if (takeAnalysisOption(args, i, o.parameters, error)) {
             continue;
+        } else if (a == "--timeout" || a.rfind("--timeout=", 0) == 0) {
+            std::string value;
+            if (a == "--timeout") {
+                if (i + 1 == args.size()) {
+                    note("после --timeout нужно число секунд");
+                    continue;
+                }
+                value = args[++i];
+            } else {
+                value = a.substr(10);
+            }
+            o.timeout = timeoutSeconds(value);
+            if (!o.timeout) {
+                note("--timeout: " + quotedName(value) + " — не число секунд от 1 до 3600");
+            }
         } else if (a.size() > 1 && a[0] == '-') {
             note("неизвестный ключ " + quotedName(a));
         } else if (o.command.empty()) {
@@ -268,7 +312,14 @@ int runNpt(const std::vector<std::string>& args, std::ostream& out, std::ostream
         return 2;
     }
     const std::string& file = options.positional[0];
-    const std::string target = options.command != "show" ? options.positional[1] : "";
+    if (options.command == "read") {
+        ReadOptions read{file, options.password,
+                         std::chrono::seconds(options.timeout.value_or(30))};
+        hid::LinuxHidPlatform platform;
+        return readRecorder(read, platform, out, err);
+    }
+    const std::string target =
+        options.command == "export" || options.command == "report" ? options.positional[1] : "";
     if (!target.empty() && sameFile(file, target)) {
         err << "npt: " << options.command << ": " << quotedName(target) << " — это сам файл записи "
             << quotedName(file) << ", " << (options.command == "report" ? "отчёт" : "таблица")

@@ -1,15 +1,17 @@
 #pragma once
-// The command-line tool: the window's load flow without a window.
+// The command-line tool: the window's load flow without a window, and its read of the recorder.
 //
 //   npt show FILE [--password TEXT] [--json] [analysis options]
 //   npt export FILE OUT.xlsx|OUT.csv [--password TEXT] [analysis options]
 //   npt report FILE OUT.pdf [--password TEXT] [analysis options]
+//   npt read OUT.txt [--password TEXT] [--timeout S]
 //   npt --help | --version
 //
 // The analysis options (analysis_options.h) set the parameters of the night's analysis, which
 // show prints, the workbook carries on its second sheet and the report puts on its page.
-// Exit status: 0 done; 1 the recording could not be loaded, the table not saved or the output
-// not written; 2 wrong usage (among it an export onto the recording itself). Every message is
+// Exit status: 0 done; 1 the recording could not be loaded, the table or report not saved, the
+// output not written, or the recorder not read whole (read_command.h); 2 wrong usage (among it
+// an export onto the recording itself). Every message is
 // one line on err, in Russian; names in it are escaped so that one stays one line.
 #include <ostream>
 #include <string>

@@ -40,6 +40,8 @@ class THidDevice {
     // Whether the last opening of the handle got read and write access.
     bool HasReadWriteAccess() const { return hasReadWriteAccess_; }
     bool HasReader() const { return reader_ != nullptr; }
+    // The reader has its read handle open: a report the device sends from now on is delivered.
+    bool IsReading() const { return reader_ != nullptr && reader_->reading_; }
     THidDeviceController* Controller() const { return controller_; }
 
     // The handle used for writes: opened when the device is usable, kept open afterwards until

@@ -53,6 +53,8 @@ class THidDeviceController {
     void DeviceChange();
 
     std::size_t Count() const { return list_.size(); }
+    // The loop the controller's handlers run on.
+    MainLoop& Loop() const { return loop_; }
     THidDevice& Device(std::size_t index) const { return *list_.at(index); }
 
     std::int32_t NumCheckedInDevices() const { return numCheckedIn_; }

@@ -150,6 +150,7 @@ void THidDeviceReadThread::Execute() {
         if (!flags_->usable()) {
             // Unplugged: the handle goes, and no read can start until the device is checked in.
             channel.reset();
+            reading_ = false;
             if (!HandOff(false, 0, ENODEV)) {
                 break;
             }
@@ -159,6 +160,7 @@ void THidDeviceReadThread::Execute() {
         if (!channel) {
             int error = 0;
             channel = platform_.openRead(info_, numberedReports_, error);
+            reading_ = channel != nullptr;
             if (!channel) {
                 if (!HandOff(false, 0, static_cast<std::uint32_t>(error))) {
                     break;
@@ -191,6 +193,7 @@ void THidDeviceReadThread::Execute() {
             // The device went away under the reader: nothing is delivered, and the next read
             // waits a slice (by then the node is usually gone and the retry pace takes over).
             channel.reset();
+            reading_ = false;
             Pause(slice);
             continue;
         }
@@ -205,6 +208,7 @@ void THidDeviceReadThread::Execute() {
         }
     }
     channel.reset();
+    reading_ = false;
 }
 
 }  // namespace npt::hid

@@ -76,6 +76,8 @@ class THidDeviceReadThread {
     HidPlatform& platform_;
     MainLoop& loop_;
     const bool numberedReports_;
+    // The read handle is open: from now on no report of the device is missed.
+    std::atomic<bool> reading_{false};
     int wakeFd_ = -1;  // eventfd: written by the main thread to interrupt the reader's waits
     std::thread thread_;
 };

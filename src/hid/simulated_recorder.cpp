@@ -15,12 +15,9 @@ constexpr std::uint8_t kAck = 0xFE;
 constexpr std::uint8_t kDone = 0xFF;
 constexpr std::uint8_t kProgrammed = 0xFD;
 
-// The password report: the password and its 0xFF filler in bytes 0-10, then this fixed tail.
-// The tail tells it apart from a command, whose first byte a password may well share.
+// The password report: the password and its 0xFF filler in bytes 0-10, then the fixed tail,
+// which tells it apart from a command whose first byte a password may well share.
 constexpr std::size_t kPasswordTailStart = 11;
-constexpr std::array<std::uint8_t, 21> kPasswordTail = {0x41, 0x43, 0x47, 0x4A, 0x02, 0x04, 0x22,
-                                                        0x24, 0x26, 0x28, 0x2A, 0x2C, 0x2E, 0x30,
-                                                        0x32, 0x34, 0x3C, 0x3D, 0x3E, 0x40, 0x44};
 
 // Passport report bytes 2-32 (payload 1-31) are kept at flash offsets 79-109.
 constexpr std::size_t kPassportPayloadFirst = 1;
@@ -153,7 +150,12 @@ std::vector<RecorderStep> SimulatedRecorder::storePassword(std::span<const std::
     if (faults.wrongEcho) {
         echo2[kCheckByte - 2 * kAdapterReportSize] = 0xFF;
     }
-    return paced({marker(kDone), flashBlock(1), echo2, flashBlock(3), marker(kProgrammed)});
+    std::vector<RecorderStep> steps =
+        paced({marker(kDone), flashBlock(1), echo2, flashBlock(3), marker(kProgrammed)});
+    if (!steps.empty()) {
+        steps.front().delay += faults.storeTime;
+    }
+    return steps;
 }
 
 std::vector<RecorderStep> SimulatedRecorder::paced(const std::vector<Block>& blocks) {

@@ -21,12 +21,13 @@
 #include <span>
 #include <vector>
 
+#include "recorder/command_reports.h"
 #include "recorder/memory_image.h"
 
 namespace npt::hid {
 
-inline constexpr std::uint16_t kAdapterVendorId = 0x1915;
-inline constexpr std::uint16_t kAdapterProductId = 0x007B;
+using npt::kAdapterProductId;
+using npt::kAdapterVendorId;
 inline constexpr std::size_t kAdapterReportSize = 32;  // input and output, without report ID
 
 // The adapter's report descriptor: one vendor-defined collection with a 32-byte input and a
@@ -44,6 +45,8 @@ struct RecorderFaults {
     std::chrono::milliseconds stallFor{0};
     // Pause between the reports of an answer: 8 ms makes a read last longer than one second.
     std::chrono::microseconds reportInterval{0};
+    // The recorder erasing and writing its flash before it answers a password report.
+    std::chrono::milliseconds storeTime{0};
     bool neverAcknowledge = false;  // commands are taken but not answered
     bool wrongEcho = false;         // the echoed passport's check byte reads 0xFF
     // The adapter is unplugged after that many reports of the next answer (once), and plugged

@@ -22,6 +22,8 @@ std::optional<DeskOptions> parseDeskArguments(const std::vector<std::string>& ar
                 error = "после --screenshot нужно имя файла снимка (.png)";
                 return std::nullopt;
             }
+        } else if (!optionsEnded && a == kDemoRecorderOption) {
+            options.demoRecorder = true;
         } else if (!optionsEnded && a.size() > 1 && a.front() == '-') {
             error = "неизвестный параметр «" + a + "»";
             return std::nullopt;

@@ -12,6 +12,7 @@ namespace npt {
 struct DeskOptions {
     std::optional<std::string> file;        // the recording to open once the window is shown
     std::optional<std::string> screenshot;  // PNG: draw the window, save it there and end
+    bool demoRecorder = false;              // a simulated recorder instead of the radio adapter
 };
 
 // The options, or nothing with a message (Russian) saying what was wrong.
@@ -25,13 +26,17 @@ bool asksFor(const std::vector<std::string>& arguments, std::string_view option)
 inline constexpr std::string_view kScreenshotOption = "--screenshot";
 inline constexpr std::string_view kHelpOption = "--help";
 inline constexpr std::string_view kVersionOption = "--version";
+inline constexpr std::string_view kDemoRecorderOption = "--demo-recorder";
 
 inline constexpr const char* kDeskUsage =
-    "Использование: npt-desk [ФАЙЛ]\n"
+    "Использование: npt-desk [--demo-recorder] [ФАЙЛ]\n"
     "Открывает окно теста ночной пенильной тумесценции; ФАЙЛ — запись датчика (.txt), которая\n"
     "открывается сразу, как кнопкой «Из файла».\n"
     "\n"
     "Ключи:\n"
+    "  --demo-recorder          демонстрация без оборудования: вместо адаптера радиоканала\n"
+    "                           подключён имитатор датчика с записью одной ночи; «Запись»\n"
+    "                           и «Чтение» работают с ним\n"
     "  --screenshot СНИМОК.png  нарисовать окно (с записью ФАЙЛ) в картинку без экрана и выйти\n"
     "  --help                   эта справка\n"
     "  --version                версия программы";

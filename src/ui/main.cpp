@@ -1,4 +1,5 @@
-// npt-desk: builds the window, its behaviour and the settings file, and runs the message loop.
+// npt-desk: builds the window, its behaviour, the settings file and the way to the recorder, and
+// runs the message loop.
 #include <QApplication>
 #include <QLibraryInfo>
 #include <QScreen>
@@ -14,6 +15,7 @@
 #include "npt_version.h"
 #include "ui/command_line.h"
 #include "ui/qt_form_view.h"
+#include "ui/recorder_link.h"
 #include "ui/window_start.h"
 
 int main(int argc, char** argv) {
@@ -67,12 +69,19 @@ int main(int argc, char** argv) {
     npt::IniSettingsFile settings(npt::chooseSettingsLocation(
         npt::executableDirectory(), npt::userConfigDirectory(), NPT_INSTALLED_BINDIR));
     npt::QtFormView view;
-    npt::TTMForm form(view, clock, &settings);
+    npt::RecorderLink link(options->demoRecorder);
+    npt::TTMForm form(view, clock, &settings, &link.controller());
     view.attach(form);
+    if (link.demo()) {
+        npt::markAsDemonstration(view);
+    }
     form.FormCreate();
 
     if (options->screenshot) {
         // Nothing was typed, so the doctor's name is not written back.
+        if (link.demo()) {
+            return npt::saveDemoReadPicture(form, view, *options->screenshot, std::cerr);
+        }
         return npt::saveWindowPicture(form, view, options->file, *options->screenshot, std::cerr);
     }
     QWidget* window = view.window();

@@ -274,8 +274,7 @@ QtFormView::QtFormView() : window_(std::make_unique<QWidget>()) {
         "background: white; }"
         "QWidget#TTMForm > QLineEdit:read-only { background: #fbfbfb; }"
         "QWidget#TTMForm > QLineEdit:disabled { background: #efefef; color: #555555; }");
-    timer1_.setInterval(1);
-    timer2_.setInterval(1000);
+    // Timer1 and Timer2 get their intervals with every start.
     buildControls();
     password_ = new PasswordDialog(w);
     password_->setFont(sansFont(kFontPixels));
@@ -401,13 +400,16 @@ void QtFormView::attach(TTMForm& form) {
     click(Control::Filter_minus, [&form] { form.Filter_minusClick(); });
     click(Control::LoadFile, [&form] { form.LoadFileClick(); });
     click(Control::SaveFileData, [&form] { form.SaveFileDataClick(); });
-    click(Control::PrintGraf, [this] { PrintGrafClick(); });
+    click(Control::PrintGraf, [&form] { form.PrintGrafClick(); });
     click(Control::ShowAnalysis, [&form] { form.ShowAnalysisClick(); });
     analysis_->onParametersChanged = [&form](const AnalysisParameters& parameters) {
         return form.setAnalysisParameters(parameters);
     };
     analysis_->onSaveReport = [&form] { form.SaveReportClick(); };
-    // ReadData and WriteData wait for the recorder link; until then a click does nothing.
+    click(Control::ReadData, [&form] { form.ReadDataClick(); });
+    click(Control::WriteData, [&form] { form.WriteDataClick(); });
+    QObject::connect(&timer1_, &QTimer::timeout, w, [&form] { form.Timer1Timer(); });
+    QObject::connect(&timer2_, &QTimer::timeout, w, [&form] { form.Timer2Timer(); });
 
     events_ = new WindowEvents(form, *this);
     events_->setParent(w);

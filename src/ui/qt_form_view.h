@@ -39,9 +39,6 @@ class QtFormView final : public FormView {
     // The most characters the doctor may type into a field; -1 when it has no limit.
     int typingLimit(Control control) const;
 
-    // "Печать": the passport strip and the chart on one page, the window put back afterwards,
-    // also when the print dialog was cancelled.
-    void PrintGrafClick();
     // The printer-setup step of printing; by default the print dialog. False when the doctor
     // cancelled it: then nothing is printed.
     std::function<bool(QPrinter&)> choosePrinter;
@@ -65,6 +62,7 @@ class QtFormView final : public FormView {
     std::optional<std::string> askPassword() override;
     std::optional<std::string> chooseSaveFile() override;
     std::optional<std::string> chooseOpenFile() override;
+    PrintOutcome printWindow() override;
     void startTimer(TimerId timer, int intervalMs) override;
     void stopTimer(TimerId timer) override;
     bool timerRunning(TimerId timer) const override;

@@ -21,4 +21,13 @@ void openRecordingWhenShown(TTMForm& form, QtFormView& view, const std::string& 
 int saveWindowPicture(TTMForm& form, QtFormView& view, const std::optional<std::string>& file,
                       const std::string& png, std::ostream& messages);
 
+// In demo mode: the window title and the chart's title say that the recorder is simulated.
+void markAsDemonstration(QtFormView& view);
+
+// Shows the window, reads the simulated recorder as "Чтение" does and saves the window's
+// picture once the read has been checked; dialogs are closed as above. Returns 0 when a whole
+// read was shown and the picture saved, 1 otherwise.
+int saveDemoReadPicture(TTMForm& form, QtFormView& view, const std::string& png,
+                        std::ostream& messages);
+
 }  // namespace npt

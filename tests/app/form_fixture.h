@@ -12,6 +12,7 @@
 #include <deque>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <map>
 #include <optional>
@@ -45,6 +46,14 @@ class ScriptedView : public BatchView {
     // Reports written, with their paths; while reportFailure is set, writing throws it.
     std::vector<std::pair<std::string, NightReport>> reportsWritten;
     std::optional<FileError> reportFailure;
+    // Answers to Yes/No questions, in order.
+    std::deque<MessageAnswer> questionAnswers;
+    // Run while a message box or the password dialog is "open", after it has been recorded:
+    // reports and timer ticks delivered here arrive inside the box's own loop.
+    std::function<void()> whileBoxOpen;
+    // The print dialog: what happens while it is open, and how it ends.
+    std::function<PrintOutcome()> onPrint;
+    int prints = 0;
 
     std::map<Control, int> maxLengths;
     std::map<Control, bool> readOnly;
@@ -57,7 +66,35 @@ class ScriptedView : public BatchView {
 
     std::optional<std::string> askPassword() override {
         BatchView::askPassword();
-        return next(passwordAnswers, "password");
+        auto answer = next(passwordAnswers, "password");
+        runWhileOpen();
+        return answer;
+    }
+    MessageAnswer messageBox(std::string_view title, std::string_view text, MessageIcon icon,
+                             MessageButtons buttons) override {
+        BatchView::messageBox(title, text, icon, buttons);
+        runWhileOpen();
+        if (buttons == MessageButtons::Ok) {
+            return MessageAnswer::Ok;
+        }
+        if (questionAnswers.empty()) {
+            ADD_FAILURE() << "unexpected question: " << text;
+            return MessageAnswer::No;
+        }
+        const MessageAnswer answer = questionAnswers.front();
+        questionAnswers.pop_front();
+        return answer;
+    }
+    void startTimer(TimerId timer, int intervalMs) override {
+        ++timerStarts[timer];
+        timerIntervals[timer] = intervalMs;
+        BatchView::startTimer(timer, intervalMs);
+    }
+    std::map<TimerId, int> timerStarts;
+    std::map<TimerId, int> timerIntervals;
+    PrintOutcome printWindow() override {
+        ++prints;
+        return onPrint ? onPrint() : PrintOutcome::Cancelled;
     }
     std::optional<std::string> chooseOpenFile() override { return next(openAnswers, "open"); }
     std::optional<std::string> chooseSaveFile() override { return next(saveAnswers, "save"); }
@@ -97,6 +134,14 @@ class ScriptedView : public BatchView {
     }
 
   private:
+    void runWhileOpen() {
+        if (whileBoxOpen) {
+            // Once: a box opened inside it does not run it again.
+            auto run = std::move(whileBoxOpen);
+            whileBoxOpen = nullptr;
+            run();
+        }
+    }
     static std::optional<std::string> next(std::deque<std::optional<std::string>>& queue,
                                            const char* dialog) {
         if (queue.empty()) {

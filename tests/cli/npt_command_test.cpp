@@ -199,14 +199,21 @@ TEST(NptUsageTest, WrongUsageSaysWhatWasWrongAndExitsWithTwo) {
         const char* said;
     };
     const Case cases[] = {
-        {{}, "не указана команда: show, export или report"},
+        {{}, "не указана команда: show, export, report или read"},
         {{"show"}, "show: не указан файл записи"},
         {{"show", kNight, "extra"}, "show: лишний аргумент «extra»"},
         {{"export", kNight}, "export: не указан файл таблицы (.xlsx или .csv)"},
         {{"export", kNight, "out.csv", "--json"}, "ключ --json относится только к команде show"},
         {{"export", kNight, "out.txt"}, "имя таблицы «out.txt» должно оканчиваться на .xlsx"},
         {{"export", kNight, "out"}, "имя таблицы «out» должно оканчиваться на .xlsx"},
-        {{"print", kNight}, "неизвестная команда «print»: нужна show, export или report"},
+        {{"print", kNight}, "неизвестная команда «print»: нужна show, export, report или read"},
+        {{"read"}, "read: не указан файл записи"},
+        {{"read", "night.xlsx"}, "read: имя файла записи «night.xlsx» должно оканчиваться на .txt"},
+        {{"read", "a.txt", "--json"}, "ключ --json относится только к команде show"},
+        {{"read", "a.txt", "--timeout", "0"}, "--timeout: «0» — не число секунд от 1 до 3600"},
+        {{"read", "a.txt", "--timeout=1.5"}, "--timeout: «1.5» — не число секунд"},
+        {{"read", "a.txt", "--timeout"}, "после --timeout нужно число секунд"},
+        {{"show", kNight, "--timeout", "5"}, "ключ --timeout относится только к команде read"},
         {{"show", kNight, "--password"}, "после --password нужен пароль"},
         {{"show", kNight, "--verbose"}, "неизвестный ключ «--verbose»"},
         {{"show\nforged line"}, "неизвестная команда «show\\nforged line»"},

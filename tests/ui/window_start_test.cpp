@@ -8,6 +8,7 @@
 
 #include "npt_version.h"
 #include "ui/command_line.h"
+#include "ui/diameter_chart.h"
 #include "ui/window_start.h"
 #include "window_fixture.h"
 
@@ -20,6 +21,7 @@ TEST(DeskCommandLine, FileScreenshotAndMistakes) {
         std::optional<std::string> file;
         std::optional<std::string> screenshot;
         const char* error;  // nullptr: accepted
+        bool demo = false;
     };
     const Case cases[] = {
         {{}, {}, {}, nullptr},
@@ -27,6 +29,8 @@ TEST(DeskCommandLine, FileScreenshotAndMistakes) {
         {{"--screenshot", "a.png", "night.txt"}, "night.txt", "a.png", nullptr},
         {{"night.txt", "--screenshot=a.png"}, "night.txt", "a.png", nullptr},
         {{"--", "-odd name.txt"}, "-odd name.txt", {}, nullptr},
+        {{"--demo-recorder"}, {}, {}, nullptr, true},
+        {{"--", "--demo-recorder"}, "--demo-recorder", {}, nullptr},
         {{"--screenshot"}, {}, {}, "после --screenshot нужно имя файла снимка (.png)"},
         {{"--screenshot="}, {}, {}, "после --screenshot нужно имя файла снимка (.png)"},
         {{"--fullscreen"}, {}, {}, "неизвестный параметр «--fullscreen»"},
@@ -44,6 +48,7 @@ TEST(DeskCommandLine, FileScreenshotAndMistakes) {
         ASSERT_TRUE(options) << error;
         EXPECT_EQ(options->file, c.file);
         EXPECT_EQ(options->screenshot, c.screenshot);
+        EXPECT_EQ(options->demoRecorder, c.demo);
         EXPECT_EQ(asksFor(c.arguments, kScreenshotOption), c.screenshot.has_value());
     }
 }
@@ -140,9 +145,33 @@ TEST(DeskWithoutScreen, DrawsTheWindowIntoAPictureAndEnds) {
     }
 }
 
+TEST_F(WindowTest, ADemonstrationSaysSoInTheTitlesWithoutMovingAControl) {
+    const QRect readButton = w(Control::ReadData)->geometry();
+    markAsDemonstration(*view_);
+    EXPECT_TRUE(view_->window()->windowTitle().startsWith(QString::fromUtf8(kWindowCaption)));
+    EXPECT_TRUE(view_->window()->windowTitle().contains(QString::fromUtf8("ДЕМОНСТРАЦИЯ")));
+    // The chart's title goes on paper too: a printout of the demonstration says what it is.
+    EXPECT_TRUE(view_->chart()->chart()->title().contains(QString::fromUtf8("демонстрация")));
+    EXPECT_EQ(w(Control::ReadData)->geometry(), readButton);
+}
+
+TEST(DeskWithoutScreen, DemoRecorderIsReadIntoThePicture) {
+    ensureApplication();
+    const QString picture = QStringLiteral(NPT_TEST_OUTPUT_DIR "/desk-demo-read.png");
+    QFile::remove(picture);
+    const DeskRun run = runDesk({"--demo-recorder", "--screenshot", picture});
+    EXPECT_EQ(run.status, 0) << run.errors.toStdString();
+    EXPECT_TRUE(run.errors.isEmpty()) << run.errors.toStdString();
+    const QImage image(picture);
+    ASSERT_EQ(image.size(), QSize(998, 529));
+    // The indicator, green, 139 pixels above the read button: all 140 blocks arrived.
+    EXPECT_EQ(image.pixelColor(987, 349 + 12), QColor(0, 255, 0));
+    EXPECT_NE(image.pixelColor(987, 488 + 12), QColor(0, 255, 0));
+}
+
 TEST(DeskWithoutScreen, HelpVersionAndWrongUsage) {
     ensureApplication();
-    const QString usage = QString::fromUtf8("Использование: npt-desk [ФАЙЛ]");
+    const QString usage = QString::fromUtf8("Использование: npt-desk [--demo-recorder] [ФАЙЛ]");
     const DeskRun help = runDesk({"--help"});
     EXPECT_EQ(help.status, 0);
     EXPECT_TRUE(help.output.contains(usage));

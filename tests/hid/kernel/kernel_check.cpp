@@ -1,9 +1,10 @@
 // Runs inside the test guest, against the kernel's own HID stack: npt-recorder-sim plugs the
 // adapter through uhid, and the transport (hidraw, kernel uevents, poll loop) finds it, claims
 // it, reads the recorder, sees it unplugged in the middle of a read and back, and survives a
-// hundred plug cycles without leaving threads or descriptors behind.
+// hundred plug cycles without leaving threads or descriptors behind; then `npt read` reads the
+// simulator and saves what it holds.
 //
-//   hid_kernel_check PATH-TO-npt-recorder-sim PATH-TO-UDEV-RULE PATH-TO-DATA-FILE
+//   hid_kernel_check PATH-TO-npt-recorder-sim PATH-TO-UDEV-RULE PATH-TO-DATA-FILE PATH-TO-npt
 //
 // The simulator is given the data file as its memory and a battery value of 2900, and the
 // reads must bring back exactly that.
@@ -35,6 +36,7 @@
 #include "hid/poll_loop.h"
 #include "hid/simulated_recorder.h"
 #include "passport_write_model.h"
+#include "recorder/cp1251.h"
 
 extern char** environ;
 
@@ -75,7 +77,7 @@ bool holdsOpen(const std::string& path) {
     return false;
 }
 
-pid_t spawnSimulator(const std::string& program, std::vector<std::string> args) {
+pid_t spawnQuiet(const std::string& program, std::vector<std::string> args) {
     args.insert(args.begin(), program);
     std::vector<char*> argv;
     for (auto& a : args) {
@@ -85,12 +87,27 @@ pid_t spawnSimulator(const std::string& program, std::vector<std::string> args) 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
     pid_t pid = -1;
     if (posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ) != 0) {
         pid = -1;
     }
     posix_spawn_file_actions_destroy(&actions);
     return pid;
+}
+
+pid_t spawnSimulator(const std::string& program, std::vector<std::string> args) {
+    return spawnQuiet(program, std::move(args));
+}
+
+// The exit status of a program run to its end; -1 when it could not be run or was killed.
+int runToEnd(const std::string& program, std::vector<std::string> args) {
+    const pid_t pid = spawnQuiet(program, std::move(args));
+    int status = 0;
+    if (pid <= 0 || ::waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) {
+        return -1;
+    }
+    return WEXITSTATUS(status);
 }
 
 bool stopSimulator(pid_t pid) {
@@ -249,16 +266,39 @@ bool listedWithoutAccess() {
            WEXITSTATUS(status) == 0;
 }
 
+// The password stored in a recording: its bytes up to the first 0xFF, as text.
+std::string storedPassword(const MemoryImage& image) {
+    std::vector<std::uint8_t> bytes;
+    for (std::size_t i = 0; i < ImageOffsets::kPasswordLength; ++i) {
+        const std::uint8_t b = image[ImageOffsets::kPassword + i];
+        if (b == kErasedByte) {
+            break;
+        }
+        bytes.push_back(b);
+    }
+    return cp1251::decode(bytes);
+}
+
+// A data file saved by a read holds the simulator's memory in blocks 1-138 behind the
+// acknowledgement with its battery value, and the closing block.
+bool savedWhole(const MemoryImage& saved, const MemoryImage& flash) {
+    return std::equal(saved.bytes().begin() + 32, saved.bytes().begin() + 139 * 32,
+                      flash.bytes().begin() + 32) &&
+           saved[0] == 0xFE && saved[1] == 0xFE && saved.word(2) == kBattery &&
+           saved[139 * 32] == 0xFE && saved[139 * 32 + 1] == 0xFF;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 4) {
-        std::fprintf(stderr, "usage: hid_kernel_check SIMULATOR RULE DATA-FILE\n");
+    if (argc != 5) {
+        std::fprintf(stderr, "usage: hid_kernel_check SIMULATOR RULE DATA-FILE NPT\n");
         return 2;
     }
     const std::string simulator = argv[1];
     const std::string pattern = rulePattern(argv[2]);
     const std::string memory = argv[3];
+    const std::string npt = argv[4];
     const MemoryImage flash = readImage(memory);
     {
         Owner owner(LinuxHidPlatform::HotplugSource::Uevents);
@@ -375,6 +415,20 @@ int main(int argc, char** argv) {
         }
         check(cycles == 5, "inotify on /dev sees the adapter come and go (" +
                                std::to_string(cycles) + " of 5 cycles)");
+    }
+    {
+        // The tool's read, the window's own read session, against the simulator in the kernel.
+        const pid_t sim = spawnSimulator(
+            simulator,
+            {"--memory", memory, "--battery", std::to_string(kBattery), "--report-interval", "2"});
+        const std::string saved = "/tmp/read.txt";
+        const int status =
+            runToEnd(npt, {"read", saved, "--password", storedPassword(flash), "--timeout", "30"});
+        check(status == 0, "npt read ends with status 0 (" + std::to_string(status) + ")");
+        check(fs::exists(saved) && savedWhole(readImage(saved), flash),
+              "npt read saved blocks 1-138 of the memory between the acknowledgement and the "
+              "closing block");
+        check(stopSimulator(sim), "npt-recorder-sim ends after the read");
     }
     std::printf("hid-kernel-check: %d passed, %d failed\n", passed, failed);
     return failed == 0 ? 0 : 1;

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Boots a small Linux guest under qemu and runs hid_kernel_check in it against the kernel's own
-# HID stack (hid, hid-generic, uhid), with npt-recorder-sim as the device.
+# HID stack (hid, hid-generic, uhid), with npt-recorder-sim as the device; the check also runs
+# `npt read` against it.
 #
-#   run_guest.sh SIMULATOR CHECK UDEV_RULE DATA_FILE CACHE_DIR
+#   run_guest.sh SIMULATOR CHECK UDEV_RULE DATA_FILE CACHE_DIR NPT
 #
 # The kernel comes from Debian's linux-image-cloud-amd64, downloaded once into CACHE_DIR.
 # Exit status 77 (skipped) when qemu, busybox, cpio or the kernel package cannot be had.
@@ -13,6 +14,7 @@ check=$2
 rule=$3
 memory=$4
 cache=$5
+npt=$6
 
 skip() {
     echo "skipped: $*"
@@ -55,8 +57,8 @@ cp "$rule" "$root/npt.rules"
 cp "$memory" "$root/memory.txt"
 cp "$modules/hid.ko" "$modules/hid-generic.ko" "$modules/uhid.ko" "$root/modules/"
 
-# The two programs with the shared libraries they load.
-for program in "$simulator" "$check"; do
+# The programs with the shared libraries they load.
+for program in "$simulator" "$check" "$npt"; do
     cp "$program" "$root/bin/"
     for lib in $(ldd "$program" | grep -o '/[^ ]*'); do
         mkdir -p "$root$(dirname "$lib")"
@@ -72,7 +74,7 @@ mount -t devtmpfs devtmpfs /dev
 insmod /modules/hid.ko
 insmod /modules/hid-generic.ko
 insmod /modules/uhid.ko
-/bin/$(basename "$check") /bin/$(basename "$simulator") /npt.rules /memory.txt
+/bin/$(basename "$check") /bin/$(basename "$simulator") /npt.rules /memory.txt /bin/$(basename "$npt")
 echo "guest-exit-status: \$?"
 poweroff -f
 INIT

@@ -1,0 +1,108 @@
+// The recorder link as the doctor waits on it: one input report handled by the window's receive
+// handler, and a whole read from the click on "Чтение" to the checked recording with its
+// smoothed curve, the simulated recorder sending as fast as it can.
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <chrono>
+
+#include "app/clock.h"
+#include "app/ttm_form.h"
+#include "cli/batch_view.h"
+#include "hid/hid_device.h"
+#include "hid/hid_device_controller.h"
+#include "hid/poll_loop.h"
+#include "hid/simulated_recorder_device.h"
+#include "recorder/example_night.h"
+
+namespace {
+
+using namespace npt;
+using namespace std::chrono_literals;
+using SteadyClock = std::chrono::steady_clock;
+
+// The 140 blocks a read brings: acknowledgement, the memory, the closing block.
+std::vector<std::array<std::uint8_t, 32>> readBlocks() {
+    const MemoryImage flash = exampleNight("");
+    std::vector<std::array<std::uint8_t, 32>> blocks(140);
+    for (std::size_t b = 0; b < 140; ++b) {
+        std::copy_n(flash.bytes().begin() + 32 * b, 32, blocks[b].begin());
+    }
+    blocks.front() = {0xFE, 0xFE, 0x0C, 0xE4};
+    blocks.back() = {0xFE, 0xFF};
+    return blocks;
+}
+
+// Each report of a read through HIDDeviceData. The counter first_read_max_us is the slowest
+// report of the first read, caches cold (over millions of reports the slowest one is whichever
+// the scheduler interrupted).
+void BM_HIDDeviceData(benchmark::State& state) {
+    BatchView view(std::nullopt);
+    FixedClock clock({2026, 12, 9, 8, 5, 0});
+    TTMForm form(view, clock, nullptr);
+    form.FormCreate();
+    const auto blocks = readBlocks();
+    std::size_t next = 0;
+    double slowest = 0;
+    std::size_t handled = 0;
+    for (auto _ : state) {
+        if (next == 0) {
+            state.PauseTiming();
+            form.mutableState().blockCounter = 0;
+            form.mutableState().outputReport[1] = static_cast<std::uint8_t>(CommandCode::Read);
+            state.ResumeTiming();
+        }
+        const auto start = SteadyClock::now();
+        form.HIDDeviceData(nullptr, 0, blocks[next].data(), 32);
+        const std::chrono::duration<double, std::micro> took = SteadyClock::now() - start;
+        if (handled++ < blocks.size()) {
+            slowest = std::max(slowest, took.count());
+        }
+        next = (next + 1) % blocks.size();
+    }
+    state.counters["first_read_max_us"] = slowest;
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_HIDDeviceData);
+
+// From the click to the recording shown, with the real controller, reader thread and one-second
+// completion timer on a poll loop. One second of it is the check's wait.
+void BM_ReadSession(benchmark::State& state) {
+    hid::PollLoop loop;
+    hid::SimulatedHidPlatform platform;
+    hid::SimulatedRecorder recorder(exampleNight(""));
+    hid::SimulatedRecorderDevice adapter(platform, recorder);
+    hid::THidDeviceController controller(loop, platform);
+    BatchView view(std::nullopt);
+    view.runTimersOn(loop);
+    FixedClock clock({2026, 12, 9, 8, 5, 0});
+    TTMForm form(view, clock, nullptr, &controller);
+    int checks = 0;
+    view.onTimer = [&](TimerId timer) {
+        if (timer == TimerId::Timer2) {
+            form.Timer2Timer();
+            ++checks;
+        }
+    };
+    form.FormCreate();
+    const FormState& s = form.state();
+    if (!loop.runUntil([&] { return s.recorderDevice && s.recorderDevice->IsReading(); }, 5s)) {
+        state.SkipWithError("the adapter was not claimed");
+        return;
+    }
+    for (auto _ : state) {
+        const int before = checks;
+        const auto start = SteadyClock::now();
+        form.ReadDataClick();
+        const bool shown = loop.runUntil(
+            [&] { return checks > before && form.chart().series2().count() == 4320; }, 5s);
+        state.SetIterationTime(std::chrono::duration<double>(SteadyClock::now() - start).count());
+        if (!shown || s.blockCounter != 140) {
+            state.SkipWithError("the read was not whole");
+            return;
+        }
+    }
+}
+BENCHMARK(BM_ReadSession)->UseManualTime()->Iterations(5)->Unit(benchmark::kMillisecond);
+
+}  // namespace

@@ -1,0 +1,45 @@
+#pragma once
+// The texts of the recorder link: the read and write sessions' messages, and what the doctor is
+// told when the radio adapter refuses a command or cannot be used.
+#include <cstdint>
+#include <string>
+
+namespace npt::link_texts {
+
+// A command that did not reach the adapter: a plain box with this title.
+inline constexpr const char* kSendTitle = "Радиоканал";
+// "Команда не передана датчику: <reason>." for an errno value of a failed write.
+std::string sendFailure(int error);
+// The reason alone, in Russian, with the HID cases a doctor meets (unplugged, no access).
+std::string adapterReason(int error);
+
+// The adapter cannot be opened for writing: the udev rule installed with the program grants it.
+inline constexpr const char* kNoAccessReason =
+    "нет доступа к адаптеру радиоканала. Установите правило udev «70-npt-recorder.rules», "
+    "которое входит в установку программы (sudo cmake --install, затем sudo udevadm control "
+    "--reload), и подключите адаптер заново";
+
+// An adapter with the recorder's identity whose output report is not 33 bytes long.
+inline constexpr const char* kAdapterTitle = "Адаптер радиоканала";
+std::string unsupportedAdapter(std::uint16_t outputReportLength);
+
+// The read session.
+inline constexpr const char* kNoCommandTitle = "Ошибочное действие";
+inline constexpr const char* kNoCommandText =
+    "Перед работой с датчиком нажмите кнопку \"Чтение\" или \"Запись\"!";
+inline constexpr const char* kReadErrorTitle = "Ошибка!";
+inline constexpr const char* kIncompleteText = "Не прочитан весь обьем памяти датчика!";
+inline constexpr const char* kOverlongText = "Превышен обьем при чтении памяти датчика!";
+
+// The write session.
+inline constexpr const char* kPassportCheckTitle = "Проверка паспортной части";
+inline constexpr const char* kNoNameText = "Укажите ФИО пациента!";
+inline constexpr const char* kNoAgeText = "Укажите возраст пациента!";
+inline constexpr const char* kQuestionTitle = "Внимание!";
+inline constexpr const char* kWriteQuestion = "Записать во Flash память датчика?";
+inline constexpr const char* kStartQuestion = "Запустить измерение в 22:00?";
+inline constexpr const char* kStartedTitle = "Режим работы датчика";
+inline constexpr const char* kStartedNowText = "Датчик запущен сейчас!";
+inline constexpr const char* kStartsAt22Text = "Датчик будет запущен в 22:00!";
+
+}  // namespace npt::link_texts

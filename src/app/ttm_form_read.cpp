@@ -1,0 +1,180 @@
+// The read session: "Чтение" asks the recorder for its whole memory, the receive handler stores
+// the 140 blocks that come back (and drives the write session's answers too), and one second
+// after the acknowledgement the completion check asks for the password, checks the count and
+// shows the recording with its battery.
+#include <algorithm>
+
+#include "app/link_texts.h"
+#include "app/ttm_form.h"
+#include "recorder/battery.h"
+
+namespace npt {
+
+namespace {
+constexpr std::int32_t kBlocksInRead = static_cast<std::int32_t>(MemoryImage::kBlockCount);
+}  // namespace
+
+void TTMForm::ReadDataClick() {
+    guarded([&] {
+        state_.blockCounter = 0;
+        state_.password.askPassword = true;
+        state_.password.nameHidden = false;
+        if (state_.recorderDevice == nullptr) {
+            return;
+        }
+        state_.reportsIgnored = false;
+        // A write's slide that never got its confirmation would move the indicator about
+        // during the read.
+        view_.stopTimer(TimerId::Timer1);
+        // The answer is handled only after this handler has returned, so sending first is safe.
+        Click_code(CommandCode::Read);
+        state_.blockCounter = 0;
+        chart_.clearSeries1();
+        chart_.clearSeries3();
+        clearAnalysis();  // the shaded episodes and the line went with the curve
+        view_.setText(Control::Name, "");
+        view_.setText(Control::Old, "");
+        view_.setColour(Control::Ubat, std::nullopt);
+        state_.memoryImage.reset();
+        state_.password.clearBuffer();
+        state_.password.mode = PasswordMode::Check;
+        state_.password.passwordWrong = false;
+        view_.setColour(Control::OpenIndicator, colours::kBlue);
+        view_.setTop(Control::OpenIndicator, state_.readButtonTop);
+    });
+}
+
+void TTMForm::HIDDeviceData(hid::THidDevice* HidDev, std::uint8_t ReportID,
+                            const std::uint8_t* Data, std::uint16_t Size) {
+    (void)HidDev;  // the device may be gone once a box below has run the loop
+    (void)ReportID;
+    if (state_.reportsIgnored) {
+        return;
+    }
+    guarded([&] {
+        const std::size_t size = std::min<std::size_t>(Size, MemoryImage::kBlockSize);
+        if (state_.blockCounter >= 0 && state_.blockCounter < kBlocksInRead) {
+            std::copy_n(
+                Data, size,
+                state_.memoryImage.bytes().begin() +
+                    static_cast<std::ptrdiff_t>(MemoryImage::kBlockSize) * state_.blockCounter);
+        }
+        switch (markerOf({Data, size})) {
+            case Marker::Ack:
+                state_.ackFlag = true;
+                break;
+            case Marker::Done:
+                state_.doneFlag = true;
+                break;
+            case Marker::Programmed:
+                state_.programmedFlag = true;
+                break;
+            case Marker::None:
+                break;
+        }
+        // Each flag is cleared only after its branch's box has closed: a report handled while
+        // the box is open runs the branch again.
+        if (state_.programmedFlag) {
+            confirmWrite();
+        }
+        if (state_.ackFlag) {
+            switch (static_cast<CommandCode>(state_.outputReport[1])) {
+                case CommandCode::None:
+                    warning(link_texts::kNoCommandTitle, link_texts::kNoCommandText);
+                    state_.ackFlag = false;
+                    view_.setFocus(Control::ReadData);
+                    break;
+                case CommandCode::Read:
+                    if (!view_.timerRunning(TimerId::Timer2)) {
+                        view_.startTimer(TimerId::Timer2, kTimer2IntervalMs);
+                    }
+                    view_.setTop(Control::OpenIndicator,
+                                 state_.readButtonTop - state_.blockCounter);
+                    break;
+                case CommandCode::WritePassport:
+                    state_.blockCounter = 0;
+                    Edit_Buttery(0);
+                    if (!view_.timerRunning(TimerId::Timer1)) {
+                        view_.startTimer(TimerId::Timer1, kTimer1IntervalMs);
+                    }
+                    state_.outputReport = passwordReport(state_.password.buffer);
+                    if (state_.recorderDevice != nullptr) {
+                        sendOutputReport();
+                    }
+                    state_.outputReport[1] = static_cast<std::uint8_t>(CommandCode::WritePassport);
+                    break;
+            }
+        }
+        if (state_.doneFlag) {
+            chart_.clearSeries1();
+            state_.ackFlag = false;
+            state_.doneFlag = false;
+            if (state_.outputReport[1] == static_cast<std::uint8_t>(CommandCode::Read)) {
+                view_.beep();
+            }
+        }
+        ++state_.blockCounter;
+    });
+}
+
+void TTMForm::Timer1Timer() {
+    if (state_.indicatorTop <= state_.readButtonTop) {
+        view_.setTop(Control::OpenIndicator, state_.indicatorTop);
+        state_.indicatorTop += 2;
+    }
+}
+
+void TTMForm::Timer2Timer() {
+    guarded([&] {
+        view_.stopTimer(TimerId::Timer2);
+        checkPassword();
+        const bool read = state_.outputReport[1] == static_cast<std::uint8_t>(CommandCode::Read);
+        // The counter is read afresh at each step: reports go on arriving while a box is open.
+        if (state_.blockCounter < kBlocksInRead && read) {
+            view_.setColour(Control::OpenIndicator, colours::kRed);
+            warning(link_texts::kReadErrorTitle, link_texts::kIncompleteText);
+        }
+        if (state_.blockCounter == kBlocksInRead) {
+            view_.setColour(Control::OpenIndicator, colours::kGreen);
+        }
+        if (state_.blockCounter > kBlocksInRead) {
+            view_.setColour(Control::OpenIndicator, colours::kRed);
+            warning(link_texts::kReadErrorTitle, link_texts::kOverlongText);
+        }
+        Graf_byteArray();
+        showRecording();
+        Edit_Buttery(0);
+        batteryWarnings(true);
+        if (read) {
+            view_.beep();
+        }
+    });
+}
+
+void TTMForm::batteryWarnings(bool recolour) {
+    const battery::Warning w = battery::warningFor(state_.batteryLevel);
+    if (w == battery::Warning::None) {
+        return;
+    }
+    if (recolour) {
+        view_.setColour(Control::Ubat,
+                        w == battery::Warning::NearlyFlat ? colours::kYellow : colours::kRed);
+    }
+    info(battery::kWarningTitle, battery::warningText(w));
+}
+
+void TTMForm::endLinkSession() {
+    state_.reportsIgnored = true;
+    view_.stopTimer(TimerId::Timer1);
+    view_.stopTimer(TimerId::Timer2);
+    state_.ackFlag = false;
+    state_.doneFlag = false;
+    state_.programmedFlag = false;
+    // The indicator spoke of the read or write that the loaded recording replaces.
+    if (state_.recorderPresent) {
+        view_.setTop(Control::OpenIndicator, state_.readButtonTop);
+        view_.setColour(Control::OpenIndicator, colours::kGreen);
+    }
+}
+
+}  // namespace npt

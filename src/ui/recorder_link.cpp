@@ -1,0 +1,46 @@
+#include "ui/recorder_link.h"
+
+#include "hid/linux_platform.h"
+#include "hid/simulated_platform.h"
+#include "hid/simulated_recorder.h"
+#include "hid/simulated_recorder_device.h"
+#include "recorder/example_night.h"
+
+namespace npt {
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// The demonstration recorder: the example night, a fresh battery, and the pace of the radio
+// link: the answer starts after the recorder has woken, a read's 140 blocks take about 0,7 s,
+// and storing a passport takes a few seconds, so the indicator's rise and slide can be seen.
+void demoPace(hid::RecorderFaults& pace) {
+    pace.stallBeforeAnswer = 150ms;
+    pace.reportInterval = 5ms;
+    pace.storeTime = 2500ms;
+}
+
+}  // namespace
+
+RecorderLink::RecorderLink(bool demo) {
+    if (demo) {
+        auto simulated = std::make_unique<hid::SimulatedHidPlatform>();
+        simulated_ = simulated.get();
+        platform_ = std::move(simulated);
+        recorder_ = std::make_unique<hid::SimulatedRecorder>(exampleNight(""), 3300);
+        demoPace(recorder_->faults);
+        adapter_ = std::make_unique<hid::SimulatedRecorderDevice>(*simulated_, *recorder_);
+    } else {
+        platform_ = std::make_unique<hid::LinuxHidPlatform>();
+    }
+    controller_ = std::make_unique<hid::THidDeviceController>(loop_, *platform_);
+}
+
+RecorderLink::~RecorderLink() {
+    // The controller stops the readers before the adapter and the platform go.
+    controller_.reset();
+    adapter_.reset();
+}
+
+}  // namespace npt

@@ -1,0 +1,771 @@
+// Whole sessions with the recorder, from the click to what the doctor sees: the window's
+// behaviour, the real controller and reader thread, and the simulated recorder behind the
+// in-process platform. One table: each scenario acts, then is judged by the messages in order,
+// the indicator, the beeps and the fields, and by what survives (image, password state).
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <ranges>
+
+#include "app/link_texts.h"
+#include "link_fixture.h"
+#include "recorder/battery.h"
+#include "recorder/passport_entry.h"
+
+namespace npt {
+namespace {
+
+using namespace npt::test;
+using Seen = std::pair<std::string, std::string>;  // title, text
+namespace lt = link_texts;
+
+constexpr int kReadTop = 488;
+constexpr int kWriteTop = 14;
+
+struct Scenario {
+    std::string name;
+    std::function<void(LinkRig&)> session;
+    std::vector<Seen> messages;
+    std::optional<Rgb> indicator;
+    std::optional<int> top;
+    int beeps = 0;
+    std::map<Control, std::string> fields;
+    std::function<void(LinkRig&)> survives;
+    bool buttonsShown = true;  // ReadData, WriteData and the indicator at the end
+};
+
+const Seen kIncomplete{lt::kReadErrorTitle, lt::kIncompleteText};
+const Seen kOverlong{lt::kReadErrorTitle, lt::kOverlongText};
+const Seen kWrongPassword{kWrongPasswordTitle, kWrongPasswordText};
+const Seen kWriteQuestion{lt::kQuestionTitle, lt::kWriteQuestion};
+const Seen kStartQuestion{lt::kQuestionTitle, lt::kStartQuestion};
+const Seen kStartsAt22{lt::kStartedTitle, lt::kStartsAt22Text};
+const Seen kStartedNow{lt::kStartedTitle, lt::kStartedNowText};
+Seen batteryWarning(battery::Warning w) {
+    return {battery::kWarningTitle, battery::warningText(w)};
+}
+
+const std::map<Control, std::string> kRecorderPassport = {{Control::Name, "Иванов Иван Иванович"},
+                                                          {Control::Old, "47"},
+                                                          {Control::Date, "08.12.26"},
+                                                          {Control::TimeNow, "21:30"},
+                                                          {Control::TimeStart, "22:00"},
+                                                          {Control::TimeEnd, "10:00"},
+                                                          {Control::Ubat, "2,90 В"}};
+
+std::map<Control, std::string> with(std::map<Control, std::string> fields,
+                                    const std::map<Control, std::string>& changes) {
+    for (const auto& [c, text] : changes) {
+        fields[c] = text;
+    }
+    return fields;
+}
+
+// The flash as the read brought it: the acknowledgement with the battery, the recorder's
+// blocks 1-138, the closing block.
+void expectWholeImage(const LinkRig& r) {
+    const MemoryImage& image = r.state().memoryImage;
+    const MemoryImage& flash = r.recorder.flash();
+    EXPECT_TRUE(std::equal(image.bytes().begin() + 32, image.bytes().begin() + 139 * 32,
+                           flash.bytes().begin() + 32))
+        << "blocks 1-138";
+    EXPECT_EQ(image[0], 0xFE);
+    EXPECT_EQ(image[1], 0xFE);
+    EXPECT_EQ(image.word(2), r.recorder.battery());
+    EXPECT_EQ(image[139 * 32], 0xFE);
+    EXPECT_EQ(image[139 * 32 + 1], 0xFF);
+}
+
+// The last passport report written to the adapter.
+std::vector<std::uint8_t> passportSent(const LinkRig& r) {
+    for (const auto& report : r.written() | std::views::reverse) {
+        if (report.size() == 33 && report[1] == 0x43 && report[12] != 0x41) {
+            return report;
+        }
+    }
+    ADD_FAILURE() << "no passport report written";
+    return std::vector<std::uint8_t>(33, 0);
+}
+
+// A write at hh:mm, confirmed, then read back.
+Scenario writeThenRead(std::string name, int hour, int minute, bool at22, int programByte,
+                       int delayHigh, int delayLow, std::map<Control, std::string> readBack,
+                       std::string password = "") {
+    Scenario s;
+    s.name = std::move(name);
+    s.session = [=](LinkRig& r) {
+        r.clock.moment = {2026, 12, 9, hour, minute, 0};
+        r.start();
+        r.write("Петров Пётр Петрович", "52", at22, password);
+        ASSERT_TRUE(r.receive(6));  // ack, closing block, block 1, echo, programmed
+        const auto sent = passportSent(r);
+        EXPECT_EQ(sent[30], programByte) << "programming time";
+        EXPECT_EQ(sent[31], delayHigh);
+        EXPECT_EQ(sent[32], delayLow);
+        if (!password.empty()) {
+            r.view.passwordAnswers.push_back(password);
+        }
+        r.read();
+        r.fire(TimerId::Timer2);
+    };
+    s.messages = {kWriteQuestion, kStartQuestion, at22 ? kStartsAt22 : kStartedNow};
+    s.indicator = colours::kGreen;
+    s.top = kReadTop - 139;
+    s.beeps = 2;
+    s.fields = with({{Control::Name, "Петров Пётр Петрович"},
+                     {Control::Old, "52"},
+                     {Control::Date, "09.12.26"},
+                     {Control::Ubat, "2,90 В"}},
+                    readBack);
+    s.survives = [](LinkRig& r) { EXPECT_FALSE(r.state().password.nameHidden); };
+    return s;
+}
+
+Scenario batteryAtRead(int level, const char* shown, std::optional<Rgb> colour,
+                       battery::Warning warning) {
+    Scenario s;
+    s.name = "Battery" + std::to_string(level);
+    s.session = [level](LinkRig& r) {
+        r.recorder.setBattery(static_cast<std::uint16_t>(level));
+        r.start();
+        r.read();
+        r.fire(TimerId::Timer2);
+    };
+    if (warning != battery::Warning::None) {
+        s.messages = {batteryWarning(warning)};
+    }
+    s.indicator = colours::kGreen;
+    s.top = kReadTop - 139;
+    s.beeps = 2;
+    s.fields = {{Control::Ubat, shown}};
+    s.survives = [colour](LinkRig& r) {
+        EXPECT_EQ(r.view.colour(Control::Ubat), colour);
+        EXPECT_EQ(r.state().batteryLevel, r.recorder.battery());
+    };
+    return s;
+}
+
+// "Запись" refused or called off before anything is sent.
+Scenario refusedWrite(std::string name, std::string patient, std::string age,
+                      std::deque<MessageAnswer> answers, std::optional<std::string> password,
+                      std::vector<Seen> messages, std::optional<Control> focus) {
+    Scenario s;
+    s.name = std::move(name);
+    s.session = [=](LinkRig& r) {
+        r.start();
+        r.view.setText(Control::Name, patient);
+        r.view.setText(Control::Old, age);
+        r.view.questionAnswers = answers;
+        if (password) {
+            r.view.passwordAnswers.push_back(*password);
+        } else if (answers.size() == 2) {
+            r.view.passwordAnswers.push_back(std::nullopt);  // the dialog closed unconfirmed
+        }
+        r.form->WriteDataClick();
+    };
+    s.messages = std::move(messages);
+    s.indicator = colours::kGreen;
+    s.top = kReadTop;
+    s.survives = [focus](LinkRig& r) {
+        EXPECT_TRUE(r.written().empty()) << "nothing reaches the recorder";
+        EXPECT_EQ(r.state().memoryImage, MemoryImage()) << "the image was reset all the same";
+        EXPECT_TRUE(r.view.questionAnswers.empty() && r.view.passwordAnswers.empty());
+        if (focus) {
+            ASSERT_FALSE(r.view.focusLog.empty());
+            EXPECT_EQ(r.view.focusLog.back(), *focus);
+        }
+    };
+    return s;
+}
+
+std::vector<std::uint8_t> wideOutputDescriptor() {
+    std::vector<std::uint8_t> d = hid::adapterReportDescriptor();
+    // The second Report Count (the output report's) from 32 to 64 bytes.
+    const auto output = std::find(d.begin() + 16, d.end(), 0x95);
+    *(output + 1) = 0x40;
+    return d;
+}
+
+std::vector<Scenario> scenarios() {
+    std::vector<Scenario> table;
+
+    table.push_back({"CompleteRead",
+                     [](LinkRig& r) {
+                         r.start();
+                         r.read();
+                         r.fire(TimerId::Timer2);
+                     },
+                     {},
+                     colours::kGreen,
+                     kReadTop - 139,
+                     2,  // the closing block, and the end of the check
+                     kRecorderPassport,
+                     [](LinkRig& r) {
+                         expectWholeImage(r);
+                         EXPECT_EQ(r.state().blockCounter, 140);
+                         EXPECT_EQ(r.view.passwordPrompts(), 0) << "no password stored";
+                         EXPECT_EQ(r.form->chart().series2().count(), 4320u);
+                         EXPECT_FALSE(r.view.timerRunning(TimerId::Timer2));
+                         // Armed by the acknowledgement, not restarted by each block after it.
+                         EXPECT_EQ(r.view.timerStarts[TimerId::Timer2], 1);
+                         EXPECT_EQ(r.view.timerIntervals[TimerId::Timer2], 1000);
+                         EXPECT_EQ(r.written().size(), 1u) << "the read command alone";
+                     }});
+
+    table.push_back({"PasswordRight",
+                     [](LinkRig& r) {
+                         r.recorder =
+                             hid::SimulatedRecorder(makeImage(ImageOptions().withPassword("Ключ")));
+                         r.start();
+                         r.view.passwordAnswers.push_back("Ключ");
+                         r.read();
+                         r.fire(TimerId::Timer2);
+                     },
+                     {},
+                     colours::kGreen,
+                     kReadTop - 139,
+                     2,
+                     kRecorderPassport,
+                     [](LinkRig& r) {
+                         EXPECT_EQ(r.view.passwordPrompts(), 1);
+                         EXPECT_FALSE(r.state().password.passwordWrong);
+                         expectWholeImage(r);
+                     }});
+
+    table.push_back({"PasswordWrong",
+                     [](LinkRig& r) {
+                         r.recorder =
+                             hid::SimulatedRecorder(makeImage(ImageOptions().withPassword("Ключ")));
+                         r.start();
+                         r.view.passwordAnswers.push_back("ключ");  // another letter case
+                         r.read();
+                         r.fire(TimerId::Timer2);
+                     },
+                     {kWrongPassword},
+                     colours::kGreen,
+                     kReadTop - 139,
+                     2,
+                     with(kRecorderPassport, {{Control::Name, ""}}),
+                     [](LinkRig& r) {
+                         EXPECT_TRUE(r.state().password.nameHidden);
+                         // Withheld from the screen only: the image keeps the name until saved.
+                         expectWholeImage(r);
+                     }});
+
+    table.push_back({"FewerThan140Blocks",
+                     [](LinkRig& r) {
+                         r.recorder.faults.dropBlock = 50;
+                         r.start();
+                         r.read(139);
+                         r.fire(TimerId::Timer2);
+                     },
+                     {kIncomplete},
+                     colours::kRed,
+                     kReadTop - 138,
+                     2,
+                     kRecorderPassport,
+                     [](LinkRig& r) {
+                         EXPECT_EQ(r.state().blockCounter, 139);
+                         const auto& image = r.state().memoryImage.bytes();
+                         const auto& flash = r.recorder.flash().bytes();
+                         EXPECT_TRUE(std::equal(image.begin() + 50 * 32, image.begin() + 51 * 32,
+                                                flash.begin() + 51 * 32))
+                             << "the blocks after the missing one moved up";
+                     }});
+
+    table.push_back({"MoreThan140Blocks",
+                     [](LinkRig& r) {
+                         r.recorder.faults.extraBlocks = 3;
+                         r.start();
+                         r.read(143);
+                         r.fire(TimerId::Timer2);
+                     },
+                     {kOverlong},
+                     colours::kRed,
+                     kReadTop - 139,
+                     2,
+                     kRecorderPassport,
+                     [](LinkRig& r) {
+                         EXPECT_EQ(r.state().blockCounter, 143);
+                         expectWholeImage(r);  // the blocks after the image are not stored
+                     }});
+
+    table.push_back(
+        {"KeyPressDuringRead",
+         [](LinkRig& r) {
+             r.start();
+             r.form->ReadDataClick();
+             ASSERT_TRUE(r.receive(60));
+             r.form->FormKeyDown();
+             ASSERT_TRUE(r.receive(80));
+             // Sample bytes now stand where the password is kept.
+             r.view.passwordAnswers.push_back("");
+             r.fire(TimerId::Timer2);
+         },
+         {kWrongPassword, kIncomplete},
+         colours::kRed,
+         kReadTop - 79,
+         2,
+         {{Control::Name, ""}},
+         [](LinkRig& r) {
+             EXPECT_EQ(r.state().blockCounter, 80);
+             // Overwritten from the start: block 0 holds the 61st report.
+             const auto& image = r.state().memoryImage.bytes();
+             const auto& flash = r.recorder.flash().bytes();
+             EXPECT_TRUE(std::equal(image.begin(), image.begin() + 32, flash.begin() + 60 * 32));
+         }});
+
+    table.push_back({"TransferSlowerThanOneSecond",
+                     [](LinkRig& r) {
+                         r.start();
+                         r.read(100);
+                         r.fire(TimerId::Timer2);  // one second after the acknowledgement
+                         EXPECT_EQ(r.view.colour(Control::OpenIndicator), colours::kRed);
+                         ASSERT_TRUE(r.receive(40));
+                         // The first report after the check armed it again.
+                         r.fire(TimerId::Timer2);
+                     },
+                     {kIncomplete},
+                     colours::kGreen,
+                     kReadTop - 139,
+                     3,  // the first check, the closing block, the second check
+                     kRecorderPassport,
+                     [](LinkRig& r) { expectWholeImage(r); }});
+
+    table.push_back({"ReportsArriveWhileTheIncompleteBoxIsOpen",
+                     [](LinkRig& r) {
+                         r.start();
+                         r.read(100);
+                         r.view.whileBoxOpen = [&r] { ASSERT_TRUE(r.receive(40)); };
+                         r.fire(TimerId::Timer2);
+                     },
+                     {kIncomplete},
+                     colours::kGreen,  // by the time the box closes all 140 are in
+                     kReadTop - 139,
+                     2,
+                     kRecorderPassport,
+                     [](LinkRig& r) {
+                         expectWholeImage(r);
+                         EXPECT_TRUE(r.view.timerRunning(TimerId::Timer2))
+                             << "armed again by the reports handled inside the box";
+                     }});
+
+    table.push_back({"ReportsArriveWhileThePasswordDialogIsOpen",
+                     [](LinkRig& r) {
+                         r.recorder =
+                             hid::SimulatedRecorder(makeImage(ImageOptions().withPassword("1234")));
+                         r.start();
+                         r.read(100);
+                         r.view.passwordAnswers.push_back("1234");
+                         r.view.whileBoxOpen = [&r] { ASSERT_TRUE(r.receive(40)); };
+                         r.fire(TimerId::Timer2);
+                     },
+                     {},
+                     colours::kGreen,
+                     kReadTop - 139,
+                     2,
+                     kRecorderPassport,
+                     [](LinkRig& r) {
+                         expectWholeImage(r);
+                         EXPECT_FALSE(r.state().password.passwordWrong);
+                     }});
+
+    table.push_back({"NoAcknowledgement",
+                     [](LinkRig& r) {
+                         r.recorder.faults.neverAcknowledge = true;
+                         r.start();
+                         r.form->ReadDataClick();
+                         r.platform.settle();
+                         r.loop.processEvents(0ms);
+                     },
+                     {},
+                     colours::kBlue,
+                     kReadTop,
+                     0,
+                     {{Control::Name, ""}, {Control::Old, ""}},
+                     [](LinkRig& r) {
+                         EXPECT_FALSE(r.view.timerRunning(TimerId::Timer2)) << "no check armed";
+                         EXPECT_EQ(r.state().memoryImage, MemoryImage());
+                         EXPECT_EQ(r.delivered, 0);
+                     }});
+
+    table.push_back({"AckMarkerWithNoCommandIssued",
+                     [](LinkRig& r) {
+                         r.start();
+                         r.platform.sendInput(r.adapter->id(), markerBlock(0xFE));
+                         ASSERT_TRUE(r.receive(1));
+                     },
+                     {{lt::kNoCommandTitle, lt::kNoCommandText}},
+                     colours::kGreen,
+                     kReadTop,
+                     0,
+                     {},
+                     [](LinkRig& r) {
+                         EXPECT_FALSE(r.state().ackFlag);
+                         ASSERT_FALSE(r.view.focusLog.empty());
+                         EXPECT_EQ(r.view.focusLog.back(), Control::ReadData);
+                         EXPECT_TRUE(r.written().empty());
+                     }});
+
+    table.push_back({"UnplugMidRead",
+                     [](LinkRig& r) {
+                         // Pulled out while the recorder pauses after 60 blocks: the reports
+                         // still queued at an unplug are lost, as with a real node.
+                         r.recorder.faults.stallAfterReports = 60;
+                         r.recorder.faults.stallFor = std::chrono::hours(1);
+                         r.start();
+                         r.form->ReadDataClick();
+                         ASSERT_TRUE(r.receive(60));
+                         r.adapter->unplug();
+                         ASSERT_TRUE(r.gone());
+                         // The interrupted read is not ended: its check still comes.
+                         r.fire(TimerId::Timer2);
+                     },
+                     {kIncomplete},
+                     colours::kRed,
+                     std::nullopt,
+                     1,  // no closing block came
+                     kRecorderPassport,
+                     [](LinkRig& r) {
+                         EXPECT_EQ(r.state().recorderDevice, nullptr);
+                         EXPECT_EQ(r.hid->Count(), 0u) << "the stale adapter is checked in";
+                     },
+                     false});
+
+    table.push_back({"UnplugMidWrite",
+                     [](LinkRig& r) {
+                         // Gone after the closing block and block 1 of the password's answer.
+                         r.recorder.faults.stallAfterReports = 2;
+                         r.recorder.faults.stallFor = std::chrono::hours(1);
+                         r.start();
+                         r.write("Петров Пётр Петрович", "52", true);
+                         ASSERT_TRUE(r.receive(3));
+                         r.adapter->unplug();
+                         ASSERT_TRUE(r.gone());
+                     },
+                     {kWriteQuestion, kStartQuestion},
+                     colours::kBlue,
+                     kWriteTop,
+                     0,
+                     {},
+                     [](LinkRig& r) {
+                         EXPECT_EQ(r.delivered, 3);
+                         EXPECT_TRUE(r.view.timerRunning(TimerId::Timer1)) << "still sliding";
+                         r.fire(TimerId::Timer1);
+                         r.fire(TimerId::Timer1);
+                         EXPECT_EQ(r.view.top(Control::OpenIndicator), kWriteTop + 2);
+                     },
+                     false});
+
+    table.push_back({"FailedWrite",
+                     [](LinkRig& r) {
+                         r.start();
+                         r.platform.failWrites(r.adapter->id(), 1, EIO);
+                         r.form->ReadDataClick();
+                     },
+                     {{lt::kSendTitle,
+                       "Команда не передана датчику: ошибка ввода-вывода на "
+                       "адаптере радиоканала; подключите его заново."}},
+                     colours::kBlue,
+                     kReadTop,
+                     0,
+                     {},
+                     [](LinkRig& r) {
+                         EXPECT_EQ(r.view.messages().at(0).icon, MessageIcon::None);
+                         EXPECT_EQ(r.state().lastSendError, EIO);
+                         EXPECT_EQ(r.state().memoryImage, MemoryImage()) << "reset all the same";
+                     }});
+
+    table.push_back({"AdapterWithoutAccess",
+                     [](LinkRig& r) {
+                         r.start(false);
+                         auto spec = hid::SimulatedHidPlatform::DeviceSpec{};
+                         spec.attributes.VendorID = kAdapterVendorId;
+                         spec.attributes.ProductID = kAdapterProductId;
+                         spec.reportDescriptor = hid::adapterReportDescriptor();
+                         spec.accessible = false;
+                         r.platform.plug(spec);
+                         ASSERT_TRUE(r.pump([&r] { return r.state().recorderDevice != nullptr; }));
+                         r.form->ReadDataClick();
+                     },
+                     {{lt::kSendTitle,
+                       std::string("Команда не передана датчику: ") + lt::kNoAccessReason + "."}},
+                     colours::kBlue,
+                     kReadTop,
+                     0,
+                     {},
+                     [](LinkRig& r) { EXPECT_EQ(r.state().lastSendError, EACCES); }});
+
+    table.push_back({"AdapterWithAnotherReportLength",
+                     [](LinkRig& r) {
+                         r.start(false);
+                         auto spec = hid::SimulatedHidPlatform::DeviceSpec{};
+                         spec.attributes.VendorID = kAdapterVendorId;
+                         spec.attributes.ProductID = kAdapterProductId;
+                         spec.reportDescriptor = wideOutputDescriptor();
+                         r.platform.plug(spec);
+                         ASSERT_TRUE(r.pump([&r] { return !r.view.messages().empty(); }));
+                         // A later scan offers it again, but does not say it again.
+                         auto keyboard = hid::SimulatedHidPlatform::DeviceSpec{};
+                         keyboard.attributes.VendorID = 0x046D;
+                         keyboard.reportDescriptor = hid::adapterReportDescriptor();
+                         r.platform.plug(keyboard);
+                         ASSERT_TRUE(r.pump([&r] { return r.hid->Count() == 2; }));
+                         r.loop.processEvents(0ms);
+                     },
+                     {{lt::kAdapterTitle, lt::unsupportedAdapter(65)}},
+                     colours::kGreen,
+                     std::nullopt,
+                     0,
+                     {},
+                     [](LinkRig& r) {
+                         EXPECT_EQ(r.state().recorderDevice, nullptr);
+                         EXPECT_EQ(r.hid->NumCheckedOutDevices(), 0);
+                     },
+                     false});
+
+    table.push_back({"PlugAndUnplug",
+                     [](LinkRig& r) {
+                         r.start(false);
+                         EXPECT_FALSE(r.view.visible(Control::ReadData))
+                             << "no HID device at all: no adapter";
+                         r.adapter.emplace(r.platform, r.recorder);
+                         ASSERT_TRUE(r.claimed());
+                         EXPECT_TRUE(r.view.visible(Control::ReadData));
+                         EXPECT_TRUE(r.view.visible(Control::WriteData));
+                         r.adapter->unplug();
+                         ASSERT_TRUE(r.gone());
+                     },
+                     {},
+                     colours::kGreen,
+                     kReadTop,
+                     0,
+                     {},
+                     nullptr,
+                     false});
+
+    table.push_back(writeThenRead(
+        "WriteAt2130", 21, 30, true, 215, 0, 30,
+        {{Control::TimeNow, "21:30"}, {Control::TimeStart, "22:00"}, {Control::TimeEnd, "10:00"}}));
+    // 150.5 tenths go out as 150: the programming time reads back as 15:00, the start as
+    // 15:00 plus 417 minutes.
+    table.push_back(writeThenRead(
+        "WriteAt1503", 15, 3, true, 150, 1, 161,
+        {{Control::TimeNow, "15:00"}, {Control::TimeStart, "21:57"}, {Control::TimeEnd, "09:57"}}));
+    table.push_back(writeThenRead(
+        "WriteAt2300WithPassword", 23, 0, true, 230, 5, 100,
+        {{Control::TimeNow, "23:00"}, {Control::TimeStart, "22:00"}, {Control::TimeEnd, "10:00"}},
+        "Ключ7"));
+    table.push_back(writeThenRead(
+        "WriteAt2200", 22, 0, true, 220, 5, 160,
+        {{Control::TimeNow, "22:00"}, {Control::TimeStart, "22:00"}, {Control::TimeEnd, "10:00"}}));
+    // 08:05 is 80.83 tenths, sent as 81: 08:06.
+    table.push_back(writeThenRead(
+        "WriteStartingNow", 8, 5, false, 81, 0, 0,
+        {{Control::TimeNow, "08:06"}, {Control::TimeStart, "08:06"}, {Control::TimeEnd, "20:06"}}));
+
+    table.push_back({"WriteShowsTheStartWindowBeforeTheRead",
+                     [](LinkRig& r) {
+                         r.start();
+                         r.write("Петров Пётр Петрович", "52", false, "пароль");
+                         ASSERT_TRUE(r.receive(6));
+                         const auto password = r.written().at(1);
+                         EXPECT_EQ(password[1], 0xEF) << "«п» in the code page";
+                         EXPECT_EQ(password[7], 0xFF) << "after the six letters";
+                         EXPECT_EQ(r.written().size(), 3u) << "passport, password twice";
+                         EXPECT_EQ(r.written().at(2), password);
+                     },
+                     {kWriteQuestion, kStartQuestion, kStartedNow},
+                     colours::kGreen,
+                     kWriteTop,
+                     0,
+                     {{Control::Date, "09.12.26"},
+                      {Control::TimeNow, "08:05"},
+                      {Control::TimeStart, "08:05"},
+                      {Control::TimeEnd, "20:05"},
+                      {Control::Ubat, "2,90 В"}},
+                     [](LinkRig& r) {
+                         EXPECT_FALSE(r.view.timerRunning(TimerId::Timer1));
+                         EXPECT_EQ(r.view.timerStarts[TimerId::Timer1], 1);
+                         EXPECT_EQ(r.view.timerIntervals[TimerId::Timer1], 16) << "a visible slide";
+                         EXPECT_EQ(r.state().outputReport[1], 0x43) << "the last command";
+                     }});
+
+    const std::string patient = "Петров Пётр Петрович";
+    const auto check = [](std::string text) { return Seen{lt::kPassportCheckTitle, text}; };
+    const std::deque<MessageAnswer> yesYes = {MessageAnswer::Yes, MessageAnswer::Yes};
+    table.push_back(refusedWrite("WriteWithoutName", "", "52", {}, {}, {check(lt::kNoNameText)},
+                                 Control::Name));
+    table.push_back(refusedWrite("WriteWithoutAge", patient, "", {}, {}, {check(lt::kNoAgeText)},
+                                 Control::Old));
+    table.push_back(refusedWrite("WriteNameOutsideTheCodePage", "Łukasz Nowak", "52", {}, {},
+                                 {check(*passport_entry::nameProblem("Ł"))}, Control::Name));
+    const std::string yaAt22 = "Константинопольский Ая";  // "я" is the 22nd character
+    table.push_back(refusedWrite("WriteNameWithYaAt22ndPlace", yaAt22, "52", {}, {},
+                                 {check(*passport_entry::nameProblem(yaAt22))}, Control::Name));
+    table.push_back(refusedWrite("WriteAgeAboveOneByte", patient, "256", {}, {},
+                                 {check(passport_entry::kAgeProblem)}, Control::Old));
+    table.push_back(refusedWrite("WriteAgeNotWhole", patient, "4,5", {}, {},
+                                 {check(passport_entry::kAgeProblem)}, Control::Old));
+    table.push_back(refusedWrite("WriteAnsweredNo", patient, "52", {MessageAnswer::No}, {},
+                                 {kWriteQuestion}, std::nullopt));
+    table.push_back(refusedWrite("WritePasswordWithYa", patient, "52", yesYes, "моя",
+                                 {kWriteQuestion, kStartQuestion,
+                                  check(*passport_entry::passwordProblem("я"))},
+                                 std::nullopt));
+    table.push_back(refusedWrite("WritePasswordDialogClosed", patient, "52", yesYes, std::nullopt,
+                                 {kWriteQuestion, kStartQuestion}, std::nullopt));
+
+    table.push_back({"WrongEcho",
+                     [](LinkRig& r) {
+                         r.recorder.faults.wrongEcho = true;
+                         r.start();
+                         r.write("Петров Пётр Петрович", "52", true);
+                         ASSERT_TRUE(r.receive(6));
+                     },
+                     {kWriteQuestion, kStartQuestion},
+                     colours::kBlue,
+                     kWriteTop,
+                     0,
+                     {},
+                     [](LinkRig& r) {
+                         EXPECT_TRUE(r.state().programmedFlag) << "tested again on every report";
+                         EXPECT_FALSE(r.view.timerRunning(TimerId::Timer1));
+                     }});
+
+    table.push_back(
+        {"LowBatteryAtWriteAndRead",
+         [](LinkRig& r) {
+             r.recorder.setBattery(2800);
+             r.start();
+             r.write("Петров Пётр Петрович", "52", true);
+             ASSERT_TRUE(r.receive(6));
+             EXPECT_EQ(r.view.colour(Control::Ubat), std::nullopt) << "not recoloured at the write";
+             r.read();
+             r.fire(TimerId::Timer2);
+         },
+         {kWriteQuestion, kStartQuestion, kStartsAt22, batteryWarning(battery::Warning::Flat),
+          batteryWarning(battery::Warning::Flat)},
+         colours::kGreen,
+         kReadTop - 139,
+         2,
+         {{Control::Ubat, "2,46 В"}},
+         [](LinkRig& r) { EXPECT_EQ(r.view.colour(Control::Ubat), colours::kRed); }});
+
+    table.push_back(batteryAtRead(3300, "2,90 В", std::nullopt, battery::Warning::None));
+    table.push_back(batteryAtRead(2901, "2,55 В", std::nullopt, battery::Warning::None));
+    table.push_back(batteryAtRead(2900, "2,55 В", colours::kYellow, battery::Warning::NearlyFlat));
+    table.push_back(batteryAtRead(2800, "2,46 В", colours::kRed, battery::Warning::Flat));
+    table.push_back(batteryAtRead(0, "0,00 В", colours::kRed, battery::Warning::Flat));
+
+    table.push_back({"PlugDuringPrinting",
+                     [](LinkRig& r) {
+                         r.start(false);
+                         r.view.onPrint = [&r] {
+                             r.adapter.emplace(r.platform, r.recorder);
+                             EXPECT_TRUE(r.claimed());
+                             EXPECT_FALSE(r.view.visible(Control::ReadData)) << "not on paper";
+                             EXPECT_FALSE(r.view.visible(Control::OpenIndicator));
+                             return PrintOutcome::Printed;
+                         };
+                         r.form->PrintGrafClick();
+                     },
+                     {},
+                     colours::kGreen,
+                     kReadTop,
+                     0,
+                     {},
+                     [](LinkRig& r) {
+                         EXPECT_EQ(r.view.prints, 1);
+                         EXPECT_TRUE(r.view.visible(Control::LoadFile));
+                         EXPECT_TRUE(r.view.visible(Control::Ubat));
+                     }});
+
+    table.push_back({"UnplugDuringPrinting",
+                     [](LinkRig& r) {
+                         r.start();
+                         r.view.setVisible(Control::Filter_plus, false);
+                         r.view.onPrint = [&r] {
+                             r.adapter->unplug();
+                             EXPECT_TRUE(r.gone());
+                             return PrintOutcome::Printed;
+                         };
+                         r.form->PrintGrafClick();
+                     },
+                     {},
+                     colours::kGreen,
+                     kReadTop,
+                     0,
+                     {},
+                     [](LinkRig& r) {
+                         EXPECT_TRUE(r.view.visible(Control::SaveFileData));
+                         EXPECT_FALSE(r.view.visible(Control::Filter_plus)) << "as it was";
+                     },
+                     false});
+
+    table.push_back({"FileLoadDuringRead",
+                     [](LinkRig& r) {
+                         r.start();
+                         r.form->ReadDataClick();
+                         ASSERT_TRUE(r.receive(60));
+                         // The rest of the read arrives while the load asks for the password.
+                         r.view.passwordAnswers.push_back("1234");
+                         r.view.whileBoxOpen = [&r] { ASSERT_TRUE(r.receive(80)); };
+                         const MemoryImage loaded = makeImage(
+                             ImageOptions().withPassword("1234").withName("Сидоров С. С."));
+                         ASSERT_TRUE(r.form->loadRecordingBytes(dataFileBytes(loaded), "x.txt"));
+                         EXPECT_EQ(r.state().memoryImage, loaded);
+                     },
+                     {},
+                     colours::kGreen,
+                     kReadTop,
+                     0,  // the closing block is not taken: no beep
+                     {{Control::Name, "Сидоров С. С."}},
+                     [](LinkRig& r) {
+                         EXPECT_FALSE(r.view.timerRunning(TimerId::Timer2)) << "no check comes";
+                         EXPECT_EQ(r.form->chart().series2().count(), 4320u);
+                         EXPECT_EQ(r.delivered, 140);
+                     }});
+
+    return table;
+}
+
+void PrintTo(const Scenario& s, std::ostream* out) {
+    *out << s.name;
+}
+
+class LinkSession : public ::testing::TestWithParam<Scenario> {};
+
+TEST_P(LinkSession, WhatTheDoctorSeesAndWhatSurvives) {
+    const Scenario& s = GetParam();
+    LinkRig rig;
+    s.session(rig);
+    if (HasFatalFailure()) {
+        return;
+    }
+    std::vector<Seen> seen;
+    for (const auto& m : rig.view.messages()) {
+        seen.emplace_back(m.title, m.text);
+    }
+    EXPECT_EQ(seen, s.messages);
+    EXPECT_EQ(rig.view.colour(Control::OpenIndicator), s.indicator);
+    if (s.top) {
+        EXPECT_EQ(rig.view.top(Control::OpenIndicator), s.top);
+    }
+    for (Control c : {Control::ReadData, Control::WriteData, Control::OpenIndicator}) {
+        EXPECT_EQ(rig.view.visible(c), s.buttonsShown) << controlName(c);
+    }
+    EXPECT_EQ(rig.view.beeps(), s.beeps);
+    for (const auto& [control, text] : s.fields) {
+        EXPECT_EQ(rig.view.text(control), text) << controlName(control);
+    }
+    if (s.survives) {
+        s.survives(rig);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Scenarios, LinkSession, ::testing::ValuesIn(scenarios()),
+                         [](const auto& info) { return info.param.name; });
+
+}  // namespace
+}  // namespace npt

@@ -1,0 +1,113 @@
+// `npt read` against the simulated recorder behind the in-process platform: a whole read saved,
+// and each way it ends without a file. Real timers: every read waits out its one-second check.
+#include "cli/read_command.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "form_fixture.h"
+#include "hid/simulated_platform.h"
+#include "hid/simulated_recorder.h"
+#include "hid/simulated_recorder_device.h"
+#include "records/data_file.h"
+
+namespace npt {
+namespace {
+
+using namespace npt::test;
+using namespace std::chrono_literals;
+
+struct ReadRun {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+class NptReadTest : public ::testing::Test {
+  protected:
+    hid::SimulatedHidPlatform platform;
+    hid::SimulatedRecorder recorder{makeImage(ImageOptions().withPassword("1234")), 2900};
+    const std::string file = (scratchDir("cli") / "night.txt").string();
+
+    ReadRun read(const std::string& password, std::chrono::seconds timeout = 10s) {
+        std::ostringstream out, err;
+        const int status = readRecorder({file, password, timeout}, platform, out, err);
+        return {status, out.str(), err.str()};
+    }
+};
+
+TEST_F(NptReadTest, AWholeReadIsCheckedAndSavedAsTheWindowWouldSaveIt) {
+    hid::SimulatedRecorderDevice adapter(platform, recorder);
+    const ReadRun r = read("1234");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "Память датчика прочитана (140 блоков) и сохранена в «" + file + "».\n");
+    // The battery of 2900 is near the end: said, but no failure.
+    EXPECT_EQ(r.err,
+              "npt: Проверка батареи датчика: ВНИМАНИЕ! Батарея близка к разрядке! Возможны "
+              "сбои при стирании и записи!\n");
+    const MemoryImage saved = readDataFile(file);
+    EXPECT_TRUE(std::equal(saved.bytes().begin() + 32, saved.bytes().begin() + 139 * 32,
+                           recorder.flash().bytes().begin() + 32));
+    EXPECT_EQ(saved.word(2), 2900);
+    EXPECT_EQ(saved[139 * 32 + 1], 0xFF);
+}
+
+TEST_F(NptReadTest, WithoutThePasswordTheNameIsLeftOutOfTheFile) {
+    hid::SimulatedRecorderDevice adapter(platform, recorder);
+    const ReadRun r = read("");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("Неверный пароль! ФИО пациента будет скрыто!"), std::string::npos);
+    const MemoryImage saved = readDataFile(file);
+    EXPECT_EQ(saved[ImageOffsets::kName], 0x00);
+    EXPECT_EQ(saved[ImageOffsets::kSamples], recorder.flash()[ImageOffsets::kSamples]);
+}
+
+TEST_F(NptReadTest, EndsWithoutAFileWhenTheReadCannotBeHad) {
+    using Adapter = std::optional<hid::SimulatedRecorderDevice>;
+    struct Case {
+        const char* name;
+        std::function<void(hid::SimulatedHidPlatform&, hid::SimulatedRecorder&, Adapter&)> arrange;
+        const char* said;
+    };
+    const Case cases[] = {
+        {"no adapter", [](auto&, auto&, auto&) {}, "адаптер радиоканала не найден за 1 с"},
+        {"no access",
+         [](hid::SimulatedHidPlatform& p, auto&, auto&) {
+             hid::SimulatedHidPlatform::DeviceSpec spec;
+             spec.attributes.VendorID = kAdapterVendorId;
+             spec.attributes.ProductID = kAdapterProductId;
+             spec.reportDescriptor = hid::adapterReportDescriptor();
+             spec.accessible = false;
+             p.plug(spec);
+         },
+         "70-npt-recorder.rules"},
+        {"no answer",
+         [](hid::SimulatedHidPlatform& p, hid::SimulatedRecorder& r, Adapter& a) {
+             r.faults.neverAcknowledge = true;
+             a.emplace(p, r);
+         },
+         "датчик не ответил на команду чтения за 1 с"},
+        {"a block lost",
+         [](hid::SimulatedHidPlatform& p, hid::SimulatedRecorder& r, Adapter& a) {
+             r.faults.dropBlock = 70;
+             a.emplace(p, r);
+         },
+         "чтение неполное: получено блоков 139 из 140"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        hid::SimulatedHidPlatform platform;
+        hid::SimulatedRecorder recorder{makeImage()};
+        Adapter adapter;
+        c.arrange(platform, recorder, adapter);
+        std::ostringstream out, err;
+        EXPECT_EQ(readRecorder({file, "", 1s}, platform, out, err), 1);
+        EXPECT_NE(err.str().find(c.said), std::string::npos) << err.str();
+        EXPECT_EQ(out.str(), "");
+        EXPECT_FALSE(fs::exists(file));
+    }
+}
+
+}  // namespace
+}  // namespace npt
