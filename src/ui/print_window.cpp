@@ -29,9 +29,26 @@ bool printPicture(QPrinter& printer, const QPixmap& picture) {
     return painter.end();
 }
 
+// The analysis line on its paper place while the window is laid out for printing, and back on
+// screen whichever way printing ends.
+class AnalysisLineOnPaper {
+  public:
+    explicit AnalysisLineOnPaper(QWidget* line) : line_(line), onScreen_(line->geometry()) {
+        line_->setGeometry(kAnalysisLineOnPaper);
+    }
+    ~AnalysisLineOnPaper() { line_->setGeometry(onScreen_); }
+    AnalysisLineOnPaper(const AnalysisLineOnPaper&) = delete;
+    AnalysisLineOnPaper& operator=(const AnalysisLineOnPaper&) = delete;
+
+  private:
+    QWidget* line_;
+    QRect onScreen_;
+};
+
 }  // namespace
 
 PrintOutcome QtFormView::printWindow() {
+    const AnalysisLineOnPaper paperLayout(widget(Control::LabelAnalysis));
     try {
         if (!printer_) {
             printer_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
@@ -47,13 +64,9 @@ PrintOutcome QtFormView::printWindow() {
         if (!chosen) {
             return PrintOutcome::Cancelled;
         }
-        QWidget* analysisLine = widget(Control::LabelAnalysis);
-        const QRect analysisLineOnScreen = analysisLine->geometry();
-        analysisLine->setGeometry(kAnalysisLineOnPaper);
         // Let the chart lay itself out at its printing height before it is captured.
         QApplication::sendPostedEvents();
         const QPixmap picture = window()->grab();
-        analysisLine->setGeometry(analysisLineOnScreen);
         return printPicture(*printer_, picture) ? PrintOutcome::Printed : PrintOutcome::Failed;
     } catch (const std::exception&) {
         return PrintOutcome::Failed;
