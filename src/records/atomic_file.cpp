@@ -126,6 +126,28 @@ void syncDirectory(const std::string& directory) {
 }
 }  // namespace
 
+std::vector<std::uint8_t> fileContent(int fd) {
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || info.st_size <= 0) {
+        return {};
+    }
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(info.st_size));
+    std::size_t got = 0;
+    while (got < bytes.size()) {
+        const ssize_t n =
+            ::pread(fd, bytes.data() + got, bytes.size() - got, static_cast<off_t>(got));
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            break;
+        }
+        got += static_cast<std::size_t>(n);
+    }
+    bytes.resize(got);
+    return bytes;
+}
+
 bool writeFully(int fd, std::span<const std::uint8_t> bytes) {
     while (!bytes.empty()) {
         const ssize_t n = ::write(fd, bytes.data(), bytes.size());

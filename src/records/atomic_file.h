@@ -18,6 +18,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <vector>
 
 namespace npt {
 
@@ -37,6 +38,10 @@ struct TemporaryFile {
 // throws FileError (naming path) when it cannot; the file is then synced and replaces path.
 void replaceFileAtomically(const std::string& path, const std::string& messagePrefix,
                            const std::function<void(const TemporaryFile& temp)>& produce);
+
+// Everything fd holds, read from its start without moving its offset: a file a writer has just
+// produced, to be checked before it replaces anything. Empty when it cannot be read.
+std::vector<std::uint8_t> fileContent(int fd);
 
 // Writes all of bytes to fd. False, with errno set, when the file system refuses.
 bool writeFully(int fd, std::span<const std::uint8_t> bytes);

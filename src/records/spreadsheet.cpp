@@ -1,10 +1,7 @@
 #include "records/spreadsheet.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
 #include <xlsxwriter.h>
 
-#include <cerrno>
 #include <charconv>
 
 #include "measure/time_of_day.h"
@@ -94,28 +91,6 @@ lxw_error buildWorkbook(const std::string& file, const std::string& scratchDirec
     return first;
 }
 
-std::vector<std::uint8_t> contentOf(int fd) {
-    struct stat info {};
-    if (::fstat(fd, &info) != 0 || info.st_size <= 0) {
-        return {};
-    }
-    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(info.st_size));
-    std::size_t got = 0;
-    while (got < bytes.size()) {
-        const ssize_t n =
-            ::pread(fd, bytes.data() + got, bytes.size() - got, static_cast<off_t>(got));
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            break;
-        }
-        got += static_cast<std::size_t>(n);
-    }
-    bytes.resize(got);
-    return bytes;
-}
-
 // Why the workbook could not be written whole: the file system's reason if it has one (the
 // library does not say which write failed), else what the library or the check found.
 std::string reasonForFailedWorkbook(int fd, lxw_error error, const std::string& defect) {
@@ -137,7 +112,7 @@ void writeXlsx(const std::string& path, const ExportTable& table,
             buildWorkbook(temp.path, temp.directory, table, analysis, sheetRows);
         std::string defect;
         if (error == LXW_NO_ERROR) {
-            const auto found = workbookDefect(contentOf(temp.fd), sheetRows);
+            const auto found = workbookDefect(fileContent(temp.fd), sheetRows);
             if (!found) {
                 return;
             }

@@ -1,14 +1,10 @@
 #include "report/report_pdf.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <QFile>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
-#include <cerrno>
 #include <string_view>
 #include <vector>
 
@@ -22,28 +18,6 @@ namespace {
 
 const std::string kReportPrefix = "Не удалось сохранить отчёт";
 constexpr int kResolution = 600;  // dots per inch of the PDF's page
-
-std::vector<std::uint8_t> contentOf(int fd) {
-    struct stat info {};
-    if (::fstat(fd, &info) != 0 || info.st_size <= 0) {
-        return {};
-    }
-    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(info.st_size));
-    std::size_t got = 0;
-    while (got < bytes.size()) {
-        const ssize_t n =
-            ::pread(fd, bytes.data() + got, bytes.size() - got, static_cast<off_t>(got));
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            break;
-        }
-        got += static_cast<std::size_t>(n);
-    }
-    bytes.resize(got);
-    return bytes;
-}
 
 std::size_t countOf(std::string_view text, std::string_view part) {
     std::size_t n = 0;
@@ -97,8 +71,8 @@ void writeReportPdf(const std::string& path, const NightReport& report) {
             painted = paintInto(file, report);
             file.close();
         }
-        std::optional<std::string> defect =
-            painted ? reportDefect(contentOf(temp.fd)) : std::optional<std::string>("не нарисован");
+        std::optional<std::string> defect = painted ? reportDefect(fileContent(temp.fd))
+                                                    : std::optional<std::string>("не нарисован");
         if (!defect) {
             return;
         }
