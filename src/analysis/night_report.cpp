@@ -22,6 +22,17 @@ std::vector<TimeSpan> episodeSpans(const NightAnalysis& analysis, int startSecon
     return spans;
 }
 
+std::vector<TimeSpan> unusableSpans(const NightAnalysis& analysis, int startSeconds) {
+    std::vector<TimeSpan> spans;
+    for (const Stretch& stretch : analysis.quality.stretches) {
+        if (stretch.named()) {
+            spans.push_back(
+                {days(startSeconds + stretch.start_s), days(startSeconds + stretch.end_s)});
+        }
+    }
+    return spans;
+}
+
 void setRecordedCurve(NightReport& report, const NightRecording& recording) {
     const std::size_t n = writtenLength(recording.samples);
     report.times.resize(n);

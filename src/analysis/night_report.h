@@ -37,6 +37,7 @@ struct NightReport {
     std::vector<double> times;
     std::vector<double> diameters;
     std::vector<TimeSpan> episodes;  // one per episode of the analysis, in order
+    std::vector<TimeSpan> unusable;  // stretches the analysis left out, in order
 
     NightAnalysis analysis;
 };
@@ -44,6 +45,10 @@ struct NightReport {
 // The episodes as spans of the chart's time axis, for a night whose first sample was taken at
 // startSeconds after midnight.
 std::vector<TimeSpan> episodeSpans(const NightAnalysis& analysis, int startSeconds);
+
+// The stretches the analysis could not use and names in its verdict (a minute or longer), on the
+// same axis. Shorter ones (a skipped sample) would only be hairlines on a chart.
+std::vector<TimeSpan> unusableSpans(const NightAnalysis& analysis, int startSeconds);
 
 // The recorded diameter of the night up to its last written sample, on the chart's time axis.
 void setRecordedCurve(NightReport& report, const NightRecording& recording);

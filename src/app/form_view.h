@@ -25,6 +25,7 @@ struct AnalysisDisplay {
     std::string summaryLine;         // the line under the chart; empty without a recording
     AnalysisParameters parameters;   // as set, also without a recording
     std::vector<TimeSpan> episodes;  // on the chart's time axis
+    std::vector<TimeSpan> unusable;  // stretches the analysis left out, on the same axis
     NightAnalysis analysis;          // table, summary and verdict, when there is a recording
 };
 

@@ -69,6 +69,7 @@ void TTMForm::showAnalysis() {
         display.recording = true;
         display.summaryLine = summaryLine(night->result);
         display.episodes = episodeSpans(night->result, night->startSeconds);
+        display.unusable = unusableSpans(night->result, night->startSeconds);
         display.analysis = night->result;
     }
     view_.showAnalysis(display);
@@ -141,6 +142,7 @@ NightReport TTMForm::nightReport() const {
     if (const auto& night = state_.nightAnalysis) {
         setRecordedCurve(report, night->recording());
         report.episodes = episodeSpans(night->result, night->startSeconds);
+        report.unusable = unusableSpans(night->result, night->startSeconds);
         report.analysis = night->result;
     }
     return report;

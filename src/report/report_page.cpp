@@ -204,10 +204,8 @@ double drawChart(Page& page, const NightReport& r, double y) {
         p.drawRect(page.rect(a, top, std::max(b - a, 0.3), bottom - top));
         return std::pair(a, b);
     };
-    for (const Stretch& stretch : r.analysis.quality.stretches) {
-        if (stretch.named()) {
-            band(x0 + stretch.start_s / 86400.0, x0 + stretch.end_s / 86400.0, kUnusable);
-        }
+    for (const TimeSpan& stretch : r.unusable) {
+        band(stretch.from, stretch.to, kUnusable);
     }
     double labelsEnd = -1;  // where the last number drawn ends; crowded numbers are left out
     for (std::size_t i = 0; i < r.episodes.size(); ++i) {

@@ -158,31 +158,54 @@ void DiameterChart::setEpisodeBands(std::vector<TimeSpan> bands) {
     }
 }
 
+void DiameterChart::setUnusableBands(std::vector<TimeSpan> bands) {
+    if (bands != unusable_) {
+        unusable_ = std::move(bands);
+        viewport()->update();
+    }
+}
+
+QRectF DiameterChart::bandOnScreen(const TimeSpan& span) const {
+    const QRectF plot = chart()->plotArea();
+    const double from = chart()->mapToPosition(QPointF(span.from, 0), series_[1]).x();
+    const double to = chart()->mapToPosition(QPointF(span.to, 0), series_[1]).x();
+    const QRectF band(QPointF(std::max(from, plot.left()), plot.top()),
+                      QPointF(std::min(to, plot.right()), plot.bottom()));
+    return band.width() > 0 ? chart()->mapRectToScene(band) : QRectF();
+}
+
 void DiameterChart::drawBackground(QPainter* painter, const QRectF& rect) {
     QChartView::drawBackground(painter, rect);
-    if (bands_.empty()) {
+    if (bands_.empty() && unusable_.empty()) {
         return;
     }
-    // Light bands over the whole height of the plot, clipped to the time on screen, with the
-    // episode's number as in the analysis table; the grid and the curves are drawn over them.
+    // Light bands over the whole height of the plot, clipped to the time on screen; the grid and
+    // the curves are drawn over them. Grey where the analysis could not use the recording (as on
+    // the report), amber for the episodes, numbered as in the analysis table.
+    static const QColor kUnusable(150, 150, 150, 70);
     static const QColor kBand(255, 196, 120, 110);
     static const QColor kNumber(200, 110, 20);
     const QRectF plot = chart()->plotArea();
     painter->save();
+    painter->setPen(Qt::NoPen);
+    painter->setBrush(kUnusable);
+    for (const TimeSpan& span : unusable_) {
+        const QRectF scene = bandOnScreen(span);
+        if (!scene.isEmpty()) {
+            painter->drawRect(scene);
+        }
+    }
     QFont numberFont = font();
     numberFont.setPixelSize(10);
     numberFont.setBold(true);
     painter->setFont(numberFont);
-    double numbersEnd = plot.left() - 1;  // crowded numbers are left out
+    double numbersEnd =
+        chart()->mapToScene(plot.topLeft()).x() - 1;  // crowded numbers are left out
     for (std::size_t i = 0; i < bands_.size(); ++i) {
-        const double from = chart()->mapToPosition(QPointF(bands_[i].from, 0), series_[1]).x();
-        const double to = chart()->mapToPosition(QPointF(bands_[i].to, 0), series_[1]).x();
-        const QRectF band(QPointF(std::max(from, plot.left()), plot.top()),
-                          QPointF(std::min(to, plot.right()), plot.bottom()));
-        if (band.width() <= 0) {
+        const QRectF scene = bandOnScreen(bands_[i]);
+        if (scene.isEmpty()) {
             continue;
         }
-        const QRectF scene = chart()->mapRectToScene(band);
         painter->setPen(Qt::NoPen);
         painter->setBrush(kBand);
         painter->drawRect(scene);

@@ -30,6 +30,9 @@ class DiameterChart : public QChartView {
     // The episodes to shade, on the time axis; drawn at the next paint.
     void setEpisodeBands(std::vector<TimeSpan> bands);
     const std::vector<TimeSpan>& episodeBands() const { return bands_; }
+    // The stretches the analysis could not use, shaded grey; drawn at the next paint.
+    void setUnusableBands(std::vector<TimeSpan> bands);
+    const std::vector<TimeSpan>& unusableBands() const { return unusable_; }
 
     QLineSeries* series(int index) const { return series_[index]; }
     QCategoryAxis* timeAxis() const { return timeAxis_; }
@@ -44,6 +47,9 @@ class DiameterChart : public QChartView {
   private:
     void drawSeries();
     void drawAxes();
+    // The span's part on screen as a strip over the plot's height, in scene coordinates; empty
+    // when none of it is on screen.
+    QRectF bandOnScreen(const TimeSpan& span) const;
 
     ChartModel& model_;
     std::array<QLineSeries*, 4> series_{};
@@ -54,6 +60,7 @@ class DiameterChart : public QChartView {
     std::uint64_t drawnRevision_ = UINT64_MAX;
     std::function<void()> onZoomed_;
     std::vector<TimeSpan> bands_;
+    std::vector<TimeSpan> unusable_;
 };
 
 }  // namespace npt

@@ -635,6 +635,7 @@ void QtFormView::showAnalysis(const AnalysisDisplay& analysis) {
     setText(Control::LabelAnalysis, analysis.summaryLine);
     if (chart_ != nullptr) {
         chart_->setEpisodeBands(analysis.episodes);
+        chart_->setUnusableBands(analysis.unusable);
     }
     analysis_->display(analysis);
 }

@@ -6,6 +6,7 @@
 
 #include "app/settings_file.h"
 #include "form_fixture.h"
+#include "recorder/example_night.h"
 
 namespace npt {
 namespace {
@@ -217,6 +218,42 @@ TEST(AnalysisFlowTest, ReportLeavesOutWhatTheRecorderNeverWrote) {
     EXPECT_TRUE(std::isnan(report.diameters[9]));
     EXPECT_DOUBLE_EQ(report.diameters[0], 29.6);
     EXPECT_NEAR(report.times[1] - report.times[0], 10.0 / 86400, 1e-12);
+}
+
+TEST(AnalysisFlowTest, StretchesLeftOutAreShownWhereTheCurveIsOnScreenAndOnPaper) {
+    // The example night with five minutes the recorder skipped and 25 minutes of a sensor that
+    // lay still; a lone skipped sample costs nothing and is not shaded.
+    MemoryImage image = exampleNight("");
+    const auto sample = [&](std::size_t i) -> std::uint8_t& {
+        return image[ImageOffsets::kSamples + i];
+    };
+    for (std::size_t i = 1000; i < 1030; ++i) {
+        sample(i) = kErasedByte;
+    }
+    for (std::size_t i = 2000; i < 2150; ++i) {
+        sample(i) = 90;
+    }
+    sample(3000) = kErasedByte;
+    const fs::path file = writeImage(scratchDir("app") / "faults.txt", image);
+
+    FormRig rig;
+    ASSERT_TRUE(rig.form.loadRecording(kNight));
+    EXPECT_TRUE(rig.view.analysisShown().unusable.empty());
+    ASSERT_TRUE(rig.form.loadRecording(file.string()));
+    const AnalysisDisplay& shown = rig.view.analysisShown();
+    const std::vector<double>& xs = rig.form.chart().series1().xs();
+    ASSERT_EQ(shown.unusable.size(), 2u);
+    EXPECT_DOUBLE_EQ(shown.unusable[0].from, xs[1000]);
+    EXPECT_NEAR(shown.unusable[0].to - shown.unusable[0].from, 300.0 / 86400, 1e-12);
+    EXPECT_DOUBLE_EQ(shown.unusable[1].from, xs[2000]);
+    EXPECT_NEAR(shown.unusable[1].to - shown.unusable[1].from, 1500.0 / 86400, 1e-12);
+    EXPECT_EQ(rig.form.nightReport().unusable, shown.unusable);
+
+    // A night with nothing usable is grey from end to end.
+    ASSERT_TRUE(
+        rig.form.loadRecording(writeImage(scratchDir("app") / "flat.txt", makeImage()).string()));
+    ASSERT_EQ(rig.view.analysisShown().unusable.size(), 1u);
+    EXPECT_DOUBLE_EQ(rig.view.analysisShown().unusable[0].from, rig.form.chart().series1().xs()[0]);
 }
 
 // ---- The parameters in the settings file ---------------------------------------------------

@@ -8,6 +8,8 @@
 #include <QTableWidget>
 
 #include "analysis/analysis_text.h"
+#include "recorder/example_night.h"
+#include "records/data_file.h"
 #include "report/report_pdf.h"
 #include "support/scratch.h"
 #include "ui/analysis_dialog.h"
@@ -81,6 +83,40 @@ TEST_F(AnalysisWindowTest, ALoadShadesTheEpisodesAndTheDialogListsThem) {
     EXPECT_TRUE(dialog().grab().save(NPT_TEST_OUTPUT_DIR "/analysis-dialog.png"));
     EXPECT_TRUE(view_->window()->grab().save(NPT_TEST_OUTPUT_DIR "/npt-desk-analysis.png"));
     dialog().close();
+}
+
+TEST_F(AnalysisWindowTest, WhatTheAnalysisLeftOutIsGreyBehindTheCurve) {
+    // Half an hour of a sensor that lay still, between the second and third episodes.
+    MemoryImage image = exampleNight("");
+    for (std::size_t i = 1850; i < 2030; ++i) {
+        image[ImageOffsets::kSamples + i] = 90;
+    }
+    const auto file = test::scratchDir("ui") / "still.txt";
+    test::writeAll(file, dataFileBytes(image));
+    view_->window()->show();
+    loadThroughDialog(QString::fromStdString(file.string()));
+    QApplication::processEvents();
+    ASSERT_EQ(view_->chart()->unusableBands().size(), 1u);
+    EXPECT_EQ(view_->chart()->episodeBands().size(), 5u);
+
+    // The window as the doctor sees it: the chart alone is transparent where nothing is drawn.
+    const QImage picture = view_->window()->grab().toImage();
+    picture.save(NPT_TEST_OUTPUT_DIR "/npt-desk-unusable.png");
+    const auto& still = view_->chart()->unusableBands()[0];
+    QLineSeries* curve = view_->chart()->series(1);
+    const auto at = [&](double day) {
+        const QPointF point = view_->chart()->chart()->mapToPosition(QPointF(day, 33), curve);
+        return picture.pixelColor(view_->chart()->mapTo(view_->window(), point.toPoint()));
+    };
+    const QColor grey = at((still.from + still.to) / 2);
+    const QColor plain = at(still.to + 0.005);
+    EXPECT_LT(std::abs(grey.red() - grey.blue()), 20) << grey.name().toStdString();
+    EXPECT_LT(grey.lightness(), plain.lightness() - 20)
+        << grey.name().toStdString() << " " << plain.name().toStdString();
+
+    // The next recording without such a stretch leaves no grey behind.
+    loadThroughDialog(kNight);
+    EXPECT_TRUE(view_->chart()->unusableBands().empty());
 }
 
 TEST_F(AnalysisWindowTest, AChangedParameterRedrawsTableLineAndBandsAtOnce) {
