@@ -27,7 +27,7 @@ constexpr const char* kUsage =
     "Использование:\n"
     "  npt show ФАЙЛ [--password ПАРОЛЬ] [--json] [ключи анализа]\n"
     "  npt export ФАЙЛ ТАБЛИЦА.xlsx|ТАБЛИЦА.csv [--password ПАРОЛЬ] [ключи анализа]\n"
-    "  npt report ФАЙЛ ОТЧЁТ.pdf [--password ПАРОЛЬ] [ключи анализа]\n"
+    "  npt report ФАЙЛ ОТЧЁТ.pdf [--password ПАРОЛЬ] [--doctor ФИО] [ключи анализа]\n"
     "  npt read ФАЙЛ.txt [--password ПАРОЛЬ] [--timeout СЕКУНДЫ]\n"
     "  npt --help | --version\n";
 
@@ -53,6 +53,7 @@ constexpr const char* kHelp =
     "  --password ПАРОЛЬ  пароль записи; без него вводится пустой пароль, и ФИО пациента\n"
     "                     в защищённой записи скрыто (read сохраняет её тогда без ФИО)\n"
     "  --timeout СЕКУНДЫ  read: сколько ждать адаптер и ответ датчика (по умолчанию 30)\n"
+    "  --doctor ФИО       report: ФИО врача в отчёте (без него — строка, чтобы вписать от руки)\n"
     "  --json             вывод show в JSON\n"
     "%ANALYSIS%"
     "  --help, -h         эта справка\n"
@@ -69,6 +70,7 @@ struct Options {
     std::vector<std::string> positional;
     std::string password;
     std::optional<long> timeout;
+    std::optional<std::string> doctor;
     bool json = false;
     bool help = false;
     bool version = false;
@@ -89,6 +91,14 @@ std::optional<long> timeoutSeconds(const std::string& text) {
         return std::nullopt;
     }
     return value;
+}
+
+// A line break or another control character would break the line the name is printed on.
+bool hasControlCharacter(const std::string& text) {
+    return std::any_of(text.begin(), text.end(), [](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return byte < 0x20 || byte == 0x7f;
+    });
 }
 
 // What is wrong with the command line, or nothing.
@@ -119,6 +129,12 @@ std::optional<std::string> usageError(const Options& o) {
     }
     if (const auto error = parametersError(o.parameters)) {
         return *error;
+    }
+    if (o.command != "report" && o.doctor) {
+        return "ключ --doctor относится только к команде report";
+    }
+    if (o.doctor && hasControlCharacter(*o.doctor)) {
+        return "--doctor: в ФИО врача " + quotedName(*o.doctor) + " есть управляющие символы";
     }
     if (o.command != "read" && o.timeout) {
         return "ключ --timeout относится только к команде read";
@@ -162,6 +178,14 @@ std::pair<Options, std::optional<std::string>> parse(const std::vector<std::stri
             }
         } else if (a.rfind("--password=", 0) == 0) {
             o.password = a.substr(11);
+        } else if (a == "--doctor") {
+            if (i + 1 == args.size()) {
+                note("после --doctor нужно ФИО врача");
+            } else {
+                o.doctor = args[++i];
+            }
+        } else if (a.rfind("--doctor=", 0) == 0) {
+            o.doctor = a.substr(9);
         } else if (takeAnalysisOption(args, i, o.parameters, error)) {
             continue;
         } else if (a == "--timeout" || a.rfind("--timeout=", 0) == 0) {
@@ -337,6 +361,9 @@ int runNpt(const std::vector<std::string>& args, std::ostream& out, std::ostream
     TTMForm form(view, clock, nullptr);
     form.FormCreate();
     form.setAnalysisParameters(options.parameters);
+    if (options.doctor) {
+        view.setText(Control::VName, *options.doctor);
+    }
     if (!form.loadRecording(file)) {
         err << "npt: " << plain::escaped(lastError(view)) << "\n";
         return 1;

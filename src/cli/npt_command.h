@@ -3,7 +3,7 @@
 //
 //   npt show FILE [--password TEXT] [--json] [analysis options]
 //   npt export FILE OUT.xlsx|OUT.csv [--password TEXT] [analysis options]
-//   npt report FILE OUT.pdf [--password TEXT] [analysis options]
+//   npt report FILE OUT.pdf [--password TEXT] [--doctor NAME] [analysis options]
 //   npt read OUT.txt [--password TEXT] [--timeout S]
 //   npt --help | --version
 //

@@ -383,6 +383,11 @@ TEST(NptAnalysisTest, ReportUsage) {
         {{"report", kNight, "out.png"}, "report: имя отчёта «out.png» должно оканчиваться на .pdf"},
         {{"report", kNight, "out.pdf", "--json"}, "ключ --json относится только к команде show"},
         {{"report", kNight, kNight}, "имя отчёта «" + kNight + "» должно оканчиваться на .pdf"},
+        {{"show", kNight, "--doctor", "Сидоров"},
+         "ключ --doctor относится только к команде report"},
+        {{"report", kNight, "out.pdf", "--doctor"}, "после --doctor нужно ФИО врача"},
+        {{"report", kNight, "out.pdf", "--doctor=Сидоров\nПациент: Другой"},
+         "--doctor: в ФИО врача «Сидоров\\nПациент: Другой» есть управляющие символы"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.said);
@@ -408,16 +413,17 @@ TEST(NptAnalysisTest, ReportUsage) {
         written.push_back(report);
     };
     std::ostringstream out, err;
-    EXPECT_EQ(
-        runNpt({"report", kNightPassword, (dir / "a.pdf").string(), "--threshold=7", "--full=9"},
-               out, err, writer),
-        0)
+    EXPECT_EQ(runNpt({"report", kNightPassword, (dir / "a.pdf").string(), "--threshold=7",
+                      "--full=9", "--doctor", "Сидоров С. С."},
+                     out, err, writer),
+              0)
         << err.str();
     ASSERT_EQ(written.size(), 1u);
     EXPECT_TRUE(written[0].nameHidden);
     EXPECT_EQ(written[0].patientName, "");
     EXPECT_EQ(written[0].analysis.parameters.threshold_mm, 7.0);
     EXPECT_EQ(written[0].analysis.episodes.size(), 4u);
+    EXPECT_EQ(written[0].doctor, "Сидоров С. С.");
     EXPECT_EQ(out.str(), "");
     EXPECT_NE(err.str().find("Ошибка пароля!"), std::string::npos) << "load messages on stderr";
 
