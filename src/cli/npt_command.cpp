@@ -162,7 +162,25 @@ std::pair<Options, std::optional<std::string>> parse(const std::vector<std::stri
             error = std::move(text);
         }
     };
-    for (std::size_t i = 0; i < args.size(); ++i) {
+    std::size_t i = 0;
+    // The value of "NAME VALUE" or "NAME=VALUE" at args[i], stepping past it; nothing when
+    // args[i] is another argument. A missing value is noted and read as empty.
+    const auto valueOf = [&](const std::string& name,
+                             const char* missing) -> std::optional<std::string> {
+        const std::string& a = args[i];
+        if (a == name) {
+            if (i + 1 == args.size()) {
+                note(missing);
+                return std::string();
+            }
+            return args[++i];
+        }
+        if (a.rfind(name + "=", 0) == 0) {
+            return a.substr(name.size() + 1);
+        }
+        return std::nullopt;
+    };
+    for (; i < args.size(); ++i) {
         const std::string& a = args[i];
         if (a == "--help" || a == "-h") {
             o.help = true;
@@ -170,38 +188,16 @@ std::pair<Options, std::optional<std::string>> parse(const std::vector<std::stri
             o.version = true;
         } else if (a == "--json") {
             o.json = true;
-        } else if (a == "--password") {
-            if (i + 1 == args.size()) {
-                note("после --password нужен пароль");
-            } else {
-                o.password = args[++i];
-            }
-        } else if (a.rfind("--password=", 0) == 0) {
-            o.password = a.substr(11);
-        } else if (a == "--doctor") {
-            if (i + 1 == args.size()) {
-                note("после --doctor нужно ФИО врача");
-            } else {
-                o.doctor = args[++i];
-            }
-        } else if (a.rfind("--doctor=", 0) == 0) {
-            o.doctor = a.substr(9);
+        } else if (auto password = valueOf("--password", "после --password нужен пароль")) {
+            o.password = *password;
+        } else if (auto doctor = valueOf("--doctor", "после --doctor нужно ФИО врача")) {
+            o.doctor = *doctor;
         } else if (takeAnalysisOption(args, i, o.parameters, error)) {
             continue;
-        } else if (a == "--timeout" || a.rfind("--timeout=", 0) == 0) {
-            std::string value;
-            if (a == "--timeout") {
-                if (i + 1 == args.size()) {
-                    note("после --timeout нужно число секунд");
-                    continue;
-                }
-                value = args[++i];
-            } else {
-                value = a.substr(10);
-            }
-            o.timeout = timeoutSeconds(value);
+        } else if (auto seconds = valueOf("--timeout", "после --timeout нужно число секунд")) {
+            o.timeout = timeoutSeconds(*seconds);
             if (!o.timeout) {
-                note("--timeout: " + quotedName(value) + " — не число секунд от 1 до 3600");
+                note("--timeout: " + quotedName(*seconds) + " — не число секунд от 1 до 3600");
             }
         } else if (a.size() > 1 && a[0] == '-') {
             note("неизвестный ключ " + quotedName(a));
