@@ -60,7 +60,10 @@ class WindowEvents : public QObject {
         if (key->key() == Qt::Key_Backspace) {
             return true;  // the release deletes one character
         }
-        if (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab) {
+        // Delete comes with the character DEL on X11 and Wayland, yet it types nothing: the
+        // field deletes as usual and the release normalises.
+        if (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab ||
+            key->key() == Qt::Key_Delete) {
             return false;
         }
         const QList<uint> typed = key->text().toUcs4();

@@ -45,6 +45,11 @@ TEST_F(WindowTest, AgeFieldFiltersAndNormalisesWhatIsTyped) {
         EXPECT_EQ(old->text().toStdString(), c.shown) << "typed \"" << c.typed << "\"";
         EXPECT_EQ(old->cursorPosition(), old->text().size()) << "typed \"" << c.typed << "\"";
     }
+    // Delete edits the field as usual; X11 and Wayland send it with the character DEL.
+    old->setText("47");
+    old->setCursorPosition(0);
+    pressAndRelease(old, Qt::Key_Delete, QString(QChar(0x7F)));
+    EXPECT_EQ(old->text(), "7");
 }
 
 // The example night with another age and name in its passport.
