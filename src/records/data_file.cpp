@@ -1,5 +1,6 @@
 #include "records/data_file.h"
 
+#include "analysis/analysis_text.h"
 #include "records/atomic_file.h"
 #include "records/file_error.h"
 #include "records/regular_file.h"
@@ -10,7 +11,9 @@ namespace {
 const std::string kLoadPrefix = "Не удалось загрузить файл";
 
 std::string shortFileReason(std::size_t size) {
-    return "файл слишком короткий (" + std::to_string(size) + " байт, а запись датчика занимает " +
+    const auto count = static_cast<long long>(size);
+    return "файл слишком короткий (" + std::to_string(size) + " " +
+           pluralRu(count, "байт", "байта", "байт") + ", а запись датчика занимает " +
            std::to_string(kDataFileSize) + " байт)";
 }
 }  // namespace
