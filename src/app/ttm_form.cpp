@@ -209,7 +209,9 @@ void TTMForm::SaveFileDataClick() {
 
 bool TTMForm::saveDataFile(const std::string& path) {
     return guarded([&] {
-        if (state_.password.nameHidden) {
+        // Without a passport there is no name to hide, and zeros in its place would make the
+        // file claim a passport of erased bytes.
+        if (state_.password.nameHidden && state_.memoryImage.hasPassport()) {
             for (std::size_t i = ImageOffsets::kPassportLead; i <= ImageOffsets::kName + 22; ++i) {
                 state_.memoryImage[i] = 0;
             }

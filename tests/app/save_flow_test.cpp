@@ -112,6 +112,23 @@ TEST(SaveFlowTest, HiddenNameIsNotSaved) {
     EXPECT_EQ(again.view.text(Control::Old), "47");
 }
 
+TEST(SaveFlowTest, HidingTheNameNeverMakesUpAPassport) {
+    // A protected recorder read before any passport was written: there is no name to hide, and
+    // zeroing the passport's lead byte would make the file claim a passport of erased bytes.
+    const fs::path dir = scratchDir("app");
+    const ImageOptions options = ImageOptions().withoutPassport().withPassword("1234");
+    LoadedRig rig(dir, options, std::string("9999"));
+    ASSERT_TRUE(rig.form.state().password.nameHidden);
+    ASSERT_TRUE(rig.form.saveDataFile((dir / "saved.txt").string()));
+    EXPECT_EQ(readAll(dir / "saved.txt"), dataFileBytes(makeImage(options)));
+
+    FormRig again;
+    again.view.passwordAnswers.push_back(std::string("1234"));
+    again.form.loadRecording((dir / "saved.txt").string());
+    ASSERT_FALSE(again.view.messages().empty());
+    EXPECT_EQ(again.view.messages()[0].text, "Память датчика пустая (без паспортной части)!");
+}
+
 TEST(SaveFlowTest, SaveOverADirectoryShowsError) {
     const fs::path dir = scratchDir("app");
     LoadedRig rig(dir);
