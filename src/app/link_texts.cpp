@@ -2,6 +2,7 @@
 
 #include <cerrno>
 
+#include "analysis/analysis_text.h"
 #include "records/file_error.h"
 
 namespace npt::link_texts {
@@ -40,10 +41,11 @@ std::string sendFailure(int error) {
 }
 
 std::string unsupportedAdapter(std::uint16_t outputReportLength) {
-    const std::string length =
-        outputReportLength == 0
-            ? std::string("длину его отчётов прочитать не удалось")
-            : "он принимает команды отчётами по " + std::to_string(outputReportLength) + " байт";
+    const std::string length = outputReportLength == 0
+                                   ? std::string("длину его отчётов прочитать не удалось")
+                                   : "он принимает команды отчётами по " +
+                                         std::to_string(outputReportLength) + " " +
+                                         pluralRu(outputReportLength, "байту", "байта", "байт");
     return "Подключён адаптер радиоканала (USB 1915:007B), но " + length +
            ", а программа работает только с адаптером датчика, принимающим отчёты по 33 байта. "
            "Этот адаптер не используется: подключите адаптер, поставляемый с датчиком.";

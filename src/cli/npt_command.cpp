@@ -17,8 +17,10 @@
 #include "cli/read_command.h"
 #include "hid/linux_platform.h"
 #include "npt_version.h"
+#include "recorder/utf8.h"
 #include "records/file_error.h"
 #include "records/file_name.h"
+#include "records/password.h"
 
 namespace npt {
 
@@ -129,6 +131,11 @@ std::optional<std::string> usageError(const Options& o) {
     }
     if (const auto error = parametersError(o.parameters)) {
         return *error;
+    }
+    // The recorder keeps ten characters; a longer password would be checked by its first ten.
+    if (const auto characters = utf8::decode(o.password);
+        characters && characters->size() > PasswordState::kLength) {
+        return "--password: пароль записи — не длиннее 10 символов";
     }
     if (o.command != "report" && o.doctor) {
         return "ключ --doctor относится только к команде report";

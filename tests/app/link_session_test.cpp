@@ -609,10 +609,10 @@ std::vector<Scenario> scenarios() {
                                  {check(passport_entry::kAgeProblem)}, Control::Old));
     table.push_back(refusedWrite("WriteAnsweredNo", patient, "52", {MessageAnswer::No}, {},
                                  {kWriteQuestion}, std::nullopt));
-    table.push_back(refusedWrite("WritePasswordWithYa", patient, "52", yesYes, "моя",
-                                 {kWriteQuestion, kStartQuestion,
-                                  check(*passport_entry::passwordProblem("я"))},
-                                 std::nullopt));
+    table.push_back(
+        refusedWrite("WritePasswordWithYa", patient, "52", yesYes, "моя",
+                     {kWriteQuestion, kStartQuestion, check(*passport_entry::passwordProblem("я"))},
+                     std::nullopt));
     table.push_back(refusedWrite("WritePasswordDialogClosed", patient, "52", yesYes, std::nullopt,
                                  {kWriteQuestion, kStartQuestion}, std::nullopt));
 
@@ -761,6 +761,19 @@ TEST_P(LinkSession, WhatTheDoctorSeesAndWhatSurvives) {
     }
     if (s.survives) {
         s.survives(rig);
+    }
+}
+
+TEST(LinkTextsTest, AnAdaptersReportLengthIsCountedInProperRussian) {
+    for (const auto& [length, said] :
+         std::vector<std::pair<int, std::string>>{{1, "отчётами по 1 байту,"},
+                                                  {21, "отчётами по 21 байту,"},
+                                                  {64, "отчётами по 64 байта,"},
+                                                  {65, "отчётами по 65 байт,"},
+                                                  {111, "отчётами по 111 байт,"}}) {
+        EXPECT_NE(lt::unsupportedAdapter(static_cast<std::uint16_t>(length)).find(said),
+                  std::string::npos)
+            << said;
     }
 }
 

@@ -215,6 +215,8 @@ TEST(NptUsageTest, WrongUsageSaysWhatWasWrongAndExitsWithTwo) {
         {{"read", "a.txt", "--timeout"}, "после --timeout нужно число секунд"},
         {{"show", kNight, "--timeout", "5"}, "ключ --timeout относится только к команде read"},
         {{"show", kNight, "--password"}, "после --password нужен пароль"},
+        {{"read", "a.txt", "--password", "ПарольДлинный"},
+         "--password: пароль записи — не длиннее 10 символов"},
         {{"show", kNight, "--verbose"}, "неизвестный ключ «--verbose»"},
         {{"show\nforged line"}, "неизвестная команда «show\\nforged line»"},
     };
