@@ -107,6 +107,9 @@ void TTMForm::HIDDeviceData(hid::THidDevice* HidDev, std::uint8_t ReportID,
         }
         if (state_.doneFlag) {
             chart_.clearSeries1();
+            // The night's analysis goes with its curve: after a write it would otherwise stand
+            // under the new patient's passport, and a report would join the two.
+            clearAnalysis();
             state_.ackFlag = false;
             state_.doneFlag = false;
             if (state_.outputReport[1] == static_cast<std::uint8_t>(CommandCode::Read)) {

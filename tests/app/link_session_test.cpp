@@ -591,6 +591,28 @@ std::vector<Scenario> scenarios() {
                          EXPECT_EQ(r.state().outputReport[1], 0x43) << "the last command";
                      }});
 
+    table.push_back({"WriteTakesAwayTheAnalysisOfTheNightShown",
+                     [](LinkRig& r) {
+                         r.start();
+                         r.read();
+                         r.fire(TimerId::Timer2);
+                         ASSERT_TRUE(r.state().nightAnalysis);
+                         r.write("Петров Пётр Петрович", "52", true);
+                         ASSERT_TRUE(r.receive(6));
+                     },
+                     {kWriteQuestion, kStartQuestion, kStartsAt22},
+                     colours::kGreen,
+                     kWriteTop,
+                     2,
+                     {{Control::Name, "Петров Пётр Петрович"}, {Control::Date, "09.12.26"}},
+                     [](LinkRig& r) {
+                         // The curve went with the closing block; the previous patient's night
+                         // must not stay behind it, nor go into a report under the new name.
+                         EXPECT_EQ(r.form->chart().series2().count(), 0u);
+                         EXPECT_FALSE(r.state().nightAnalysis);
+                         EXPECT_FALSE(r.view.analysisShown().recording);
+                     }});
+
     const std::string patient = "Петров Пётр Петрович";
     const auto check = [](std::string text) { return Seen{lt::kPassportCheckTitle, text}; };
     const std::deque<MessageAnswer> yesYes = {MessageAnswer::Yes, MessageAnswer::Yes};
