@@ -50,7 +50,6 @@ void TTMForm::WriteDataClick() {
         }
         state_.password.mode = PasswordMode::Store;
         state_.password.passwordWrong = false;
-        state_.memoryImage.reset();
         state_.password.clearBuffer();
         state_.reportsIgnored = false;
         if (!passportStorable()) {
@@ -69,6 +68,9 @@ void TTMForm::WriteDataClick() {
         }
         view_.repaint();
         prepareWriteValues();
+        // The image takes the recorder's echo of the passport. Emptied only now that the write
+        // goes ahead: a write refused or called off leaves the night on screen saveable.
+        state_.memoryImage.reset();
         WriteDataFlash();
     });
 }
