@@ -173,10 +173,12 @@ void THidDevice::HandleUnplug() {
     if (reader_) {
         reader_->Wake();  // it closes its own read handle once it sees the device unusable
     }
-    if (onUnplug_) {
-        THidPlugEvent handler = onUnplug_;
+    // Cleared before the call: it fires at most once, and a handler that hands the device
+    // back (which frees it) leaves nothing of it to be touched here.
+    THidPlugEvent handler = std::move(onUnplug_);
+    onUnplug_ = nullptr;
+    if (handler) {
         handler(*this);
-        onUnplug_ = nullptr;
     }
 }
 

@@ -344,5 +344,24 @@ TEST_F(Transport, AssigningTheDataHandlerStartsAndStopsTheReader) {
     EXPECT_EQ(platform.readersOpen(id), 0);
 }
 
+TEST_F(Transport, AnUnplugHandlerThatHandsTheDeviceBackIsCalledOnce) {
+    const std::uint32_t id = platform.plug(adapterSpec());
+    start();
+    THidDevice* device = &hid->Device(0);
+    ASSERT_TRUE(device->CheckOut());
+    int unplugs = 0;
+    // The owner hands the device back the moment it goes, which frees it.
+    device->SetOnUnplug([&](THidDevice& gone) {
+        ++unplugs;
+        THidDevice* self = &gone;
+        hid->CheckIn(self);
+    });
+    platform.unplug(id);
+    settleHotplug();
+    EXPECT_EQ(unplugs, 1);
+    EXPECT_EQ(hid->Count(), 0u);
+    EXPECT_EQ(hid->NumUnpluggedDevices(), 0);
+}
+
 }  // namespace
 }  // namespace npt::hid::test
