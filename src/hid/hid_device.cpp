@@ -177,6 +177,9 @@ void THidDevice::HandleUnplug() {
     // back (which frees it) leaves nothing of it to be touched here.
     THidPlugEvent handler = std::move(onUnplug_);
     onUnplug_ = nullptr;
+    // Its handler is none now: a later default reaches it only if the default is none as well,
+    // so the stale object is not told of its unplug a second time.
+    defaultOnUnplug_ = controller_ == nullptr || !controller_->onDeviceUnplug_;
     if (handler) {
         handler(*this);
     }
