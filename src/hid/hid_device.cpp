@@ -173,10 +173,15 @@ void THidDevice::HandleUnplug() {
     if (reader_) {
         reader_->Wake();  // it closes its own read handle once it sees the device unusable
     }
-    if (onUnplug_) {
-        THidPlugEvent handler = onUnplug_;
+    // Cleared before the call: it fires at most once, and a handler that hands the device
+    // back (which frees it) leaves nothing of it to be touched here.
+    THidPlugEvent handler = std::move(onUnplug_);
+    onUnplug_ = nullptr;
+    // Its handler is none now: a later default reaches it only if the default is none as well,
+    // so the stale object is not told of its unplug a second time.
+    defaultOnUnplug_ = controller_ == nullptr || !controller_->onDeviceUnplug_;
+    if (handler) {
         handler(*this);
-        onUnplug_ = nullptr;
     }
 }
 

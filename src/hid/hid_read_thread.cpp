@@ -173,7 +173,11 @@ void THidDeviceReadThread::Execute() {
         pollfd fds[2] = {{channel->fd(), POLLIN, 0}, {wakeFd_, POLLIN, 0}};
         const int ready = ::poll(fds, 2, std::max(slice, 0));
         if (ready < 0) {
-            Pause(slice);  // EINTR or a descriptor gone bad: wait a slice and look again
+            // A signal only interrupts the wait: wait again at once, for the device sends on
+            // and its queue is short. A descriptor gone bad waits a slice before the next look.
+            if (errno != EINTR) {
+                Pause(slice);
+            }
             continue;
         }
         if (fds[1].revents != 0) {

@@ -344,5 +344,42 @@ TEST_F(Transport, AssigningTheDataHandlerStartsAndStopsTheReader) {
     EXPECT_EQ(platform.readersOpen(id), 0);
 }
 
+TEST_F(Transport, AnUnplugHandlerThatHandsTheDeviceBackIsCalledOnce) {
+    const std::uint32_t id = platform.plug(adapterSpec());
+    start();
+    THidDevice* device = &hid->Device(0);
+    ASSERT_TRUE(device->CheckOut());
+    int unplugs = 0;
+    // The owner hands the device back the moment it goes, which frees it.
+    device->SetOnUnplug([&](THidDevice& gone) {
+        ++unplugs;
+        THidDevice* self = &gone;
+        hid->CheckIn(self);
+    });
+    platform.unplug(id);
+    settleHotplug();
+    EXPECT_EQ(unplugs, 1);
+    EXPECT_EQ(hid->Count(), 0u);
+    EXPECT_EQ(hid->NumUnpluggedDevices(), 0);
+}
+
+TEST_F(Transport, AStaleDeviceIsNotGivenALaterUnplugHandler) {
+    const std::uint32_t id = platform.plug(adapterSpec());
+    start();
+    int first = 0;
+    int later = 0;
+    hid->SetOnDeviceUnplug([&](THidDevice&) { ++first; });
+    ASSERT_TRUE(hid->Device(0).CheckOut());
+    platform.unplug(id);
+    settleHotplug();
+    EXPECT_EQ(first, 1);
+    // Still listed, unplugged and claimed: its unplug was told once and is not told again.
+    hid->SetOnDeviceUnplug([&](THidDevice&) { ++later; });
+    platform.touch();
+    settleHotplug();
+    EXPECT_EQ(first, 1);
+    EXPECT_EQ(later, 0);
+}
+
 }  // namespace
 }  // namespace npt::hid::test

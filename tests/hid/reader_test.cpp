@@ -1,7 +1,12 @@
 // The reader of a claimed device: whole reports on the main thread, one at a time in read order,
 // the reader held while the handler runs, writes from inside the handler, stops during a wait
 // and during a hand-off, unplugs, and no threads or descriptors left behind.
+#include <signal.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
 #include <cerrno>
+#include <fstream>
 #include <thread>
 
 #include "hid/simulated_recorder_device.h"
@@ -18,6 +23,21 @@ std::vector<std::uint8_t> block(std::uint8_t first) {
     std::vector<std::uint8_t> bytes(32, 0);
     bytes[0] = first;
     return bytes;
+}
+
+// The thread id of a reader thread of this process blocked in poll(2), or 0.
+pid_t readerInPoll() {
+    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
+        std::ifstream comm(task.path() / "comm");
+        std::ifstream call(task.path() / "syscall");
+        std::string name;
+        long number = -1;
+        if (std::getline(comm, name) && name == "hid-reader" && (call >> number) &&
+            (number == SYS_poll || number == SYS_ppoll)) {
+            return static_cast<pid_t>(std::stol(task.path().filename().string()));
+        }
+    }
+    return 0;
 }
 
 TEST_F(RecorderOwner, AReadArrivesAsWholeReportsInOrderOnTheMainThread) {
@@ -124,6 +144,31 @@ TEST_F(RecorderOwner, AStopIsNoticedWithoutWaitingForTheSlice) {
     hid->CheckIn(adapter);
     EXPECT_LT(Clock::now() - start, 1s);
     EXPECT_EQ(platform.readersOpen(id), 0);  // the read handle went with the reader
+}
+
+TEST_F(RecorderOwner, ASignalToTheReaderDoesNotHoldBackTheNextReport) {
+    const std::uint32_t id = platform.plug(adapterSpec());
+    startOwner();
+    ASSERT_TRUE(adapterReading(id));
+    adapter->SetThreadSleepTime(10000);
+    platform.sendInput(id, block(1));  // the reader's next wait takes the long slice
+    ASSERT_TRUE(pump([&] { return reports.size() == 1; }));
+    pid_t reader = 0;
+    ASSERT_TRUE(pump([&] { return (reader = readerInPoll()) != 0; }));
+    // A signal with a handler interrupts the reader's wait (EINTR); the report comes after it.
+    static std::atomic<bool> handled;
+    handled = false;
+    struct sigaction quiet {};
+    struct sigaction before {};
+    quiet.sa_handler = [](int) { handled = true; };
+    ::sigaction(SIGUSR1, &quiet, &before);
+    ASSERT_EQ(::syscall(SYS_tgkill, ::getpid(), reader, SIGUSR1), 0);
+    ASSERT_TRUE(pump([&] { return handled.load(); }));
+    platform.sendInput(id, block(2));
+    // Delivered at once, not a slice later: at a report a millisecond, a slice's pause would
+    // overrun the platform's queue and lose reports of a read.
+    EXPECT_TRUE(pump([&] { return reports.size() == 2; }, 2s));
+    ::sigaction(SIGUSR1, &before, nullptr);
 }
 
 TEST_F(RecorderOwner, AStopDuringAHandOffDeliversTheWaitingReportAndEnds) {
