@@ -22,8 +22,14 @@ double ceilTo(double v, double step) {
 }  // namespace
 
 double timeStep(double spanDays) {
-    static constexpr std::array<double, 13> kMinutes = {1,   2,   5,   10,  15,  30,  60,
-                                                        120, 180, 240, 360, 720, 1440};
+    // Down to the second, so that a deep zoom still shows times to read it by; a flat span
+    // (all points at one time) gets a minute of room.
+    static constexpr std::array<double, 19> kMinutes = {
+        1.0 / 60, 2.0 / 60, 5.0 / 60, 10.0 / 60, 15.0 / 60, 30.0 / 60, 1,   2,   5,   10,
+        15,       30,       60,       120,       180,       240,       360, 720, 1440};
+    if (spanDays <= 0) {
+        return 1 / kMinutesPerDay;
+    }
     for (double minutes : kMinutes) {
         // A span of exactly twelve hours has twelve hourly steps, whatever the rounding of
         // its ends.
@@ -36,6 +42,14 @@ double timeStep(double spanDays) {
 }
 
 double diameterStep(double spanMm) {
+    // Less than two millimetres on screen (a deep zoom): tenths, so that ticks remain.
+    if (spanMm > 0 && spanMm < 2) {
+        for (double step : {0.1, 0.2, 0.5}) {
+            if (spanMm / step <= kMostTicks + kEpsilon) {
+                return step;
+            }
+        }
+    }
     if (spanMm <= kMostTicks) {
         return 1;
     }

@@ -1,6 +1,7 @@
 #pragma once
-// Round axis ranges and tick steps for the chart: the time axis ticks on whole minutes, quarter
-// hours, half hours or hours, the diameter axis on whole or five millimetres. GUI-free.
+// Round axis ranges and tick steps for the chart: the time axis ticks on whole seconds, minutes,
+// quarter hours, half hours or hours, the diameter axis on tenths (deep zoom only), whole or five
+// millimetres. GUI-free.
 #include <string>
 
 #include "chart/chart_model.h"

@@ -1,5 +1,6 @@
 #include "ui/diameter_chart.h"
 
+#include <QLocale>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QRubberBand>
@@ -55,6 +56,9 @@ DiameterChart::DiameterChart(ChartModel& model, QWidget* parent)
     // right one leaves room for the last time label.
     chart->setMargins(QMargins(36, 2, 26, 2));
     chart->setAnimationOptions(QChart::NoAnimation);
+    // Tenths of a millimetre on a deep zoom are written with the decimal comma.
+    chart->setLocale(QLocale(QLocale::Russian, QLocale::Russia));
+    chart->setLocalizeNumbers(true);
 
     timeAxis_ = new QCategoryAxis();
     timeAxis_->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
@@ -63,7 +67,7 @@ DiameterChart::DiameterChart(ChartModel& model, QWidget* parent)
     diameterAxis_->setTitleText(QString::fromUtf8(kLeftAxisTitle));
     diameterAxis_->setTickType(QValueAxis::TicksDynamic);
     diameterAxis_->setTickAnchor(0);
-    diameterAxis_->setLabelFormat("%g");
+    diameterAxis_->setLabelFormat("%.5g");  // localized labels need a precision
     for (QAbstractAxis* axis :
          {static_cast<QAbstractAxis*>(timeAxis_), static_cast<QAbstractAxis*>(diameterAxis_)}) {
         axis->setLabelsFont(pixelFont(font(), 11));

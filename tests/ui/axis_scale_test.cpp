@@ -46,5 +46,36 @@ TEST(AxisScale, AutomaticEndsWidenToRoundTicksAndFixedEndsStay) {
     }
 }
 
+TEST(AxisScale, ADeepZoomStillHasTicksToReadTheScaleBy) {
+    // Two rubber bands in a row easily leave less than a minute and less than a millimetre on
+    // screen: the doctor must still see at least two labelled ticks on each axis.
+    constexpr double kSecond = 1.0 / 86400;
+    const double t0 = 23.5 / 24;
+    struct Case {
+        AxisId axis;
+        ValueRange fixed;
+        double step;
+    };
+    const Case cases[] = {
+        {AxisId::Bottom, {t0, t0 + 40 * kSecond}, 5 * kSecond},
+        {AxisId::Bottom, {t0 + 3 * kSecond, t0 + 9 * kSecond}, kSecond},
+        {AxisId::Bottom, {t0, t0 + 5 * 60 * kSecond}, 30 * kSecond},
+        {AxisId::Left, {26.1, 26.9}, 0.1},
+        {AxisId::Left, {26.1, 27.9}, 0.2},
+    };
+    for (const Case& c : cases) {
+        const Scale scale =
+            scaleFor(c.axis, AxisState{false, false, c.fixed.min, c.fixed.max}, c.fixed);
+        EXPECT_EQ(scale.min, c.fixed.min);
+        EXPECT_EQ(scale.max, c.fixed.max);
+        EXPECT_NEAR(scale.step, c.step, 1e-12) << c.fixed.min << ".." << c.fixed.max;
+        int ticks = 0;
+        for (double x = firstTick(scale.min, scale.step); x <= scale.max + 1e-9; x += scale.step) {
+            ++ticks;
+        }
+        EXPECT_GE(ticks, 2) << c.fixed.min << ".." << c.fixed.max;
+    }
+}
+
 }  // namespace
 }  // namespace npt::axis_scale
