@@ -125,9 +125,16 @@ std::vector<std::pair<std::string, std::string>> summaryFacts(const NightAnalysi
     const NightSummary& s = analysis.summary;
     std::vector<std::pair<std::string, std::string>> facts = {
         {"Записано", durationText(s.valid_s)},
-        {"Эпизодов", std::to_string(s.episodes)},
-        {"Всего в эпизодах", durationText(s.total_s)},
     };
+    const Usability usability = analysis.quality.usability;
+    if (usability != Usability::Usable && usability != Usability::PartlyUsable) {
+        // Nothing was analysed: "0 episodes" would read as a finding.
+        return facts;
+    }
+    facts.insert(facts.end(), {
+                                  {"Эпизодов", std::to_string(s.episodes)},
+                                  {"Всего в эпизодах", durationText(s.total_s)},
+                              });
     if (s.episodes > 0) {
         facts.insert(
             facts.end(),

@@ -25,6 +25,12 @@ std::optional<double> decimalOf(std::string text) {
     return value;
 }
 
+// Millimetres are set to a tenth, as in the window and wherever the parameters are printed: a
+// finer value would be used but printed otherwise.
+bool wholeTenths(double millimetres) {
+    return std::abs(millimetres * 10 - std::nearbyint(millimetres * 10)) < 1e-6;
+}
+
 int secondsOfMinutes(double minutes) {
     // Far beyond every range, so that out-of-range values are refused rather than wrapped.
     return static_cast<int>(std::clamp(std::nearbyint(minutes * 60), -1e9, 1e9));
@@ -57,6 +63,11 @@ bool takeAnalysisOption(const std::vector<std::string>& args, std::size_t& i,
         const auto number = decimalOf(*value);
         if (!number) {
             note(name + ": «" + plain::escaped(*value) + "» — не число");
+            return true;
+        }
+        const bool millimetres = k == 0 || k == std::size(kOptions) - 1;
+        if (millimetres && !wholeTenths(*number)) {
+            note(name + ": «" + plain::escaped(*value) + "» — задаётся с точностью до 0,1 мм");
             return true;
         }
         switch (k) {

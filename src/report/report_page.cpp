@@ -76,14 +76,12 @@ class Page {
     }
     // The height a wrapped text takes at width w, in mm.
     double heightOf(double w, const QString& text, const QFont& font) {
-        p_.setFont(font);
-        return p_.boundingRect(rect(0, 0, w, 1000), Qt::AlignLeft | Qt::TextWordWrap, text)
+        return measured(rect(0, 0, w, 1000), Qt::AlignLeft | Qt::TextWordWrap, text, font)
                    .height() /
                k_;
     }
     double widthOf(const QString& text, const QFont& font) {
-        p_.setFont(font);
-        return p_.boundingRect(rect(0, 0, 1000, 100), Qt::AlignLeft, text).width() / k_;
+        return measured(rect(0, 0, 1000, 100), Qt::AlignLeft, text, font).width() / k_;
     }
     void line(double x1, double y1, double x2, double y2, const QColor& colour,
               double widthMm = 0.2) {
@@ -92,6 +90,17 @@ class Page {
     }
 
   private:
+    // The painter measures no text while its pen is NoPen (as after filling a band): it would
+    // answer an empty rectangle, and the text would be clipped to nothing.
+    QRectF measured(const QRectF& box, int flags, const QString& text, const QFont& font) {
+        p_.save();
+        p_.setPen(kInk);
+        p_.setFont(font);
+        const QRectF bounds = p_.boundingRect(box, flags, text);
+        p_.restore();
+        return bounds;
+    }
+
     QPainter& p_;
     double k_;
 };

@@ -75,6 +75,22 @@ TEST(AnalysisTextTest, SummaryLine) {
     EXPECT_EQ(summaryLine(a), "Анализ невозможен: данные непригодны");
 }
 
+// Where nothing could be analysed, no figure claims a night without episodes.
+TEST(AnalysisTextTest, FiguresOnlyOfANightAnalysed) {
+    using Facts = std::vector<std::pair<std::string, std::string>>;
+    NightAnalysis a;
+    a.summary.valid_s = 12 * 3600;
+    a.quality.usability = Usability::Usable;
+    EXPECT_EQ(summaryFacts(a), (Facts{{"Записано", "12 ч"},
+                                      {"Эпизодов", "0"},
+                                      {"Всего в эпизодах", "0 мин"},
+                                      {"Эпизодов в час", "0,00"}}));
+    for (Usability nothing : {Usability::Unusable, Usability::NoData, Usability::NoPeriod}) {
+        a.quality.usability = nothing;
+        EXPECT_EQ(summaryFacts(a), (Facts{{"Записано", "12 ч"}}));
+    }
+}
+
 TEST(AnalysisTextTest, Parameters) {
     EXPECT_EQ(parametersText({}),
               "порог 3,0 мм · не короче 5 мин · промежутки до 2 мин объединяются · полная "

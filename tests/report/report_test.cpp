@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <QGuiApplication>
+#include <QImage>
+#include <QPainter>
 #include <cstdio>
 #include <cstdlib>
 
@@ -14,6 +16,7 @@
 #include "app/ttm_form.h"
 #include "cli/batch_view.h"
 #include "records/file_error.h"
+#include "report/report_page.h"
 #include "support/scratch.h"
 
 namespace npt {
@@ -162,6 +165,57 @@ TEST_F(ReportTest, StillOnePageForALongNightOrAnEmptyOne) {
         EXPECT_NE(emptyText.find("Анализ невозможен: датчик не записал ни одного измерения"),
                   std::string::npos);
     }
+}
+
+// The bands of a night with a dozen episodes carry their numbers whole, two-digit ones too:
+// measured here by the ink of the numbers' colour above each band of the painted page.
+TEST_F(ReportTest, EveryBandOfTheChartShowsItsWholeNumber) {
+    NightReport report;
+    report.created = "09.12.26 08:05";
+    for (int i = 0; i < 4320; ++i) {
+        report.times.push_back(22.0 / 24 + i * 10.0 / 86400);
+        report.diameters.push_back(26 + (i % 3) * 0.2);
+    }
+    constexpr int kEpisodes = 12;
+    const double night = report.times.back() - report.times.front();
+    for (int i = 0; i < kEpisodes; ++i) {
+        const double from = report.times.front() + night * (i + 0.3) / kEpisodes;
+        report.episodes.push_back({from, from + night * 0.5 / kEpisodes});
+    }
+    constexpr double kPixelsPerMm = 8;
+    QImage page(static_cast<int>(kReportPageWidthMm * kPixelsPerMm),
+                static_cast<int>(kReportPageHeightMm * kPixelsPerMm), QImage::Format_RGB32);
+    page.fill(Qt::white);
+    {
+        QPainter painter(&page);
+        paintNightReport(painter, kPixelsPerMm, report);
+    }
+    // The chart's time axis runs from 29 mm to 194 mm of the page, the first sample to the last.
+    const auto column = [&](double days) {
+        const double mm = 29 + (days - report.times.front()) / night * (194 - 29);
+        return static_cast<int>(mm * kPixelsPerMm);
+    };
+    const auto inkOfNumber = [&](const TimeSpan& band) {
+        int ink = 0;
+        // The chart lies in the upper half of the page.
+        for (int y = 0; y < page.height() / 2; ++y) {
+            const auto* line = reinterpret_cast<const QRgb*>(page.constScanLine(y));
+            for (int x = column(band.from); x <= column(band.to); ++x) {
+                ink += std::abs(qRed(line[x]) - 230) + std::abs(qGreen(line[x]) - 140) +
+                           std::abs(qBlue(line[x]) - 40) <
+                       60;
+            }
+        }
+        return ink;
+    };
+    const int one = inkOfNumber(report.episodes[0]);
+    EXPECT_GT(one, 0);
+    for (int i = 9; i < kEpisodes; ++i) {
+        SCOPED_TRACE(i + 1);
+        // "10" holds the ink of "1" and of a "0" beside it.
+        EXPECT_GT(inkOfNumber(report.episodes[static_cast<std::size_t>(i)]), one * 3 / 2);
+    }
+    page.save(QString::fromStdString((scratchDir("report") / "numbered-bands.png").string()));
 }
 
 TEST_F(ReportTest, AReportThatCannotBeWrittenLeavesTheEarlierFile) {
