@@ -126,9 +126,7 @@ std::vector<std::pair<std::string, std::string>> summaryFacts(const NightAnalysi
     std::vector<std::pair<std::string, std::string>> facts = {
         {"Записано", durationText(s.valid_s)},
     };
-    const Usability usability = analysis.quality.usability;
-    if (usability != Usability::Usable && usability != Usability::PartlyUsable) {
-        // Nothing was analysed: "0 episodes" would read as a finding.
+    if (!analysable(analysis.quality.usability)) {
         return facts;
     }
     facts.insert(facts.end(), {

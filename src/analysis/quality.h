@@ -43,6 +43,12 @@ enum class Usability {
     NoPeriod,      // the sample period is unknown: the night has no time axis
 };
 
+// True when some of the night could be analysed, so that its episode figures mean something:
+// "0 episodes" of a night that could not be analysed would read as a finding.
+inline bool analysable(Usability usability) {
+    return usability == Usability::Usable || usability == Usability::PartlyUsable;
+}
+
 // Member names follow the report's "quality" object; the rest add what the verdict is made of.
 struct NightQuality {
     int erased = 0;         // erased positions inside the night

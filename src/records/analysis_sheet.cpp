@@ -112,13 +112,15 @@ lxw_error addAnalysisSheet(lxw_workbook* workbook, lxw_format* timeFormat,
     w.heading("Итоги ночи");
     w.next();
     w.labelTime("Записано", s.valid_s);
-    w.labelNumber("Эпизодов", s.episodes);
-    w.labelTime("Всего в эпизодах", s.total_s);
-    w.labelTime("Самый длинный", s.longest_s);
-    w.labelTime("Средний эпизод", s.mean_s);
-    w.labelNumber("Макс. прирост, мм", s.max_increase_mm);
-    w.labelNumber("Площадь эпизодов, мм·мин", s.area_mm_min);
-    w.labelNumber("Эпизодов в час", s.per_hour);
+    if (analysable(a.quality.usability)) {
+        w.labelNumber("Эпизодов", s.episodes);
+        w.labelTime("Всего в эпизодах", s.total_s);
+        w.labelTime("Самый длинный", s.longest_s);
+        w.labelTime("Средний эпизод", s.mean_s);
+        w.labelNumber("Макс. прирост, мм", s.max_increase_mm);
+        w.labelNumber("Площадь эпизодов, мм·мин", s.area_mm_min);
+        w.labelNumber("Эпизодов в час", s.per_hour);
+    }
     w.labelText("Качество записи", a.quality.verdict);
     w.labelNumber("Пропущенных отсчётов", a.quality.erased);
     w.labelNumber("Отсчётов на краях диапазона", a.quality.at_range_ends);

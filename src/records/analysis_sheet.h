@@ -6,7 +6,8 @@
 //   "Параметры анализа": threshold and full tumescence in mm, minimum duration and merge gap
 //   as times;
 //   "Итоги ночи": recorded time, number of episodes, total, longest and mean episode time,
-//   largest increase, area, episodes per hour, the quality verdict and its counts;
+//   largest increase, area, episodes per hour (only the recorded time when the night could not
+//   be analysed), the quality verdict and its counts;
 //   "Эпизоды": a header row and one row per episode, columns A-J as in the window's table;
 //   the statement that rigidity is not measured.
 // Sections are set apart by one empty row. Times of night and durations are fractions of a day

@@ -161,7 +161,36 @@ WorkbookAnalysis twoEpisodes() {
     a.summary = {43200, 2, 5400, 3600, 2700, 11.0, 760.4, 0.17};
     a.quality.verdict = "данные пригодны для анализа";
     a.quality.erased = 3;
+    a.quality.usability = Usability::Usable;
     return w;
+}
+
+// Every cell of a workbook's sheet as openpyxl reads it: "A1" -> {value, number format}; the
+// key "sheets" lists the sheets' names.
+std::map<std::string, std::vector<std::string>> sheetCells(const fs::path& workbook,
+                                                           const char* sheet) {
+    const fs::path script = workbook.parent_path() / "read_sheet.py";
+    {
+        std::ofstream out(script);
+        out << kReadSheet;
+    }
+    std::map<std::string, std::vector<std::string>> cells;
+    const std::string command =
+        std::string(kPython) + " " + script.string() + " " + workbook.string() + " " + sheet;
+    std::FILE* pipe = ::popen(command.c_str(), "r");
+    char buffer[4096];
+    while (pipe != nullptr && std::fgets(buffer, sizeof buffer, pipe) != nullptr) {
+        std::istringstream fields(std::string(buffer, std::strcspn(buffer, "\n")));
+        std::string key, field;
+        std::getline(fields, key, '\t');
+        while (std::getline(fields, field, '\t')) {
+            cells[key].push_back(field);
+        }
+    }
+    if (pipe != nullptr) {
+        ::pclose(pipe);
+    }
+    return cells;
 }
 
 TEST(SpreadsheetTest, AnalysisSheetBesideAnUnchangedFirstSheet) {
@@ -178,29 +207,7 @@ TEST(SpreadsheetTest, AnalysisSheetBesideAnUnchangedFirstSheet) {
     if (!openpyxlAvailable()) {
         GTEST_SKIP() << "python3-openpyxl is not installed";
     }
-    const fs::path script = dir / "read_sheet.py";
-    {
-        std::ofstream out(script);
-        out << kReadSheet;
-    }
-    std::map<std::string, std::vector<std::string>> cells;
-    {
-        const std::string command = std::string(kPython) + " " + script.string() + " " +
-                                    (dir / "analysed.xlsx").string() + " " + kAnalysisSheetName;
-        std::FILE* pipe = ::popen(command.c_str(), "r");
-        char buffer[4096];
-        while (pipe != nullptr && std::fgets(buffer, sizeof buffer, pipe) != nullptr) {
-            std::istringstream fields(std::string(buffer, std::strcspn(buffer, "\n")));
-            std::string key, field;
-            std::getline(fields, key, '\t');
-            while (std::getline(fields, field, '\t')) {
-                cells[key].push_back(field);
-            }
-        }
-        if (pipe != nullptr) {
-            ::pclose(pipe);
-        }
-    }
+    auto cells = sheetCells(dir / "analysed.xlsx", kAnalysisSheetName);
     using V = std::vector<std::string>;
     EXPECT_EQ(cells["sheets"], (V{"Sheet1", "Анализ"}));
     // Label in A, value in B; times as fractions of a day in the first sheet's format.
@@ -240,6 +247,28 @@ TEST(SpreadsheetTest, AnalysisSheetBesideAnUnchangedFirstSheet) {
     }
     EXPECT_EQ(cells["B26"][1], "[h]:mm:ss;@");
     EXPECT_EQ(cells["A29"][0], kRigidityStatement);
+}
+
+TEST(SpreadsheetTest, ANightThatCouldNotBeAnalysedListsNoEpisodeFigures) {
+    // A sensor that never moved: "Эпизодов: 0" under "Анализ невозможен" would read as a finding.
+    if (!openpyxlAvailable()) {
+        GTEST_SKIP() << "python3-openpyxl is not installed";
+    }
+    const auto dir = scratchDir("records");
+    WorkbookAnalysis night;
+    night.startSeconds = 22 * 3600;
+    night.analysis.summary.valid_s = 43200;
+    night.analysis.quality.usability = Usability::Unusable;
+    night.analysis.quality.verdict = "Анализ невозможен: данные непригодны";
+    writeXlsx((dir / "flat.xlsx").string(), wholeNightTable(), &night);
+    auto cells = sheetCells(dir / "flat.xlsx", kAnalysisSheetName);
+    ASSERT_FALSE(cells["A11"].empty());
+    EXPECT_EQ(cells["A11"][0], "Записано");
+    ASSERT_FALSE(cells["A12"].empty());
+    EXPECT_EQ(cells["A12"][0], "Качество записи");
+    for (const auto& [ref, value] : cells) {
+        EXPECT_NE(value.front(), "Эпизодов") << ref;
+    }
 }
 
 TEST(SpreadsheetTest, FailedExportNamesTheChosenFileAndKeepsTheEarlierOne) {
