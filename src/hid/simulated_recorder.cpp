@@ -8,13 +8,6 @@ namespace {
 
 using Block = std::array<std::uint8_t, kAdapterReportSize>;
 
-constexpr std::uint8_t kCmdRead = 0x41;
-constexpr std::uint8_t kCmdWritePassport = 0x43;
-constexpr std::uint8_t kMarker = 0xFE;
-constexpr std::uint8_t kAck = 0xFE;
-constexpr std::uint8_t kDone = 0xFF;
-constexpr std::uint8_t kProgrammed = 0xFD;
-
 // The password report: the password and its 0xFF filler in bytes 0-10, then the fixed tail,
 // which tells it apart from a command whose first byte a password may well share.
 constexpr std::size_t kPasswordTailStart = 11;
@@ -22,13 +15,6 @@ constexpr std::size_t kPasswordTailStart = 11;
 // Passport report bytes 2-32 (payload 1-31) are kept at flash offsets 79-109.
 constexpr std::size_t kPassportPayloadFirst = 1;
 constexpr std::size_t kPassportBytes = 31;
-
-Block marker(std::uint8_t kind) {
-    Block block{};
-    block[0] = kMarker;
-    block[1] = kind;
-    return block;
-}
 
 bool isPasswordReport(std::span<const std::uint8_t> payload) {
     return payload.size() >= kPasswordTailStart + kPasswordTail.size() &&
@@ -70,11 +56,11 @@ std::vector<RecorderStep> SimulatedRecorder::answer(std::span<const std::uint8_t
         awaitingPassword_ = false;
         return storePassword(payload);
     }
-    switch (payload[0]) {
-        case kCmdRead:
+    switch (static_cast<CommandCode>(payload[0])) {
+        case CommandCode::Read:
             awaitingPassword_ = false;
             return read();
-        case kCmdWritePassport:
+        case CommandCode::WritePassport:
             return storePassport(payload);
         default:
             return {};
@@ -89,7 +75,7 @@ Block SimulatedRecorder::flashBlock(std::size_t block) const {
 }
 
 Block SimulatedRecorder::acknowledgeBlock() const {
-    Block block = marker(kAck);
+    Block block = markerBlock(Marker::Ack);
     block[2] = static_cast<std::uint8_t>(battery_ >> 8);
     block[3] = static_cast<std::uint8_t>(battery_ & 0xFF);
     return block;
@@ -106,7 +92,7 @@ std::vector<RecorderStep> SimulatedRecorder::read() {
             blocks.push_back(blocks.back());
         }
     }
-    blocks.push_back(marker(kDone));
+    blocks.push_back(markerBlock(Marker::Done));
     for (int i = 0; i < faults.extraBlocks; ++i) {
         blocks.push_back(Block{});
     }
@@ -150,8 +136,8 @@ std::vector<RecorderStep> SimulatedRecorder::storePassword(std::span<const std::
     if (faults.wrongEcho) {
         echo2[kCheckByte - 2 * kAdapterReportSize] = 0xFF;
     }
-    std::vector<RecorderStep> steps =
-        paced({marker(kDone), flashBlock(1), echo2, flashBlock(3), marker(kProgrammed)});
+    std::vector<RecorderStep> steps = paced({markerBlock(Marker::Done), flashBlock(1), echo2,
+                                             flashBlock(3), markerBlock(Marker::Programmed)});
     if (!steps.empty()) {
         steps.front().delay += faults.storeTime;
     }

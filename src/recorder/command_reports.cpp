@@ -8,6 +8,9 @@ namespace npt {
 namespace {
 
 constexpr std::uint8_t kMarkerLead = 0xFE;
+constexpr std::uint8_t kAckKind = 0xFE;
+constexpr std::uint8_t kDoneKind = 0xFF;
+constexpr std::uint8_t kProgrammedKind = 0xFD;
 constexpr std::size_t kNameBytes = 23;
 constexpr std::size_t kPasswordBufferBytes = 11;
 
@@ -51,15 +54,27 @@ Marker markerOf(std::span<const std::uint8_t> block) {
         return Marker::None;
     }
     switch (block[1]) {
-        case 0xFE:
+        case kAckKind:
             return Marker::Ack;
-        case 0xFF:
+        case kDoneKind:
             return Marker::Done;
-        case 0xFD:
+        case kProgrammedKind:
             return Marker::Programmed;
         default:
             return Marker::None;
     }
+}
+
+std::array<std::uint8_t, MemoryImage::kBlockSize> markerBlock(Marker marker) {
+    std::array<std::uint8_t, MemoryImage::kBlockSize> block{};
+    if (marker == Marker::None) {
+        return block;
+    }
+    block[0] = kMarkerLead;
+    block[1] = marker == Marker::Ack    ? kAckKind
+               : marker == Marker::Done ? kDoneKind
+                                        : kProgrammedKind;
+    return block;
 }
 
 bool passportConfirmed(const MemoryImage& image, std::span<const std::uint8_t, 11> passwordBuffer,

@@ -57,9 +57,11 @@ inline constexpr std::array<std::uint8_t, 21> kPasswordTail = {
     0x2C, 0x2E, 0x30, 0x32, 0x34, 0x3C, 0x3D, 0x3E, 0x40, 0x44};
 OutputReport passwordReport(std::span<const std::uint8_t, 11> passwordBuffer);
 
-// Marker blocks: 0xFE followed by the kind.
+// Marker blocks: 0xFE followed by the kind (Ack 0xFE, Done 0xFF, Programmed 0xFD).
 enum class Marker { None, Ack, Done, Programmed };
 Marker markerOf(std::span<const std::uint8_t> block);
+// The block the recorder sends as the marker: its two bytes, then zeros. None gives zeros.
+std::array<std::uint8_t, MemoryImage::kBlockSize> markerBlock(Marker marker);
 
 // The recorder has stored the passport: its echo in the image carries the check byte 0x00,
 // the password, the sample period and the start delay that were written. Name, age, date and
