@@ -13,25 +13,11 @@
 #include <iterator>
 #include <set>
 
+#include "recorder/unique_fd.h"
+
 namespace npt::hid {
 
 namespace {
-
-class Fd {
-  public:
-    explicit Fd(int fd) : fd_(fd) {}
-    ~Fd() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int get() const { return fd_; }
-
-  private:
-    int fd_;
-};
 
 int openNode(const std::string& path, int flags) {
     int fd;
@@ -64,7 +50,7 @@ class LinuxHandle final : public HidHandle {
     }
 
   private:
-    Fd fd_;
+    UniqueFd fd_;
     const bool readWrite_;
 };
 
@@ -93,7 +79,7 @@ class LinuxChannel final : public HidReadChannel {
     }
 
   private:
-    Fd fd_;
+    UniqueFd fd_;
     const bool numbered_;
 };
 
@@ -257,7 +243,7 @@ std::optional<THidAttributes> LinuxHidPlatform::attributes(const THidPnPInfo& in
     }
     if (!known) {
         // Without udev's view, ask the node itself (needs read access).
-        Fd fd(openNode(info.DevicePath, O_RDONLY | O_NONBLOCK));
+        UniqueFd fd(openNode(info.DevicePath, O_RDONLY | O_NONBLOCK));
         hidraw_devinfo raw{};
         if (fd.get() < 0 || ::ioctl(fd.get(), HIDIOCGRAWINFO, &raw) < 0) {
             return std::nullopt;
@@ -278,7 +264,7 @@ std::optional<std::vector<std::uint8_t>> LinuxHidPlatform::reportDescriptor(
             return bytes;
         }
     }
-    Fd fd(openNode(info.DevicePath, O_RDONLY | O_NONBLOCK));
+    UniqueFd fd(openNode(info.DevicePath, O_RDONLY | O_NONBLOCK));
     int size = 0;
     if (fd.get() < 0 || ::ioctl(fd.get(), HIDIOCGRDESCSIZE, &size) < 0 || size < 0 ||
         size > HID_MAX_DESCRIPTOR_SIZE) {

@@ -6,27 +6,12 @@
 
 #include <cerrno>
 
+#include "recorder/unique_fd.h"
 #include "records/file_error.h"
 
 namespace npt {
 
 namespace {
-class Descriptor {
-  public:
-    explicit Descriptor(int fd) : fd_(fd) {}
-    ~Descriptor() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int get() const { return fd_; }
-
-  private:
-    int fd_;
-};
-
 void refuseUnlessRegular(const std::string& path, const std::string& prefix,
                          const struct stat& info) {
     const std::string reason = reasonForFileType(info.st_mode);
@@ -46,7 +31,7 @@ std::vector<std::uint8_t> readRegularFile(const std::string& path, const std::st
     refuseUnlessRegular(path, messagePrefix, info);
     // The name may have been replaced since: O_NONBLOCK keeps even a FIFO from blocking the
     // open, and the descriptor itself is checked again.
-    const Descriptor fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
     if (fd.get() < 0) {
         throwErrnoError(path, messagePrefix, errno);
     }
