@@ -96,11 +96,13 @@ std::optional<long> timeoutSeconds(const std::string& text) {
 }
 
 // A line break or another control character would break the line the name is printed on.
+// A text that is not UTF-8 is looked at byte by byte.
 bool hasControlCharacter(const std::string& text) {
-    return std::any_of(text.begin(), text.end(), [](char c) {
-        const auto byte = static_cast<unsigned char>(c);
-        return byte < 0x20 || byte == 0x7f;
-    });
+    if (const auto characters = utf8::decode(text)) {
+        return std::any_of(characters->begin(), characters->end(), plain::isControl);
+    }
+    return std::any_of(text.begin(), text.end(),
+                       [](char c) { return plain::isControl(static_cast<unsigned char>(c)); });
 }
 
 // What is wrong with the command line, or nothing.
