@@ -96,13 +96,13 @@ std::optional<long> timeoutSeconds(const std::string& text) {
 }
 
 // A line break or another control character would break the line the name is printed on.
-// A text that is not UTF-8 is looked at byte by byte.
+// A text that is not UTF-8 is looked at for its ASCII controls.
 bool hasControlCharacter(const std::string& text) {
     if (const auto characters = utf8::decode(text)) {
         return std::any_of(characters->begin(), characters->end(), plain::isControl);
     }
     return std::any_of(text.begin(), text.end(),
-                       [](char c) { return plain::isControl(static_cast<unsigned char>(c)); });
+                       [](char c) { return c >= 0 && plain::isControl(static_cast<char32_t>(c)); });
 }
 
 // What is wrong with the command line, or nothing.
