@@ -101,8 +101,10 @@ bool hasControlCharacter(const std::string& text) {
     if (const auto characters = utf8::decode(text)) {
         return std::any_of(characters->begin(), characters->end(), plain::isControl);
     }
-    return std::any_of(text.begin(), text.end(),
-                       [](char c) { return c >= 0 && plain::isControl(static_cast<char32_t>(c)); });
+    return std::any_of(text.begin(), text.end(), [](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return byte < 0x80 && plain::isControl(byte);
+    });
 }
 
 // What is wrong with the command line, or nothing.
