@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <ostream>
 #include <ranges>
+#include <utility>
 
 #include "app/link_texts.h"
 #include "link_fixture.h"
@@ -16,7 +18,28 @@ namespace npt {
 namespace {
 
 using namespace npt::test;
-using Seen = std::pair<std::string, std::string>;  // title, text
+
+// A box as the doctor meets it: every part is given, so that a box with the right words but
+// another icon or other buttons fails its row.
+struct Seen {
+    Seen(std::string title, std::string text, MessageIcon icon, MessageButtons buttons)
+        : title(std::move(title)), text(std::move(text)), icon(icon), buttons(buttons) {}
+    std::string title;
+    std::string text;
+    MessageIcon icon;
+    MessageButtons buttons;
+    bool operator==(const Seen&) const = default;
+};
+
+void PrintTo(const Seen& seen, std::ostream* out) {
+    constexpr const char* icons[] = {"no icon", "information", "warning", "error"};
+    *out << "«" << seen.title << "» «" << seen.text << "» " << icons[static_cast<int>(seen.icon)]
+         << (seen.buttons == MessageButtons::Ok ? " OK" : " Yes/No");
+}
+
+constexpr auto kOk = MessageButtons::Ok;
+constexpr auto kWarning = MessageIcon::Warning;
+constexpr auto kInformation = MessageIcon::Information;
 namespace lt = link_texts;
 
 constexpr int kReadTop = 488;
@@ -34,15 +57,16 @@ struct Scenario {
     bool buttonsShown = true;  // ReadData, WriteData and the indicator at the end
 };
 
-const Seen kIncomplete{lt::kReadErrorTitle, lt::kIncompleteText};
-const Seen kOverlong{lt::kReadErrorTitle, lt::kOverlongText};
-const Seen kWrongPassword{kWrongPasswordTitle, kWrongPasswordText};
-const Seen kWriteQuestion{lt::kQuestionTitle, lt::kWriteQuestion};
-const Seen kStartQuestion{lt::kQuestionTitle, lt::kStartQuestion};
-const Seen kStartsAt22{lt::kStartedTitle, lt::kStartsAt22Text};
-const Seen kStartedNow{lt::kStartedTitle, lt::kStartedNowText};
+const Seen kIncomplete{lt::kReadErrorTitle, lt::kIncompleteText, kWarning, kOk};
+const Seen kOverlong{lt::kReadErrorTitle, lt::kOverlongText, kWarning, kOk};
+const Seen kWrongPassword{kWrongPasswordTitle, kWrongPasswordText, kWarning, kOk};
+const Seen kWriteQuestion{lt::kQuestionTitle, lt::kWriteQuestion, kWarning, MessageButtons::YesNo};
+const Seen kStartQuestion{lt::kQuestionTitle, lt::kStartQuestion, kWarning, MessageButtons::YesNo};
+const Seen kStartsAt22{lt::kStartedTitle, lt::kStartsAt22Text, kWarning, kOk};
+const Seen kStartedNow{lt::kStartedTitle, lt::kStartedNowText, kWarning, kOk};
+const Seen kNoCommand{lt::kNoCommandTitle, lt::kNoCommandText, kWarning, kOk};
 Seen batteryWarning(battery::Warning w) {
-    return {battery::kWarningTitle, battery::warningText(w)};
+    return {battery::kWarningTitle, battery::warningText(w), kInformation, kOk};
 }
 
 const std::map<Control, std::string> kRecorderPassport = {{Control::Name, "Иванов Иван Иванович"},
@@ -396,7 +420,7 @@ std::vector<Scenario> scenarios() {
                          r.platform.sendInput(r.adapter->id(), markerBlock(0xFE));
                          ASSERT_TRUE(r.receive(1));
                      },
-                     {{lt::kNoCommandTitle, lt::kNoCommandText}},
+                     {kNoCommand},
                      colours::kGreen,
                      kReadTop,
                      0,
@@ -466,36 +490,37 @@ std::vector<Scenario> scenarios() {
                      },
                      {{lt::kSendTitle,
                        "Команда не передана датчику: ошибка ввода-вывода на "
-                       "адаптере радиоканала; подключите его заново."}},
+                       "адаптере радиоканала; подключите его заново.",
+                       MessageIcon::None, kOk}},
                      colours::kBlue,
                      kReadTop,
                      0,
                      {},
                      [](LinkRig& r) {
-                         EXPECT_EQ(r.view.messages().at(0).icon, MessageIcon::None);
                          EXPECT_EQ(r.state().lastSendError, EIO);
                          EXPECT_EQ(r.state().memoryImage, MemoryImage()) << "reset all the same";
                      }});
 
-    table.push_back({"AdapterWithoutAccess",
-                     [](LinkRig& r) {
-                         r.start(false);
-                         auto spec = hid::SimulatedHidPlatform::DeviceSpec{};
-                         spec.attributes.VendorID = kAdapterVendorId;
-                         spec.attributes.ProductID = kAdapterProductId;
-                         spec.reportDescriptor = hid::adapterReportDescriptor();
-                         spec.accessible = false;
-                         r.platform.plug(spec);
-                         ASSERT_TRUE(r.pump([&r] { return r.state().recorderDevice != nullptr; }));
-                         r.form->ReadDataClick();
-                     },
-                     {{lt::kSendTitle,
-                       std::string("Команда не передана датчику: ") + lt::kNoAccessReason + "."}},
-                     colours::kBlue,
-                     kReadTop,
-                     0,
-                     {},
-                     [](LinkRig& r) { EXPECT_EQ(r.state().lastSendError, EACCES); }});
+    table.push_back(
+        {"AdapterWithoutAccess",
+         [](LinkRig& r) {
+             r.start(false);
+             auto spec = hid::SimulatedHidPlatform::DeviceSpec{};
+             spec.attributes.VendorID = kAdapterVendorId;
+             spec.attributes.ProductID = kAdapterProductId;
+             spec.reportDescriptor = hid::adapterReportDescriptor();
+             spec.accessible = false;
+             r.platform.plug(spec);
+             ASSERT_TRUE(r.pump([&r] { return r.state().recorderDevice != nullptr; }));
+             r.form->ReadDataClick();
+         },
+         {{lt::kSendTitle, std::string("Команда не передана датчику: ") + lt::kNoAccessReason + ".",
+           MessageIcon::None, kOk}},
+         colours::kBlue,
+         kReadTop,
+         0,
+         {},
+         [](LinkRig& r) { EXPECT_EQ(r.state().lastSendError, EACCES); }});
 
     table.push_back({"AdapterWithAnotherReportLength",
                      [](LinkRig& r) {
@@ -514,7 +539,7 @@ std::vector<Scenario> scenarios() {
                          ASSERT_TRUE(r.pump([&r] { return r.hid->Count() == 2; }));
                          r.loop.processEvents(0ms);
                      },
-                     {{lt::kAdapterTitle, lt::unsupportedAdapter(65)}},
+                     {{lt::kAdapterTitle, lt::unsupportedAdapter(65), kWarning, kOk}},
                      colours::kGreen,
                      std::nullopt,
                      0,
@@ -615,7 +640,9 @@ std::vector<Scenario> scenarios() {
                      }});
 
     const std::string patient = "Петров Пётр Петрович";
-    const auto check = [](std::string text) { return Seen{lt::kPassportCheckTitle, text}; };
+    const auto check = [](std::string text) {
+        return Seen{lt::kPassportCheckTitle, text, kInformation, kOk};
+    };
     const std::deque<MessageAnswer> yesYes = {MessageAnswer::Yes, MessageAnswer::Yes};
     table.push_back(refusedWrite("WriteWithoutName", "", "52", {}, {}, {check(lt::kNoNameText)},
                                  Control::Name));
@@ -768,7 +795,7 @@ TEST_P(LinkSession, WhatTheDoctorSeesAndWhatSurvives) {
     }
     std::vector<Seen> seen;
     for (const auto& m : rig.view.messages()) {
-        seen.emplace_back(m.title, m.text);
+        seen.emplace_back(m.title, m.text, m.icon, m.buttons);
     }
     EXPECT_EQ(seen, s.messages);
     EXPECT_EQ(rig.view.colour(Control::OpenIndicator), s.indicator);
