@@ -101,7 +101,10 @@ bool TTMForm::passportStorable() {
 bool TTMForm::takeStorePassword() {
     const auto typed = view_.askPassword();
     if (!typed) {
-        return false;  // closed without confirming: nothing is written
+        // Closed with Esc or the window's close: the doctor has said Yes to writing, so the
+        // write goes on without a password (the buffer keeps its 0xFF bytes, as for an empty
+        // one) rather than leave the recorder unprogrammed without a word.
+        return true;
     }
     if (const auto problem = passport_entry::passwordProblem(*typed)) {
         info(link_texts::kPassportCheckTitle, *problem);

@@ -183,8 +183,6 @@ Scenario refusedWrite(std::string name, std::string patient, std::string age,
         r.view.questionAnswers = answers;
         if (password) {
             r.view.passwordAnswers.push_back(*password);
-        } else if (answers.size() == 2) {
-            r.view.passwordAnswers.push_back(std::nullopt);  // the dialog closed unconfirmed
         }
         r.form->WriteDataClick();
     };
@@ -663,8 +661,27 @@ std::vector<Scenario> scenarios() {
         refusedWrite("WritePasswordWithYa", patient, "52", yesYes, "моя",
                      {kWriteQuestion, kStartQuestion, check(*passport_entry::passwordProblem("я"))},
                      std::nullopt));
-    table.push_back(refusedWrite("WritePasswordDialogClosed", patient, "52", yesYes, std::nullopt,
-                                 {kWriteQuestion, kStartQuestion}, std::nullopt));
+    table.push_back({"WritePasswordDialogClosed",
+                     [](LinkRig& r) {
+                         r.start();
+                         r.write("Петров Пётр Петрович", "52", true, std::nullopt);
+                         EXPECT_EQ(r.view.colour(Control::OpenIndicator), colours::kBlue)
+                             << "the passport went out";
+                         ASSERT_TRUE(r.receive(6));
+                     },
+                     {kWriteQuestion, kStartQuestion, kStartsAt22},
+                     colours::kGreen,
+                     kWriteTop,
+                     0,
+                     {{Control::Name, "Петров Пётр Петрович"}, {Control::Ubat, "2,90 В"}},
+                     [](LinkRig& r) {
+                         EXPECT_EQ(passportSent(r)[26], 52) << "the age";
+                         const auto password = r.written().at(1);
+                         EXPECT_TRUE(std::all_of(password.begin() + 1, password.begin() + 12,
+                                                 [](std::uint8_t b) { return b == 0xFF; }))
+                             << "no password: ten 0xFF bytes and the pad";
+                         EXPECT_TRUE(r.recorder.flash().passwordAbsent());
+                     }});
 
     table.push_back({"WrongEcho",
                      [](LinkRig& r) {
