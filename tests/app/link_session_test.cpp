@@ -65,6 +65,8 @@ const Seen kStartQuestion{lt::kQuestionTitle, lt::kStartQuestion, kWarning, Mess
 const Seen kStartsAt22{lt::kStartedTitle, lt::kStartsAt22Text, kWarning, kOk};
 const Seen kStartedNow{lt::kStartedTitle, lt::kStartedNowText, kWarning, kOk};
 const Seen kNoCommand{lt::kNoCommandTitle, lt::kNoCommandText, kWarning, kOk};
+const Seen kReadCut{lt::kReadCutTitle, lt::kReadCutText, kWarning, kOk};
+const Seen kWriteCut{lt::kWriteCutTitle, lt::kWriteCutText, kWarning, kOk};
 Seen batteryWarning(battery::Warning w) {
     return {battery::kWarningTitle, battery::warningText(w), kInformation, kOk};
 }
@@ -185,6 +187,11 @@ Scenario refusedWrite(std::string name, std::string patient, std::string age,
             r.view.passwordAnswers.push_back(*password);
         }
         r.form->WriteDataClick();
+        // Nothing was sent, so nothing is awaited: a report now stays out of the loaded night.
+        std::array<std::uint8_t, 32> stray{};
+        stray.fill(0x55);
+        r.platform.sendInput(r.adapter->id(), stray);
+        ASSERT_TRUE(r.receive(1));
     };
     s.messages = std::move(messages);
     s.indicator = colours::kGreen;
@@ -775,7 +782,7 @@ std::vector<Scenario> scenarios() {
                          r.start();
                          r.form->ReadDataClick();
                          ASSERT_TRUE(r.receive(60));
-                         // The rest of the read arrives while the load asks for the password.
+                         // The rest of the read arrives while the load's first box is open.
                          r.view.passwordAnswers.push_back("1234");
                          r.view.whileBoxOpen = [&r] { ASSERT_TRUE(r.receive(80)); };
                          const MemoryImage loaded = makeImage(
@@ -783,15 +790,125 @@ std::vector<Scenario> scenarios() {
                          ASSERT_TRUE(r.form->loadRecordingBytes(dataFileBytes(loaded), "x.txt"));
                          EXPECT_EQ(r.state().memoryImage, loaded);
                      },
-                     {},
-                     colours::kGreen,
-                     kReadTop,
-                     0,  // the closing block is not taken: no beep
+                     {kReadCut},
+                     colours::kRed,  // not read: not the green of a complete read
+                     kReadTop - 59,  // where the 60th block had raised it
+                     0,              // the closing block is not taken: no beep
                      {{Control::Name, "Сидоров С. С."}},
                      [](LinkRig& r) {
                          EXPECT_FALSE(r.view.timerRunning(TimerId::Timer2)) << "no check comes";
                          EXPECT_EQ(r.form->chart().series2().count(), 4320u);
                          EXPECT_EQ(r.delivered, 140);
+                     }});
+
+    // A load while the write awaits its confirmation: the recorder's echo must not reach the
+    // loaded recording, nor may the indicator tell of a confirmed write.
+    const MemoryImage loaded = makeImage(ImageOptions().withName("Сидоров С. С."));
+    table.push_back({"FileLoadWhileTheWriteAwaitsItsConfirmation",
+                     [loaded](LinkRig& r) {
+                         r.start();
+                         r.write("Петров Пётр Петрович", "52", true);
+                         ASSERT_TRUE(r.receive(3));  // ack, closing block, block 1
+                         ASSERT_TRUE(r.form->loadRecordingBytes(dataFileBytes(loaded), "x.txt"));
+                         ASSERT_TRUE(r.receive(3));  // the echo and the programmed marker
+                     },
+                     {kWriteQuestion, kStartQuestion, kWriteCut},
+                     colours::kRed,
+                     kWriteTop,  // where the slide stood
+                     0,
+                     {{Control::Name, "Сидоров С. С."}},
+                     [loaded](LinkRig& r) {
+                         EXPECT_EQ(r.state().memoryImage, loaded);
+                         EXPECT_FALSE(r.view.timerRunning(TimerId::Timer1));
+                         EXPECT_EQ(r.written().size(), 3u) << "passport, password twice";
+                     }});
+    table.push_back({"FileLoadBeforeTheWriteIsAcknowledged",
+                     [loaded](LinkRig& r) {
+                         r.start();
+                         r.write("Петров Пётр Петрович", "52", true);
+                         ASSERT_TRUE(r.form->loadRecordingBytes(dataFileBytes(loaded), "x.txt"));
+                         ASSERT_TRUE(r.receive(1));  // the acknowledgement of the passport
+                     },
+                     {kWriteQuestion, kStartQuestion, kWriteCut},  // the late one is not asked
+                     colours::kRed,
+                     kWriteTop,
+                     0,
+                     {{Control::Name, "Сидоров С. С."}},
+                     [loaded](LinkRig& r) {
+                         EXPECT_EQ(r.state().memoryImage, loaded);
+                         EXPECT_EQ(r.written().size(), 1u) << "no password over a loaded file";
+                     }});
+
+    // After a load, reports that no session awaits never reach the loaded recording: the
+    // recorder's acknowledgement is answered as one no command asked for, the rest is dropped.
+    const MemoryImage protectedNight =
+        makeImage(ImageOptions().withPassword("1234").withName("Сидоров С. С."));
+    const auto strays = [](LinkRig& r) {
+        std::array<std::uint8_t, 32> data{};
+        data.fill(0x55);
+        for (const auto& block : {markerBlock(0xFE), data, markerBlock(0xFF), markerBlock(0xFD)}) {
+            r.platform.sendInput(r.adapter->id(), block);
+        }
+        ASSERT_TRUE(r.receive(4));
+    };
+    table.push_back({"AckMarkerAfterALoadWithNoCommandIssued",
+                     [loaded, strays](LinkRig& r) {
+                         r.start();
+                         ASSERT_TRUE(r.form->loadRecordingBytes(dataFileBytes(loaded), "x.txt"));
+                         strays(r);
+                     },
+                     {kNoCommand},
+                     colours::kGreen,
+                     kReadTop,
+                     0,
+                     {{Control::Name, "Сидоров С. С."}, {Control::Ubat, "2,90 В"}},
+                     [loaded](LinkRig& r) {
+                         EXPECT_EQ(r.state().memoryImage, loaded);
+                         ASSERT_FALSE(r.view.focusLog.empty());
+                         EXPECT_EQ(r.view.focusLog.back(), Control::ReadData);
+                         EXPECT_TRUE(r.written().empty());
+                     }});
+    table.push_back({"StrayReportsAfterALoadThatFollowedARead",
+                     [protectedNight, strays](LinkRig& r) {
+                         r.start();
+                         r.read();
+                         r.fire(TimerId::Timer2);
+                         r.form->FormKeyDown();  // the next block would land in block 0
+                         r.view.passwordAnswers.push_back("1234");
+                         ASSERT_TRUE(
+                             r.form->loadRecordingBytes(dataFileBytes(protectedNight), "x.txt"));
+                         strays(r);
+                     },
+                     {kNoCommand},
+                     colours::kGreen,  // the read's own verdict
+                     kReadTop - 139,
+                     2,  // the read's, none for the stray closing block
+                     {{Control::Name, "Сидоров С. С."}},
+                     [protectedNight](LinkRig& r) {
+                         EXPECT_EQ(r.state().memoryImage, protectedNight);
+                         EXPECT_EQ(r.view.passwordPrompts(), 1) << "asked by the load alone";
+                         EXPECT_FALSE(r.view.timerRunning(TimerId::Timer2)) << "no check";
+                         EXPECT_EQ(r.form->chart().series2().count(), 4320u);
+                         EXPECT_TRUE(r.state().nightAnalysis);
+                     }});
+    // The loaded night has no password, so its own passport would pass the write's echo test.
+    table.push_back({"StrayReportsAfterALoadThatFollowedAWrite",
+                     [loaded, strays](LinkRig& r) {
+                         r.start();
+                         r.write("Петров Пётр Петрович", "52", true);
+                         ASSERT_TRUE(r.receive(6));
+                         ASSERT_TRUE(r.form->loadRecordingBytes(dataFileBytes(loaded), "x.txt"));
+                         strays(r);
+                     },
+                     {kWriteQuestion, kStartQuestion, kStartsAt22, kNoCommand},
+                     colours::kGreen,
+                     kWriteTop,
+                     0,
+                     {{Control::Name, "Сидоров С. С."}},
+                     [loaded](LinkRig& r) {
+                         EXPECT_EQ(r.state().memoryImage, loaded);
+                         EXPECT_EQ(r.written().size(), 3u) << "no password report to a stray";
+                         EXPECT_FALSE(r.view.timerRunning(TimerId::Timer1));
                      }});
 
     return table;
