@@ -811,6 +811,8 @@ std::vector<Scenario> scenarios() {
                          ASSERT_TRUE(r.receive(3));  // ack, closing block, block 1
                          ASSERT_TRUE(r.form->loadRecordingBytes(dataFileBytes(loaded), "x.txt"));
                          ASSERT_TRUE(r.receive(3));  // the echo and the programmed marker
+                         // A second load has no session left to end, and says nothing of it.
+                         ASSERT_TRUE(r.form->loadRecordingBytes(dataFileBytes(loaded), "x.txt"));
                      },
                      {kWriteQuestion, kStartQuestion, kWriteCut},
                      colours::kRed,
