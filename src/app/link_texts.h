@@ -31,6 +31,18 @@ inline constexpr const char* kReadErrorTitle = "Ошибка!";
 inline constexpr const char* kIncompleteText = "Не прочитан весь обьем памяти датчика!";
 inline constexpr const char* kOverlongText = "Превышен обьем при чтении памяти датчика!";
 
+// A file loaded while a read or a write still awaited the recorder: the session ends there, so
+// that nothing more of it reaches the loaded recording, and the doctor is told what that leaves.
+inline constexpr const char* kReadCutTitle = "Чтение прервано";
+inline constexpr const char* kReadCutText =
+    "Чтение датчика прервано загрузкой файла: его память не прочитана. Чтобы прочитать её, "
+    "нажмите «Чтение» ещё раз.";
+inline constexpr const char* kWriteCutTitle = "Запись не подтверждена";
+inline constexpr const char* kWriteCutText =
+    "Запись паспорта прервана загрузкой файла, и датчик её не подтвердил: он может быть не "
+    "запрограммирован. Нажмите «Запись» ещё раз и дождитесь сообщения о запуске датчика, прежде "
+    "чем отдать его пациенту.";
+
 // The write session.
 inline constexpr const char* kPassportCheckTitle = "Проверка паспортной части";
 inline constexpr const char* kNoNameText = "Укажите ФИО пациента!";

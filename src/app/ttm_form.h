@@ -80,9 +80,17 @@ struct FormState {
     double studyDay = 0, studyMonth = 0, studyYear = 0;  // year - 2000
     // errno of the last send step that failed; 0 when the last one went out.
     int lastSendError = 0;
-    // A file was loaded: reports of the read or write it interrupted are not taken into the
-    // loaded image, until the next "Чтение" or "Запись".
+    // A file was loaded: no report goes into the loaded recording, until the next "Чтение" or
+    // "Запись" sends its command.
     bool reportsIgnored = false;
+    // The load cut short a read or write that still awaited the recorder: what the recorder
+    // sends of it afterwards is dropped without a word.
+    bool sessionInterrupted = false;
+    // Since the last "Чтение" sent its command, the recorder has acknowledged it; since the last
+    // "Запись", the recorder's echo has confirmed it. They tell a session still waiting for the
+    // recorder from one that has ended.
+    bool readAcknowledged = false;
+    bool writeConfirmed = false;
 };
 
 class TTMForm {
@@ -193,6 +201,9 @@ class TTMForm {
     void prepareWriteValues();
     // A load ends a read or write in progress: nothing more of it reaches the loaded image.
     void endLinkSession();
+    // The command whose answer the window still awaits: a read until its check has seen the
+    // closing block, a write until the recorder's echo has confirmed it.
+    std::optional<CommandCode> pendingSession() const;
     ExportTable exportTable() const;
     void info(const char* title, const std::string& text);
     void warning(const char* title, const std::string& text);

@@ -23,6 +23,7 @@ void TTMForm::ReadDataClick() {
             return;
         }
         state_.reportsIgnored = false;
+        state_.readAcknowledged = false;
         // A write's slide that never got its confirmation would move the indicator about
         // during the read.
         view_.stopTimer(TimerId::Timer1);
@@ -48,8 +49,20 @@ void TTMForm::HIDDeviceData(hid::THidDevice* HidDev, std::uint8_t ReportID,
                             const std::uint8_t* Data, std::uint16_t Size) {
     (void)HidDev;  // the device may be gone once a box below has run the loop
     (void)ReportID;
+    const Marker marker = markerOf({Data, std::min<std::size_t>(Size, MemoryImage::kBlockSize)});
     if (state_.reportsIgnored) {
+        // A recording loaded from a file is shown: no report goes into it, nor sets off a check,
+        // a password report or a write's confirmation over it. An acknowledgement that no
+        // session awaits is answered as one that no command asked for.
+        if (marker == Marker::Ack && !state_.sessionInterrupted) {
+            warning(link_texts::kNoCommandTitle, link_texts::kNoCommandText);
+            view_.setFocus(Control::ReadData);
+        }
         return;
+    }
+    if (marker == Marker::Ack &&
+        state_.outputReport[1] == static_cast<std::uint8_t>(CommandCode::Read)) {
+        state_.readAcknowledged = true;
     }
     guarded([&] {
         const std::size_t size = std::min<std::size_t>(Size, MemoryImage::kBlockSize);
@@ -166,17 +179,41 @@ void TTMForm::batteryWarnings(bool recolour) {
     info(battery::kWarningTitle, battery::warningText(w));
 }
 
+std::optional<CommandCode> TTMForm::pendingSession() const {
+    if (state_.reportsIgnored) {
+        return std::nullopt;  // ended by the load before
+    }
+    const auto last = static_cast<CommandCode>(state_.outputReport[1]);
+    if (last == CommandCode::Read &&
+        (!state_.readAcknowledged || state_.ackFlag || view_.timerRunning(TimerId::Timer2))) {
+        return last;
+    }
+    if (last == CommandCode::WritePassport && !state_.writeConfirmed) {
+        return last;
+    }
+    return std::nullopt;
+}
+
 void TTMForm::endLinkSession() {
+    const auto cut = pendingSession();
     state_.reportsIgnored = true;
+    state_.sessionInterrupted = cut.has_value();
     view_.stopTimer(TimerId::Timer1);
     view_.stopTimer(TimerId::Timer2);
     state_.ackFlag = false;
     state_.doneFlag = false;
     state_.programmedFlag = false;
-    // The indicator spoke of the read or write that the loaded recording replaces.
-    if (state_.recorderPresent) {
-        view_.setTop(Control::OpenIndicator, state_.readButtonTop);
-        view_.setColour(Control::OpenIndicator, colours::kGreen);
+    if (!cut) {
+        return;  // an ended read or write keeps the colour its end gave the indicator
+    }
+    // Neither green (a complete read, a confirmed write) nor blue (waiting, while nothing is
+    // awaited any more) would be true: red, where the indicator stands, and said plainly, for an
+    // unprogrammed recorder must not go home with the patient.
+    view_.setColour(Control::OpenIndicator, colours::kRed);
+    if (*cut == CommandCode::Read) {
+        warning(link_texts::kReadCutTitle, link_texts::kReadCutText);
+    } else {
+        warning(link_texts::kWriteCutTitle, link_texts::kWriteCutText);
     }
 }
 

@@ -51,7 +51,6 @@ void TTMForm::WriteDataClick() {
         state_.password.mode = PasswordMode::Store;
         state_.password.passwordWrong = false;
         state_.password.clearBuffer();
-        state_.reportsIgnored = false;
         if (!passportStorable()) {
             return;
         }
@@ -101,7 +100,10 @@ bool TTMForm::passportStorable() {
 bool TTMForm::takeStorePassword() {
     const auto typed = view_.askPassword();
     if (!typed) {
-        return false;  // closed without confirming: nothing is written
+        // Closed with Esc or the window's close: the doctor has said Yes to writing, so the
+        // write goes on without a password (the buffer keeps its 0xFF bytes, as for an empty
+        // one) rather than leave the recorder unprogrammed without a word.
+        return true;
     }
     if (const auto problem = passport_entry::passwordProblem(*typed)) {
         info(link_texts::kPassportCheckTitle, *problem);
@@ -170,6 +172,9 @@ void TTMForm::WriteDataFlash() {
     values.delayHigh = static_cast<unsigned>(state_.delayHigh);
     values.delayLow = static_cast<unsigned>(state_.delayLow);
     state_.outputReport = passportReport(values);
+    // The recorder's answer to this passport is awaited from now on, also over a loaded file.
+    state_.reportsIgnored = false;
+    state_.writeConfirmed = false;
     sendOutputReport();
     view_.setColour(Control::OpenIndicator, colours::kBlue);
     state_.indicatorTop = state_.writeButtonTop;
@@ -183,6 +188,7 @@ void TTMForm::confirmWrite() {
                            static_cast<unsigned>(state_.delayLow))) {
         return;  // tried again on every later report
     }
+    state_.writeConfirmed = true;
     view_.setColour(Control::OpenIndicator, colours::kGreen);
     warning(link_texts::kStartedTitle,
             state_.startNow ? link_texts::kStartedNowText : link_texts::kStartsAt22Text);

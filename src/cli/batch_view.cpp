@@ -73,7 +73,7 @@ std::optional<Rgb> BatchView::colour(Control control) const {
 
 MessageAnswer BatchView::messageBox(std::string_view title, std::string_view text, MessageIcon icon,
                                     MessageButtons buttons) {
-    messages_.push_back({std::string(title), std::string(text), icon});
+    messages_.push_back({std::string(title), std::string(text), icon, buttons});
     return buttons == MessageButtons::YesNo ? MessageAnswer::No : MessageAnswer::Ok;
 }
 

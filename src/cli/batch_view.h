@@ -20,6 +20,7 @@ struct CollectedMessage {
     std::string title;
     std::string text;
     MessageIcon icon;
+    MessageButtons buttons;
 };
 
 // Writes the night's report as a PDF (the report library's work, which needs Qt's drawing);

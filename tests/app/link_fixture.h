@@ -90,9 +90,9 @@ struct LinkRig {
     }
 
     // "Запись" with the passport fields filled in, both questions answered Yes (at 22:00) or the
-    // second one No (at once), and the password typed.
+    // second one No (at once), and the password typed (nothing: the dialog closed unconfirmed).
     void write(const std::string& name, const std::string& age, bool at22,
-               const std::string& password = "") {
+               const std::optional<std::string>& password = "") {
         view.setText(Control::Name, name);
         view.setText(Control::Old, age);
         view.questionAnswers = {MessageAnswer::Yes, at22 ? MessageAnswer::Yes : MessageAnswer::No};

@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <ostream>
 #include <ranges>
+#include <utility>
 
 #include "app/link_texts.h"
 #include "link_fixture.h"
@@ -16,7 +18,28 @@ namespace npt {
 namespace {
 
 using namespace npt::test;
-using Seen = std::pair<std::string, std::string>;  // title, text
+
+// A box as the doctor meets it: every part is given, so that a box with the right words but
+// another icon or other buttons fails its row.
+struct Seen {
+    Seen(std::string title, std::string text, MessageIcon icon, MessageButtons buttons)
+        : title(std::move(title)), text(std::move(text)), icon(icon), buttons(buttons) {}
+    std::string title;
+    std::string text;
+    MessageIcon icon;
+    MessageButtons buttons;
+    bool operator==(const Seen&) const = default;
+};
+
+void PrintTo(const Seen& seen, std::ostream* out) {
+    constexpr const char* icons[] = {"no icon", "information", "warning", "error"};
+    *out << "«" << seen.title << "» «" << seen.text << "» " << icons[static_cast<int>(seen.icon)]
+         << (seen.buttons == MessageButtons::Ok ? " OK" : " Yes/No");
+}
+
+constexpr auto kOk = MessageButtons::Ok;
+constexpr auto kWarning = MessageIcon::Warning;
+constexpr auto kInformation = MessageIcon::Information;
 namespace lt = link_texts;
 
 constexpr int kReadTop = 488;
@@ -34,15 +57,18 @@ struct Scenario {
     bool buttonsShown = true;  // ReadData, WriteData and the indicator at the end
 };
 
-const Seen kIncomplete{lt::kReadErrorTitle, lt::kIncompleteText};
-const Seen kOverlong{lt::kReadErrorTitle, lt::kOverlongText};
-const Seen kWrongPassword{kWrongPasswordTitle, kWrongPasswordText};
-const Seen kWriteQuestion{lt::kQuestionTitle, lt::kWriteQuestion};
-const Seen kStartQuestion{lt::kQuestionTitle, lt::kStartQuestion};
-const Seen kStartsAt22{lt::kStartedTitle, lt::kStartsAt22Text};
-const Seen kStartedNow{lt::kStartedTitle, lt::kStartedNowText};
+const Seen kIncomplete{lt::kReadErrorTitle, lt::kIncompleteText, kWarning, kOk};
+const Seen kOverlong{lt::kReadErrorTitle, lt::kOverlongText, kWarning, kOk};
+const Seen kWrongPassword{kWrongPasswordTitle, kWrongPasswordText, kWarning, kOk};
+const Seen kWriteQuestion{lt::kQuestionTitle, lt::kWriteQuestion, kWarning, MessageButtons::YesNo};
+const Seen kStartQuestion{lt::kQuestionTitle, lt::kStartQuestion, kWarning, MessageButtons::YesNo};
+const Seen kStartsAt22{lt::kStartedTitle, lt::kStartsAt22Text, kWarning, kOk};
+const Seen kStartedNow{lt::kStartedTitle, lt::kStartedNowText, kWarning, kOk};
+const Seen kNoCommand{lt::kNoCommandTitle, lt::kNoCommandText, kWarning, kOk};
+const Seen kReadCut{lt::kReadCutTitle, lt::kReadCutText, kWarning, kOk};
+const Seen kWriteCut{lt::kWriteCutTitle, lt::kWriteCutText, kWarning, kOk};
 Seen batteryWarning(battery::Warning w) {
-    return {battery::kWarningTitle, battery::warningText(w)};
+    return {battery::kWarningTitle, battery::warningText(w), kInformation, kOk};
 }
 
 const std::map<Control, std::string> kRecorderPassport = {{Control::Name, "Иванов Иван Иванович"},
@@ -159,10 +185,13 @@ Scenario refusedWrite(std::string name, std::string patient, std::string age,
         r.view.questionAnswers = answers;
         if (password) {
             r.view.passwordAnswers.push_back(*password);
-        } else if (answers.size() == 2) {
-            r.view.passwordAnswers.push_back(std::nullopt);  // the dialog closed unconfirmed
         }
         r.form->WriteDataClick();
+        // Nothing was sent, so nothing is awaited: a report now stays out of the loaded night.
+        std::array<std::uint8_t, 32> stray{};
+        stray.fill(0x55);
+        r.platform.sendInput(r.adapter->id(), stray);
+        ASSERT_TRUE(r.receive(1));
     };
     s.messages = std::move(messages);
     s.indicator = colours::kGreen;
@@ -396,7 +425,7 @@ std::vector<Scenario> scenarios() {
                          r.platform.sendInput(r.adapter->id(), markerBlock(0xFE));
                          ASSERT_TRUE(r.receive(1));
                      },
-                     {{lt::kNoCommandTitle, lt::kNoCommandText}},
+                     {kNoCommand},
                      colours::kGreen,
                      kReadTop,
                      0,
@@ -466,36 +495,37 @@ std::vector<Scenario> scenarios() {
                      },
                      {{lt::kSendTitle,
                        "Команда не передана датчику: ошибка ввода-вывода на "
-                       "адаптере радиоканала; подключите его заново."}},
+                       "адаптере радиоканала; подключите его заново.",
+                       MessageIcon::None, kOk}},
                      colours::kBlue,
                      kReadTop,
                      0,
                      {},
                      [](LinkRig& r) {
-                         EXPECT_EQ(r.view.messages().at(0).icon, MessageIcon::None);
                          EXPECT_EQ(r.state().lastSendError, EIO);
                          EXPECT_EQ(r.state().memoryImage, MemoryImage()) << "reset all the same";
                      }});
 
-    table.push_back({"AdapterWithoutAccess",
-                     [](LinkRig& r) {
-                         r.start(false);
-                         auto spec = hid::SimulatedHidPlatform::DeviceSpec{};
-                         spec.attributes.VendorID = kAdapterVendorId;
-                         spec.attributes.ProductID = kAdapterProductId;
-                         spec.reportDescriptor = hid::adapterReportDescriptor();
-                         spec.accessible = false;
-                         r.platform.plug(spec);
-                         ASSERT_TRUE(r.pump([&r] { return r.state().recorderDevice != nullptr; }));
-                         r.form->ReadDataClick();
-                     },
-                     {{lt::kSendTitle,
-                       std::string("Команда не передана датчику: ") + lt::kNoAccessReason + "."}},
-                     colours::kBlue,
-                     kReadTop,
-                     0,
-                     {},
-                     [](LinkRig& r) { EXPECT_EQ(r.state().lastSendError, EACCES); }});
+    table.push_back(
+        {"AdapterWithoutAccess",
+         [](LinkRig& r) {
+             r.start(false);
+             auto spec = hid::SimulatedHidPlatform::DeviceSpec{};
+             spec.attributes.VendorID = kAdapterVendorId;
+             spec.attributes.ProductID = kAdapterProductId;
+             spec.reportDescriptor = hid::adapterReportDescriptor();
+             spec.accessible = false;
+             r.platform.plug(spec);
+             ASSERT_TRUE(r.pump([&r] { return r.state().recorderDevice != nullptr; }));
+             r.form->ReadDataClick();
+         },
+         {{lt::kSendTitle, std::string("Команда не передана датчику: ") + lt::kNoAccessReason + ".",
+           MessageIcon::None, kOk}},
+         colours::kBlue,
+         kReadTop,
+         0,
+         {},
+         [](LinkRig& r) { EXPECT_EQ(r.state().lastSendError, EACCES); }});
 
     table.push_back({"AdapterWithAnotherReportLength",
                      [](LinkRig& r) {
@@ -514,7 +544,7 @@ std::vector<Scenario> scenarios() {
                          ASSERT_TRUE(r.pump([&r] { return r.hid->Count() == 2; }));
                          r.loop.processEvents(0ms);
                      },
-                     {{lt::kAdapterTitle, lt::unsupportedAdapter(65)}},
+                     {{lt::kAdapterTitle, lt::unsupportedAdapter(65), kWarning, kOk}},
                      colours::kGreen,
                      std::nullopt,
                      0,
@@ -615,7 +645,9 @@ std::vector<Scenario> scenarios() {
                      }});
 
     const std::string patient = "Петров Пётр Петрович";
-    const auto check = [](std::string text) { return Seen{lt::kPassportCheckTitle, text}; };
+    const auto check = [](std::string text) {
+        return Seen{lt::kPassportCheckTitle, text, kInformation, kOk};
+    };
     const std::deque<MessageAnswer> yesYes = {MessageAnswer::Yes, MessageAnswer::Yes};
     table.push_back(refusedWrite("WriteWithoutName", "", "52", {}, {}, {check(lt::kNoNameText)},
                                  Control::Name));
@@ -636,8 +668,27 @@ std::vector<Scenario> scenarios() {
         refusedWrite("WritePasswordWithYa", patient, "52", yesYes, "моя",
                      {kWriteQuestion, kStartQuestion, check(*passport_entry::passwordProblem("я"))},
                      std::nullopt));
-    table.push_back(refusedWrite("WritePasswordDialogClosed", patient, "52", yesYes, std::nullopt,
-                                 {kWriteQuestion, kStartQuestion}, std::nullopt));
+    table.push_back({"WritePasswordDialogClosed",
+                     [](LinkRig& r) {
+                         r.start();
+                         r.write("Петров Пётр Петрович", "52", true, std::nullopt);
+                         EXPECT_EQ(r.view.colour(Control::OpenIndicator), colours::kBlue)
+                             << "the passport went out";
+                         ASSERT_TRUE(r.receive(6));
+                     },
+                     {kWriteQuestion, kStartQuestion, kStartsAt22},
+                     colours::kGreen,
+                     kWriteTop,
+                     0,
+                     {{Control::Name, "Петров Пётр Петрович"}, {Control::Ubat, "2,90 В"}},
+                     [](LinkRig& r) {
+                         EXPECT_EQ(passportSent(r)[26], 52) << "the age";
+                         const auto password = r.written().at(1);
+                         EXPECT_TRUE(std::all_of(password.begin() + 1, password.begin() + 12,
+                                                 [](std::uint8_t b) { return b == 0xFF; }))
+                             << "no password: ten 0xFF bytes and the pad";
+                         EXPECT_TRUE(r.recorder.flash().passwordAbsent());
+                     }});
 
     table.push_back({"WrongEcho",
                      [](LinkRig& r) {
@@ -731,7 +782,7 @@ std::vector<Scenario> scenarios() {
                          r.start();
                          r.form->ReadDataClick();
                          ASSERT_TRUE(r.receive(60));
-                         // The rest of the read arrives while the load asks for the password.
+                         // The rest of the read arrives while the load's first box is open.
                          r.view.passwordAnswers.push_back("1234");
                          r.view.whileBoxOpen = [&r] { ASSERT_TRUE(r.receive(80)); };
                          const MemoryImage loaded = makeImage(
@@ -739,15 +790,127 @@ std::vector<Scenario> scenarios() {
                          ASSERT_TRUE(r.form->loadRecordingBytes(dataFileBytes(loaded), "x.txt"));
                          EXPECT_EQ(r.state().memoryImage, loaded);
                      },
-                     {},
-                     colours::kGreen,
-                     kReadTop,
-                     0,  // the closing block is not taken: no beep
+                     {kReadCut},
+                     colours::kRed,  // not read: not the green of a complete read
+                     kReadTop - 59,  // where the 60th block had raised it
+                     0,              // the closing block is not taken: no beep
                      {{Control::Name, "Сидоров С. С."}},
                      [](LinkRig& r) {
                          EXPECT_FALSE(r.view.timerRunning(TimerId::Timer2)) << "no check comes";
                          EXPECT_EQ(r.form->chart().series2().count(), 4320u);
                          EXPECT_EQ(r.delivered, 140);
+                     }});
+
+    // A load while the write awaits its confirmation: the recorder's echo must not reach the
+    // loaded recording, nor may the indicator tell of a confirmed write.
+    const MemoryImage loaded = makeImage(ImageOptions().withName("Сидоров С. С."));
+    table.push_back({"FileLoadWhileTheWriteAwaitsItsConfirmation",
+                     [loaded](LinkRig& r) {
+                         r.start();
+                         r.write("Петров Пётр Петрович", "52", true);
+                         ASSERT_TRUE(r.receive(3));  // ack, closing block, block 1
+                         ASSERT_TRUE(r.form->loadRecordingBytes(dataFileBytes(loaded), "x.txt"));
+                         ASSERT_TRUE(r.receive(3));  // the echo and the programmed marker
+                         // A second load has no session left to end, and says nothing of it.
+                         ASSERT_TRUE(r.form->loadRecordingBytes(dataFileBytes(loaded), "x.txt"));
+                     },
+                     {kWriteQuestion, kStartQuestion, kWriteCut},
+                     colours::kRed,
+                     kWriteTop,  // where the slide stood
+                     0,
+                     {{Control::Name, "Сидоров С. С."}},
+                     [loaded](LinkRig& r) {
+                         EXPECT_EQ(r.state().memoryImage, loaded);
+                         EXPECT_FALSE(r.view.timerRunning(TimerId::Timer1));
+                         EXPECT_EQ(r.written().size(), 3u) << "passport, password twice";
+                     }});
+    table.push_back({"FileLoadBeforeTheWriteIsAcknowledged",
+                     [loaded](LinkRig& r) {
+                         r.start();
+                         r.write("Петров Пётр Петрович", "52", true);
+                         ASSERT_TRUE(r.form->loadRecordingBytes(dataFileBytes(loaded), "x.txt"));
+                         ASSERT_TRUE(r.receive(1));  // the acknowledgement of the passport
+                     },
+                     {kWriteQuestion, kStartQuestion, kWriteCut},  // the late one is not asked
+                     colours::kRed,
+                     kWriteTop,
+                     0,
+                     {{Control::Name, "Сидоров С. С."}},
+                     [loaded](LinkRig& r) {
+                         EXPECT_EQ(r.state().memoryImage, loaded);
+                         EXPECT_EQ(r.written().size(), 1u) << "no password over a loaded file";
+                     }});
+
+    // After a load, reports that no session awaits never reach the loaded recording: the
+    // recorder's acknowledgement is answered as one no command asked for, the rest is dropped.
+    const MemoryImage protectedNight =
+        makeImage(ImageOptions().withPassword("1234").withName("Сидоров С. С."));
+    const auto strays = [](LinkRig& r) {
+        std::array<std::uint8_t, 32> data{};
+        data.fill(0x55);
+        for (const auto& block : {markerBlock(0xFE), data, markerBlock(0xFF), markerBlock(0xFD)}) {
+            r.platform.sendInput(r.adapter->id(), block);
+        }
+        ASSERT_TRUE(r.receive(4));
+    };
+    table.push_back({"AckMarkerAfterALoadWithNoCommandIssued",
+                     [loaded, strays](LinkRig& r) {
+                         r.start();
+                         ASSERT_TRUE(r.form->loadRecordingBytes(dataFileBytes(loaded), "x.txt"));
+                         strays(r);
+                     },
+                     {kNoCommand},
+                     colours::kGreen,
+                     kReadTop,
+                     0,
+                     {{Control::Name, "Сидоров С. С."}, {Control::Ubat, "2,90 В"}},
+                     [loaded](LinkRig& r) {
+                         EXPECT_EQ(r.state().memoryImage, loaded);
+                         ASSERT_FALSE(r.view.focusLog.empty());
+                         EXPECT_EQ(r.view.focusLog.back(), Control::ReadData);
+                         EXPECT_TRUE(r.written().empty());
+                     }});
+    table.push_back({"StrayReportsAfterALoadThatFollowedARead",
+                     [protectedNight, strays](LinkRig& r) {
+                         r.start();
+                         r.read();
+                         r.fire(TimerId::Timer2);
+                         r.form->FormKeyDown();  // the next block would land in block 0
+                         r.view.passwordAnswers.push_back("1234");
+                         ASSERT_TRUE(
+                             r.form->loadRecordingBytes(dataFileBytes(protectedNight), "x.txt"));
+                         strays(r);
+                     },
+                     {kNoCommand},
+                     colours::kGreen,  // the read's own verdict
+                     kReadTop - 139,
+                     2,  // the read's, none for the stray closing block
+                     {{Control::Name, "Сидоров С. С."}},
+                     [protectedNight](LinkRig& r) {
+                         EXPECT_EQ(r.state().memoryImage, protectedNight);
+                         EXPECT_EQ(r.view.passwordPrompts(), 1) << "asked by the load alone";
+                         EXPECT_FALSE(r.view.timerRunning(TimerId::Timer2)) << "no check";
+                         EXPECT_EQ(r.form->chart().series2().count(), 4320u);
+                         EXPECT_TRUE(r.state().nightAnalysis);
+                     }});
+    // The loaded night has no password, so its own passport would pass the write's echo test.
+    table.push_back({"StrayReportsAfterALoadThatFollowedAWrite",
+                     [loaded, strays](LinkRig& r) {
+                         r.start();
+                         r.write("Петров Пётр Петрович", "52", true);
+                         ASSERT_TRUE(r.receive(6));
+                         ASSERT_TRUE(r.form->loadRecordingBytes(dataFileBytes(loaded), "x.txt"));
+                         strays(r);
+                     },
+                     {kWriteQuestion, kStartQuestion, kStartsAt22, kNoCommand},
+                     colours::kGreen,
+                     kWriteTop,
+                     0,
+                     {{Control::Name, "Сидоров С. С."}},
+                     [loaded](LinkRig& r) {
+                         EXPECT_EQ(r.state().memoryImage, loaded);
+                         EXPECT_EQ(r.written().size(), 3u) << "no password report to a stray";
+                         EXPECT_FALSE(r.view.timerRunning(TimerId::Timer1));
                      }});
 
     return table;
@@ -768,7 +931,7 @@ TEST_P(LinkSession, WhatTheDoctorSeesAndWhatSurvives) {
     }
     std::vector<Seen> seen;
     for (const auto& m : rig.view.messages()) {
-        seen.emplace_back(m.title, m.text);
+        seen.emplace_back(m.title, m.text, m.icon, m.buttons);
     }
     EXPECT_EQ(seen, s.messages);
     EXPECT_EQ(rig.view.colour(Control::OpenIndicator), s.indicator);
