@@ -248,9 +248,24 @@ TEST(NptProcessTest, ExitStatusesAndOneErrorLine) {
     EXPECT_EQ(run(quoted(kTool) + " show " + quoted(kNight) + " >/dev/null").status, 0);
 }
 
+// Restores the default action of SIGXFSZ (killing the process) for the processes started while
+// the object lives: the test process itself may be ignoring it by now.
+class DefaultFileSizeSignal {
+  public:
+    DefaultFileSizeSignal() : old_(std::signal(SIGXFSZ, SIG_DFL)) {}
+    ~DefaultFileSizeSignal() { std::signal(SIGXFSZ, old_); }
+    DefaultFileSizeSignal(const DefaultFileSizeSignal&) = delete;
+    DefaultFileSizeSignal& operator=(const DefaultFileSizeSignal&) = delete;
+
+  private:
+    void (*old_)(int);
+};
+
 // The tool's result on standard output is written whole or the tool says it was not.
 TEST(NptProcessTest, OutputThatCannotBeWrittenExitsWithOne) {
     const std::string show = quoted(kTool) + " show " + quoted(kNight);
+    const std::string limited = quoted((scratchDir("cli") / "limited.json").string());
+    const DefaultFileSizeSignal defaultAction;
     struct Case {
         std::string command;  // a bash command line; prints the tool's exit status last
         const char* reason;
@@ -263,6 +278,9 @@ TEST(NptProcessTest, OutputThatCannotBeWrittenExitsWithOne) {
         {"{ " + show + " --json 2>&3 | head -c 10 >/dev/null; } 3>&1; echo ${PIPESTATUS[0]}",
          "получатель вывода закрыл канал"},
         {show + " 2>&1 >&-; echo $?", "файл не открыт для записи"},
+        // Redirected into a file that reaches the file-size limit halfway through the JSON.
+        {"ulimit -f 8; " + show + " --json 2>&1 >" + limited + "; echo $?",
+         "превышен допустимый размер файла"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.command);
@@ -288,38 +306,37 @@ TEST(NptProcessTest, WhatIsNotARegularFileIsRefusedAtOnce) {
     }
 }
 
-// Restores the default action of SIGXFSZ (killing the process) for the processes started while
-// the object lives: the test process itself may be ignoring it by now.
-class DefaultFileSizeSignal {
-  public:
-    DefaultFileSizeSignal() : old_(std::signal(SIGXFSZ, SIG_DFL)) {}
-    ~DefaultFileSizeSignal() { std::signal(SIGXFSZ, old_); }
-    DefaultFileSizeSignal(const DefaultFileSizeSignal&) = delete;
-    DefaultFileSizeSignal& operator=(const DefaultFileSizeSignal&) = delete;
-
-  private:
-    void (*old_)(int);
-};
-
-// A file-size limit below the table's size: without handling, SIGXFSZ would kill the tool
-// midway and leave its temporary file behind.
+// A file-size limit below the table's or the report's size: without handling, SIGXFSZ would
+// kill the tool midway and leave its temporary file behind.
 TEST(NptProcessTest, FileSizeLimitGivesOneMessageAndLeavesNothingBehind) {
     const fs::path dir = scratchDir("cli");
     const DefaultFileSizeSignal defaultAction;
-    for (const char* name : {"night.xlsx", "night.csv"}) {
-        SCOPED_TRACE(name);
-        const fs::path target = dir / name;
+    struct Case {
+        const char* command;
+        const char* name;
+        const char* what;
+    };
+    std::vector<Case> cases = {{"export", "night.xlsx", "таблицу"},
+                               {"export", "night.csv", "таблицу"}};
+#ifdef NPT_TOOL_HAS_REPORT
+    cases.push_back({"report", "night.pdf", "отчёт"});
+#endif
+    std::set<std::string> names;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const fs::path target = dir / c.name;
+        names.insert(c.name);
         writeAll(target, {'o', 'l', 'd'});
         const Process p = run("bash -c " +
-                              quoted("ulimit -f 8; exec " + quoted(kTool) + " export " +
+                              quoted("ulimit -f 8; exec " + quoted(kTool) + " " + c.command + " " +
                                      quoted(kNight) + " " + quoted(target.string())) +
                               " 2>&1");
         EXPECT_EQ(p.status, 1);
-        EXPECT_EQ(p.out, "npt: Не удалось сохранить таблицу «" + target.string() +
-                             "»: превышен допустимый размер файла.\n");
+        EXPECT_EQ(p.out, std::string("npt: Не удалось сохранить ") + c.what + " «" +
+                             target.string() + "»: превышен допустимый размер файла.\n");
         EXPECT_EQ(readAll(target), (std::vector<std::uint8_t>{'o', 'l', 'd'}));
     }
-    EXPECT_EQ(entriesOf(dir), (std::set<std::string>{"night.xlsx", "night.csv"}));
+    EXPECT_EQ(entriesOf(dir), names);
 }
 
 // A disk that fills up while the workbook is written: one Russian line on the terminal, none
