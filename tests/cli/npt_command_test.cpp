@@ -64,15 +64,21 @@ TEST(NptShowTest, JsonHoldsFieldsMessagesPointsAndDiameters) {
 }
 
 TEST(NptShowTest, PasswordRightWrongAndMissing) {
+    const std::string wrong =
+        R"("messages":[["Ошибка пароля!","Неверный пароль! ФИО пациента будет скрыто!"]])";
     struct Case {
         std::vector<std::string> extra;
-        bool nameShown;
+        std::string messages;  // as the JSON holds them; the name is shown when there are none
     };
     const Case cases[] = {
-        {{"--password", "1234"}, true},
-        {{"--password=1234"}, true},
-        {{"--password", "12"}, false},
-        {{}, false},
+        {{"--password", "1234"}, R"("messages":[])"},
+        {{"--password=1234"}, R"("messages":[])"},
+        {{"--password", "12"}, wrong},
+        {{"--password="}, wrong},
+        // Nobody typed a wrong password: the recording is protected and the option was left out.
+        {{},
+         R"("messages":[["Пароль не указан","Запись защищена паролем; без --password ФИО )"
+         R"(пациента скрыто."]])"},
     };
     for (const Case& c : cases) {
         std::vector<std::string> args{"show", kNightPassword, "--json"};
@@ -80,16 +86,14 @@ TEST(NptShowTest, PasswordRightWrongAndMissing) {
         const NptRun r = npt(args);
         SCOPED_TRACE(c.extra.empty() ? "no password" : c.extra.back());
         ASSERT_EQ(r.status, 0) << r.err;
-        const bool shown = r.out.find("\"Name\":\"Петров Пётр Петрович\"") != std::string::npos;
-        EXPECT_EQ(shown, c.nameShown);
-        const bool warned = r.out.find(
-                                "[\"Ошибка пароля!\",\"Неверный пароль! ФИО пациента "
-                                "будет скрыто!\"]") != std::string::npos;
-        EXPECT_EQ(warned, !c.nameShown);
-        if (!c.nameShown) {
-            EXPECT_NE(r.out.find("\"Name\":\"\""), std::string::npos);
-        }
+        EXPECT_NE(r.out.find(c.messages), std::string::npos) << r.out.substr(0, 300);
+        const bool shown = c.messages == R"("messages":[])";
+        EXPECT_EQ(r.out.find("\"Name\":\"Петров Пётр Петрович\"") != std::string::npos, shown);
+        EXPECT_EQ(r.out.find("\"Name\":\"\"") != std::string::npos, !shown);
     }
+    // A recording without a password needs none, and says nothing of it.
+    const NptRun open = npt({"show", kNight, "--json"});
+    EXPECT_NE(open.out.find(R"("messages":[])"), std::string::npos);
 }
 
 TEST(NptShowTest, SummaryNamesPatientAndMessages) {
@@ -99,7 +103,10 @@ TEST(NptShowTest, SummaryNamesPatientAndMessages) {
     EXPECT_NE(r.out.find("Отсчётов:         4320, диаметр от 25 до 38,8 мм\n"), std::string::npos)
         << r.out;
     EXPECT_NE(r.out.find("Uбат:             3,01 В\n"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("Ошибка пароля!"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Сообщение:        Пароль не указан: Запись защищена паролем; без "
+                         "--password ФИО пациента скрыто.\n"),
+              std::string::npos)
+        << r.out;
     EXPECT_EQ(r.out.find("Петров"), std::string::npos) << r.out;
 }
 
@@ -443,7 +450,10 @@ TEST(NptAnalysisTest, ReportUsage) {
     EXPECT_EQ(written[0].analysis.episodes.size(), 4u);
     EXPECT_EQ(written[0].doctor, "Сидоров С. С.");
     EXPECT_EQ(out.str(), "");
-    EXPECT_NE(err.str().find("Ошибка пароля!"), std::string::npos) << "load messages on stderr";
+    EXPECT_EQ(err.str(),
+              "npt: Пароль не указан: Запись защищена паролем; без --password ФИО пациента "
+              "скрыто.\n")
+        << "load messages on stderr";
 
     std::ostringstream out2, err2;
     EXPECT_EQ(runNpt({"report", kNight, (dir / "full.pdf").string()}, out2, err2, writer), 1);
