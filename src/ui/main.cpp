@@ -38,6 +38,12 @@ int main(int argc, char** argv) {
         std::cout << "npt-desk " << npt::kVersion << '\n';
         return 0;
     }
+    // Our own options are checked before Qt starts, which needs a screen: a mistake is said
+    // without one too. They are read again below, from what Qt leaves of the arguments.
+    if (std::string early; !npt::parseDeskArguments(npt::withoutToolkitOptions(given), early)) {
+        std::cerr << "npt-desk: " << early << '\n' << npt::kDeskUsage << '\n';
+        return 2;
+    }
     // A picture of the window needs no screen: drawn offscreen unless a platform is chosen.
     if (npt::asksFor(given, npt::kScreenshotOption) &&
         qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
