@@ -4,6 +4,7 @@
 #include <QLibraryInfo>
 #include <QScreen>
 #include <QStyleFactory>
+#include <QTimer>
 #include <QTranslator>
 #include <QWidget>
 #include <iostream>
@@ -95,6 +96,7 @@ int main(int argc, char** argv) {
         window->move(screen->availableGeometry().center() - window->rect().center());
     }
     window->show();
+    QTimer::singleShot(0, window, [&form] { form.FormShow(); });
     if (options->file) {
         npt::openRecordingWhenShown(form, view, *options->file);
     }

@@ -255,6 +255,35 @@ TEST(FileWritingTest, NewFileGetsWhatTheUmaskAllows) {
     }
 }
 
+// A first start may find no ~/.config either: every missing folder of the settings file's path
+// is made, each with what the umask allows; a folder that is there keeps its mode.
+TEST(FileWritingTest, SettingsFolderIsMadeWholeWithWhatTheUmaskAllows) {
+    const fs::path dir = scratchDir("app");
+    fs::create_directory(dir / "home");
+    fs::permissions(dir / "home", fs::perms::owner_all);
+    for (const mode_t mask : {077, 022, 002}) {
+        SCOPED_TRACE("umask " + std::to_string(mask));
+        fs::remove_all(dir / "home" / ".config");
+        const Umask umask(mask);
+        const fs::path file = dir / "home" / ".config" / "npt-desk" / "rdp.ini";
+        IniSettingsFile({file.string(), ""}).saveDoctorName("Иванова А. А.");
+        EXPECT_EQ(IniSettingsFile({file.string(), ""}).doctorName(), "Иванова А. А.");
+        EXPECT_EQ(statOf(dir / "home" / ".config").mode, 0777 & ~mask);
+        EXPECT_EQ(statOf(dir / "home" / ".config" / "npt-desk").mode, 0777 & ~mask);
+        EXPECT_EQ(statOf(dir / "home").mode, 0700);
+    }
+    // A file where a folder should be is named in the message.
+    writeAll(dir / "home" / "plain", kEarlier);
+    const std::string file = (dir / "home" / "plain" / "npt-desk" / "rdp.ini").string();
+    try {
+        IniSettingsFile({file, ""}).saveDoctorName("Иванова А. А.");
+        ADD_FAILURE() << "saved under a file";
+    } catch (const FileError& e) {
+        EXPECT_EQ(e.what(), "Не удалось сохранить настройки в «" + file +
+                                "»: " + reasonForErrno(ENOTDIR) + ".");
+    }
+}
+
 TEST(FileWritingTest, ReplacedFileKeepsItsModeOwnerAndGroup) {
     const fs::path dir = scratchDir("app");
     const Umask umask(077);  // the replaced file's mode wins over the umask
