@@ -150,6 +150,9 @@ struct StoredAnalysis {
     std::vector<std::string> unusable;
 };
 
+// Beyond this a value is far outside every range, and the range check says so.
+constexpr double kFarOutside = 1e6;
+
 StoredAnalysis readAnalysis(std::string_view text) {
     using namespace AnalysisLimits;
     StoredAnalysis result;
@@ -158,8 +161,10 @@ StoredAnalysis readAnalysis(std::string_view text) {
     const auto mmText = [&mm](double value) { return decimalText(value, 1) + mm; };
     const auto sText = [](int seconds) { return std::to_string(seconds) + " с"; };
     // The value of key if it can be used; otherwise nothing, and why not is noted.
-    const auto take = [&](const char* key, bool millimetres, double low, double high,
-                          const std::string& range,
+    // The value of key if it can be used; otherwise nothing, and why not is noted under the
+    // parameter's name, with the key and the value as the file holds them.
+    const auto take = [&](const char* name, const char* key, bool millimetres, double low,
+                          double high, const std::string& range,
                           const std::string& fallback) -> std::optional<double> {
         const auto value = ini::value(text, kAnalysisSection, key);
         if (!value) {
@@ -170,8 +175,8 @@ StoredAnalysis readAnalysis(std::string_view text) {
         std::string why;
         if (!number) {
             why = "не число";
-        } else if (millimetres && std::nearbyint(*number * 10) / 10 != *number &&
-                   std::abs(*number) < 1e6) {
+        } else if (millimetres && std::abs(*number) < kFarOutside &&
+                   std::nearbyint(*number * 10) / 10 != *number) {
             why = "точнее 0,1 мм";
         } else if (!millimetres && std::nearbyint(*number) != *number) {
             why = "не целое число секунд";
@@ -180,46 +185,49 @@ StoredAnalysis readAnalysis(std::string_view text) {
         } else {
             return number;
         }
-        result.unusable.push_back(std::string(key) + "=" + shownValue(*value) + " — " + why +
-                                  "; принято значение по умолчанию " + fallback);
+        result.unusable.push_back(std::string(name) + " (" + key + "=" + shownValue(*value) +
+                                  ") — " + why + "; принято значение по умолчанию " + fallback);
         return std::nullopt;
     };
     AnalysisParameters& p = result.values;
     const auto threshold =
-        take("threshold_mm", true, kThresholdMinMm, kThresholdMaxMm,
+        take("порог эпизода", "threshold_mm", true, kThresholdMinMm, kThresholdMaxMm,
              "от " + decimalText(kThresholdMinMm, 1) + " до " + mmText(kThresholdMaxMm),
              mmText(defaults.threshold_mm));
     if (threshold) {
         p.threshold_mm = *threshold;
     }
     if (const auto v =
-            take("min_duration_s", false, kMinDurationMinS, kMinDurationMaxS,
+            take("минимальная длительность эпизода", "min_duration_s", false, kMinDurationMinS,
+                 kMinDurationMaxS,
                  "от " + std::to_string(kMinDurationMinS) + " до " + sText(kMinDurationMaxS),
                  sText(defaults.min_duration_s))) {
         p.min_duration_s = static_cast<int>(*v);
     }
-    if (const auto v = take("merge_gap_s", false, kMergeGapMinS, kMergeGapMaxS,
+    if (const auto v = take("промежуток объединения эпизодов", "merge_gap_s", false, kMergeGapMinS,
+                            kMergeGapMaxS,
                             "от " + std::to_string(kMergeGapMinS) + " до " + sText(kMergeGapMaxS),
                             sText(defaults.merge_gap_s))) {
         p.merge_gap_s = static_cast<int>(*v);
     }
     // Its lower limit is the episode threshold, settled below.
-    const auto full = take("full_threshold_mm", true, -1e6, kFullThresholdMaxMm,
-                           "от порога эпизода до " + mmText(kFullThresholdMaxMm),
-                           mmText(defaults.full_threshold_mm));
+    const auto full = take(
+        "порог полной тумесценции", "full_threshold_mm", true, -kFarOutside, kFullThresholdMaxMm,
+        "от порога эпизода до " + mmText(kFullThresholdMaxMm), mmText(defaults.full_threshold_mm));
     if (full) {
         p.full_threshold_mm = *full;
     }
     if (p.full_threshold_mm < p.threshold_mm) {
-        const auto stated = [&](const char* key, bool taken, double used) {
-            return taken ? std::string(key) + "=" +
-                               shownValue(*ini::value(text, kAnalysisSection, key))
-                         : std::string(key) + " по умолчанию, " + mmText(used);
+        const auto stated = [&](const char* name, const char* key, bool taken, double used) {
+            return taken ? std::string(name) + " (" + key + "=" +
+                               shownValue(*ini::value(text, kAnalysisSection, key)) + ")"
+                         : std::string(name) + " по умолчанию, " + mmText(used);
         };
         result.unusable.push_back(
-            stated("full_threshold_mm", full.has_value(), p.full_threshold_mm) +
-            " — ниже порога эпизода " +
-            stated("threshold_mm", threshold.has_value(), p.threshold_mm) +
+            stated("порог полной тумесценции", "full_threshold_mm", full.has_value(),
+                   p.full_threshold_mm) +
+            (full ? "" : ",") + " ниже " +
+            stated("порога эпизода", "threshold_mm", threshold.has_value(), p.threshold_mm) +
             "; принято значение, равное порогу эпизода: " + mmText(p.threshold_mm));
         p.full_threshold_mm = p.threshold_mm;
     }

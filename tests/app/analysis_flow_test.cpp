@@ -329,34 +329,37 @@ TEST(AnalysisSettingsTest, WhatTheFileHolds) {
         {"out of range: its default, the others kept",
          "[analysis]\nthreshold_mm=40\nmerge_gap_s=300\n",
          with(d.threshold_mm, d.min_duration_s, 300, d.full_threshold_mm),
-         {"threshold_mm=40 — вне пределов от 1,0 до 15,0 мм; принято значение по умолчанию 3,0 "
-          "мм"}},
+         {"порог эпизода (threshold_mm=40) — вне пределов от 1,0 до 15,0 мм; принято значение "
+          "по умолчанию 3,0 мм"}},
         {"not a number, finer than a tenth, not whole seconds",
          "[analysis]\nmin_duration_s=пять\nthreshold_mm=0.99999999999\nmerge_gap_s=90.5\n",
          d,
-         {"threshold_mm=0.99999999999 — точнее 0,1 мм; принято значение по умолчанию 3,0 мм",
-          "min_duration_s=пять — не число; принято значение по умолчанию 300 с",
-          "merge_gap_s=90.5 — не целое число секунд; принято значение по умолчанию 120 с"}},
+         {"порог эпизода (threshold_mm=0.99999999999) — точнее 0,1 мм; принято значение по "
+          "умолчанию 3,0 мм",
+          "минимальная длительность эпизода (min_duration_s=пять) — не число; принято значение "
+          "по умолчанию 300 с",
+          "промежуток объединения эпизодов (merge_gap_s=90.5) — не целое число секунд; принято "
+          "значение по умолчанию 120 с"}},
         {"a threshold above the default full threshold: the full one is raised to it",
          "[analysis]\nthreshold_mm=8\n",
          with(8, d.min_duration_s, d.merge_gap_s, 8),
-         {"full_threshold_mm по умолчанию, 5,0 мм — ниже порога эпизода threshold_mm=8; принято "
-          "значение, равное порогу эпизода: 8,0 мм"}},
+         {"порог полной тумесценции по умолчанию, 5,0 мм, ниже порога эпизода (threshold_mm=8); "
+          "принято значение, равное порогу эпизода: 8,0 мм"}},
         {"both stored, full below the threshold",
          "[analysis]\nthreshold_mm=6\nfull_threshold_mm=5\n",
          with(6, d.min_duration_s, d.merge_gap_s, 6),
-         {"full_threshold_mm=5 — ниже порога эпизода threshold_mm=6; принято значение, равное "
-          "порогу эпизода: 6,0 мм"}},
-        {"full below the default threshold, and beyond its range",
+         {"порог полной тумесценции (full_threshold_mm=5) ниже порога эпизода (threshold_mm=6); "
+          "принято значение, равное порогу эпизода: 6,0 мм"}},
+        {"full below the default threshold",
          "[analysis]\nfull_threshold_mm=2\n",
          with(3, d.min_duration_s, d.merge_gap_s, 3),
-         {"full_threshold_mm=2 — ниже порога эпизода threshold_mm по умолчанию, 3,0 мм; принято "
-          "значение, равное порогу эпизода: 3,0 мм"}},
+         {"порог полной тумесценции (full_threshold_mm=2) ниже порога эпизода по умолчанию, "
+          "3,0 мм; принято значение, равное порогу эпизода: 3,0 мм"}},
         {"full beyond its range",
          "[analysis]\nfull_threshold_mm=20.5\n",
          d,
-         {"full_threshold_mm=20.5 — вне пределов от порога эпизода до 20,0 мм; принято значение "
-          "по умолчанию 5,0 мм"}},
+         {"порог полной тумесценции (full_threshold_mm=20.5) — вне пределов от порога эпизода "
+          "до 20,0 мм; принято значение по умолчанию 5,0 мм"}},
     };
     const fs::path dir = scratchDir("app");
     for (const Case& c : cases) {
@@ -395,9 +398,10 @@ TEST(AnalysisSettingsTest, UnusableValuesAreSaidOnceAndMendedAtClose) {
         EXPECT_EQ(view.messages()[0].text,
                   "Не все параметры анализа из файла настроек «" + file.string() +
                       "» можно использовать:\n"
-                      "• min_duration_s=пять — не число; принято значение по умолчанию 300 с;\n"
-                      "• full_threshold_mm по умолчанию, 5,0 мм — ниже порога эпизода "
-                      "threshold_mm=8; принято значение, равное порогу эпизода: 8,0 мм.\n"
+                      "• минимальная длительность эпизода (min_duration_s=пять) — не число; "
+                      "принято значение по умолчанию 300 с;\n"
+                      "• порог полной тумесценции по умолчанию, 5,0 мм, ниже порога эпизода "
+                      "(threshold_mm=8); принято значение, равное порогу эпизода: 8,0 мм.\n"
                       "При закрытии программы принятые значения будут записаны в файл.");
         form.FormDestroy();
         EXPECT_EQ(view.messages().size(), 1u);
