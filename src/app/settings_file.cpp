@@ -157,10 +157,8 @@ StoredAnalysis readAnalysis(std::string_view text) {
     using namespace AnalysisLimits;
     StoredAnalysis result;
     const AnalysisParameters defaults;
-    const std::string mm = " мм";
-    const auto mmText = [&mm](double value) { return decimalText(value, 1) + mm; };
+    const auto mmText = [](double value) { return decimalText(value, 1) + " мм"; };
     const auto sText = [](int seconds) { return std::to_string(seconds) + " с"; };
-    // The value of key if it can be used; otherwise nothing, and why not is noted.
     // The value of key if it can be used; otherwise nothing, and why not is noted under the
     // parameter's name, with the key and the value as the file holds them.
     const auto take = [&](const char* name, const char* key, bool millimetres, double low,
