@@ -8,9 +8,9 @@
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
-#include <type_traits>
 #include <vector>
 
+#include "analysis/analysis_text.h"
 #include "recorder/cp1251.h"
 #include "recorder/utf8.h"
 #include "records/atomic_file.h"
@@ -101,15 +101,135 @@ std::optional<std::pair<std::string_view, std::string_view>> entryOf(std::string
     return std::make_pair(trimmed(line.substr(0, eq)), trimmed(line.substr(eq + 1)));
 }
 
-// The file's bytes, or nothing when it is missing or cannot be read (a FIFO or a device
-// left under the settings file's name is not read from).
-std::optional<std::string> readFile(const std::string& path) {
-    try {
-        const auto bytes = readRegularFile(path, "");
-        return std::string(bytes.begin(), bytes.end());
-    } catch (const FileError&) {
-        return std::nullopt;
+bool isDirectory(const std::string& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+// Creates the folder that holds file, and every folder above it that is missing, each with
+// the permissions the user's umask allows (a first start may find no ~/.config either).
+void createFoldersFor(const std::string& file) {
+    const auto slash = file.rfind('/');
+    if (slash == std::string::npos || slash == 0) {
+        return;
     }
+    const std::string dir = file.substr(0, slash);
+    for (std::size_t end = dir.find('/', 1);; end = dir.find('/', end + 1)) {
+        const std::string folder = dir.substr(0, end);
+        if (!isDirectory(folder) && ::mkdir(folder.c_str(), 0777) != 0 && errno != EEXIST) {
+            throwErrnoError(file, kSavePrefix, errno);
+        }
+        if (end == std::string::npos) {
+            return;
+        }
+    }
+}
+
+// A value as the message shows it: on one line, and not the whole of a long one.
+std::string shownValue(std::string_view value) {
+    constexpr std::size_t kShown = 24;
+    std::string shown;
+    std::size_t characters = 0;
+    for (std::size_t i = 0; i < value.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(value[i]);
+        if ((byte & 0xC0) != 0x80 && characters++ == kShown) {
+            return shown + "…";
+        }
+        shown += byte < 0x20 ? ' ' : value[i];
+    }
+    return shown;
+}
+
+// The analysis section of text: each value that is a number in its range, to a tenth of a
+// millimetre or a whole second, is used; any other gives way to its default, noted with the
+// reason. A full-tumescence threshold below the episode threshold is raised to it: the episode
+// threshold decides what an episode is, the other only measures within one.
+struct StoredAnalysis {
+    AnalysisParameters values;
+    bool stored = false;  // the section holds one of the keys
+    std::vector<std::string> unusable;
+};
+
+// Beyond this a value is far outside every range, and the range check says so.
+constexpr double kFarOutside = 1e6;
+
+StoredAnalysis readAnalysis(std::string_view text) {
+    using namespace AnalysisLimits;
+    StoredAnalysis result;
+    const AnalysisParameters defaults;
+    const auto mmText = [](double value) { return decimalText(value, 1) + " мм"; };
+    const auto sText = [](int seconds) { return std::to_string(seconds) + " с"; };
+    // The value of key if it can be used; otherwise nothing, and why not is noted under the
+    // parameter's name, with the key and the value as the file holds them.
+    const auto take = [&](const char* name, const char* key, bool millimetres, double low,
+                          double high, const std::string& range,
+                          const std::string& fallback) -> std::optional<double> {
+        const auto value = ini::value(text, kAnalysisSection, key);
+        if (!value) {
+            return std::nullopt;
+        }
+        result.stored = true;
+        const auto number = parseDecimal(*value);
+        std::string why;
+        if (!number) {
+            why = "не число";
+        } else if (millimetres && std::abs(*number) < kFarOutside &&
+                   std::nearbyint(*number * 10) / 10 != *number) {
+            why = "точнее 0,1 мм";
+        } else if (!millimetres && std::nearbyint(*number) != *number) {
+            why = "не целое число секунд";
+        } else if (*number < low || *number > high) {
+            why = "вне пределов " + range;
+        } else {
+            return number;
+        }
+        result.unusable.push_back(std::string(name) + " (" + key + "=" + shownValue(*value) +
+                                  ") — " + why + "; принято значение по умолчанию " + fallback);
+        return std::nullopt;
+    };
+    AnalysisParameters& p = result.values;
+    const auto threshold =
+        take("порог эпизода", "threshold_mm", true, kThresholdMinMm, kThresholdMaxMm,
+             "от " + decimalText(kThresholdMinMm, 1) + " до " + mmText(kThresholdMaxMm),
+             mmText(defaults.threshold_mm));
+    if (threshold) {
+        p.threshold_mm = *threshold;
+    }
+    if (const auto v =
+            take("минимальная длительность эпизода", "min_duration_s", false, kMinDurationMinS,
+                 kMinDurationMaxS,
+                 "от " + std::to_string(kMinDurationMinS) + " до " + sText(kMinDurationMaxS),
+                 sText(defaults.min_duration_s))) {
+        p.min_duration_s = static_cast<int>(*v);
+    }
+    if (const auto v = take("промежуток объединения эпизодов", "merge_gap_s", false, kMergeGapMinS,
+                            kMergeGapMaxS,
+                            "от " + std::to_string(kMergeGapMinS) + " до " + sText(kMergeGapMaxS),
+                            sText(defaults.merge_gap_s))) {
+        p.merge_gap_s = static_cast<int>(*v);
+    }
+    // Its lower limit is the episode threshold, settled below.
+    const auto full = take(
+        "порог полной тумесценции", "full_threshold_mm", true, -kFarOutside, kFullThresholdMaxMm,
+        "от порога эпизода до " + mmText(kFullThresholdMaxMm), mmText(defaults.full_threshold_mm));
+    if (full) {
+        p.full_threshold_mm = *full;
+    }
+    if (p.full_threshold_mm < p.threshold_mm) {
+        const auto stated = [&](const char* name, const char* key, bool taken, double used) {
+            return taken ? std::string(name) + " (" + key + "=" +
+                               shownValue(*ini::value(text, kAnalysisSection, key)) + ")"
+                         : std::string(name) + " по умолчанию, " + mmText(used);
+        };
+        result.unusable.push_back(
+            stated("порог полной тумесценции", "full_threshold_mm", full.has_value(),
+                   p.full_threshold_mm) +
+            (full ? "" : ",") + " ниже " +
+            stated("порога эпизода", "threshold_mm", threshold.has_value(), p.threshold_mm) +
+            "; принято значение, равное порогу эпизода: " + mmText(p.threshold_mm));
+        p.full_threshold_mm = p.threshold_mm;
+    }
+    return result;
 }
 
 bool directoryWritable(const std::string& dir) {
@@ -216,20 +336,38 @@ std::string executableDirectory() {
     return slash == std::string::npos ? "." : path.substr(0, slash == 0 ? 1 : slash);
 }
 
-std::optional<std::string> IniSettingsFile::currentText() const {
-    auto raw = readFile(location_.path);
-    if (!raw && !location_.legacyPath.empty() && !fileExists(location_.path)) {
+IniSettingsFile::Content IniSettingsFile::current() const {
+    std::string file = location_.path;
+    struct stat info {};
+    if (::stat(file.c_str(), &info) != 0 && errno == ENOENT) {
+        if (location_.legacyPath.empty()) {
+            return {file, std::nullopt, std::nullopt};
+        }
         // Until the first save in the new place, the old file speaks for it.
-        raw = readFile(location_.legacyPath);
+        file = location_.legacyPath;
+        if (::stat(file.c_str(), &info) != 0 && errno == ENOENT) {
+            return {location_.path, std::nullopt, std::nullopt};
+        }
     }
-    if (!raw) {
-        return std::nullopt;
+    try {
+        // A FIFO or a device left under the settings file's name is not read from, and a file
+        // larger than any settings file is not read into memory.
+        const auto bytes = readRegularFile(file, "", kSettingsMaxBytes + 1);
+        if (bytes.size() > kSettingsMaxBytes) {
+            return {file, std::nullopt,
+                    "размер больше " + std::to_string(kSettingsMaxBytes / 1024) + " КБ"};
+        }
+        return {file,
+                ini::decodeText(
+                    std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size())),
+                std::nullopt};
+    } catch (const FileError& error) {
+        return {file, std::nullopt, error.reason()};
     }
-    return ini::decodeText(*raw);
 }
 
 std::optional<std::string> IniSettingsFile::doctorName() const {
-    const auto text = currentText();
+    const auto text = current().text;
     if (!text) {
         return std::nullopt;
     }
@@ -241,33 +379,26 @@ void IniSettingsFile::saveDoctorName(const std::string& name) {
 }
 
 std::optional<AnalysisParameters> IniSettingsFile::analysisParameters() const {
-    const auto text = currentText();
+    const auto text = current().text;
     if (!text) {
         return std::nullopt;
     }
-    AnalysisParameters p;
-    bool any = false;
-    const auto read = [&](const char* key, auto& member) {
-        const auto value = ini::value(*text, kAnalysisSection, key);
-        const auto number = value ? parseDecimal(*value) : std::nullopt;
-        if (!number) {
-            return;
-        }
-        any = true;
-        if constexpr (std::is_same_v<std::remove_reference_t<decltype(member)>, int>) {
-            member = static_cast<int>(std::clamp(std::nearbyint(*number), -1e9, 1e9));
-        } else {
-            member = *number;
-        }
-    };
-    read("threshold_mm", p.threshold_mm);
-    read("min_duration_s", p.min_duration_s);
-    read("merge_gap_s", p.merge_gap_s);
-    read("full_threshold_mm", p.full_threshold_mm);
-    if (!any || parametersError(p)) {
+    const StoredAnalysis stored = readAnalysis(*text);
+    if (!stored.stored) {
         return std::nullopt;
     }
-    return p;
+    return stored.values;
+}
+
+SettingsProblems IniSettingsFile::readingProblems() const {
+    const Content content = current();
+    SettingsProblems problems;
+    problems.file = content.file;
+    problems.unreadable = content.problem;
+    if (content.text) {
+        problems.unusableValues = readAnalysis(*content.text).unusable;
+    }
+    return problems;
 }
 
 void IniSettingsFile::saveAnalysisParameters(const AnalysisParameters& p) {
@@ -280,16 +411,14 @@ void IniSettingsFile::saveAnalysisParameters(const AnalysisParameters& p) {
 void IniSettingsFile::saveValues(std::string_view section,
                                  const std::vector<std::pair<std::string, std::string>>& values) {
     // The first save in the new place keeps what the old file held besides these values.
-    std::string text = currentText().value_or("");
-    const auto slash = location_.path.rfind('/');
-    if (slash != std::string::npos && slash > 0) {
-        // Create the configuration directory on first use (one level below an existing one),
-        // with the permissions the user's umask allows.
-        const std::string dir = location_.path.substr(0, slash);
-        if (::mkdir(dir.c_str(), 0777) != 0 && errno != EEXIST) {
-            throwErrnoError(location_.path, kSavePrefix, errno);
-        }
+    const Content content = current();
+    if (content.problem && content.file == location_.path && fileExists(content.file)) {
+        // Replacing a file that could not be read would lose all it holds beside these values.
+        throwFileError(location_.path, kSavePrefix,
+                       *content.problem + " — файл не прочитан и оставлен как есть");
     }
+    std::string text = content.text.value_or("");
+    createFoldersFor(location_.path);
     for (const auto& [key, value] : values) {
         text = ini::withValue(text, section, key, value);
     }

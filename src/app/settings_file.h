@@ -3,6 +3,10 @@
 // "tools", key "edit1") and the four parameters of the night's analysis (section "analysis",
 // keys named as the parameters: threshold_mm, min_duration_s, merge_gap_s, full_threshold_mm).
 // Other sections and keys are kept as they are when a value is written back.
+//
+// A file larger than any settings file (kSettingsMaxBytes) is not read, and neither it nor a
+// file that cannot be read is ever replaced: what it holds is not the program's to drop.
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -15,6 +19,16 @@ namespace npt {
 
 inline constexpr const char* kSettingsFileName = "rdp.ini";
 inline constexpr const char* kDefaultDoctorName = "введите ФИО врача";
+inline constexpr std::size_t kSettingsMaxBytes = 64 * 1024;
+
+// What reading the settings file could not give, for one message when the window opens.
+struct SettingsProblems {
+    std::string file;                       // the file read
+    std::optional<std::string> unreadable;  // why it could not be read at all (Russian)
+    // Each analysis value that cannot be used, and the value used instead (Russian).
+    std::vector<std::string> unusableValues;
+    bool empty() const { return !unreadable && unusableValues.empty(); }
+};
 
 class SettingsStore {
   public:
@@ -23,9 +37,12 @@ class SettingsStore {
     virtual std::optional<std::string> doctorName() const = 0;
     // Throws FileError when the file cannot be written.
     virtual void saveDoctorName(const std::string& name) = 0;
-    // The stored analysis parameters; nothing when none are stored or they cannot be used
-    // together (a file edited by hand): the defaults then hold.
+    // The stored analysis parameters; nothing when none are stored. A value that cannot be used
+    // (a file edited by hand) gives way to its default, and a full-tumescence threshold below
+    // the episode threshold is raised to it; readingProblems says which.
     virtual std::optional<AnalysisParameters> analysisParameters() const = 0;
+    // What could not be read or used; empty when everything was.
+    virtual SettingsProblems readingProblems() const { return {}; }
     // Throws FileError when the file cannot be written.
     virtual void saveAnalysisParameters(const AnalysisParameters& parameters) = 0;
 };
@@ -53,11 +70,17 @@ class IniSettingsFile final : public SettingsStore {
     void saveDoctorName(const std::string& name) override;
     std::optional<AnalysisParameters> analysisParameters() const override;
     void saveAnalysisParameters(const AnalysisParameters& parameters) override;
+    SettingsProblems readingProblems() const override;
     const std::string& path() const { return location_.path; }
 
   private:
-    // The file's text as it stands (or the older file's, before the first save here).
-    std::optional<std::string> currentText() const;
+    // The file as it stands (or the older file, before the first save here).
+    struct Content {
+        std::string file;                    // the file read
+        std::optional<std::string> text;     // nothing when it is missing or cannot be read
+        std::optional<std::string> problem;  // why it cannot be read, when it cannot
+    };
+    Content current() const;
     // Sets the keys of one section and writes the file.
     void saveValues(std::string_view section,
                     const std::vector<std::pair<std::string, std::string>>& values);

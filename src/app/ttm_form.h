@@ -104,6 +104,8 @@ class TTMForm {
 
     // Window lifetime.
     void FormCreate();
+    // Once the window is on screen: what the settings file could not give, in one message.
+    void FormShow();
     void FormDestroy();
     void FormKeyDown();
 
@@ -217,7 +219,10 @@ class TTMForm {
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);  // for calls posted to the loop
     FormState state_;
     ChartModel chart_;
-    AnalysisParameters storedParameters_;  // as the settings file holds them
+    // As the settings file holds them; nothing when it holds values that could not all be used,
+    // which are then written back as used.
+    std::optional<AnalysisParameters> storedParameters_;
+    SettingsProblems settingsProblems_;  // until FormShow says them
 };
 
 }  // namespace npt

@@ -2,6 +2,7 @@
 // line under the chart, as bands on it and in the dialog "Анализ ночи"; its parameters kept in
 // the settings file; the one-page report.
 #include <stdexcept>
+#include <utility>
 
 #include "analysis/analysis_text.h"
 #include "app/ttm_form.h"
@@ -21,14 +22,40 @@ void TTMForm::loadAnalysisSettings() {
         if (auto stored = settings_->analysisParameters()) {
             state_.analysisParameters = *stored;
         }
+        settingsProblems_ = settings_->readingProblems();
     }
     storedParameters_ = state_.analysisParameters;
+    if (!settingsProblems_.unusableValues.empty()) {
+        storedParameters_.reset();  // the file is mended at close, as the message says
+    }
     showAnalysis();
+}
+
+void TTMForm::FormShow() {
+    const SettingsProblems problems = std::exchange(settingsProblems_, {});
+    if (problems.empty()) {
+        return;
+    }
+    std::string text;
+    if (problems.unreadable) {
+        text = "Настройки не прочитаны из «" + problems.file + "»: " + *problems.unreadable +
+               ". ФИО врача и параметры анализа — по умолчанию; файл оставлен как есть, и "
+               "настройки в него не запишутся.";
+    } else {
+        text = "Не все параметры анализа из файла настроек «" + problems.file +
+               "» можно использовать:";
+        for (std::size_t i = 0; i < problems.unusableValues.size(); ++i) {
+            text += "\n• " + problems.unusableValues[i] +
+                    (i + 1 < problems.unusableValues.size() ? ";" : ".");
+        }
+        text += "\nПри закрытии программы принятые значения будут записаны в файл.";
+    }
+    warning("Файл настроек", text);
 }
 
 void TTMForm::saveAnalysisSettings() {
     // Written only when changed: a file that never had them stays as it was.
-    if (settings_ == nullptr || state_.analysisParameters == storedParameters_) {
+    if (settings_ == nullptr || storedParameters_ == state_.analysisParameters) {
         return;
     }
     try {

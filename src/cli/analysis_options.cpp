@@ -25,10 +25,21 @@ std::optional<double> decimalOf(std::string text) {
     return value;
 }
 
+// Beyond this a value is far outside every range, and the range check says so.
+constexpr double kFarOutside = 1e6;
+
 // Millimetres are set to a tenth, as in the window and wherever the parameters are printed: a
-// finer value would be used but printed otherwise.
+// finer value would be used but printed otherwise, and one a hair below a limit would pass as
+// the limit. Exact, not within a tolerance: "2,50" is a tenth, "0,99999999999" is not.
 bool wholeTenths(double millimetres) {
-    return std::abs(millimetres * 10 - std::nearbyint(millimetres * 10)) < 1e-6;
+    return std::abs(millimetres) > kFarOutside ||
+           std::nearbyint(millimetres * 10) / 10 == millimetres;
+}
+
+// Durations are kept in whole seconds; the minutes typed must be one, or the rounding would
+// hide what was typed (0,99999 min would become 1 min, inside the range it lies outside).
+bool wholeSeconds(double minutes) {
+    return std::abs(minutes) > kFarOutside || std::nearbyint(minutes * 60) / 60 == minutes;
 }
 
 int secondsOfMinutes(double minutes) {
@@ -68,6 +79,10 @@ bool takeAnalysisOption(const std::vector<std::string>& args, std::size_t& i,
         const bool millimetres = k == 0 || k == std::size(kOptions) - 1;
         if (millimetres && !wholeTenths(*number)) {
             note(name + ": «" + plain::escaped(*value) + "» — задаётся с точностью до 0,1 мм");
+            return true;
+        }
+        if (!millimetres && !wholeSeconds(*number)) {
+            note(name + ": «" + plain::escaped(*value) + "» — задаётся с точностью до секунды");
             return true;
         }
         switch (k) {

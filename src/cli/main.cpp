@@ -19,6 +19,9 @@ int main(int argc, char** argv) {
     // A reader that closes the pipe early is a failed output like any other: the write returns
     // EPIPE and the tool says so and exits with 1, instead of dying silently of the signal.
     std::signal(SIGPIPE, SIG_IGN);
+    // The same for a file-size limit: standard output redirected into a file that reaches it
+    // fails with EFBIG, said in one line with the exit status 1, as for a full disk.
+    std::signal(SIGXFSZ, SIG_IGN);
     std::ios::sync_with_stdio(false);
     std::vector<std::string> args(argv + 1, argv + argc);
 #ifdef NPT_WITH_REPORT

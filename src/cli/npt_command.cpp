@@ -52,8 +52,8 @@ constexpr const char* kHelp =
     "           в ФАЙЛ.txt (неполное чтение не сохраняется)\n"
     "\n"
     "Ключи:\n"
-    "  --password ПАРОЛЬ  пароль записи; без него вводится пустой пароль, и ФИО пациента\n"
-    "                     в защищённой записи скрыто (read сохраняет её тогда без ФИО)\n"
+    "  --password ПАРОЛЬ  пароль записи; без него ФИО пациента в защищённой записи скрыто\n"
+    "                     (read сохраняет её тогда без ФИО)\n"
     "  --timeout СЕКУНДЫ  read: сколько ждать адаптер и ответ датчика (по умолчанию 30)\n"
     "  --doctor ФИО       report: ФИО врача в отчёте (без него — строка, чтобы вписать от руки)\n"
     "  --json             вывод show в JSON\n"
@@ -70,13 +70,32 @@ constexpr const char* kCommands = "show, export, report или read";
 struct Options {
     std::string command;
     std::vector<std::string> positional;
-    std::string password;
+    std::optional<std::string> password;  // none: --password not given
     std::optional<long> timeout;
     std::optional<std::string> doctor;
     bool json = false;
     bool help = false;
     bool version = false;
     AnalysisParameters parameters;
+};
+
+// Without --password nobody typed a wrong password: the tool's view leaves the password prompt
+// unanswered, and the warning the window gives then says instead that the recording is
+// protected and why its name is hidden.
+constexpr const char* kNoPasswordTitle = "Пароль не указан";
+constexpr const char* kNoPasswordText =
+    "Запись защищена паролем; без --password ФИО пациента скрыто.";
+
+class ToolView final : public BatchView {
+  public:
+    using BatchView::BatchView;
+    MessageAnswer messageBox(std::string_view title, std::string_view text, MessageIcon icon,
+                             MessageButtons buttons) override {
+        if (!passwordAnswer_ && title == kWrongPasswordTitle && text == kWrongPasswordText) {
+            return BatchView::messageBox(kNoPasswordTitle, kNoPasswordText, icon, buttons);
+        }
+        return BatchView::messageBox(title, text, icon, buttons);
+    }
 };
 
 // A name from the command line or a file, quoted on one line whatever it holds.
@@ -137,7 +156,7 @@ std::optional<std::string> usageError(const Options& o) {
         return *error;
     }
     // The recorder keeps ten characters; a longer password would be checked by its first ten.
-    if (const auto characters = utf8::decode(o.password);
+    if (const auto characters = utf8::decode(o.password.value_or(""));
         characters && characters->size() > PasswordState::kLength) {
         return "--password: пароль записи — не длиннее 10 символов";
     }
@@ -344,7 +363,7 @@ int runNpt(const std::vector<std::string>& args, std::ostream& out, std::ostream
     }
     const std::string& file = options.positional[0];
     if (options.command == "read") {
-        ReadOptions read{file, options.password,
+        ReadOptions read{file, options.password.value_or(""),
                          std::chrono::seconds(options.timeout.value_or(30))};
         hid::LinuxHidPlatform platform;
         return readRecorder(read, platform, out, err);
@@ -363,7 +382,7 @@ int runNpt(const std::vector<std::string>& args, std::ostream& out, std::ostream
         return 2;
     }
 
-    BatchView view(options.password, reportWriter);
+    ToolView view(options.password, reportWriter);
     SystemClock clock;
     TTMForm form(view, clock, nullptr);
     form.FormCreate();

@@ -5,9 +5,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <csignal>
+#include <cstdlib>
+#include <cstring>
 #include <vector>
 
 #include "records/file_error.h"
@@ -22,6 +25,103 @@ void ignoreFileSizeSignal() {
         std::signal(SIGXFSZ, SIG_IGN);
     }
 }
+
+// ---- A termination signal while a file is replaced ----------------------------------------
+//
+// SIGINT (Ctrl+C), SIGTERM (a logout, kill) and SIGHUP (the terminal closed) would end the
+// program between two writes and leave the temporary file beside the target. While a file is
+// replaced they wait: the write goes on to the point where the temporary file either is gone or
+// has become the file, and the signal then ends the program as it would have. A second signal
+// does not wait: it removes the temporary file if it has a name, and ends the program at once.
+// Signals the program ignores or handles itself are left alone.
+
+constexpr int kTerminationSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
+volatile std::sig_atomic_t pendingSignal = 0;
+// The temporary file's name while it has one in the folder, for the handler to remove.
+char namedTemporary[PATH_MAX];
+std::atomic<bool> temporaryNamed{false};
+static_assert(std::atomic<bool>::is_always_lock_free);
+
+void endAsSignalled(int signal) {
+    struct sigaction standard {};
+    standard.sa_handler = SIG_DFL;
+    ::sigaction(signal, &standard, nullptr);
+    sigset_t only;
+    ::sigemptyset(&only);
+    ::sigaddset(&only, signal);
+    ::pthread_sigmask(SIG_UNBLOCK, &only, nullptr);
+    ::raise(signal);
+    std::_Exit(128 + signal);  // not reached: the signal's own action ends the program
+}
+
+extern "C" void onTerminationSignal(int signal) {
+    if (pendingSignal == 0) {
+        pendingSignal = signal;
+        return;
+    }
+    if (temporaryNamed.load()) {
+        ::unlink(namedTemporary);
+    }
+    // Delivered once this handler returns, as the signal is blocked while it runs.
+    struct sigaction standard {};
+    standard.sa_handler = SIG_DFL;
+    ::sigaction(signal, &standard, nullptr);
+    ::raise(signal);
+}
+
+// Holds termination signals back for its lifetime (on the thread that writes files, one at a
+// time); a signal that came meanwhile ends the program when it goes.
+class TerminationHeldBack {
+  public:
+    TerminationHeldBack() {
+        struct sigaction handler {};
+        handler.sa_handler = onTerminationSignal;
+        ::sigemptyset(&handler.sa_mask);
+        for (int signal : kTerminationSignals) {
+            ::sigaddset(&handler.sa_mask, signal);
+        }
+        for (std::size_t i = 0; i < std::size(kTerminationSignals); ++i) {
+            struct sigaction current {};
+            installed_[i] = ::sigaction(kTerminationSignals[i], nullptr, &current) == 0 &&
+                            (current.sa_flags & SA_SIGINFO) == 0 && current.sa_handler == SIG_DFL &&
+                            ::sigaction(kTerminationSignals[i], &handler, nullptr) == 0;
+        }
+    }
+    ~TerminationHeldBack() {
+        for (std::size_t i = 0; i < std::size(kTerminationSignals); ++i) {
+            if (installed_[i]) {
+                struct sigaction standard {};
+                standard.sa_handler = SIG_DFL;
+                ::sigaction(kTerminationSignals[i], &standard, nullptr);
+            }
+        }
+        if (const int signal = pendingSignal; signal != 0) {
+            endAsSignalled(signal);
+        }
+    }
+    TerminationHeldBack(const TerminationHeldBack&) = delete;
+    TerminationHeldBack& operator=(const TerminationHeldBack&) = delete;
+
+    bool signalled() const { return pendingSignal != 0; }
+
+  private:
+    bool installed_[std::size(kTerminationSignals)] = {};
+};
+
+void nameTemporary(const std::string& path) {
+    temporaryNamed.store(false);
+    if (path.size() < sizeof namedTemporary) {
+        std::memcpy(namedTemporary, path.c_str(), path.size() + 1);
+        temporaryNamed.store(true);
+    }
+}
+
+void unnameTemporary() {
+    temporaryNamed.store(false);
+}
+
+// ---- The temporary file ------------------------------------------------------------------
 
 std::string randomSuffix() {
     static constexpr char kLetters[] =
@@ -48,26 +148,45 @@ std::size_t nameMaxIn(const std::string& directory) {
 }
 
 // The temporary file beside the target, removed again unless it has replaced the target.
+//
+// Where the file system allows, it has no name until it is complete and synced (O_TMPFILE):
+// whatever ends the program before that (a crash, SIGKILL, a power cut) leaves nothing beside the
+// target. Writers that open files by name reach it as /proc/self/fd/N. It gets a name, the same
+// as the fallback's, only to be renamed onto the target. Elsewhere (a file system without
+// O_TMPFILE, no /proc) it is created under that name at once.
 class Temporary {
   public:
     Temporary(const SaveTarget& target, const std::string& chosen, const std::string& prefix)
-        : target_(target) {
-        const std::size_t nameMax = nameMaxIn(target.directory);
+        : target_(target), chosen_(chosen), prefix_(prefix), nameMax_(nameMaxIn(target.directory)) {
         // A replaced file's owner and permissions are set when the content is complete; until
         // then only the user may read it. A new file gets what the umask allows.
         const mode_t mode = target.exists ? 0600 : 0666;
+        fd_ = ::open(target.directory.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, mode);
+        if (fd_ >= 0) {
+            path_ = "/proc/self/fd/" + std::to_string(fd_);
+            if (::access(path_.c_str(), F_OK) == 0) {
+                return;
+            }
+            closeFile();
+        }
+        // Any refusal of an unnamed file (not supported here, the folder not writable, …) is
+        // met again, with its reason, by the named one.
         for (int attempt = 0; fd_ < 0; ++attempt) {
-            path_ = temporaryPath(target, nameMax, randomSuffix());
-            fd_ = ::open(path_.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+            name_ = temporaryPath(target, nameMax_, randomSuffix());
+            fd_ = ::open(name_.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, mode);
             if (fd_ < 0 && (errno != EEXIST || attempt == 100)) {
+                name_.clear();
                 throwErrnoError(chosen, prefix, errno);
             }
         }
+        nameTemporary(name_);
+        path_ = name_;
     }
     ~Temporary() {
         closeFile();
-        if (!path_.empty()) {
-            ::unlink(path_.c_str());
+        if (!name_.empty()) {
+            unnameTemporary();
+            ::unlink(name_.c_str());
         }
     }
     Temporary(const Temporary&) = delete;
@@ -76,21 +195,44 @@ class Temporary {
     const std::string& path() const { return path_; }
     int fd() const { return fd_; }
 
-    // Gives the file the owner and mode of the one it replaces, syncs and closes it; errno set
-    // when that fails.
-    bool finish() {
+    // Gives the file the owner and mode of the one it replaces, syncs it, gives it its name
+    // beside the target and closes it. Throws FileError when that fails.
+    void finish() {
         if (target_.exists) {
             keepOwnerAndMode(target_.existing);
         }
-        const bool synced = ::fsync(fd_) == 0;
-        const int error = errno;
-        const bool closed = closeFile();
-        errno = synced ? errno : error;
-        return synced && closed;
+        if (::fsync(fd_) != 0) {
+            throwErrnoError(chosen_, prefix_, errno);
+        }
+        if (name_.empty()) {
+            giveName();
+        }
+        if (!closeFile()) {
+            throwErrnoError(chosen_, prefix_, errno);
+        }
     }
-    void keep() { path_.clear(); }
+    // The file has replaced the target: its name is the target's now.
+    void keep() {
+        unnameTemporary();
+        name_.clear();
+    }
+    const std::string& name() const { return name_; }
 
   private:
+    void giveName() {
+        for (int attempt = 0;; ++attempt) {
+            const std::string name = temporaryPath(target_, nameMax_, randomSuffix());
+            nameTemporary(name);
+            if (::linkat(AT_FDCWD, path_.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+                name_ = name;
+                return;
+            }
+            unnameTemporary();
+            if (errno != EEXIST || attempt == 100) {
+                throwErrnoError(chosen_, prefix_, errno);
+            }
+        }
+    }
     void keepOwnerAndMode(const struct stat& existing) {
         // Changing the owner needs privilege; a user may still pass the file to one of their
         // groups. Either failing leaves the file the user's own, which is what they may do.
@@ -111,7 +253,11 @@ class Temporary {
     }
 
     const SaveTarget& target_;
-    std::string path_;
+    const std::string& chosen_;
+    const std::string& prefix_;
+    std::size_t nameMax_;
+    std::string path_;  // where writers reach the file
+    std::string name_;  // its name in the folder, while it has one
     int fd_ = -1;
 };
 
@@ -166,13 +312,15 @@ bool writeFully(int fd, std::span<const std::uint8_t> bytes) {
 void replaceFileAtomically(const std::string& path, const std::string& messagePrefix,
                            const std::function<void(const TemporaryFile& temp)>& produce) {
     ignoreFileSizeSignal();
+    const TerminationHeldBack heldBack;  // goes last, after the temporary file
     const SaveTarget target = findSaveTarget(path, messagePrefix);
     Temporary temp(target, path, messagePrefix);
     produce({temp.path(), temp.fd(), target.directory});
-    if (!temp.finish()) {
-        throwErrnoError(path, messagePrefix, errno);
+    temp.finish();
+    if (heldBack.signalled()) {
+        return;  // the program ends once the temporary file is gone, the target as it was
     }
-    if (::rename(temp.path().c_str(), target.path.c_str()) != 0) {
+    if (::rename(temp.name().c_str(), target.path.c_str()) != 0) {
         throwErrnoError(path, messagePrefix, errno);
     }
     temp.keep();

@@ -13,6 +13,12 @@
 // A write beyond the user's file-size limit would otherwise kill the process with SIGXFSZ and
 // leave the temporary file behind: every write here first sets that signal to be ignored (if
 // nobody handles it), so the write fails with EFBIG and is cleaned up.
+//
+// Nothing of the new file stays beside the target when the program ends halfway: where the
+// file system allows, the temporary file has no name until it is complete and synced, and
+// SIGINT, SIGTERM and SIGHUP (if nobody handles them) wait while a file is replaced, ending the
+// program once the temporary file is gone (the target as it was) or has become the target; a
+// second one ends it at once. Files are replaced from one thread at a time.
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -29,7 +35,8 @@ void writeFileAtomically(const std::string& path, std::span<const std::uint8_t> 
 
 // The temporary file as a writer that produces the file itself sees it.
 struct TemporaryFile {
-    std::string path;       // write the complete file here, or through fd
+    std::string path;       // write the complete file here (it may be /proc/self/fd/N), or
+                            // through fd
     int fd;                 // open for reading and writing; closed by replaceFileAtomically
     std::string directory;  // the folder of the file being replaced
 };

@@ -23,6 +23,12 @@ std::optional<DeskOptions> parseDeskArguments(const std::vector<std::string>& ar
 // needs a screen unless a picture is asked for, and so that help shows without one.
 bool asksFor(const std::vector<std::string>& arguments, std::string_view option);
 
+// The arguments without the windowing toolkit's own options (-platform NAME, -style=NAME,
+// -reverse, …; with one dash or two), which it takes out itself only when it starts, and it
+// cannot start without a screen: so that a wrong option of ours is said without one as well.
+// Options after "--" are left, as they are no options of ours either.
+std::vector<std::string> withoutToolkitOptions(const std::vector<std::string>& arguments);
+
 inline constexpr std::string_view kScreenshotOption = "--screenshot";
 inline constexpr std::string_view kHelpOption = "--help";
 inline constexpr std::string_view kVersionOption = "--version";

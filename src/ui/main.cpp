@@ -4,6 +4,7 @@
 #include <QLibraryInfo>
 #include <QScreen>
 #include <QStyleFactory>
+#include <QTimer>
 #include <QTranslator>
 #include <QWidget>
 #include <iostream>
@@ -37,6 +38,12 @@ int main(int argc, char** argv) {
     if (npt::asksFor(given, npt::kVersionOption)) {
         std::cout << "npt-desk " << npt::kVersion << '\n';
         return 0;
+    }
+    // Our own options are checked before Qt starts, which needs a screen: a mistake is said
+    // without one too. They are read again below, from what Qt leaves of the arguments.
+    if (std::string early; !npt::parseDeskArguments(npt::withoutToolkitOptions(given), early)) {
+        std::cerr << "npt-desk: " << early << '\n' << npt::kDeskUsage << '\n';
+        return 2;
     }
     // A picture of the window needs no screen: drawn offscreen unless a platform is chosen.
     if (npt::asksFor(given, npt::kScreenshotOption) &&
@@ -89,6 +96,7 @@ int main(int argc, char** argv) {
         window->move(screen->availableGeometry().center() - window->rect().center());
     }
     window->show();
+    QTimer::singleShot(0, window, [&form] { form.FormShow(); });
     if (options->file) {
         npt::openRecordingWhenShown(form, view, *options->file);
     }

@@ -299,32 +299,121 @@ TEST(AnalysisSettingsTest, ParametersSurviveRestartsBesideTheDoctorsName) {
     EXPECT_EQ(view.analysisShown().parameters, p);
 }
 
+// Each value is used when it can be; one that cannot gives way to its default, and a full
+// threshold below the episode threshold is raised to it; every such value is named.
 TEST(AnalysisSettingsTest, WhatTheFileHolds) {
-    AnalysisParameters decimalComma;
-    decimalComma.threshold_mm = 3.5;
-    AnalysisParameters partly;
-    partly.merge_gap_s = 300;
+    const auto with = [](double threshold, int minDuration, int mergeGap, double full) {
+        return AnalysisParameters{threshold, minDuration, mergeGap, full};
+    };
+    const AnalysisParameters d;
     struct Case {
         const char* what;
         const char* text;
         std::optional<AnalysisParameters> read;
+        std::vector<std::string> unusable;
     };
     const Case cases[] = {
-        {"no section", "[tools]\nedit1=x\n", std::nullopt},
-        {"a decimal comma typed by hand", "[analysis]\nthreshold_mm=3,5\n", decimalComma},
-        {"keys missing keep their defaults", "[Analysis]\nMERGE_GAP_S = 300\n", partly},
-        {"out of range: the defaults", "[analysis]\nthreshold_mm=40\n", std::nullopt},
-        {"not a number: the defaults", "[analysis]\nmin_duration_s=пять\n", std::nullopt},
-        {"full below the threshold: the defaults",
-         "[analysis]\nthreshold_mm=6\nfull_threshold_mm=5\n", std::nullopt},
+        {"no section", "[tools]\nedit1=x\n", std::nullopt, {}},
+        {"a decimal comma typed by hand",
+         "[analysis]\nthreshold_mm=3,5\n",
+         with(3.5, d.min_duration_s, d.merge_gap_s, d.full_threshold_mm),
+         {}},
+        {"keys missing keep their defaults",
+         "[Analysis]\nMERGE_GAP_S = 300\n",
+         with(d.threshold_mm, d.min_duration_s, 300, d.full_threshold_mm),
+         {}},
+        {"trailing zeros are a tenth and whole seconds",
+         "[analysis]\nthreshold_mm=2.50\nmin_duration_s=90.0\n",
+         with(2.5, 90, d.merge_gap_s, d.full_threshold_mm),
+         {}},
+        {"out of range: its default, the others kept",
+         "[analysis]\nthreshold_mm=40\nmerge_gap_s=300\n",
+         with(d.threshold_mm, d.min_duration_s, 300, d.full_threshold_mm),
+         {"порог эпизода (threshold_mm=40) — вне пределов от 1,0 до 15,0 мм; принято значение "
+          "по умолчанию 3,0 мм"}},
+        {"not a number, finer than a tenth, not whole seconds",
+         "[analysis]\nmin_duration_s=пять\nthreshold_mm=0.99999999999\nmerge_gap_s=90.5\n",
+         d,
+         {"порог эпизода (threshold_mm=0.99999999999) — точнее 0,1 мм; принято значение по "
+          "умолчанию 3,0 мм",
+          "минимальная длительность эпизода (min_duration_s=пять) — не число; принято значение "
+          "по умолчанию 300 с",
+          "промежуток объединения эпизодов (merge_gap_s=90.5) — не целое число секунд; принято "
+          "значение по умолчанию 120 с"}},
+        {"a threshold above the default full threshold: the full one is raised to it",
+         "[analysis]\nthreshold_mm=8\n",
+         with(8, d.min_duration_s, d.merge_gap_s, 8),
+         {"порог полной тумесценции по умолчанию, 5,0 мм, ниже порога эпизода (threshold_mm=8); "
+          "принято значение, равное порогу эпизода: 8,0 мм"}},
+        {"both stored, full below the threshold",
+         "[analysis]\nthreshold_mm=6\nfull_threshold_mm=5\n",
+         with(6, d.min_duration_s, d.merge_gap_s, 6),
+         {"порог полной тумесценции (full_threshold_mm=5) ниже порога эпизода (threshold_mm=6); "
+          "принято значение, равное порогу эпизода: 6,0 мм"}},
+        {"full below the default threshold",
+         "[analysis]\nfull_threshold_mm=2\n",
+         with(3, d.min_duration_s, d.merge_gap_s, 3),
+         {"порог полной тумесценции (full_threshold_mm=2) ниже порога эпизода по умолчанию, "
+          "3,0 мм; принято значение, равное порогу эпизода: 3,0 мм"}},
+        {"full beyond its range",
+         "[analysis]\nfull_threshold_mm=20.5\n",
+         d,
+         {"порог полной тумесценции (full_threshold_mm=20.5) — вне пределов от порога эпизода "
+          "до 20,0 мм; принято значение по умолчанию 5,0 мм"}},
     };
     const fs::path dir = scratchDir("app");
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         const std::string text = c.text;
         writeAll(dir / "rdp.ini", std::vector<std::uint8_t>(text.begin(), text.end()));
-        EXPECT_EQ(IniSettingsFile({(dir / "rdp.ini").string(), ""}).analysisParameters(), c.read);
+        const IniSettingsFile settings({(dir / "rdp.ini").string(), ""});
+        EXPECT_EQ(settings.analysisParameters(), c.read);
+        const SettingsProblems problems = settings.readingProblems();
+        EXPECT_EQ(problems.file, (dir / "rdp.ini").string());
+        EXPECT_EQ(problems.unreadable, std::nullopt);
+        EXPECT_EQ(problems.unusableValues, c.unusable);
     }
+}
+
+// What could not be used is said once, when the window is on screen, and the file is mended at
+// close: the next start says nothing.
+TEST(AnalysisSettingsTest, UnusableValuesAreSaidOnceAndMendedAtClose) {
+    const fs::path dir = scratchDir("app");
+    const fs::path file = dir / "rdp.ini";
+    const std::string text = "[analysis]\nthreshold_mm=8\nmin_duration_s=пять\n";
+    writeAll(file, std::vector<std::uint8_t>(text.begin(), text.end()));
+    IniSettingsFile settings({file.string(), ""});
+    {
+        ScriptedView view;
+        TTMForm form(view, testClock(), &settings);
+        form.FormCreate();
+        EXPECT_TRUE(view.messages().empty()) << "said once the window is shown, not before";
+        EXPECT_EQ(form.state().analysisParameters.threshold_mm, 8.0);
+        EXPECT_EQ(form.state().analysisParameters.full_threshold_mm, 8.0);
+        form.FormShow();
+        form.FormShow();
+        ASSERT_EQ(view.messages().size(), 1u);
+        EXPECT_EQ(view.messages()[0].title, "Файл настроек");
+        EXPECT_EQ(view.messages()[0].icon, MessageIcon::Warning);
+        EXPECT_EQ(view.messages()[0].text,
+                  "Не все параметры анализа из файла настроек «" + file.string() +
+                      "» можно использовать:\n"
+                      "• минимальная длительность эпизода (min_duration_s=пять) — не число; "
+                      "принято значение по умолчанию 300 с;\n"
+                      "• порог полной тумесценции по умолчанию, 5,0 мм, ниже порога эпизода "
+                      "(threshold_mm=8); принято значение, равное порогу эпизода: 8,0 мм.\n"
+                      "При закрытии программы принятые значения будут записаны в файл.");
+        form.FormDestroy();
+        EXPECT_EQ(view.messages().size(), 1u);
+    }
+    EXPECT_NE(readText(file).find("full_threshold_mm=8\n"), std::string::npos) << readText(file);
+    EXPECT_NE(readText(file).find("min_duration_s=300\n"), std::string::npos) << readText(file);
+    ScriptedView view;
+    TTMForm form(view, testClock(), &settings);
+    form.FormCreate();
+    form.FormShow();
+    EXPECT_TRUE(view.messages().empty());
+    EXPECT_EQ(form.state().analysisParameters.full_threshold_mm, 8.0);
 }
 
 TEST(AnalysisSettingsTest, UnchangedParametersAreNotWritten) {

@@ -6,10 +6,13 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <csignal>
 #include <functional>
 #include <sstream>
+#include <thread>
 
 #include "app/settings_file.h"
+#include "records/atomic_file.h"
 #include "records/data_file.h"
 #include "records/file_error.h"
 #include "records/spreadsheet.h"
@@ -216,6 +219,89 @@ TEST(FileWritingTest, FailedWriteKeepsTheEarlierFileAndNamesTheReason) {
     fs::permissions(root, fs::perms::owner_all, fs::perm_options::add);
 }
 
+// A termination signal while a file is replaced (Ctrl+C, a logout's SIGTERM, a closed terminal)
+// ends the program as it would have, but only once the temporary file is gone: the earlier file
+// stays and nothing is left beside it. In the window other threads run (the recorder's reader,
+// the toolkit's), and the signal may reach any of them.
+TEST(FileWritingTest, TerminationSignalWaitsUntilTheTemporaryFileIsGone) {
+    const fs::path root = scratchDir("app");
+    struct Case {
+        const char* what;
+        int signal;
+        bool otherThread;
+    };
+    const Case cases[] = {
+        {"SIGTERM to the writing thread", SIGTERM, false},
+        {"SIGINT to another thread", SIGINT, true},
+        {"SIGHUP to another thread", SIGHUP, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const fs::path dir = root / std::to_string(c.signal);
+        fs::create_directories(dir);
+        const fs::path target = dir / "night.xlsx";
+        writeAll(target, kEarlier);
+        const ChildResult child = runInChild([&] {
+            replaceFileAtomically(
+                target.string(), "Не удалось сохранить", [&](const TemporaryFile& t) {
+                    const std::vector<std::uint8_t> line(4096, 'x');
+                    writeFully(t.fd, line);
+                    if (c.otherThread) {
+                        std::thread([&] { ::pthread_kill(::pthread_self(), c.signal); }).join();
+                    } else {
+                        ::raise(c.signal);
+                    }
+                    writeFully(t.fd, line);  // the write goes on to its end
+                });
+            return std::string("the write returned");
+        });
+        EXPECT_EQ(child.signal, c.signal) << child.report;
+        EXPECT_EQ(readAll(target), kEarlier);
+        EXPECT_EQ(entriesOf(dir), std::set<std::string>{"night.xlsx"});
+    }
+}
+
+// Where files without a name cannot be had (a file system without them, or no /proc to reach
+// one by name, as here), the temporary file is named from the start: written, refused or
+// interrupted, it is gone afterwards all the same.
+TEST(FileWritingTest, WithoutUnnamedFilesTheNamedTemporaryIsGoneAfterwards) {
+    const fs::path dir = scratchDir("app");
+    const ChildResult child = runInChild([&]() -> std::string {
+        const std::string why = mountPrivateTmpfs("/proc", 1 << 20);
+        if (!why.empty()) {
+            return "skip: " + why;
+        }
+        std::string report;
+        for (const FileKind& kind : fileKinds()) {
+            kind.write((dir / (std::string("new") + kind.extension)).string());
+        }
+        report += joined(entriesOf(dir)) + "\n";
+        const ChildResult limited = runInChild([&] {
+            limitFileSize(16);
+            try {
+                writeXlsx((dir / "new.xlsx").string(), wholeNightTable());
+            } catch (const FileError& e) {
+                return std::string(e.reason());
+            }
+            return std::string("(no error)");
+        });
+        report += limited.report + "\n";
+        const ChildResult interrupted = runInChild([&] {
+            replaceFileAtomically((dir / "new.csv").string(), "", [](const TemporaryFile& t) {
+                writeFully(t.fd, std::vector<std::uint8_t>(100, 'x'));
+                ::raise(SIGTERM);
+            });
+            return std::string("the write returned");
+        });
+        return report + std::to_string(interrupted.signal) + "\n" + joined(entriesOf(dir));
+    });
+    if (child.report.starts_with("skip: ")) {
+        GTEST_SKIP() << child.report.substr(6);
+    }
+    EXPECT_EQ(child.report, "new.csv|new.ini|new.txt|new.xlsx\n" + reasonForErrno(EFBIG) + "\n" +
+                                std::to_string(SIGTERM) + "\nnew.csv|new.ini|new.txt|new.xlsx");
+}
+
 // A file written as this process: its mode, owner and content.
 struct Written {
     mode_t mode;
@@ -252,6 +338,35 @@ TEST(FileWritingTest, NewFileGetsWhatTheUmaskAllows) {
             kind.write(target.string());
             EXPECT_EQ(statOf(target).mode, 0666 & ~mask);
         }
+    }
+}
+
+// A first start may find no ~/.config either: every missing folder of the settings file's path
+// is made, each with what the umask allows; a folder that is there keeps its mode.
+TEST(FileWritingTest, SettingsFolderIsMadeWholeWithWhatTheUmaskAllows) {
+    const fs::path dir = scratchDir("app");
+    fs::create_directory(dir / "home");
+    fs::permissions(dir / "home", fs::perms::owner_all);
+    for (const mode_t mask : {077, 022, 002}) {
+        SCOPED_TRACE("umask " + std::to_string(mask));
+        fs::remove_all(dir / "home" / ".config");
+        const Umask umask(mask);
+        const fs::path file = dir / "home" / ".config" / "npt-desk" / "rdp.ini";
+        IniSettingsFile({file.string(), ""}).saveDoctorName("Иванова А. А.");
+        EXPECT_EQ(IniSettingsFile({file.string(), ""}).doctorName(), "Иванова А. А.");
+        EXPECT_EQ(statOf(dir / "home" / ".config").mode, 0777 & ~mask);
+        EXPECT_EQ(statOf(dir / "home" / ".config" / "npt-desk").mode, 0777 & ~mask);
+        EXPECT_EQ(statOf(dir / "home").mode, 0700);
+    }
+    // A file where a folder should be is named in the message.
+    writeAll(dir / "home" / "plain", kEarlier);
+    const std::string file = (dir / "home" / "plain" / "npt-desk" / "rdp.ini").string();
+    try {
+        IniSettingsFile({file, ""}).saveDoctorName("Иванова А. А.");
+        ADD_FAILURE() << "saved under a file";
+    } catch (const FileError& e) {
+        EXPECT_EQ(e.what(), "Не удалось сохранить настройки в «" + file +
+                                "»: " + reasonForErrno(ENOTDIR) + ".");
     }
 }
 

@@ -2,6 +2,10 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <fstream>
+#include <functional>
+#include <iostream>
+
 #include "app/settings_file.h"
 #include "form_fixture.h"
 #include "records/file_error.h"
@@ -224,6 +228,78 @@ TEST(IniSettingsFileTest, FifoInPlaceOfTheFileIsNotReadFrom) {
         EXPECT_EQ(e.reason(), kFifoReason);
     }
     EXPECT_TRUE(fs::is_fifo(dir / "rdp.ini"));
+}
+
+// A settings file that cannot be read (one far larger than any settings file, one the user may
+// not read) gives the defaults, says so when the window opens, and is never replaced: closing
+// says the settings were not saved, and the file stays byte for byte.
+TEST(IniSettingsFileTest, FileThatCannotBeReadIsSaidAndLeftAsItIs) {
+    const fs::path dir = scratchDir("app");
+    struct Case {
+        const char* what;
+        std::function<void(const fs::path& file)> make;
+        std::string reason;
+    };
+    const std::string head = "[tools]\nedit1=Орлова Е. Г.\n";
+    const std::vector<Case> cases = {
+        {"64 MB",
+         [&](const fs::path& file) {
+             writeText(file, head);
+             fs::resize_file(file, 64u << 20);  // sparse: costs no disk
+         },
+         "размер больше 64 КБ"},
+        {"one byte more than 64 KB",
+         [&](const fs::path& file) {
+             writeText(file, head + std::string(kSettingsMaxBytes - head.size() + 1, ';'));
+         },
+         "размер больше 64 КБ"},
+        {"no permission to read",
+         [&](const fs::path& file) {
+             writeText(file, head);
+             fs::permissions(file, fs::perms::owner_write);
+         },
+         "нет доступа"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const fs::path file = dir / "rdp.ini";
+        fs::remove(file);
+        c.make(file);
+        if (c.reason == "нет доступа" && runningAsRoot()) {
+            std::cout << "[ SKIPPED  ] " << c.what << ": root may read any file\n";
+            continue;
+        }
+        const auto before = fs::file_size(file);
+        IniSettingsFile settings({file.string(), ""});
+        ScriptedView view;
+        TTMForm form(view, testClock(), &settings);
+        form.FormCreate();
+        EXPECT_EQ(view.text(Control::VName), kDefaultDoctorName);
+        form.FormShow();
+        ASSERT_EQ(view.messages().size(), 1u);
+        EXPECT_EQ(view.messages()[0].text,
+                  "Настройки не прочитаны из «" + file.string() + "»: " + c.reason +
+                      ". ФИО врача и параметры анализа — по умолчанию; файл оставлен как есть, и "
+                      "настройки в него не запишутся.");
+        view.setText(Control::VName, "Новиков Н. Н.");
+        form.FormDestroy();
+        ASSERT_EQ(view.messages().size(), 2u);
+        EXPECT_EQ(view.messages()[1].text,
+                  "Не удалось сохранить настройки в «" + file.string() + "»: " + c.reason +
+                      " — файл не прочитан и оставлен как есть. ФИО врача при следующем запуске "
+                      "придётся ввести заново.");
+        EXPECT_EQ(fs::file_size(file), before);
+        fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write);
+        std::string start(head.size(), '\0');
+        std::ifstream(file, std::ios::binary).read(start.data(), std::streamsize(start.size()));
+        EXPECT_EQ(start, head);
+    }
+    // Up to the limit a file is a settings file like any other.
+    const fs::path file = dir / "rdp.ini";
+    writeText(file, head + std::string(kSettingsMaxBytes - head.size(), ';'));
+    IniSettingsFile settings({file.string(), ""});
+    EXPECT_EQ(settings.doctorName(), "Орлова Е. Г.");
+    EXPECT_TRUE(settings.readingProblems().empty());
 }
 
 TEST(SettingsLocationTest, BesideExecutableWhenWritableAndNotInstalledElseConfigDir) {

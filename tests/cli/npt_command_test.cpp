@@ -64,15 +64,21 @@ TEST(NptShowTest, JsonHoldsFieldsMessagesPointsAndDiameters) {
 }
 
 TEST(NptShowTest, PasswordRightWrongAndMissing) {
+    const std::string wrong =
+        R"("messages":[["Ошибка пароля!","Неверный пароль! ФИО пациента будет скрыто!"]])";
     struct Case {
         std::vector<std::string> extra;
-        bool nameShown;
+        std::string messages;  // as the JSON holds them; the name is shown when there are none
     };
     const Case cases[] = {
-        {{"--password", "1234"}, true},
-        {{"--password=1234"}, true},
-        {{"--password", "12"}, false},
-        {{}, false},
+        {{"--password", "1234"}, R"("messages":[])"},
+        {{"--password=1234"}, R"("messages":[])"},
+        {{"--password", "12"}, wrong},
+        {{"--password="}, wrong},
+        // Nobody typed a wrong password: the recording is protected and the option was left out.
+        {{},
+         R"("messages":[["Пароль не указан","Запись защищена паролем; без --password ФИО )"
+         R"(пациента скрыто."]])"},
     };
     for (const Case& c : cases) {
         std::vector<std::string> args{"show", kNightPassword, "--json"};
@@ -80,16 +86,14 @@ TEST(NptShowTest, PasswordRightWrongAndMissing) {
         const NptRun r = npt(args);
         SCOPED_TRACE(c.extra.empty() ? "no password" : c.extra.back());
         ASSERT_EQ(r.status, 0) << r.err;
-        const bool shown = r.out.find("\"Name\":\"Петров Пётр Петрович\"") != std::string::npos;
-        EXPECT_EQ(shown, c.nameShown);
-        const bool warned = r.out.find(
-                                "[\"Ошибка пароля!\",\"Неверный пароль! ФИО пациента "
-                                "будет скрыто!\"]") != std::string::npos;
-        EXPECT_EQ(warned, !c.nameShown);
-        if (!c.nameShown) {
-            EXPECT_NE(r.out.find("\"Name\":\"\""), std::string::npos);
-        }
+        EXPECT_NE(r.out.find(c.messages), std::string::npos) << r.out.substr(0, 300);
+        const bool shown = c.messages == R"("messages":[])";
+        EXPECT_EQ(r.out.find("\"Name\":\"Петров Пётр Петрович\"") != std::string::npos, shown);
+        EXPECT_EQ(r.out.find("\"Name\":\"\"") != std::string::npos, !shown);
     }
+    // A recording without a password needs none, and says nothing of it.
+    const NptRun open = npt({"show", kNight, "--json"});
+    EXPECT_NE(open.out.find(R"("messages":[])"), std::string::npos);
 }
 
 TEST(NptShowTest, SummaryNamesPatientAndMessages) {
@@ -99,7 +103,10 @@ TEST(NptShowTest, SummaryNamesPatientAndMessages) {
     EXPECT_NE(r.out.find("Отсчётов:         4320, диаметр от 25 до 38,8 мм\n"), std::string::npos)
         << r.out;
     EXPECT_NE(r.out.find("Uбат:             3,01 В\n"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("Ошибка пароля!"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Сообщение:        Пароль не указан: Запись защищена паролем; без "
+                         "--password ФИО пациента скрыто.\n"),
+              std::string::npos)
+        << r.out;
     EXPECT_EQ(r.out.find("Петров"), std::string::npos) << r.out;
 }
 
@@ -324,6 +331,10 @@ TEST(NptAnalysisTest, OptionsSetTheParameters) {
         {{"--min-duration=1,5", "--merge-gap", "0"},
          R"("threshold_mm":3,"min_duration_s":90,"merge_gap_s":0,"full_threshold_mm":5)",
          5},
+        // Trailing zeros and a quarter of a minute are exact: a tenth of a mm, whole seconds.
+        {{"--threshold", "2,50", "--full=20,00", "--min-duration=1,25"},
+         R"("threshold_mm":2.5,"min_duration_s":75,"merge_gap_s":120,"full_threshold_mm":20)",
+         5},
         {{"--min-duration", "30"},
          R"("threshold_mm":3,"min_duration_s":1800,"merge_gap_s":120,"full_threshold_mm":5)",
          3},
@@ -354,6 +365,16 @@ TEST(NptAnalysisTest, ParametersThatCannotBeUsedAreWrongUsage) {
         {{"--threshold", "inf"}, "--threshold: «inf» — не число"},
         {{"--threshold", "2,55"}, "--threshold: «2,55» — задаётся с точностью до 0,1 мм"},
         {{"--full=7.65"}, "--full: «7.65» — задаётся с точностью до 0,1 мм"},
+        // A hair beyond a limit is no tenth either, and would have passed as the limit.
+        {{"--threshold", "0,99999999999"},
+         "--threshold: «0,99999999999» — задаётся с точностью до 0,1 мм"},
+        {{"--full", "20,0000000001"}, "--full: «20,0000000001» — задаётся с точностью до 0,1 мм"},
+        {{"--full=20,1"},
+         "Порог полной тумесценции должен быть от 3,0 до 20,0 мм (не ниже порога эпизода)."},
+        {{"--min-duration", "0,99999"},
+         "--min-duration: «0,99999» — задаётся с точностью до секунды"},
+        {{"--merge-gap=30,001"}, "--merge-gap: «30,001» — задаётся с точностью до секунды"},
+        {{"--merge-gap=30,05"}, "Промежуток объединения эпизодов должен быть от 0 мин до 30 мин."},
         {{"--min-duration", "0,5"},
          "Минимальная длительность эпизода должна быть от 1 мин до 1 ч."},
         {{"--merge-gap", "-1"}, "Промежуток объединения эпизодов должен быть от 0 мин до 30 мин."},
@@ -429,7 +450,10 @@ TEST(NptAnalysisTest, ReportUsage) {
     EXPECT_EQ(written[0].analysis.episodes.size(), 4u);
     EXPECT_EQ(written[0].doctor, "Сидоров С. С.");
     EXPECT_EQ(out.str(), "");
-    EXPECT_NE(err.str().find("Ошибка пароля!"), std::string::npos) << "load messages on stderr";
+    EXPECT_EQ(err.str(),
+              "npt: Пароль не указан: Запись защищена паролем; без --password ФИО пациента "
+              "скрыто.\n")
+        << "load messages on stderr";
 
     std::ostringstream out2, err2;
     EXPECT_EQ(runNpt({"report", kNight, (dir / "full.pdf").string()}, out2, err2, writer), 1);

@@ -248,9 +248,24 @@ TEST(NptProcessTest, ExitStatusesAndOneErrorLine) {
     EXPECT_EQ(run(quoted(kTool) + " show " + quoted(kNight) + " >/dev/null").status, 0);
 }
 
+// Restores the default action of SIGXFSZ (killing the process) for the processes started while
+// the object lives: the test process itself may be ignoring it by now.
+class DefaultFileSizeSignal {
+  public:
+    DefaultFileSizeSignal() : old_(std::signal(SIGXFSZ, SIG_DFL)) {}
+    ~DefaultFileSizeSignal() { std::signal(SIGXFSZ, old_); }
+    DefaultFileSizeSignal(const DefaultFileSizeSignal&) = delete;
+    DefaultFileSizeSignal& operator=(const DefaultFileSizeSignal&) = delete;
+
+  private:
+    void (*old_)(int);
+};
+
 // The tool's result on standard output is written whole or the tool says it was not.
 TEST(NptProcessTest, OutputThatCannotBeWrittenExitsWithOne) {
     const std::string show = quoted(kTool) + " show " + quoted(kNight);
+    const std::string limited = quoted((scratchDir("cli") / "limited.json").string());
+    const DefaultFileSizeSignal defaultAction;
     struct Case {
         std::string command;  // a bash command line; prints the tool's exit status last
         const char* reason;
@@ -263,6 +278,9 @@ TEST(NptProcessTest, OutputThatCannotBeWrittenExitsWithOne) {
         {"{ " + show + " --json 2>&3 | head -c 10 >/dev/null; } 3>&1; echo ${PIPESTATUS[0]}",
          "получатель вывода закрыл канал"},
         {show + " 2>&1 >&-; echo $?", "файл не открыт для записи"},
+        // Redirected into a file that reaches the file-size limit halfway through the JSON.
+        {"ulimit -f 8; " + show + " --json 2>&1 >" + limited + "; echo $?",
+         "превышен допустимый размер файла"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.command);
@@ -288,38 +306,37 @@ TEST(NptProcessTest, WhatIsNotARegularFileIsRefusedAtOnce) {
     }
 }
 
-// Restores the default action of SIGXFSZ (killing the process) for the processes started while
-// the object lives: the test process itself may be ignoring it by now.
-class DefaultFileSizeSignal {
-  public:
-    DefaultFileSizeSignal() : old_(std::signal(SIGXFSZ, SIG_DFL)) {}
-    ~DefaultFileSizeSignal() { std::signal(SIGXFSZ, old_); }
-    DefaultFileSizeSignal(const DefaultFileSizeSignal&) = delete;
-    DefaultFileSizeSignal& operator=(const DefaultFileSizeSignal&) = delete;
-
-  private:
-    void (*old_)(int);
-};
-
-// A file-size limit below the table's size: without handling, SIGXFSZ would kill the tool
-// midway and leave its temporary file behind.
+// A file-size limit below the table's or the report's size: without handling, SIGXFSZ would
+// kill the tool midway and leave its temporary file behind.
 TEST(NptProcessTest, FileSizeLimitGivesOneMessageAndLeavesNothingBehind) {
     const fs::path dir = scratchDir("cli");
     const DefaultFileSizeSignal defaultAction;
-    for (const char* name : {"night.xlsx", "night.csv"}) {
-        SCOPED_TRACE(name);
-        const fs::path target = dir / name;
+    struct Case {
+        const char* command;
+        const char* name;
+        const char* what;
+    };
+    std::vector<Case> cases = {{"export", "night.xlsx", "таблицу"},
+                               {"export", "night.csv", "таблицу"}};
+#ifdef NPT_TOOL_HAS_REPORT
+    cases.push_back({"report", "night.pdf", "отчёт"});
+#endif
+    std::set<std::string> names;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const fs::path target = dir / c.name;
+        names.insert(c.name);
         writeAll(target, {'o', 'l', 'd'});
         const Process p = run("bash -c " +
-                              quoted("ulimit -f 8; exec " + quoted(kTool) + " export " +
+                              quoted("ulimit -f 8; exec " + quoted(kTool) + " " + c.command + " " +
                                      quoted(kNight) + " " + quoted(target.string())) +
                               " 2>&1");
         EXPECT_EQ(p.status, 1);
-        EXPECT_EQ(p.out, "npt: Не удалось сохранить таблицу «" + target.string() +
-                             "»: превышен допустимый размер файла.\n");
+        EXPECT_EQ(p.out, std::string("npt: Не удалось сохранить ") + c.what + " «" +
+                             target.string() + "»: превышен допустимый размер файла.\n");
         EXPECT_EQ(readAll(target), (std::vector<std::uint8_t>{'o', 'l', 'd'}));
     }
-    EXPECT_EQ(entriesOf(dir), (std::set<std::string>{"night.xlsx", "night.csv"}));
+    EXPECT_EQ(entriesOf(dir), names);
 }
 
 // A disk that fills up while the workbook is written: one Russian line on the terminal, none
@@ -372,8 +389,10 @@ std::size_t positionOfSync(const std::string& log, const std::string& path) {
 }
 
 // What survives a power cut right after the export: the table's content is synced before it
-// replaces the earlier file, and the folder after, so the new name is on disk too. Seen from
-// outside, in the system calls the tool makes.
+// replaces the earlier file, and the folder after, so the new name is on disk too. Where the
+// file system gives files without a name, the content has none until it is synced: a power cut
+// or a kill before that leaves nothing beside the table. Seen from outside, in the system calls
+// the tool makes.
 TEST(NptProcessTest, TableIsSyncedBeforeItReplacesTheFileAndTheFolderAfter) {
     if (run("strace -V >/dev/null 2>&1").status != 0) {
         GTEST_SKIP() << "strace is not installed";
@@ -383,24 +402,79 @@ TEST(NptProcessTest, TableIsSyncedBeforeItReplacesTheFileAndTheFolderAfter) {
         SCOPED_TRACE(name);
         const fs::path target = dir / name;
         const fs::path log = dir / "strace.log";
-        const Process traced = run("strace -f -y -e trace=fsync,rename -o " + quoted(log.string()) +
-                                   " " + quoted(kTool) + " export " + quoted(kNight) + " " +
-                                   quoted(target.string()) + " 2>&1");
+        const Process traced = run("strace -f -y -e trace=openat,fsync,linkat,rename -o " +
+                                   quoted(log.string()) + " " + quoted(kTool) + " export " +
+                                   quoted(kNight) + " " + quoted(target.string()) + " 2>&1");
         if (traced.status != 0 && !fs::exists(target)) {
             GTEST_SKIP() << "strace cannot trace here: " << traced.out;
         }
         const auto bytes = readAll(log);
         const std::string calls(bytes.begin(), bytes.end());
         const std::string temp = (dir / ".").string() + name + ".";  // ".night.xlsx.XXXXXX"
-        const auto syncedTemp = positionOfSync(calls, temp);
+        const auto syncedFile = positionOfSync(calls, dir.string() + "/");
         const auto renamed = calls.find("rename(\"" + temp);
         const auto syncedFolder = positionOfSync(calls, dir.string() + ">");
-        ASSERT_NE(syncedTemp, std::string::npos) << calls;
+        ASSERT_NE(syncedFile, std::string::npos) << calls;
         ASSERT_NE(renamed, std::string::npos) << calls;
         ASSERT_NE(syncedFolder, std::string::npos) << calls;
-        EXPECT_LT(syncedTemp, renamed) << calls;
+        EXPECT_LT(syncedFile, renamed) << calls;
         EXPECT_LT(renamed, syncedFolder) << calls;
+        if (calls.find("O_TMPFILE, 0666) = ") != std::string::npos) {
+            EXPECT_GT(calls.find(temp), syncedFile) << "named before it was synced\n" << calls;
+        }
         fs::remove(log);
+    }
+}
+
+// Ctrl+C or SIGTERM (a logout) while a table or a report is written: the program ends by the
+// signal as it would have, the earlier file as it was and nothing beside it, neither the
+// temporary file (it holds the patient's line) nor the spreadsheet library's scratch files.
+// The signal is sent by strace at a chosen system call: a write while the file is produced, its
+// sync, the moment it gets its name, and a second signal that does not wait.
+TEST(NptProcessTest, TerminationWhileWritingLeavesNothingBehind) {
+    if (run("strace -f -qq -o /dev/null true >/dev/null 2>&1").status != 0) {
+        GTEST_SKIP() << "strace is not installed or cannot trace here";
+    }
+    const fs::path dir = scratchDir("cli");
+    struct Target {
+        const char* command;
+        const char* name;
+    };
+    std::vector<Target> targets = {{"export", "night.xlsx"}, {"export", "night.csv"}};
+#ifdef NPT_TOOL_HAS_REPORT
+    targets.push_back({"report", "night.pdf"});
+#endif
+    struct Moment {
+        std::vector<std::string> injections;  // strace's -e inject=…, one per system call
+        int signal;
+    };
+    const Moment moments[] = {
+        {{"write:signal=SIGINT:when=1"}, SIGINT},
+        {{"fsync:signal=SIGTERM:when=1"}, SIGTERM},
+        {{"linkat:signal=SIGHUP"}, SIGHUP},
+        // The second signal, while the file has its name, removes it and ends the tool at once.
+        {{"fsync:signal=SIGTERM:when=1", "linkat:signal=SIGTERM"}, SIGTERM},
+        {{"write:signal=SIGTERM:when=1+"}, SIGTERM},
+    };
+    for (const Target& t : targets) {
+        for (const Moment& m : moments) {
+            std::string calls, injections;
+            for (const std::string& injection : m.injections) {
+                calls += (calls.empty() ? "" : ",") + injection.substr(0, injection.find(':'));
+                injections += " -e inject=" + injection;
+            }
+            SCOPED_TRACE(std::string(t.name) + "," + injections);
+            const fs::path target = dir / t.name;
+            writeAll(target, {'o', 'l', 'd'});
+            // The shell reports a program ended by signal N as 128 + N.
+            const Process p = run("strace -f -qq -o /dev/null -e trace=" + calls + injections +
+                                  " " + quoted(kTool) + " " + t.command + " " + quoted(kNight) +
+                                  " " + quoted(target.string()) + " >/dev/null 2>&1; echo $?");
+            EXPECT_EQ(p.out, std::to_string(128 + m.signal) + "\n");
+            EXPECT_EQ(readAll(target), (std::vector<std::uint8_t>{'o', 'l', 'd'}));
+            EXPECT_EQ(entriesOf(dir), std::set<std::string>{t.name});
+            fs::remove(target);
+        }
     }
 }
 

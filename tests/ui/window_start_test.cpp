@@ -53,6 +53,27 @@ TEST(DeskCommandLine, FileScreenshotAndMistakes) {
     }
 }
 
+// What is left for our own check before the toolkit starts: its options go, with their values.
+TEST(DeskCommandLine, ToolkitOptionsAreLeftToTheToolkit) {
+    using Args = std::vector<std::string>;
+    struct Case {
+        Args arguments;
+        Args ours;
+    };
+    const Case cases[] = {
+        {{"-platform", "offscreen", "--bogus"}, {"--bogus"}},
+        {{"--platform", "xcb", "-style=Fusion", "night.txt"}, {"night.txt"}},
+        {{"-style", "Fusion", "-reverse", "--screenshot", "a.png"}, {"--screenshot", "a.png"}},
+        {{"-display", ":1", "-qmljsdebugger=port:1234", "--demo-recorder"}, {"--demo-recorder"}},
+        {{"--", "-platform", "x"}, {"--", "-platform", "x"}},
+        {{"-plugin style", "-"}, {"-plugin style", "-"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.arguments.front());
+        EXPECT_EQ(withoutToolkitOptions(c.arguments), c.ours);
+    }
+}
+
 // The message the window shows when path is loaded; empty when none.
 template <class Load>
 QString messageOnLoad(Load load) {
@@ -97,15 +118,12 @@ struct DeskRun {
     QString errors;
 };
 
-// The built npt-desk as on a machine without any screen, or on the offscreen one.
-DeskRun runDesk(const QStringList& arguments, bool offscreen = false) {
+// The built npt-desk as on a machine without any screen.
+DeskRun runDesk(const QStringList& arguments) {
     QProcess desk;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     for (const char* screen : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
         environment.remove(screen);
-    }
-    if (offscreen) {
-        environment.insert("QT_QPA_PLATFORM", "offscreen");
     }
     desk.setProcessEnvironment(environment);
     desk.start(NPT_DESK_PATH, arguments);
@@ -179,11 +197,22 @@ TEST(DeskWithoutScreen, HelpVersionAndWrongUsage) {
     const DeskRun version = runDesk({"--version"});
     EXPECT_EQ(version.status, 0);
     EXPECT_EQ(version.output, QString("npt-desk %1\n").arg(kVersion));
-    // Qt needs a screen before it has read its own options; then ours are checked.
-    const DeskRun wrong = runDesk({"--fullscreen"}, true);
-    EXPECT_EQ(wrong.status, 2);
-    EXPECT_TRUE(wrong.errors.contains(QString::fromUtf8("неизвестный параметр «--fullscreen»")));
-    EXPECT_TRUE(wrong.errors.contains(usage));
+    // A wrong option is said without a screen too, beside Qt's own options or not.
+    for (const QStringList& arguments :
+         {QStringList{"--fullscreen"}, QStringList{"-platform", "xcb", "--fullscreen"}}) {
+        SCOPED_TRACE(arguments.join(' ').toStdString());
+        const DeskRun wrong = runDesk(arguments);
+        EXPECT_EQ(wrong.status, 2);
+        EXPECT_TRUE(wrong.errors.contains(QString::fromUtf8("неизвестный параметр «--fullscreen»")))
+            << wrong.errors.toStdString();
+        EXPECT_TRUE(wrong.errors.contains(usage));
+    }
+    // Qt's options still reach Qt, which takes them out before ours are read again.
+    const QString picture = QStringLiteral(NPT_TEST_OUTPUT_DIR "/desk-options.png");
+    const DeskRun styled = runDesk(
+        {"-platform", "offscreen", "-style", "Fusion", "-reverse", "--screenshot", picture});
+    EXPECT_EQ(styled.status, 0) << styled.errors.toStdString();
+    EXPECT_EQ(QImage(picture).size(), QSize(998, 529));
 }
 
 }  // namespace
