@@ -15,6 +15,7 @@
 #include "analysis/night_report.h"
 #include "app/clock.h"
 #include "app/form_view.h"
+#include "app/read_check.h"
 #include "app/settings_file.h"
 #include "chart/chart_model.h"
 #include "measure/samples.h"
@@ -83,6 +84,7 @@ struct FormState {
     // A file was loaded: reports of the read or write it interrupted are not taken into the
     // loaded image, until the next "Чтение" or "Запись".
     bool reportsIgnored = false;
+    ReadSession read;  // the read since "Чтение": its checks' verdict, password, repeats
 };
 
 class TTMForm {
@@ -186,6 +188,12 @@ class TTMForm {
     // ReadData, WriteData and the indicator as the adapter's presence says.
     void showPresence();
     void batteryWarnings(bool recolour);
+    // The answer to a read command sent again, arriving after the read is whole: not taken.
+    bool repeatedAnswer(std::span<const std::uint8_t> block);
+    // The name stays off the screen until the password has been decided for the image.
+    bool nameWithheld() const;
+    // Whether the image may be saved or exported; if not, the doctor is told why.
+    bool recordingKeepable();
     void confirmWrite();
     // Why the passport cannot be written, asked before anything is sent; false when refused.
     bool passportStorable();
