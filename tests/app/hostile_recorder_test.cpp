@@ -60,6 +60,7 @@ struct Hostile {
     std::vector<Seen> said;
     std::optional<Rgb> indicator;
     std::optional<std::string> nameShown;
+    std::optional<std::string> nameAtFirstCheck;  // of a read checked twice
     // What "В файл" and `npt read` keep (nothing: both refuse), and why the window refuses.
     std::function<MemoryImage(const MemoryImage& flash)> kept;
     const char* refusal = lt::kReadIncompleteSaveText;
@@ -177,6 +178,18 @@ std::vector<Hostile> hostileRecorders() {
     h.typed.reset();
     rows.push_back(h);
 
+    // Here the password has come by the first check, but that check is not of a whole read:
+    // it asks nothing and shows no name yet.
+    h.name = "PauseAfterThePassport";
+    h.memory = ImageOptions().withPassword("1234");
+    h.typed = "1234";
+    h.fault = [](auto& f) {
+        f.stallAfterReports = 10;
+        f.stallFor = 1500ms;
+    };
+    h.nameAtFirstCheck = "";
+    rows.push_back(h);
+
     // The 22nd letter «я» is 0xFF at offset 100, which the passport-presence test reads as
     // erased flash: the name must go from the file all the same.
     h = {};
@@ -222,8 +235,14 @@ TEST_P(HostileRecorder, InTheWindow) {
         h.fault(rig.recorder.faults);
     }
     rig.view.runTimersOn(rig.loop);
-    rig.view.onTimer = [&rig](TimerId timer) {
-        timer == TimerId::Timer1 ? rig.form->Timer1Timer() : rig.form->Timer2Timer();
+    std::vector<std::string> namesAtChecks;
+    rig.view.onTimer = [&rig, &namesAtChecks](TimerId timer) {
+        if (timer == TimerId::Timer1) {
+            rig.form->Timer1Timer();
+        } else {
+            rig.form->Timer2Timer();
+            namesAtChecks.push_back(rig.view.text(Control::Name));
+        }
     };
     hid::SimulatedRecorder other(otherNight());
     std::optional<hid::SimulatedRecorderDevice> second;
@@ -257,6 +276,10 @@ TEST_P(HostileRecorder, InTheWindow) {
         EXPECT_TRUE(rig.view.passwordAnswers.empty());
         if (h.nameShown) {
             EXPECT_EQ(rig.view.text(Control::Name), *h.nameShown);
+        }
+        if (h.nameAtFirstCheck) {
+            ASSERT_EQ(namesAtChecks.size(), 2u);
+            EXPECT_EQ(namesAtChecks.front(), *h.nameAtFirstCheck);
         }
     }
     std::vector<Seen> said;
