@@ -228,7 +228,9 @@ bool TTMForm::saveDataFile(const std::string& path) {
         return false;
     }
     return guarded([&] {
-        if (state_.password.nameHidden) {
+        // Also when "Чтение" without an adapter has cleared NameHidden: the password that was
+        // typed still did not match.
+        if (nameWithheld() || state_.password.passwordWrong) {
             using namespace ImageOffsets;
             // Every name byte goes, whatever the passport-presence test says: a name whose 22nd
             // letter is «я» ends in 0xFF, which that test takes for erased flash. An erased lead
