@@ -40,15 +40,27 @@ std::string sendFailure(int error) {
     return "Команда не передана датчику: " + adapterReason(error) + ".";
 }
 
-std::string unsupportedAdapter(std::uint16_t outputReportLength) {
-    const std::string length = outputReportLength == 0
-                                   ? std::string("длину его отчётов прочитать не удалось")
-                                   : "он принимает команды отчётами по " +
-                                         std::to_string(outputReportLength) + " " +
-                                         pluralRu(outputReportLength, "байту", "байта", "байт");
-    return "Подключён адаптер радиоканала (USB 1915:007B), но " + length +
-           ", а программа работает только с адаптером датчика, принимающим отчёты по 33 байта. "
-           "Этот адаптер не используется: подключите адаптер, поставляемый с датчиком.";
+std::string unsupportedAdapter(std::uint16_t outputReportLength, std::uint16_t inputReportLength) {
+    const auto bytes = [](std::uint16_t n) {
+        return std::to_string(n) + " " + pluralRu(n, "байту", "байта", "байт");
+    };
+    std::string reports;
+    if (outputReportLength == 0 || inputReportLength == 0) {
+        reports = "длину его отчётов прочитать не удалось";
+    } else {
+        if (outputReportLength != 33) {
+            reports = "он принимает команды отчётами по " + bytes(outputReportLength);
+        }
+        if (inputReportLength != 33) {
+            reports += (reports.empty() ? "он" : " и") +
+                       std::string(" передаёт ответы датчика отчётами по ") +
+                       bytes(inputReportLength);
+        }
+    }
+    return "Подключён адаптер радиоканала (USB 1915:007B), но " + reports +
+           ", а программа работает только с адаптером датчика, принимающим и передающим отчёты "
+           "по 33 байта. Этот адаптер не используется: подключите адаптер, поставляемый с "
+           "датчиком.";
 }
 
 }  // namespace npt::link_texts

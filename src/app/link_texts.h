@@ -19,9 +19,17 @@ inline constexpr const char* kNoAccessReason =
     "которое входит в установку программы (sudo cmake --install, затем sudo udevadm control "
     "--reload), и подключите адаптер заново";
 
-// An adapter with the recorder's identity whose output report is not 33 bytes long.
+// An adapter with the recorder's identity whose output or input report is not 33 bytes long
+// (report ID included; 0: the lengths could not be read).
 inline constexpr const char* kAdapterTitle = "Адаптер радиоканала";
-std::string unsupportedAdapter(std::uint16_t outputReportLength);
+std::string unsupportedAdapter(std::uint16_t outputReportLength,
+                               std::uint16_t inputReportLength = 33);
+// A second adapter with the recorder's identity: it hears the same recorder, and its copies of
+// the answer would be mixed into the read.
+inline constexpr const char* kSeveralAdaptersText =
+    "Подключено несколько адаптеров радиоканала датчика. Программа работает с тем, который был "
+    "подключён первым; остальные не используются. Чтобы не ошибиться датчиком, оставьте "
+    "подключённым один адаптер.";
 
 // The read session.
 inline constexpr const char* kNoCommandTitle = "Ошибочное действие";
@@ -30,6 +38,16 @@ inline constexpr const char* kNoCommandText =
 inline constexpr const char* kReadErrorTitle = "Ошибка!";
 inline constexpr const char* kIncompleteText = "Не прочитан весь обьем памяти датчика!";
 inline constexpr const char* kOverlongText = "Превышен обьем при чтении памяти датчика!";
+// "В файл" and the export while a read is not whole: the night would pass for the recorder's
+// memory.
+inline constexpr const char* kSaveTitle = "Сохранение данных";
+inline constexpr const char* kReadNotOverText =
+    "Чтение памяти датчика ещё не закончено: сохранить запись можно, когда индикатор станет "
+    "зелёным. Если датчик не отвечает, нажмите «Чтение» ещё раз.";
+inline constexpr const char* kReadIncompleteSaveText =
+    "Память датчика прочитана не полностью или не по порядку, и сохранённая запись была бы "
+    "неверной, поэтому она не сохраняется. Нажмите «Чтение» ещё раз: запись остаётся в памяти "
+    "датчика.";
 
 // A file loaded while a read or a write still awaited the recorder: the session ends there, so
 // that nothing more of it reaches the loaded recording, and the doctor is told what that leaves.

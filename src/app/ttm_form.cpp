@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include "app/link_texts.h"
 #include "chart/zoom.h"
 #include "measure/calibration.h"
 #include "measure/time_of_day.h"
@@ -141,6 +142,7 @@ bool TTMForm::loadRecordingBytes(std::span<const std::uint8_t> bytes, const std:
 
 void TTMForm::loadImage(const MemoryImage& image) {
     endLinkSession();
+    state_.read = ReadSession{};  // a file is kept whole, and its password decided below
     state_.memoryImage = image;
     state_.password.resetForCheck();
     checkPassword();
@@ -207,12 +209,37 @@ void TTMForm::SaveFileDataClick() {
     }
 }
 
+bool TTMForm::recordingKeepable() {
+    switch (state_.read.image) {
+        case ImageState::Keepable:
+            return true;
+        case ImageState::Receiving:
+            warning(link_texts::kSaveTitle, link_texts::kReadNotOverText);
+            return false;
+        case ImageState::Incomplete:
+            warning(link_texts::kSaveTitle, link_texts::kReadIncompleteSaveText);
+            return false;
+    }
+    return false;
+}
+
 bool TTMForm::saveDataFile(const std::string& path) {
+    if (!recordingKeepable()) {
+        return false;
+    }
     return guarded([&] {
-        // Without a passport there is no name to hide, and zeros in its place would make the
-        // file claim a passport of erased bytes.
-        if (state_.password.nameHidden && state_.memoryImage.hasPassport()) {
-            for (std::size_t i = ImageOffsets::kPassportLead; i <= ImageOffsets::kName + 22; ++i) {
+        // Also when "Чтение" without an adapter has cleared NameHidden: the password that was
+        // typed still did not match.
+        if (nameWithheld() || state_.password.passwordWrong) {
+            using namespace ImageOffsets;
+            // Every name byte goes, whatever the passport-presence test says: a name whose 22nd
+            // letter is «я» ends in 0xFF, which that test takes for erased flash. An erased lead
+            // byte stays, so that a recorder read before any passport was written does not get
+            // a made-up one.
+            if (state_.memoryImage[kPassportLead] != kErasedByte) {
+                state_.memoryImage[kPassportLead] = 0;
+            }
+            for (std::size_t i = kName; i < kName + kNameLength; ++i) {
                 state_.memoryImage[i] = 0;
             }
         }
@@ -228,6 +255,9 @@ ExportTable TTMForm::exportTable() const {
 }
 
 bool TTMForm::exportSpreadsheet(const std::string& path) {
+    if (!recordingKeepable()) {
+        return false;
+    }
     return guarded([&] {
         // The night's analysis goes on a second sheet, once a recording has been drawn.
         std::optional<WorkbookAnalysis> analysis;
@@ -240,6 +270,9 @@ bool TTMForm::exportSpreadsheet(const std::string& path) {
 }
 
 bool TTMForm::exportCsv(const std::string& path) {
+    if (!recordingKeepable()) {
+        return false;
+    }
     return guarded([&] { writeCsv(path, exportTable()); });
 }
 
@@ -271,7 +304,7 @@ void TTMForm::Graf_byteArray() {
 
 void TTMForm::Edit_byteArray(int first) {
     (void)first;  // both callers start the name at the byte after the passport's lead byte
-    const PassportFields f = decodePassport(state_.memoryImage, state_.password.nameHidden);
+    const PassportFields f = decodePassport(state_.memoryImage, nameWithheld());
     view_.setText(Control::Name, f.name);
     view_.setText(Control::Tscan, f.tscan);
     view_.setText(Control::Old, f.age);
@@ -283,6 +316,13 @@ void TTMForm::Edit_byteArray(int first) {
     state_.programTime = f.programTime;
     state_.delayHigh = f.delayHigh;
     state_.delayLow = f.delayLow;
+}
+
+bool TTMForm::nameWithheld() const {
+    // A read not yet found whole has not asked for the password; a recording without one has
+    // nothing to ask.
+    return state_.password.nameHidden ||
+           (!state_.read.passwordDecided && !state_.memoryImage.passwordAbsent());
 }
 
 void TTMForm::Korr_edit() {

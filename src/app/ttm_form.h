@@ -15,6 +15,7 @@
 #include "analysis/night_report.h"
 #include "app/clock.h"
 #include "app/form_view.h"
+#include "app/read_check.h"
 #include "app/settings_file.h"
 #include "chart/chart_model.h"
 #include "measure/samples.h"
@@ -86,11 +87,10 @@ struct FormState {
     // The load cut short a read or write that still awaited the recorder: what the recorder
     // sends of it afterwards is dropped without a word.
     bool sessionInterrupted = false;
-    // Since the last "Чтение" sent its command, the recorder has acknowledged it; since the last
-    // "Запись", the recorder's echo has confirmed it. They tell a session still waiting for the
-    // recorder from one that has ended.
-    bool readAcknowledged = false;
+    // Since the last "Запись", the recorder's echo has confirmed it: a write still waiting for
+    // the recorder is told from one that has ended.
     bool writeConfirmed = false;
+    ReadSession read;  // the read since "Чтение": its checks' verdict, password, repeats
 };
 
 class TTMForm {
@@ -196,6 +196,12 @@ class TTMForm {
     // ReadData, WriteData and the indicator as the adapter's presence says.
     void showPresence();
     void batteryWarnings(bool recolour);
+    // The answer to a read command sent again, arriving after the read is whole: not taken.
+    bool repeatedAnswer(std::span<const std::uint8_t> block);
+    // The name stays off the screen until the password has been decided for the image.
+    bool nameWithheld() const;
+    // Whether the image may be saved or exported; if not, the doctor is told why.
+    bool recordingKeepable();
     void confirmWrite();
     // Why the passport cannot be written, asked before anything is sent; false when refused.
     bool passportStorable();

@@ -48,16 +48,27 @@ bool TTMForm::HIDEnumerate(hid::THidDevice& HidDev, std::int32_t Idx) {
     (void)Idx;
     const hid::THidAttributes& id = HidDev.Attributes();
     if (id.VendorID == kAdapterVendorId && id.ProductID == kAdapterProductId) {
-        const std::uint16_t length = HidDev.Caps().OutputReportByteLength;
-        if (length == kOutputReportLength) {
+        // Said once per plug; shown after the scan, whose hot-plug events a box open inside it
+        // would lose.
+        const auto sayOnce = [&](std::string text) {
+            if (HidDev.Tag == 0) {
+                HidDev.Tag = 1;
+                showLater(link_texts::kAdapterTitle, std::move(text));
+            }
+        };
+        const hid::THidCaps caps = HidDev.Caps();
+        if (caps.OutputReportByteLength != kOutputReportLength ||
+            caps.InputReportByteLength != kInputReportLength) {
+            sayOnce(link_texts::unsupportedAdapter(caps.OutputReportByteLength,
+                                                   caps.InputReportByteLength));
+        } else if (state_.recorderDevice == nullptr) {
+            // The first adapter in the controller's list: the one plugged in first, so that a
+            // second one plugged in later never takes over a session.
             state_.recorderDevice = &HidDev;
             HidDev.CheckOut();
             state_.recorderPresent = true;
-        } else if (HidDev.Tag == 0) {
-            // Said once per plug; shown after the scan, whose hot-plug events a box open
-            // inside it would lose.
-            HidDev.Tag = 1;
-            showLater(link_texts::kAdapterTitle, link_texts::unsupportedAdapter(length));
+        } else {
+            sayOnce(link_texts::kSeveralAdaptersText);
         }
     }
     enumerated_ = true;
@@ -96,7 +107,7 @@ void TTMForm::Click_code(CommandCode code) {
 
 void TTMForm::sendOutputReport() {
     hid::THidDevice* device = state_.recorderDevice;
-    // Adapters declaring another length are never claimed, so this is the whole report.
+    // Adapters declaring other lengths are never claimed, so this is the whole report.
     const std::size_t length =
         std::min<std::size_t>(device->Caps().OutputReportByteLength, kOutputReportLength);
     std::uint32_t written = 0;

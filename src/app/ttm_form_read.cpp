@@ -1,7 +1,7 @@
 // The read session: "Чтение" asks the recorder for its whole memory, the receive handler stores
 // the 140 blocks that come back (and drives the write session's answers too), and one second
-// after the acknowledgement the completion check asks for the password, checks the count and
-// shows the recording with its battery.
+// after the acknowledgement the completion check judges the read, asks for the password of a
+// whole one and shows the recording with its battery.
 #include <algorithm>
 
 #include "app/link_texts.h"
@@ -11,11 +11,20 @@
 namespace npt {
 
 namespace {
-constexpr std::int32_t kBlocksInRead = static_cast<std::int32_t>(MemoryImage::kBlockCount);
+bool lastCommandIs(const FormState& state, CommandCode code) {
+    return state.outputReport[1] == static_cast<std::uint8_t>(code);
+}
 }  // namespace
 
 void TTMForm::ReadDataClick() {
     guarded([&] {
+        // While the answer comes in (its check pending), a second click would set the counter
+        // back and mix the rest of this answer with the next one: it is not taken. When the
+        // recorder has not answered at all, the click sends the command again.
+        if (lastCommandIs(state_, CommandCode::Read) && view_.timerRunning(TimerId::Timer2)) {
+            return;
+        }
+        const bool repeat = state_.read.waiting && lastCommandIs(state_, CommandCode::Read);
         state_.blockCounter = 0;
         state_.password.askPassword = true;
         state_.password.nameHidden = false;
@@ -23,7 +32,6 @@ void TTMForm::ReadDataClick() {
             return;
         }
         state_.reportsIgnored = false;
-        state_.readAcknowledged = false;
         // A write's slide that never got its confirmation would move the indicator about
         // during the read.
         view_.stopTimer(TimerId::Timer1);
@@ -42,13 +50,48 @@ void TTMForm::ReadDataClick() {
         state_.password.passwordWrong = false;
         view_.setColour(Control::OpenIndicator, colours::kBlue);
         view_.setTop(Control::OpenIndicator, state_.readButtonTop);
+        const int repeats = repeat ? state_.read.repeatsSent + 1 : 0;
+        state_.read = ReadSession{};
+        state_.read.waiting = state_.lastSendError == 0;
+        state_.read.repeatsSent = repeats;
+        state_.read.passwordDecided = false;
+        state_.read.image = ImageState::Receiving;
     });
+}
+
+bool TTMForm::repeatedAnswer(std::span<const std::uint8_t> block) {
+    ReadSession& read = state_.read;
+    const Marker marker = markerOf(block);
+    if (read.droppingRepeat) {
+        if (marker == Marker::Done) {
+            read.droppingRepeat = false;
+        }
+        return true;
+    }
+    // The recorder answers one command after the other: an acknowledgement after the closing
+    // block of a whole read begins the answer to the command sent again, the same memory once
+    // more.
+    if (read.repeatsSent == 0 || marker != Marker::Ack ||
+        !lastCommandIs(state_, CommandCode::Read)) {
+        return false;
+    }
+    const ReadCheck sofar = checkRead(state_.memoryImage, state_.blockCounter);
+    if (!sofar.whole() || sofar.overlong()) {
+        return false;
+    }
+    --read.repeatsSent;
+    read.droppingRepeat = true;
+    return true;
 }
 
 void TTMForm::HIDDeviceData(hid::THidDevice* HidDev, std::uint8_t ReportID,
                             const std::uint8_t* Data, std::uint16_t Size) {
-    (void)HidDev;  // the device may be gone once a box below has run the loop
     (void)ReportID;
+    // Only the claimed adapter's reports belong to the session: another adapter may hear the
+    // same recorder. Compared here: once a box below has run the loop, the device may be gone.
+    if (HidDev != nullptr && HidDev != state_.recorderDevice) {
+        return;
+    }
     const Marker marker = markerOf({Data, std::min<std::size_t>(Size, MemoryImage::kBlockSize)});
     if (state_.reportsIgnored) {
         // A recording loaded from a file is shown: no report goes into it, nor sets off a check,
@@ -60,12 +103,17 @@ void TTMForm::HIDDeviceData(hid::THidDevice* HidDev, std::uint8_t ReportID,
         }
         return;
     }
-    if (marker == Marker::Ack &&
-        state_.outputReport[1] == static_cast<std::uint8_t>(CommandCode::Read)) {
-        state_.readAcknowledged = true;
+    if (marker == Marker::Ack && lastCommandIs(state_, CommandCode::Read)) {
+        state_.read.acknowledged = true;
     }
     guarded([&] {
         const std::size_t size = std::min<std::size_t>(Size, MemoryImage::kBlockSize);
+        if (lastCommandIs(state_, CommandCode::Read)) {
+            state_.read.waiting = false;
+            if (repeatedAnswer({Data, size})) {
+                return;
+            }
+        }
         if (state_.blockCounter >= 0 && state_.blockCounter < kBlocksInRead) {
             std::copy_n(
                 Data, size,
@@ -143,17 +191,27 @@ void TTMForm::Timer1Timer() {
 void TTMForm::Timer2Timer() {
     guarded([&] {
         view_.stopTimer(TimerId::Timer2);
-        checkPassword();
-        const bool read = state_.outputReport[1] == static_cast<std::uint8_t>(CommandCode::Read);
-        // The counter is read afresh at each step: reports go on arriving while a box is open.
-        if (state_.blockCounter < kBlocksInRead && read) {
+        // One verdict for the whole check. Reports handled while its boxes are open are judged
+        // by the next check, which they arm while the acknowledgement is latched.
+        const ReadCheck check = checkRead(state_.memoryImage, state_.blockCounter);
+        ReadSession& session = state_.read;
+        session.lastCheck = check;
+        session.image = check.whole() ? ImageState::Keepable : ImageState::Incomplete;
+        // The password is decided once, for a whole read: before, its bytes may not have come
+        // or may stand a block off, and a mismatch would hide the name for good.
+        if (check.whole() && !session.passwordDecided) {
+            checkPassword();
+            session.passwordDecided = true;
+        }
+        const bool read = lastCommandIs(state_, CommandCode::Read);
+        if (!check.whole() && !check.overlong() && read) {
             view_.setColour(Control::OpenIndicator, colours::kRed);
             warning(link_texts::kReadErrorTitle, link_texts::kIncompleteText);
         }
-        if (state_.blockCounter == kBlocksInRead) {
+        if (check.whole() && !check.overlong()) {
             view_.setColour(Control::OpenIndicator, colours::kGreen);
         }
-        if (state_.blockCounter > kBlocksInRead) {
+        if (check.overlong()) {
             view_.setColour(Control::OpenIndicator, colours::kRed);
             warning(link_texts::kReadErrorTitle, link_texts::kOverlongText);
         }
@@ -185,7 +243,7 @@ std::optional<CommandCode> TTMForm::pendingSession() const {
     }
     const auto last = static_cast<CommandCode>(state_.outputReport[1]);
     if (last == CommandCode::Read &&
-        (!state_.readAcknowledged || state_.ackFlag || view_.timerRunning(TimerId::Timer2))) {
+        (!state_.read.acknowledged || state_.ackFlag || view_.timerRunning(TimerId::Timer2))) {
         return last;
     }
     if (last == CommandCode::WritePassport && !state_.writeConfirmed) {

@@ -1,5 +1,7 @@
 #include "cli/read_command.h"
 
+#include <algorithm>
+
 #include "app/clock.h"
 #include "app/ttm_form.h"
 #include "cli/batch_view.h"
@@ -15,10 +17,14 @@ namespace {
 using namespace std::chrono_literals;
 using SteadyClock = std::chrono::steady_clock;
 
-// After the completion check, how long the recorder may stay silent before the read counts as
-// over although its closing block never came.
-constexpr auto kQuietAfterCheck = 1500ms;
-constexpr int kBlocks = static_cast<int>(MemoryImage::kBlockCount);
+// How long the recorder may stay silent before the read counts as over although its closing
+// block never came (after a check), or no acknowledgement came to arm one. Well above the
+// one-second check: a recorder that pauses that long in the middle of its answer is still read.
+constexpr auto kQuiet = 3s;
+// The end of the transfer is awaited at least this long: its check alone takes a second, and a
+// pause may hold it up to kQuiet.
+constexpr std::chrono::seconds kTransferAtLeast{10};
+constexpr int kBlocks = kBlocksInRead;
 
 std::string line(const CollectedMessage& m) {
     return "npt: " + plain::escaped(m.title) + ": " + plain::escaped(m.text) + "\n";
@@ -26,6 +32,28 @@ std::string line(const CollectedMessage& m) {
 
 std::string seconds(std::chrono::seconds s) {
     return std::to_string(s.count()) + " с";
+}
+
+// Why the image the last check judged is not the recorder's memory.
+std::string readProblem(const ReadCheck& check) {
+    const std::string count = std::to_string(check.blocks);
+    if (check.blocks < kBlocks) {
+        return "чтение неполное: получено блоков " + count + " из " + std::to_string(kBlocks);
+    }
+    std::string misplaced;
+    if (!check.acknowledgementFirst) {
+        misplaced = "первым пришёл не блок подтверждения датчика";
+    }
+    if (!check.closingLast) {
+        misplaced +=
+            (misplaced.empty() ? "" : " и ") + std::string("140-м пришёл не завершающий блок");
+    }
+    if (check.overlong()) {
+        return "чтение неверное: получено блоков " + count + " вместо " + std::to_string(kBlocks) +
+               ", и " + misplaced;
+    }
+    return "чтение неполное: получено блоков " + count + " из " + std::to_string(kBlocks) +
+           ", но " + misplaced + ": блоки памяти стоят не на своих местах";
 }
 
 }  // namespace
@@ -38,13 +66,16 @@ int readRecorder(const ReadOptions& options, hid::HidPlatform& platform, std::os
     view.runTimersOn(loop);
     SystemClock clock;
     TTMForm form(view, clock, nullptr, &controller);
-    int checks = 0;
+    // The messages each completion check gave, as [first, end) in the collected ones: a slow
+    // transfer is checked more than once, and only the last check says how the read ended.
+    std::vector<std::pair<std::size_t, std::size_t>> checks;
     view.onTimer = [&](TimerId timer) {
         if (timer == TimerId::Timer1) {
             form.Timer1Timer();
         } else {
+            const std::size_t first = view.messages().size();
             form.Timer2Timer();
-            ++checks;
+            checks.emplace_back(first, view.messages().size());
         }
     };
     // Counts the reports as they come, to tell when the recorder has fallen silent.
@@ -59,9 +90,17 @@ int readRecorder(const ReadOptions& options, hid::HidPlatform& platform, std::os
     });
     form.FormCreate();
     const FormState& state = form.state();
-    const auto printMessages = [&] {
-        for (const CollectedMessage& m : view.messages()) {
-            err << line(m);
+    // The messages outside the checks, and those of the last check when the read is kept. An
+    // earlier check of a slow transfer was superseded; what the check of a refused read says
+    // (its battery, its calibration) is of an image that is not the recorder's memory.
+    const auto printMessages = [&](bool withLastCheck = false) {
+        for (std::size_t i = 0; i < view.messages().size(); ++i) {
+            const auto check = std::find_if(checks.begin(), checks.end(), [i](const auto& span) {
+                return i >= span.first && i < span.second;
+            });
+            if (check == checks.end() || (withLastCheck && check + 1 == checks.end())) {
+                err << line(view.messages()[i]);
+            }
         }
     };
 
@@ -72,7 +111,9 @@ int readRecorder(const ReadOptions& options, hid::HidPlatform& platform, std::os
         const hid::THidDevice* device = state.recorderDevice;
         return device != nullptr && (device->IsReading() || !device->HasReadWriteAccess());
     };
-    loop.runUntil([&] { return usable() || !view.messages().empty(); }, options.timeout);
+    loop.runUntil(
+        [&] { return usable() || (state.recorderDevice == nullptr && !view.messages().empty()); },
+        options.timeout);
     if (!usable()) {
         printMessages();
         if (view.messages().empty()) {
@@ -93,19 +134,33 @@ int readRecorder(const ReadOptions& options, hid::HidPlatform& platform, std::os
             << ": проверьте, что он включён и лежит рядом с адаптером\n";
         return 1;
     }
-    // Over once a check has run with none pending, and the closing block has come or the
-    // recorder has fallen silent. A slow transfer is checked again, as in the window.
+    // Over once no check is pending and the recorder has finished: after a check, the closing
+    // block has come or the recorder has fallen silent (a slow transfer is checked again, as in
+    // the window); without any check, no acknowledgement came and the recorder has fallen
+    // silent.
     loop.runUntil(
         [&] {
-            return checks > 0 && !view.timerRunning(TimerId::Timer2) &&
-                   (!state.ackFlag || SteadyClock::now() - lastReport > kQuietAfterCheck);
+            const bool quiet = SteadyClock::now() - lastReport > kQuiet;
+            return !view.timerRunning(TimerId::Timer2) &&
+                   (checks.empty() ? quiet : (!state.ackFlag || quiet));
         },
-        options.timeout + 2s);
-    printMessages();
-    if (checks == 0 || state.blockCounter != kBlocks) {
-        err << "npt: read: чтение неполное: получено блоков " << state.blockCounter << " из "
-            << kBlocks << "; запись не сохранена, повторите чтение\n";
+        std::max(options.timeout, kTransferAtLeast));
+    const ReadCheck& check = state.read.lastCheck;
+    printMessages(!checks.empty() && check.whole());
+    if (checks.empty()) {
+        err << "npt: read: датчик не подтвердил команду чтения: получено блоков "
+            << state.blockCounter
+            << ", но ни один не начинался меткой подтверждения; запись не сохранена, повторите "
+               "чтение\n";
         return 1;
+    }
+    if (!check.whole()) {
+        err << "npt: read: " << readProblem(check) << "; запись не сохранена, повторите чтение\n";
+        return 1;
+    }
+    if (check.overlong()) {
+        err << "npt: read: после завершающего блока пришло лишних блоков: "
+            << check.blocks - kBlocks << "; в запись они не вошли\n";
     }
     const std::size_t before = view.messages().size();
     if (!form.saveDataFile(options.file)) {

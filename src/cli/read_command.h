@@ -11,15 +11,19 @@
 namespace npt {
 
 struct ReadOptions {
-    std::string file;                  // the data file to save (.txt)
-    std::string password;              // typed when the recording asks for one; empty: none
-    std::chrono::seconds timeout{30};  // for the adapter to appear, and for the recorder to answer
+    std::string file;      // the data file to save (.txt)
+    std::string password;  // typed when the recording asks for one; empty: none
+    // Each of three waits apart: for the adapter to appear, for the recorder to answer the read
+    // command, and for the transfer to end (at least 10 s: its check alone takes a second).
+    std::chrono::seconds timeout{30};
 };
 
 // Waits for the adapter, reads, checks and saves. The session's messages go to err, one line
-// each; the result line to out. 0 when the whole memory was read and saved; 1 when no adapter
-// appeared, it could not be used (no access, a refused command), the recorder did not answer,
-// the read was incomplete or the file could not be saved (the reason on err).
+// each, those of a check that a later one superseded left out; the result line to out. 0 when
+// the whole memory was read and saved; 1 when no adapter appeared, it could not be used (no
+// access, a refused command, reports of other lengths), the recorder did not answer or did not
+// acknowledge, the read was incomplete or out of order (the markers not in the first and the
+// 140th block) or the file could not be saved (the reason on err).
 int readRecorder(const ReadOptions& options, hid::HidPlatform& platform, std::ostream& out,
                  std::ostream& err);
 

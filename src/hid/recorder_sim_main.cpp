@@ -4,6 +4,8 @@
 //
 //   npt-recorder-sim [--memory FILE] [--battery VALUE] [--report-interval MS]
 //                    [--unplug-after N [--come-back-after MS]]
+//                    [--input-report-size N] [--leftover data|closing] [--drop-block N]
+//                    [--pause-after N --pause MS]
 //   npt-recorder-sim --help | --version
 //
 // --memory takes a recording's data file (its first 4480 bytes are the flash); without it the
@@ -11,6 +13,11 @@
 // 2,90 V). --report-interval paces the reports of an answer (default 1 ms). --unplug-after unplugs
 // the adapter once it has sent N reports in all (in the middle of a read, say), and
 // --come-back-after plugs it in again that many milliseconds later.
+//
+// Faults of a misbehaving recorder or adapter: --input-report-size makes the adapter declare input
+// reports of N bytes (the recorder still sends 32); --leftover sends a data block or a closing
+// block before the acknowledgement of every read; --drop-block leaves block N (1-138) out of every
+// read; --pause-after with --pause holds an answer for MS milliseconds after its first N reports.
 #include <signal.h>
 #include <sys/signalfd.h>
 #include <unistd.h>
@@ -41,6 +48,8 @@ using namespace std::chrono_literals;
 constexpr const char* kUsage =
     "Использование: npt-recorder-sim [--memory ФАЙЛ] [--battery ЗНАЧЕНИЕ] "
     "[--report-interval МС] [--unplug-after N [--come-back-after МС]]\n"
+    "       [--input-report-size N] [--leftover data|closing] [--drop-block N]\n"
+    "       [--pause-after N --pause МС]\n"
     "       npt-recorder-sim --help | --version\n";
 
 constexpr const char* kHelp =
@@ -57,6 +66,12 @@ constexpr const char* kHelp =
     "  --help                  эта справка\n"
     "  --version               версия программы\n"
     "\n"
+    "Неисправности, чтобы проверить на них программу:\n"
+    "  --input-report-size N   адаптер объявляет входные отчёты по N байт, 1–64 (датчик шлёт 32)\n"
+    "  --leftover data|closing перед ответом на чтение — оставшийся блок данных или завершающий\n"
+    "  --drop-block N          пропускать блок N (1–138) при каждом чтении\n"
+    "  --pause-after N         после N отчётов ответа сделать паузу --pause МС (0–600000)\n"
+    "\n"
     "Код завершения: 0 — остановлен; 1 — /dev/uhid недоступен или запись не прочитана;\n"
     "2 — неверный вызов.\n";
 
@@ -68,6 +83,11 @@ struct Options {
     long reportIntervalMs = 1;
     long unplugAfter = -1;
     long comeBackAfterMs = -1;
+    long inputReportBytes = static_cast<long>(kAdapterReportSize);
+    RecorderFaults::Leftover leftover = RecorderFaults::Leftover::None;
+    long dropBlock = -1;
+    long pauseAfter = -1;
+    long pauseMs = 0;
 };
 
 std::optional<long> number(const char* text, long min, long max) {
@@ -100,6 +120,18 @@ std::optional<Options> parse(int argc, char** argv) {
             options.unplugAfter = *n;
         } else if (flag == "--come-back-after" && (n = number(value, 0, 600000))) {
             options.comeBackAfterMs = *n;
+        } else if (flag == "--input-report-size" && (n = number(value, 1, 64))) {
+            options.inputReportBytes = *n;
+        } else if (flag == "--leftover" && std::strcmp(value, "data") == 0) {
+            options.leftover = RecorderFaults::Leftover::DataBlock;
+        } else if (flag == "--leftover" && std::strcmp(value, "closing") == 0) {
+            options.leftover = RecorderFaults::Leftover::ClosingBlock;
+        } else if (flag == "--drop-block" && (n = number(value, 1, 138))) {
+            options.dropBlock = *n;
+        } else if (flag == "--pause-after" && (n = number(value, 1, 1000000))) {
+            options.pauseAfter = *n;
+        } else if (flag == "--pause" && (n = number(value, 0, 600000))) {
+            options.pauseMs = *n;
         } else {
             return std::nullopt;
         }
@@ -107,9 +139,9 @@ std::optional<Options> parse(int argc, char** argv) {
     return options;
 }
 
-UhidDevice::Identity adapterIdentity() {
+UhidDevice::Identity adapterIdentity(const Options& options) {
     return {"npt recorder radio adapter (simulated)", kAdapterVendorId, kAdapterProductId, 0x0100,
-            adapterReportDescriptor()};
+            adapterReportDescriptor(static_cast<std::size_t>(options.inputReportBytes))};
 }
 
 // Carries the recorder's answers out on the uhid device, one step after another.
@@ -119,6 +151,7 @@ class Radio {
         : loop_(loop),
           device_(device),
           recorder_(recorder),
+          identity_(adapterIdentity(options)),
           unplugAfter_(options.unplugAfter),
           comeBackAfter_(options.comeBackAfterMs) {}
 
@@ -166,7 +199,7 @@ class Radio {
                 unplug();
                 break;
             case RecorderStep::Replug:
-                device_.create(adapterIdentity());
+                device_.create(identity_);
                 break;
         }
     }
@@ -176,13 +209,14 @@ class Radio {
         steps_.clear();
         if (comeBackAfter_ >= 0) {
             loop_.startTimer(std::chrono::milliseconds(comeBackAfter_), false,
-                             [this] { device_.create(adapterIdentity()); });
+                             [this] { device_.create(identity_); });
         }
     }
 
     PollLoop& loop_;
     UhidDevice& device_;
     SimulatedRecorder& recorder_;
+    const UhidDevice::Identity identity_;
     std::deque<RecorderStep> steps_;
     bool stepPending_ = false;
     long sent_ = 0;
@@ -217,6 +251,11 @@ int main(int argc, char** argv) {
     }
     SimulatedRecorder recorder(flash, static_cast<std::uint16_t>(options->battery));
     recorder.faults.reportInterval = std::chrono::milliseconds(options->reportIntervalMs);
+    recorder.faults.inputReportBytes = static_cast<std::size_t>(options->inputReportBytes);
+    recorder.faults.leftover = options->leftover;
+    recorder.faults.dropBlock = static_cast<int>(options->dropBlock);
+    recorder.faults.stallAfterReports = static_cast<int>(options->pauseAfter);
+    recorder.faults.stallFor = std::chrono::milliseconds(options->pauseMs);
 
     UhidDevice device;
     if (device.fd() < 0) {
@@ -241,7 +280,7 @@ int main(int argc, char** argv) {
     sigprocmask(SIG_BLOCK, &stopSignals, nullptr);
     const int signalFd = signalfd(-1, &stopSignals, SFD_CLOEXEC | SFD_NONBLOCK);
 
-    if (!device.create(adapterIdentity())) {
+    if (!device.create(adapterIdentity(*options))) {
         std::cerr << "npt-recorder-sim: ядро не создало устройство: "
                   << reasonForErrno(device.error()) << "\n";
         return 1;

@@ -24,15 +24,15 @@ bool isPasswordReport(std::span<const std::uint8_t> payload) {
 
 }  // namespace
 
-std::vector<std::uint8_t> adapterReportDescriptor() {
-    return {
+std::vector<std::uint8_t> adapterReportDescriptor(std::size_t inputBytes) {
+    std::vector<std::uint8_t> descriptor = {
         0x06, 0x00, 0xFF,  // Usage Page (vendor-defined 0xFF00)
         0x09, 0x01,        // Usage (1)
         0xA1, 0x01,        // Collection (Application)
         0x15, 0x00,        //   Logical Minimum (0)
         0x26, 0xFF, 0x00,  //   Logical Maximum (255)
         0x75, 0x08,        //   Report Size (8)
-        0x95, 0x20,        //   Report Count (32)
+        0x95, 0x20,        //   Report Count (32): the input report's bytes
         0x09, 0x01,        //   Usage (1)
         0x81, 0x02,        //   Input (Data, Variable, Absolute)
         0x95, 0x20,        //   Report Count (32)
@@ -40,6 +40,9 @@ std::vector<std::uint8_t> adapterReportDescriptor() {
         0x91, 0x02,        //   Output (Data, Variable, Absolute)
         0xC0,              // End Collection
     };
+    constexpr std::size_t kInputCount = 15;
+    descriptor[kInputCount] = static_cast<std::uint8_t>(inputBytes);
+    return descriptor;
 }
 
 SimulatedRecorder::SimulatedRecorder(const MemoryImage& flash, std::uint16_t battery)
@@ -82,7 +85,20 @@ Block SimulatedRecorder::acknowledgeBlock() const {
 }
 
 std::vector<RecorderStep> SimulatedRecorder::read() {
-    std::vector<Block> blocks{acknowledgeBlock()};
+    std::vector<Block> blocks;
+    switch (faults.leftover) {
+        case RecorderFaults::Leftover::DataBlock:
+            blocks.push_back(flashBlock(138));
+            break;
+        case RecorderFaults::Leftover::ClosingBlock:
+            blocks.push_back(markerBlock(Marker::Done));
+            break;
+        case RecorderFaults::Leftover::None:
+            break;
+    }
+    if (!faults.acknowledgementLost) {
+        blocks.push_back(acknowledgeBlock());
+    }
     for (int b = 1; b <= 138; ++b) {
         if (b == faults.dropBlock) {
             continue;
@@ -92,7 +108,9 @@ std::vector<RecorderStep> SimulatedRecorder::read() {
             blocks.push_back(blocks.back());
         }
     }
-    blocks.push_back(markerBlock(Marker::Done));
+    if (!faults.closingBlockLost) {
+        blocks.push_back(markerBlock(Marker::Done));
+    }
     for (int i = 0; i < faults.extraBlocks; ++i) {
         blocks.push_back(Block{});
     }

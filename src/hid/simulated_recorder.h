@@ -31,15 +31,24 @@ using npt::kAdapterVendorId;
 inline constexpr std::size_t kAdapterReportSize = 32;  // input and output, without report ID
 
 // The adapter's report descriptor: one vendor-defined collection with a 32-byte input and a
-// 32-byte output report, no report IDs.
-std::vector<std::uint8_t> adapterReportDescriptor();
+// 32-byte output report, no report IDs; an adapter of another make may declare input reports of
+// another size.
+std::vector<std::uint8_t> adapterReportDescriptor(std::size_t inputBytes = kAdapterReportSize);
 
 // Faults the recorder can show, for tests and demonstrations. Block numbers count the blocks of
 // the flash (1..138); report counts count the reports of one answer from the first on.
 struct RecorderFaults {
     int dropBlock = -1;       // left out of a read
     int duplicateBlock = -1;  // sent twice in a read
-    int extraBlocks = 0;      // sent after the closing block of a read
+    int extraBlocks = 0;      // zero blocks sent after the closing block of a read
+    // A block left over in the adapter from an earlier exchange, sent before the acknowledgement
+    // of a read: a data block (the flash's last sample block) or a closing block.
+    enum class Leftover { None, DataBlock, ClosingBlock } leftover = Leftover::None;
+    bool acknowledgementLost = false;  // a read's answer starts with the flash's block 1
+    bool closingBlockLost = false;     // a read's answer ends with the flash's block 138
+    // The adapter declares input reports of this many bytes (without report ID); the recorder's
+    // blocks stay 32 bytes long.
+    std::size_t inputReportBytes = kAdapterReportSize;
     std::chrono::milliseconds stallBeforeAnswer{0};
     int stallAfterReports = -1;  // a pause of stallFor after that many reports
     std::chrono::milliseconds stallFor{0};

@@ -7,11 +7,17 @@ namespace npt::hid {
 struct SimulatedRecorderDevice::State {
     SimulatedHidPlatform& platform;
     SimulatedRecorder& recorder;
+    // Taken when the adapter is made: a plug from the device-side thread must not read the
+    // recorder the main thread uses.
+    const std::vector<std::uint8_t> reportDescriptor;
     std::mutex mutex;  // guards id and alive
     std::uint32_t id = 0;
     bool alive = true;
 
-    State(SimulatedHidPlatform& p, SimulatedRecorder& r) : platform(p), recorder(r) {}
+    State(SimulatedHidPlatform& p, SimulatedRecorder& r)
+        : platform(p),
+          recorder(r),
+          reportDescriptor(adapterReportDescriptor(r.faults.inputReportBytes)) {}
 
     static void plug(const std::shared_ptr<State>& state) {
         std::lock_guard lock(state->mutex);
@@ -22,7 +28,7 @@ struct SimulatedRecorderDevice::State {
         spec.attributes.VendorID = kAdapterVendorId;
         spec.attributes.ProductID = kAdapterProductId;
         spec.attributes.VersionNumber = 0x0100;
-        spec.reportDescriptor = adapterReportDescriptor();
+        spec.reportDescriptor = state->reportDescriptor;
         std::weak_ptr<State> weak = state;
         state->id = state->platform.plug(
             std::move(spec), [weak](std::uint32_t id, std::span<const std::uint8_t> report) {

@@ -14,8 +14,9 @@ namespace npt::hid {
 
 class SimulatedRecorderDevice {
   public:
-    // Plugs the adapter in at once. The recorder is used on the thread that writes to the
-    // adapter (the main thread) and must outlive this object.
+    // Plugs the adapter in at once, declaring the input report size the recorder's faults say.
+    // The recorder is used on the thread that writes to the adapter (the main thread) and must
+    // outlive this object.
     SimulatedRecorderDevice(SimulatedHidPlatform& platform, SimulatedRecorder& recorder);
     // Unplugs the adapter; answers still scheduled are dropped.
     ~SimulatedRecorderDevice();

@@ -28,8 +28,9 @@ namespace npt {
 // The recorder's radio adapter on the USB bus.
 inline constexpr std::uint16_t kAdapterVendorId = 0x1915;
 inline constexpr std::uint16_t kAdapterProductId = 0x007B;
-// Its output report with the report-ID byte: the only length the link works with.
+// Its output and input reports with the report-ID byte: the only lengths the link works with.
 inline constexpr std::size_t kOutputReportLength = 33;
+inline constexpr std::size_t kInputReportLength = 33;
 
 enum class CommandCode : std::uint8_t { None = 0x00, Read = 0x41, WritePassport = 0x43 };
 

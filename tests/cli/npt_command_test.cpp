@@ -9,6 +9,7 @@
 #include "form_fixture.h"
 #include "npt_version.h"
 #include "records/file_error.h"
+#include "records/workbook_check.h"
 
 namespace npt {
 namespace {
@@ -141,6 +142,49 @@ TEST(NptExportTest, LoadMessagesGoToStderrAndHiddenNameStaysOut) {
     EXPECT_EQ(r.err, "npt: Ошибка пароля!: Неверный пароль! ФИО пациента будет скрыто!\n");
     const auto bytes = readAll(dir / "n.csv");
     EXPECT_EQ(std::string(bytes.begin(), bytes.end()).find("Петров"), std::string::npos);
+}
+
+TEST(NptHiddenNameTest, NoOutputCarriesTheNameWithoutItsPassword) {
+    // The 22nd letter «я» of the second name is 0xFF at offset 100, where the passport-presence
+    // test looks for erased flash.
+    for (const std::string name : {"Петров Пётр Петрович", "Александрова Анастасия"}) {
+        SCOPED_TRACE(name);
+        const std::string surname = name.substr(0, name.find(' '));
+        const fs::path dir = scratchDir("cli");
+        const std::string night =
+            writeImage(dir / "night.txt",
+                       makeImage(ImageOptions().withName(name).withPassword("1234")))
+                .string();
+        std::vector<std::pair<std::string, std::string>> outputs;  // what, its text
+        outputs.emplace_back("npt show", npt({"show", night}).out);
+        outputs.emplace_back("npt show --json", npt({"show", night, "--json"}).out);
+        for (const char* table : {"table.csv", "table.xlsx"}) {
+            ASSERT_EQ(npt({"export", night, (dir / table).string()}).status, 0);
+        }
+        const auto csv = readAll(dir / "table.csv");
+        outputs.emplace_back("csv", std::string(csv.begin(), csv.end()));
+        const auto parts = zipParts(readAll(dir / "table.xlsx"));
+        ASSERT_TRUE(parts);
+        for (const auto& [part, text] : *parts) {
+            outputs.emplace_back(part, text);
+        }
+        // The window: the data file, in the code page the recorder stores, and the report.
+        FormRig rig;
+        rig.view.passwordAnswers.push_back(std::string("12"));
+        ASSERT_TRUE(rig.form.loadRecording(night));
+        ASSERT_TRUE(rig.form.saveDataFile((dir / "saved.txt").string()));
+        const auto saved = readAll(dir / "saved.txt");
+        const auto stored = cp1251::encode(surname).value();
+        EXPECT_EQ(std::search(saved.begin(), saved.end(), stored.begin(), stored.end()),
+                  saved.end())
+            << "the data file";
+        const NightReport report = rig.form.nightReport();
+        EXPECT_TRUE(report.nameHidden);
+        outputs.emplace_back("report", report.patientName);
+        for (const auto& [what, text] : outputs) {
+            EXPECT_EQ(text.find(surname), std::string::npos) << what;
+        }
+    }
 }
 
 TEST(NptExportTest, UnwritableTargetFailsWithOneLine) {

@@ -2,7 +2,8 @@
 // adapter through uhid, and the transport (hidraw, kernel uevents, poll loop) finds it, claims
 // it, reads the recorder, sees it unplugged in the middle of a read and back, and survives a
 // hundred plug cycles without leaving threads or descriptors behind; then `npt read` reads the
-// simulator and saves what it holds.
+// simulator and saves what it holds, and reads misbehaving simulators and saves nothing but a
+// whole memory.
 //
 //   hid_kernel_check PATH-TO-npt-recorder-sim PATH-TO-UDEV-RULE PATH-TO-DATA-FILE PATH-TO-npt
 //
@@ -27,7 +28,10 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <iterator>
 #include <regex>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -77,7 +81,9 @@ bool holdsOpen(const std::string& path) {
     return false;
 }
 
-pid_t spawnQuiet(const std::string& program, std::vector<std::string> args) {
+// The program's standard error goes to errPath.
+pid_t spawnQuiet(const std::string& program, std::vector<std::string> args,
+                 const std::string& errPath = "/dev/null") {
     args.insert(args.begin(), program);
     std::vector<char*> argv;
     for (auto& a : args) {
@@ -87,7 +93,8 @@ pid_t spawnQuiet(const std::string& program, std::vector<std::string> args) {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errPath.c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
     pid_t pid = -1;
     if (posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ) != 0) {
         pid = -1;
@@ -101,8 +108,9 @@ pid_t spawnSimulator(const std::string& program, std::vector<std::string> args) 
 }
 
 // The exit status of a program run to its end; -1 when it could not be run or was killed.
-int runToEnd(const std::string& program, std::vector<std::string> args) {
-    const pid_t pid = spawnQuiet(program, std::move(args));
+int runToEnd(const std::string& program, std::vector<std::string> args,
+             const std::string& errPath = "/dev/null") {
+    const pid_t pid = spawnQuiet(program, std::move(args), errPath);
     int status = 0;
     if (pid <= 0 || ::waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) {
         return -1;
@@ -288,6 +296,41 @@ bool savedWhole(const MemoryImage& saved, const MemoryImage& flash) {
            saved[139 * 32] == 0xFE && saved[139 * 32 + 1] == 0xFF;
 }
 
+// The same with the patient's name hidden: lead byte and name zero.
+bool savedWithoutName(const MemoryImage& saved, const MemoryImage& flash) {
+    MemoryImage expected = flash;
+    std::fill(expected.bytes().begin() + ImageOffsets::kPassportLead,
+              expected.bytes().begin() + ImageOffsets::kName + ImageOffsets::kNameLength, 0);
+    return savedWhole(saved, expected);
+}
+
+// Waits until exactly n hidraw nodes exist (the simulators' adapters, plugged or gone).
+bool hidrawNodes(std::size_t n) {
+    for (int i = 0; i < 1000; ++i) {
+        std::size_t found = 0;
+        for (const auto& e : fs::directory_iterator("/dev")) {
+            found += e.path().filename().string().rfind("hidraw", 0) == 0;
+        }
+        if (found == n) {
+            return true;
+        }
+        ::usleep(10000);
+    }
+    return false;
+}
+
+std::string textOf(const std::string& path) {
+    std::ifstream in(path);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void writeDataFile(const std::string& path, const MemoryImage& image) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(image.bytes().data()),
+              static_cast<std::streamsize>(image.bytes().size()));
+    out.put('\0');
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -429,6 +472,104 @@ int main(int argc, char** argv) {
               "npt read saved blocks 1-138 of the memory between the acknowledgement and the "
               "closing block");
         check(stopSimulator(sim), "npt-recorder-sim ends after the read");
+    }
+    {
+        // Misbehaving recorders and adapters: what `npt read` keeps is the whole memory or
+        // nothing, and stderr says why.
+        MemoryImage ya = flash;
+        const auto name = cp1251::encode("Александрова Анастасия").value();  // 0xFF at offset 100
+        std::fill(ya.bytes().begin() + ImageOffsets::kName,
+                  ya.bytes().begin() + ImageOffsets::kName + ImageOffsets::kNameLength, 0);
+        std::copy(name.begin(), name.end(), ya.bytes().begin() + ImageOffsets::kName);
+        writeDataFile("/tmp/ya.txt", ya);
+        struct Case {
+            const char* what;
+            std::vector<std::string> faults;  // npt-recorder-sim options
+            std::string memory;
+            std::string password;
+            int adapters;
+            std::function<bool(const MemoryImage&)> kept;  // null: nothing saved
+            std::string says;                              // on stderr
+        };
+        const auto whole = [&](const MemoryImage& saved) { return savedWhole(saved, flash); };
+        const Case cases[] = {
+            {"input reports of 31 bytes: the adapter is not used",
+             {"--input-report-size", "31"},
+             memory,
+             storedPassword(flash),
+             1,
+             nullptr,
+             "отчётами по 32 байта"},
+            {"a data block before the acknowledgement and a block lost: not saved",
+             {"--leftover", "data", "--drop-block", "70"},
+             memory,
+             storedPassword(flash),
+             1,
+             nullptr,
+             "первым пришёл не блок подтверждения"},
+            {"a closing block before the acknowledgement and a block lost: not saved",
+             {"--leftover", "closing", "--drop-block", "70"},
+             memory,
+             storedPassword(flash),
+             1,
+             nullptr,
+             "первым пришёл не блок подтверждения"},
+            {"a pause of 1,5 s after the acknowledgement: saved with the name, said once",
+             {"--pause-after", "1", "--pause", "1500"},
+             memory,
+             storedPassword(flash),
+             1,
+             whole,
+             ""},
+            {"a name ending in «я» without its password: saved without the name",
+             {},
+             "/tmp/ya.txt",
+             "",
+             1,
+             [&](const MemoryImage& saved) { return savedWithoutName(saved, ya); },
+             "Неверный пароль!"},
+            {"two adapters: one is read, and that is said",
+             {},
+             memory,
+             storedPassword(flash),
+             2,
+             whole,
+             "несколько адаптеров"},
+        };
+        for (const Case& c : cases) {
+            std::vector<pid_t> sims;
+            for (int a = 0; a < c.adapters; ++a) {
+                std::vector<std::string> args = {"--memory",          c.memory,
+                                                 "--battery",         std::to_string(kBattery),
+                                                 "--report-interval", "2"};
+                args.insert(args.end(), c.faults.begin(), c.faults.end());
+                sims.push_back(spawnSimulator(simulator, args));
+                hidrawNodes(sims.size());
+            }
+            const std::string saved = "/tmp/hostile.txt";
+            const std::string said = "/tmp/hostile.err";
+            fs::remove(saved);
+            const int status =
+                runToEnd(npt, {"read", saved, "--password", c.password, "--timeout", "30"}, said);
+            const std::string err = textOf(said);
+            // A read kept after a slow start says only how it ended.
+            bool ok = status == (c.kept ? 0 : 1) && err.find(c.says) != std::string::npos &&
+                      (!c.kept || err.find("Не прочитан весь обьем") == std::string::npos);
+            ok =
+                ok && (c.kept ? fs::exists(saved) && c.kept(readImage(saved)) : !fs::exists(saved));
+            for (pid_t sim : sims) {
+                ok = stopSimulator(sim) && ok;
+            }
+            ok = hidrawNodes(0) && ok;
+            check(ok, std::string(c.what) + " (status " + std::to_string(status) + ")");
+            if (!ok) {
+                // Only lines with this prefix leave the guest's console.
+                std::string line;
+                for (std::istringstream lines(err); std::getline(lines, line);) {
+                    std::printf("hid-kernel-check: npt said: %s\n", line.c_str());
+                }
+            }
+        }
     }
     std::printf("hid-kernel-check: %d passed, %d failed\n", passed, failed);
     return failed == 0 ? 0 : 1;
