@@ -83,7 +83,10 @@ void TTMForm::showPresence() {
             view_.setVisible(c, present);
         }
     }
-    if (present) {
+    // Green at "Чтение" says the adapter is ready. While a read or a write still awaits the
+    // recorder, a scan (any USB device plugged in or out) leaves the indicator telling how far
+    // that session has come: green there would pass for a whole read or a confirmed write.
+    if (present && !pendingSession()) {
         view_.setTop(Control::OpenIndicator, state_.readButtonTop);
         view_.setColour(Control::OpenIndicator, colours::kGreen);
     }

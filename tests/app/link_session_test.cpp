@@ -425,6 +425,35 @@ std::vector<Scenario> scenarios() {
                          EXPECT_EQ(r.delivered, 0);
                      }});
 
+    // Another USB device plugged in while a session awaits the recorder: the scan it causes
+    // finds the adapter again, and must not paint the indicator a finished session's green.
+    for (const bool writing : {false, true}) {
+        table.push_back(
+            {writing ? "DevicePluggedWhileAWriteAwaitsTheRecorder"
+                     : "DevicePluggedWhileAReadAwaitsTheRecorder",
+             [writing](LinkRig& r) {
+                 r.recorder.faults.neverAcknowledge = true;
+                 r.start();
+                 if (writing) {
+                     r.write("Петров Пётр Петрович", "52", true);
+                 } else {
+                     r.form->ReadDataClick();
+                 }
+                 auto keyboard = hid::SimulatedHidPlatform::DeviceSpec{};
+                 keyboard.attributes.VendorID = 0x046D;
+                 keyboard.reportDescriptor = hid::adapterReportDescriptor();
+                 r.platform.plug(keyboard);
+                 ASSERT_TRUE(r.pump([&r] { return r.hid->Count() == 2; }));
+                 r.loop.processEvents(0ms);
+             },
+             writing ? std::vector<Seen>{kWriteQuestion, kStartQuestion} : std::vector<Seen>{},
+             colours::kBlue,
+             writing ? kWriteTop : kReadTop,
+             0,
+             {},
+             [](LinkRig& r) { EXPECT_TRUE(r.state().recorderPresent); }});
+    }
+
     table.push_back({"AckMarkerWithNoCommandIssued",
                      [](LinkRig& r) {
                          r.start();
