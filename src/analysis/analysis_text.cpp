@@ -79,6 +79,7 @@ std::string summaryLine(const NightAnalysis& analysis) {
     switch (q.usability) {
         case Usability::NoData:
         case Usability::NoPeriod:
+        case Usability::NotRecording:
             return "Анализ невозможен: " + q.verdict;
         case Usability::Unusable:
             return "Анализ невозможен: данные непригодны";
@@ -123,6 +124,9 @@ std::vector<EpisodeRow> episodeRows(const NightAnalysis& analysis) {
 
 std::vector<std::pair<std::string, std::string>> summaryFacts(const NightAnalysis& analysis) {
     const NightSummary& s = analysis.summary;
+    if (!analysis.quality.recording) {
+        return {};  // not even a recorded time: the bytes are no night
+    }
     std::vector<std::pair<std::string, std::string>> facts = {
         {"Записано", durationText(s.valid_s)},
     };

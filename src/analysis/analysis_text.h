@@ -48,7 +48,7 @@ std::vector<EpisodeRow> episodeRows(const NightAnalysis& analysis);
 
 // The night's figures as "label", "value" pairs in reading order: recorded time, episodes and
 // their times, the largest increase, the area and the rate per hour. Only the recorded time when
-// the night could not be analysed.
+// the night could not be analysed; nothing when the bytes are not a recording.
 std::vector<std::pair<std::string, std::string>> summaryFacts(const NightAnalysis& analysis);
 
 // What the analysis cannot say, printed with every result.

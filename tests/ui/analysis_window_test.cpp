@@ -4,6 +4,7 @@
 #include <QDoubleSpinBox>
 #include <QFileDialog>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPrinter>
 #include <QTableWidget>
 
@@ -163,6 +164,41 @@ TEST_F(AnalysisWindowTest, TheReportIsSavedFromTheDialog) {
     dialog().saveButton()->click();
     const auto bytes = test::readAll(dir / "night.pdf");
     EXPECT_EQ(reportDefect(bytes), std::nullopt);
+    dialog().close();
+}
+
+TEST_F(AnalysisWindowTest, BytesThatAreNoRecordingAreSaidToBeOneAndGiveNoReport) {
+    MemoryImage image = exampleNight("");
+    image[MemoryImage::kSize - MemoryImage::kBlockSize] = 0;  // no closing block: a read cut short
+    const auto file = test::scratchDir("ui") / "cut.txt";
+    test::writeAll(file, dataFileBytes(image));
+    view_->window()->show();
+    loadThroughDialog(QString::fromStdString(file.string()));
+    QApplication::processEvents();
+    const std::string line =
+        "Анализ невозможен: данные не похожи на запись датчика: в конце нет завершающего блока "
+        "чтения";
+    EXPECT_EQ(view_->text(Control::LabelAnalysis), line);
+    EXPECT_EQ(bands(), 0u);
+    EXPECT_TRUE(view_->chart()->unusableBands().empty());
+    view_->window()->grab().save(NPT_TEST_OUTPUT_DIR "/npt-desk-not-a-recording.png");
+
+    button(Control::ShowAnalysis)->click();
+    EXPECT_EQ(labelText(&dialog(), "Summary").toStdString(), line);
+    EXPECT_EQ(labelText(&dialog(), "Verdict").toStdString(),
+              "Качество записи: данные не похожи на запись датчика: в конце нет завершающего "
+              "блока чтения");
+    EXPECT_FALSE(labelText(&dialog(), "Facts").contains("Записано"));
+    EXPECT_EQ(dialog().table()->rowCount(), 0);
+    QString said;
+    whenModal<QMessageBox>([&said](QMessageBox* box) {
+        said = box->text();
+        box->accept();
+    });
+    dialog().saveButton()->click();
+    EXPECT_EQ(said.toStdString(),
+              "Отчёт не составлен: данные не похожи на запись датчика (в конце нет завершающего "
+              "блока чтения).");
     dialog().close();
 }
 
