@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <sstream>
 
 #include "analysis/analysis_text.h"
 #include "app/settings_file.h"
+#include "cli/npt_command.h"
 #include "form_fixture.h"
 #include "recorder/example_night.h"
 
@@ -377,6 +379,28 @@ TEST(AnalysisSettingsTest, ParametersSurviveRestartsBesideTheDoctorsName) {
     form.FormCreate();
     EXPECT_EQ(form.state().analysisParameters, p);
     EXPECT_EQ(view.analysisShown().parameters, p);
+}
+
+TEST(AnalysisSettingsTest, ParametersLeftInTheSettingsAreSaidInTheLine) {
+    // A threshold changed in an earlier session: the line under the chart says the parameters
+    // are not the defaults, so that it is not taken for what npt (defaults) gives.
+    const fs::path file = scratchDir("app") / "rdp.ini";
+    const std::string text = "[analysis]\nthreshold_mm=4,5\n";
+    writeAll(file, std::vector<std::uint8_t>(text.begin(), text.end()));
+    IniSettingsFile settings({file.string(), ""});
+    ScriptedView view;
+    TTMForm form(view, testClock(), &settings);
+    form.FormCreate();
+    ASSERT_TRUE(form.loadRecording(kNight));
+    const std::string line = view.analysisShown().summaryLine;
+    EXPECT_EQ(line.substr(line.rfind(" · ")), " · параметры изменены: порог") << line;
+
+    std::ostringstream defaults, changed, err;
+    ASSERT_EQ(runNpt({"show", kNight}, defaults, err), 0);
+    ASSERT_EQ(runNpt({"show", kNight, "--threshold=4,5"}, changed, err), 0);
+    EXPECT_EQ(defaults.str().find("параметры изменены"), std::string::npos);
+    EXPECT_NE(changed.str().find("Анализ:           " + line + "\n"), std::string::npos)
+        << changed.str();
 }
 
 TEST(AnalysisSettingsTest, WhatTheFileHolds) {
