@@ -47,6 +47,7 @@ struct AnalysedNight {
     int startSeconds = 0;
     bool passport = false;  // the image held a passport: the times shown came from it
     std::optional<std::string> notARecording;  // why the image is no recorder's memory
+    bool demonstration = false;                // the demonstration recorder's night
     NightAnalysis result;
     NightRecording recording() const {
         return {samples, periodSeconds, startSeconds, notARecording};

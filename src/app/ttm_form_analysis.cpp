@@ -6,6 +6,7 @@
 #include "analysis/analysis_text.h"
 #include "app/ttm_form.h"
 #include "measure/time_of_day.h"
+#include "recorder/example_night.h"
 #include "recorder/recording_check.h"
 #include "records/file_name.h"
 
@@ -69,6 +70,7 @@ void TTMForm::analyseRecording(int startSeconds) {
     night.startSeconds = startSeconds;
     night.passport = state_.memoryImage.hasPassport();
     night.notARecording = whyNotARecording(state_.memoryImage);
+    night.demonstration = isDemonstration(state_.memoryImage);
     night.result = analyseNight(night.recording(), state_.analysisParameters);
     state_.nightAnalysis = std::move(night);
     showAnalysis();
@@ -83,6 +85,7 @@ void TTMForm::showAnalysis() {
         display.episodes = episodeSpans(night->result, night->startSeconds);
         display.unusable = unusableSpans(night->result, night->startSeconds);
         display.analysis = night->result;
+        display.demonstration = night->demonstration;
     }
     view_.showAnalysis(display);
 }

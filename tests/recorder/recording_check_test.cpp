@@ -80,7 +80,7 @@ TEST(RecordingCheckTest, RealRecordingsPassAndOtherBytesAreNamed) {
         {"the example night", fileImage(NPT_EXAMPLES_DIR "/night.txt"), nullptr},
         {"the example night with a password", fileImage(NPT_EXAMPLES_DIR "/night-password.txt"),
          nullptr},
-        {"a read of the simulated recorder", simulatedRead(night), nullptr},
+        {"a read of the demonstration recorder", simulatedRead(demonstrationNight()), nullptr},
         {"a recorder never programmed: its passport block erased", simulatedRead(unprogrammed),
          nullptr},
         {"a name whose 22nd letter is \"я\" (0xFF at 100)",
