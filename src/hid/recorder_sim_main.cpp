@@ -11,8 +11,7 @@
 // is (so that nothing read from it passes for a patient's). --battery is the raw battery value
 // (default 3300, shown as 2,90 V). --report-interval paces the reports of an answer (default 1 ms).
 // --unplug-after unplugs the adapter once it has sent N reports in all (in the middle of a read,
-// say), and
-// --come-back-after plugs it in again that many milliseconds later.
+// say), and --come-back-after plugs it in again that many milliseconds later.
 #include <signal.h>
 #include <sys/signalfd.h>
 #include <unistd.h>
