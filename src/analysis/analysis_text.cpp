@@ -79,6 +79,7 @@ std::string summaryLine(const NightAnalysis& analysis) {
     switch (q.usability) {
         case Usability::NoData:
         case Usability::NoPeriod:
+        case Usability::NotRecording:
             return "Анализ невозможен: " + q.verdict;
         case Usability::Unusable:
             return "Анализ невозможен: данные непригодны";
@@ -95,16 +96,98 @@ std::string summaryLine(const NightAnalysis& analysis) {
     if (q.usability == Usability::PartlyUsable) {
         line += " · есть непригодные участки";
     }
+    // Figures found with other parameters are other figures: wherever the line is shown, it is
+    // never silently compared with one made with the defaults.
+    if (const std::string changed = changedParametersNote(analysis.parameters); !changed.empty()) {
+        line += " · " + changed;
+    }
     return line;
 }
 
+namespace {
+
+// Each parameter: its short name, its setting as the parameters' line says it, and whether two
+// sets of parameters agree on it.
+struct ParameterText {
+    const char* name;
+    std::string (*setting)(const AnalysisParameters&);
+    bool (*same)(const AnalysisParameters&, const AnalysisParameters&);
+};
+
+// Millimetres equal but for the representation error of a decimal read from text.
+bool sameMm(double a, double b) {
+    return std::abs(a - b) < 1e-9;
+}
+
+const ParameterText kParameterTexts[] = {
+    {"порог",
+     [](const AnalysisParameters& p) { return "порог " + decimalText(p.threshold_mm, 1) + " мм"; },
+     [](const AnalysisParameters& a, const AnalysisParameters& b) {
+         return sameMm(a.threshold_mm, b.threshold_mm);
+     }},
+    {"длительность",
+     [](const AnalysisParameters& p) { return "не короче " + exactDurationText(p.min_duration_s); },
+     [](const AnalysisParameters& a, const AnalysisParameters& b) {
+         return a.min_duration_s == b.min_duration_s;
+     }},
+    {"промежуток",
+     [](const AnalysisParameters& p) {
+         return p.merge_gap_s > 0
+                    ? "промежутки до " + exactDurationText(p.merge_gap_s) + " объединяются"
+                    : std::string("промежутки не объединяются");
+     },
+     [](const AnalysisParameters& a, const AnalysisParameters& b) {
+         return a.merge_gap_s == b.merge_gap_s;
+     }},
+    {"полная тумесценция",
+     [](const AnalysisParameters& p) {
+         return "полная тумесценция от " + decimalText(p.full_threshold_mm, 1) + " мм";
+     },
+     [](const AnalysisParameters& a, const AnalysisParameters& b) {
+         return sameMm(a.full_threshold_mm, b.full_threshold_mm);
+     }},
+};
+
+// The parameters of p that differ from their defaults.
+std::vector<const ParameterText*> changedOf(const AnalysisParameters& p) {
+    std::vector<const ParameterText*> changed;
+    for (const ParameterText& t : kParameterTexts) {
+        if (!t.same(p, AnalysisParameters())) {
+            changed.push_back(&t);
+        }
+    }
+    return changed;
+}
+
+}  // namespace
+
 std::string parametersText(const AnalysisParameters& p) {
-    const std::string gaps =
-        p.merge_gap_s > 0 ? "промежутки до " + exactDurationText(p.merge_gap_s) + " объединяются"
-                          : "промежутки не объединяются";
-    return "порог " + decimalText(p.threshold_mm, 1) + " мм · не короче " +
-           exactDurationText(p.min_duration_s) + " · " + gaps + " · полная тумесценция от " +
-           decimalText(p.full_threshold_mm, 1) + " мм";
+    std::string text;
+    for (const ParameterText& t : kParameterTexts) {
+        text += (text.empty() ? "" : " · ") + t.setting(p);
+    }
+    return text;
+}
+
+std::string changedParametersNote(const AnalysisParameters& p) {
+    const auto changed = changedOf(p);
+    if (changed.empty()) {
+        return "";
+    }
+    // The first by name, the others counted: the line under the chart has room for two lines.
+    std::string note = std::string("параметры изменены: ") + changed.front()->name;
+    if (changed.size() > 1) {
+        note += " и ещё " + std::to_string(changed.size() - 1);
+    }
+    return note;
+}
+
+std::string defaultsOfChangedText(const AnalysisParameters& p) {
+    std::string defaults;
+    for (const ParameterText* t : changedOf(p)) {
+        defaults += (defaults.empty() ? "" : ", ") + t->setting(AnalysisParameters());
+    }
+    return defaults.empty() ? "" : "по умолчанию: " + defaults;
 }
 
 std::vector<EpisodeRow> episodeRows(const NightAnalysis& analysis) {
@@ -123,6 +206,9 @@ std::vector<EpisodeRow> episodeRows(const NightAnalysis& analysis) {
 
 std::vector<std::pair<std::string, std::string>> summaryFacts(const NightAnalysis& analysis) {
     const NightSummary& s = analysis.summary;
+    if (!analysis.quality.recording) {
+        return {};  // not even a recorded time: the bytes are no night
+    }
     std::vector<std::pair<std::string, std::string>> facts = {
         {"Записано", durationText(s.valid_s)},
     };

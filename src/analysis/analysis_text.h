@@ -29,12 +29,21 @@ std::string nightClockText(long long seconds);
 const char* pluralRu(long long count, const char* one, const char* few, const char* many);
 
 // The line under the chart: "Эпизодов: 5 · всего 2 ч 18 мин · макс. прирост 12,4 мм", followed
-// by a warning when parts of the night are not usable; the reason when nothing could be analysed.
+// by a warning when parts of the night are not usable and by changedParametersNote when the
+// parameters are not the defaults; the reason when nothing could be analysed.
 std::string summaryLine(const NightAnalysis& analysis);
 
 // "порог 3,0 мм · не короче 5 мин · промежутки до 2 мин объединяются · полная тумесценция от
 // 5,0 мм": the parameters, for every place that shows results.
 std::string parametersText(const AnalysisParameters& parameters);
+
+// "параметры изменены: порог" when one parameter differs from its default, "параметры изменены:
+// порог и ещё 2" when three do (the first by its short name); empty when none does.
+std::string changedParametersNote(const AnalysisParameters& parameters);
+
+// "по умолчанию: порог 3,0 мм, не короче 5 мин": the defaults of the parameters that differ from
+// them, set as parametersText says them; empty when none does.
+std::string defaultsOfChangedText(const AnalysisParameters& parameters);
 
 // The columns of the episode table, wherever it is shown.
 inline constexpr std::array<const char*, 10> kEpisodeColumns = {
@@ -48,7 +57,7 @@ std::vector<EpisodeRow> episodeRows(const NightAnalysis& analysis);
 
 // The night's figures as "label", "value" pairs in reading order: recorded time, episodes and
 // their times, the largest increase, the area and the rate per hour. Only the recorded time when
-// the night could not be analysed.
+// the night could not be analysed; nothing when the bytes are not a recording.
 std::vector<std::pair<std::string, std::string>> summaryFacts(const NightAnalysis& analysis);
 
 // What the analysis cannot say, printed with every result.

@@ -1,11 +1,14 @@
 #include "analysis/night_recording.h"
 
+#include "recorder/recording_check.h"
+
 namespace npt {
 
 NightRecording nightRecordingOf(const MemoryImage& image, std::uint8_t periodSeconds,
                                 int startSeconds) {
     using namespace ImageOffsets;
-    return {image.bytes().subspan(kSamples, kSampleCount), periodSeconds, startSeconds};
+    return {image.bytes().subspan(kSamples, kSampleCount), periodSeconds, startSeconds,
+            whyNotARecording(image)};
 }
 
 std::size_t writtenLength(std::span<const std::uint8_t> samples) {

@@ -2,13 +2,24 @@
 // The night as the analysis sees it: the sample bytes, the sample period and the time of day of
 // the first sample, exactly as the graph is built from them.
 #include <cstdint>
+#include <optional>
 #include <span>
+#include <string>
+#include <utility>
 
 #include "recorder/memory_image.h"
 
 namespace npt {
 
 struct NightRecording {
+    NightRecording() = default;
+    NightRecording(std::span<const std::uint8_t> samples, std::uint8_t periodSeconds,
+                   int startSeconds, std::optional<std::string> notARecording = std::nullopt)
+        : samples(samples),
+          periodSeconds(periodSeconds),
+          startSeconds(startSeconds),
+          notARecording(std::move(notARecording)) {}
+
     // One byte per sample period, the oldest first; 0xFF is a position the recorder never wrote.
     std::span<const std::uint8_t> samples;
     // Seconds between samples, as the recorder link holds it; 0 when no passport has given it
@@ -16,10 +27,13 @@ struct NightRecording {
     std::uint8_t periodSeconds = 0;
     // Time of day of the first sample, seconds since midnight (the study's start time).
     int startSeconds = 0;
+    // Why the bytes are not a recorder's memory as a read leaves it (whyNotARecording); nothing
+    // when they are. Such bytes are not analysed: their "episodes" would be read as findings.
+    std::optional<std::string> notARecording;
 };
 
-// The 4320 sample positions of the image with the given period and start. The recording refers
-// to the image's bytes: the image must outlive it.
+// The 4320 sample positions of the image with the given period and start, and whether the image
+// is a recording at all. The recording refers to the image's bytes: the image must outlive it.
 NightRecording nightRecordingOf(const MemoryImage& image, std::uint8_t periodSeconds,
                                 int startSeconds);
 

@@ -132,8 +132,11 @@ std::string namedStretchesText(const std::vector<Stretch>& all, int startSeconds
     return text;
 }
 
-std::string verdictOf(const NightQuality& q, int startSeconds) {
+std::string verdictOf(const NightQuality& q, const NightRecording& recording) {
+    const int startSeconds = recording.startSeconds;
     switch (q.usability) {
+        case Usability::NotRecording:
+            return "данные не похожи на запись датчика: " + recording.notARecording.value_or("");
         case Usability::NoData:
             return "датчик не записал ни одного измерения";
         case Usability::NoPeriod:
@@ -160,6 +163,13 @@ std::string verdictOf(const NightQuality& q, int startSeconds) {
 QualityAssessment assessQuality(const NightRecording& recording) {
     QualityAssessment result;
     NightQuality& q = result.quality;
+    if (recording.notARecording) {
+        // Nothing of it is a night: no sample is counted, none is left to analyse.
+        q.recording = false;
+        q.usability = Usability::NotRecording;
+        q.verdict = verdictOf(q, recording);
+        return result;
+    }
     const std::size_t n = writtenLength(recording.samples);
     const auto bytes = recording.samples.first(n);
     const int period = recording.periodSeconds;
@@ -180,7 +190,7 @@ QualityAssessment assessQuality(const NightRecording& recording) {
         q.usability = n == 0 ? Usability::NoData : Usability::NoPeriod;
         result.excluded.assign(n, true);
         q.excluded = static_cast<int>(n);
-        q.verdict = verdictOf(q, recording.startSeconds);
+        q.verdict = verdictOf(q, recording);
         return result;
     }
 
@@ -209,7 +219,7 @@ QualityAssessment assessQuality(const NightRecording& recording) {
     } else {
         q.usability = Usability::Usable;
     }
-    q.verdict = verdictOf(q, recording.startSeconds);
+    q.verdict = verdictOf(q, recording);
     return result;
 }
 

@@ -41,6 +41,7 @@ enum class Usability {
     Unusable,      // no sample of the night can be used
     NoData,        // the recorder wrote no sample
     NoPeriod,      // the sample period is unknown: the night has no time axis
+    NotRecording,  // the bytes are not a recorder's memory (NightRecording::notARecording)
 };
 
 // True when some of the night could be analysed, so that its episode figures mean something:
@@ -55,6 +56,7 @@ struct NightQuality {
     int at_range_ends = 0;  // samples at the ends of the measuring range
     int flat_s = 0;         // time in flat stretches
     std::string verdict;    // a short Russian sentence for the doctor
+    bool recording = true;  // false when the bytes are not a recorder's memory at all
 
     int unwritten_after_end = 0;     // erased positions after the night's last written sample
     int excluded = 0;                // samples of the night left out of the analysis

@@ -27,6 +27,7 @@ struct AnalysisDisplay {
     std::vector<TimeSpan> episodes;  // on the chart's time axis
     std::vector<TimeSpan> unusable;  // stretches the analysis left out, on the same axis
     NightAnalysis analysis;          // table, summary and verdict, when there is a recording
+    bool demonstration = false;      // the recording is the demonstration recorder's night
 };
 
 class FormView {

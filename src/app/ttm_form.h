@@ -47,8 +47,12 @@ struct AnalysedNight {
     std::uint8_t periodSeconds = 0;
     int startSeconds = 0;
     bool passport = false;  // the image held a passport: the times shown came from it
+    std::optional<std::string> notARecording;  // why the image is no recorder's memory
+    bool demonstration = false;                // the demonstration recorder's night
     NightAnalysis result;
-    NightRecording recording() const { return {samples, periodSeconds, startSeconds}; }
+    NightRecording recording() const {
+        return {samples, periodSeconds, startSeconds, notARecording};
+    }
 };
 
 // Timer1 steps the indicator's slide during a write, two pixels about 60 times a second: slow

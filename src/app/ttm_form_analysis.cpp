@@ -7,6 +7,8 @@
 #include "analysis/analysis_text.h"
 #include "app/ttm_form.h"
 #include "measure/time_of_day.h"
+#include "recorder/example_night.h"
+#include "recorder/recording_check.h"
 #include "records/file_name.h"
 
 namespace npt {
@@ -15,6 +17,16 @@ namespace {
 constexpr const char* kReportTitle = "Отчёт";
 constexpr const char* kNothingToReport =
     "Нет записи для отчёта: откройте запись кнопкой «Из файла».";
+
+// Why no report is made of the night shown, when it is no recording at all: a page with a
+// passport and a curve would pass for a patient's.
+std::optional<std::string> reportRefusal(const std::optional<AnalysedNight>& night) {
+    if (night && night->notARecording) {
+        return "Отчёт не составлен: данные не похожи на запись датчика (" + *night->notARecording +
+               ").";
+    }
+    return std::nullopt;
+}
 }  // namespace
 
 void TTMForm::loadAnalysisSettings() {
@@ -84,6 +96,8 @@ void TTMForm::analyseRecording(int startSeconds) {
     night.periodSeconds = state_.samplePeriod;
     night.startSeconds = startSeconds;
     night.passport = state_.memoryImage.hasPassport();
+    night.notARecording = whyNotARecording(state_.memoryImage);
+    night.demonstration = isDemonstration(state_.memoryImage);
     night.result = analyseNight(night.recording(), state_.analysisParameters);
     state_.nightAnalysis = std::move(night);
     showAnalysis();
@@ -98,6 +112,7 @@ void TTMForm::showAnalysis() {
         display.episodes = episodeSpans(night->result, night->startSeconds);
         display.unusable = unusableSpans(night->result, night->startSeconds);
         display.analysis = night->result;
+        display.demonstration = night->demonstration;
     }
     view_.showAnalysis(display);
 }
@@ -126,6 +141,10 @@ void TTMForm::SaveReportClick() {
         info(kReportTitle, kNothingToReport);
         return;
     }
+    if (const auto refusal = reportRefusal(state_.nightAnalysis)) {
+        warning(kReportTitle, *refusal);
+        return;
+    }
     const auto path = view_.chooseReportFile();
     if (!path) {
         return;
@@ -143,6 +162,9 @@ bool TTMForm::saveReport(const std::string& path) {
     return guarded([&] {
         if (!state_.nightAnalysis) {
             throw std::runtime_error(kNothingToReport);
+        }
+        if (const auto refusal = reportRefusal(state_.nightAnalysis)) {
+            throw std::runtime_error(*refusal);
         }
         view_.writeReport(path, nightReport());
         view_.beep();

@@ -8,7 +8,8 @@
 namespace npt {
 
 // {"parameters":{…},"episodes":[{…}],"summary":{…},"quality":{…}}, keys named as the members of
-// the analysis; integers for seconds and counts, numbers for the rest.
+// the analysis; integers for seconds and counts, numbers for the rest; "quality" ends with
+// "recording", false when the bytes are not a recorder's memory (its verdict says why).
 void writeAnalysisJson(std::ostream& out, const NightAnalysis& analysis);
 
 // The analysis for a reader: the summary line, the parameters, the verdict, the night's figures,

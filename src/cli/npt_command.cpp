@@ -304,8 +304,13 @@ std::string numberText(double value) {
 void writeSummary(std::ostream& out, const std::string& path, const BatchView& view,
                   const TTMForm& form) {
     const auto field = [&view](Control c) { return plain::escaped(view.text(c)); };
-    out << "Файл:             " << plain::escaped(path) << "\n"
-        << "ФИО пациента:     " << field(Control::Name) << "\n"
+    out << "Файл:             " << plain::escaped(path) << "\n";
+    // Said before the fields, which are then only bytes decoded as if they were a passport.
+    if (const auto& night = form.state().nightAnalysis; night && night->notARecording) {
+        out << "Внимание:         данные не похожи на запись датчика ("
+            << plain::escaped(*night->notARecording) << "), анализа нет\n";
+    }
+    out << "ФИО пациента:     " << field(Control::Name) << "\n"
         << "Возраст:          " << field(Control::Old) << "\n"
         << "Дата:             " << field(Control::Date) << "\n"
         << "Исследование:     с " << field(Control::TimeStart) << " до " << field(Control::TimeEnd)

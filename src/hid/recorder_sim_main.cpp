@@ -9,10 +9,11 @@
 //   npt-recorder-sim --help | --version
 //
 // --memory takes a recording's data file (its first 4480 bytes are the flash); without it the
-// recorder holds the example night. --battery is the raw battery value (default 3300, shown as
-// 2,90 V). --report-interval paces the reports of an answer (default 1 ms). --unplug-after unplugs
-// the adapter once it has sent N reports in all (in the middle of a read, say), and
-// --come-back-after plugs it in again that many milliseconds later.
+// recorder holds the demonstration night, whose name "ДЕМОНСТРАЦИЯ" a passport write leaves as it
+// is (so that nothing read from it passes for a patient's). --battery is the raw battery value
+// (default 3300, shown as 2,90 V). --report-interval paces the reports of an answer (default 1 ms).
+// --unplug-after unplugs the adapter once it has sent N reports in all (in the middle of a read,
+// say), and --come-back-after plugs it in again that many milliseconds later.
 //
 // Faults of a misbehaving recorder or adapter: --input-report-size makes the adapter declare input
 // reports of N bytes (the recorder still sends 32); --leftover sends a data block or a closing
@@ -58,7 +59,9 @@ constexpr const char* kHelp =
     "Нужны модуль ядра uhid (sudo modprobe uhid) и право записи в /dev/uhid (root).\n"
     "\n"
     "Ключи:\n"
-    "  --memory ФАЙЛ           память датчика из записи (.txt); без ключа — встроенная ночь\n"
+    "  --memory ФАЙЛ           память датчика из записи (.txt); без ключа — встроенная\n"
+    "                          демонстрационная ночь: ФИО «ДЕМОНСТРАЦИЯ», которое запись\n"
+    "                          паспорта не меняет\n"
     "  --battery ЗНАЧЕНИЕ      код напряжения батареи, 0–65535; по умолчанию 3300 (2,90 В)\n"
     "  --report-interval МС    пауза между отчётами одного ответа, 0–10000; по умолчанию 1\n"
     "  --unplug-after N        отключить адаптер после N отправленных отчётов (посреди чтения)\n"
@@ -240,7 +243,7 @@ int main(int argc, char** argv) {
         std::cerr << kUsage;
         return 2;
     }
-    MemoryImage flash = exampleNight("");
+    MemoryImage flash = demonstrationNight();
     if (options->memory) {
         try {
             flash = readDataFile(*options->memory);
@@ -250,6 +253,7 @@ int main(int argc, char** argv) {
         }
     }
     SimulatedRecorder recorder(flash, static_cast<std::uint16_t>(options->battery));
+    recorder.keepsOwnName = !options->memory;
     recorder.faults.reportInterval = std::chrono::milliseconds(options->reportIntervalMs);
     recorder.faults.inputReportBytes = static_cast<std::size_t>(options->inputReportBytes);
     recorder.faults.leftover = options->leftover;

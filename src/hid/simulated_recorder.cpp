@@ -120,7 +120,9 @@ std::vector<RecorderStep> SimulatedRecorder::read() {
 std::vector<RecorderStep> SimulatedRecorder::storePassport(std::span<const std::uint8_t> payload) {
     using namespace ImageOffsets;
     const std::size_t n = std::min(kPassportBytes, payload.size() - kPassportPayloadFirst);
-    std::copy_n(payload.begin() + kPassportPayloadFirst, n, flash_.bytes().begin() + kName);
+    const std::size_t kept = keepsOwnName ? std::min(n, kNameLength) : 0;
+    std::copy_n(payload.begin() + kPassportPayloadFirst + kept, n - kept,
+                flash_.bytes().begin() + kName + kept);
     flash_[kPassportLead] = 0x00;
     awaitingPassword_ = true;
     return paced({acknowledgeBlock()});

@@ -8,8 +8,9 @@
 // Answers:
 //   read command 0x41       acknowledge block (0xFE 0xFE, battery big-endian in bytes 2-3), the
 //                           flash's blocks 1-138, closing block (0xFE 0xFF): 140 blocks
-//   passport report 0x43    stores bytes 2-32 at flash offsets 79-109 (lead byte 78 = 0x00) and
-//                           acknowledges with the acknowledge block
+//   passport report 0x43    stores bytes 2-32 at flash offsets 79-109 (lead byte 78 = 0x00; the
+//                           name at 79-101 not when keepsOwnName) and acknowledges with the
+//                           acknowledge block
 //   password report         (after a passport only) stores the password at 68-77 and the check
 //                           byte 64 = 0x00, then sends the closing block, the flash's block 1,
 //                           the stored passport as blocks 2 and 3, and the programmed marker
@@ -83,6 +84,10 @@ class SimulatedRecorder {
     std::uint16_t battery() const { return battery_; }
     void setBattery(std::uint16_t value) { battery_ = value; }
     RecorderFaults faults;
+    // The demonstration recorder stores every passport it is sent except the name: its own stays,
+    // so a night read after a demonstration write is never a patient's. The write is confirmed
+    // all the same (the confirmation compares the check byte, password, period and delay).
+    bool keepsOwnName = false;
 
   private:
     std::vector<RecorderStep> read();

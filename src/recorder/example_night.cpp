@@ -1,6 +1,7 @@
 #include "recorder/example_night.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <numbers>
@@ -38,7 +39,32 @@ double tumescence(double hours, const Episode& e, double restMm) {
                              : 0;
 }
 
+// The name field's bytes for a name: Windows-1251, padded with zeros.
+std::array<std::uint8_t, ImageOffsets::kNameLength> nameField(const char* name) {
+    std::array<std::uint8_t, ImageOffsets::kNameLength> field{};
+    const auto bytes = cp1251::encode(name).value();
+    std::copy_n(bytes.begin(), std::min(bytes.size(), field.size()), field.begin());
+    return field;
+}
+
+void setName(MemoryImage& image, const char* name) {
+    const auto field = nameField(name);
+    std::copy(field.begin(), field.end(), image.bytes().begin() + ImageOffsets::kName);
+}
+
 }  // namespace
+
+MemoryImage demonstrationNight() {
+    MemoryImage image = exampleNight("");
+    setName(image, kDemonstrationName);
+    return image;
+}
+
+bool isDemonstration(const MemoryImage& image) {
+    const auto field = nameField(kDemonstrationName);
+    return image.hasPassport() &&
+           std::equal(field.begin(), field.end(), image.bytes().begin() + ImageOffsets::kName);
+}
 
 MemoryImage exampleNight(const std::string& password) {
     using namespace ImageOffsets;
@@ -68,10 +94,7 @@ MemoryImage exampleNight(const std::string& password) {
         image[kPassword + i] = pw[i];
     }
     image[kPassportLead] = 0x00;
-    const auto name = cp1251::encode("Петров Пётр Петрович").value();
-    for (std::size_t i = 0; i < name.size(); ++i) {
-        image[kName + i] = name[i];
-    }
+    setName(image, "Петров Пётр Петрович");
     image[kPeriod] = 10;
     image[kAge] = 47;
     image[kDay] = 8;

@@ -111,7 +111,10 @@ lxw_error addAnalysisSheet(lxw_workbook* workbook, lxw_format* timeFormat,
     const NightSummary& s = a.summary;
     w.heading("Итоги ночи");
     w.next();
-    w.labelTime("Записано", s.valid_s);
+    // Bytes that are no recording have no figures at all, not even a recorded time.
+    if (a.quality.recording) {
+        w.labelTime("Записано", s.valid_s);
+    }
     if (analysable(a.quality.usability)) {
         w.labelNumber("Эпизодов", s.episodes);
         w.labelTime("Всего в эпизодах", s.total_s);
@@ -122,9 +125,11 @@ lxw_error addAnalysisSheet(lxw_workbook* workbook, lxw_format* timeFormat,
         w.labelNumber("Эпизодов в час", s.per_hour);
     }
     w.labelText("Качество записи", a.quality.verdict);
-    w.labelNumber("Пропущенных отсчётов", a.quality.erased);
-    w.labelNumber("Отсчётов на краях диапазона", a.quality.at_range_ends);
-    w.labelTime("Ровные участки", a.quality.flat_s);
+    if (a.quality.recording) {
+        w.labelNumber("Пропущенных отсчётов", a.quality.erased);
+        w.labelNumber("Отсчётов на краях диапазона", a.quality.at_range_ends);
+        w.labelTime("Ровные участки", a.quality.flat_s);
+    }
     w.gap();
 
     w.heading("Эпизоды");

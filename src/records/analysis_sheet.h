@@ -7,7 +7,8 @@
 //   as times;
 //   "Итоги ночи": recorded time, number of episodes, total, longest and mean episode time,
 //   largest increase, area, episodes per hour (only the recorded time when the night could not
-//   be analysed), the quality verdict and its counts;
+//   be analysed), the quality verdict and its counts (only the verdict when the bytes are not a
+//   recording);
 //   "Эпизоды": a header row and one row per episode, columns A-J as in the window's table;
 //   the statement that rigidity is not measured.
 // Sections are set apart by one empty row. Times of night and durations are fractions of a day

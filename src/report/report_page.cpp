@@ -386,7 +386,10 @@ void paintNightReport(QPainter& painter, double pixelsPerMm, const NightReport& 
         page.heightOf(kContentWidth - 6, q(kRigidityStatement), statementFont) + 4;
     const double statementTop = signatureTop - 4 - statementHeight;
     const std::string quality = report.analysis.quality.verdict;
-    const std::string parameters = parametersText(report.analysis.parameters);
+    // Parameters that are not the defaults say so, with the defaults they replace.
+    const std::string defaults = defaultsOfChangedText(report.analysis.parameters);
+    const std::string parameters = parametersText(report.analysis.parameters) +
+                                   (defaults.empty() ? "" : " (изменены; " + defaults + ")");
     const double notesHeight = labelled(page, 0, "Качество записи", quality, true) +
                                labelled(page, 0, "Параметры анализа", parameters, true) + 1.5;
 

@@ -80,6 +80,10 @@ AnalysisDialog::AnalysisDialog(QWidget* parent) : QDialog(parent) {
         parameterField("FullThreshold", kThresholdMinMm, kFullThresholdMaxMm, 0.5, " мм", this);
     auto* defaults = new QPushButton(QString::fromUtf8("По умолчанию"), this);
     defaults->setObjectName("Defaults");
+    changed_ = new QLabel(this);
+    changed_->setObjectName("Changed");
+    changed_->setWordWrap(true);
+    changed_->hide();
     refused_ = new QLabel(this);
     refused_->setObjectName("Refused");
     refused_->setStyleSheet("color: #b00000;");
@@ -95,8 +99,8 @@ AnalysisDialog::AnalysisDialog(QWidget* parent) : QDialog(parent) {
     auto* boxLayout = new QVBoxLayout(parametersBox);
     boxLayout->addLayout(form);
     auto* defaultsRow = new QHBoxLayout();
-    defaultsRow->addStretch();
-    defaultsRow->addWidget(defaults);
+    defaultsRow->addWidget(changed_, 1);
+    defaultsRow->addWidget(defaults, 0, Qt::AlignTop);
     boxLayout->addLayout(defaultsRow);
     boxLayout->addWidget(refused_);
 
@@ -171,6 +175,9 @@ void AnalysisDialog::setParameters(const AnalysisParameters& p) {
     // Full tumescence is never below the episode threshold: the field cannot go there.
     fullThreshold_->setMinimum(p.threshold_mm);
     fullThreshold_->setValue(p.full_threshold_mm);
+    const std::string defaults = defaultsOfChangedText(p);
+    changed_->setText(q("Изменены; " + defaults));
+    changed_->setVisible(!defaults.empty());
 }
 
 AnalysisParameters AnalysisDialog::parameters() const {

@@ -50,6 +50,7 @@ class AnalysisDialog : public QDialog {
     QDoubleSpinBox* minDuration_;
     QDoubleSpinBox* mergeGap_;
     QDoubleSpinBox* fullThreshold_;
+    QLabel* changed_;  // which parameters differ from their defaults, and those defaults
     QLabel* refused_;
     QTableWidget* table_;
     QPushButton* save_;

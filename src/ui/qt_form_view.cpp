@@ -161,6 +161,7 @@ const ButtonPlace kWindowButtons[] = {
 
 // The line of the night's analysis, from the window's left edge to the "Анализ" button.
 constexpr QRect kAnalysisLine{12, 484, 476, 33};
+constexpr const char* kDemoChartSuffix = " (демонстрация, имитатор датчика)";
 
 // The chart buttons: tab stops off. Hplus and Hminus sit inside the chart panel.
 const ButtonPlace kChartButtons[] = {
@@ -637,6 +638,10 @@ void QtFormView::sendChartToBack() {
 void QtFormView::showAnalysis(const AnalysisDisplay& analysis) {
     setText(Control::LabelAnalysis, analysis.summaryLine);
     if (chart_ != nullptr) {
+        // The chart's title goes on paper: a printout of the demonstration night says what it
+        // is, one of a patient's night never does, whatever recorder the window was started with.
+        chart_->chart()->setTitle(q(kChartTitle) +
+                                  (analysis.demonstration ? q(kDemoChartSuffix) : QString()));
         chart_->setEpisodeBands(analysis.episodes);
         chart_->setUnusableBands(analysis.unusable);
     }

@@ -12,7 +12,7 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// The demonstration recorder: the example night, a fresh battery, and the pace of the radio
+// The demonstration recorder: the demonstration night, a fresh battery, and the pace of the radio
 // link: the answer starts after the recorder has woken, a read's 140 blocks take about 0,7 s,
 // and storing a passport takes a few seconds, so the indicator's rise and slide can be seen.
 void demoPace(hid::RecorderFaults& pace) {
@@ -28,7 +28,10 @@ RecorderLink::RecorderLink(bool demo) {
         auto simulated = std::make_unique<hid::SimulatedHidPlatform>();
         simulated_ = simulated.get();
         platform_ = std::move(simulated);
-        recorder_ = std::make_unique<hid::SimulatedRecorder>(exampleNight(""), 3300);
+        // Its night says it is a demonstration, and keeps saying so after a write: the name
+        // typed for the write does not come back as a patient's.
+        recorder_ = std::make_unique<hid::SimulatedRecorder>(demonstrationNight(), 3300);
+        recorder_->keepsOwnName = true;
         demoPace(recorder_->faults);
         adapter_ = std::make_unique<hid::SimulatedRecorderDevice>(*simulated_, *recorder_);
     } else {

@@ -35,9 +35,9 @@ class RecorderLink {
     std::unique_ptr<hid::THidDeviceController> controller_;
 };
 
-// What the window says of itself in demo mode, so that nobody takes it for a patient's data.
+// What the window says of itself in demo mode: the recorder it reaches is simulated. (The files
+// it opens meanwhile may be a patient's.)
 inline constexpr const char* kDemoCaptionSuffix =
-    "  —  ДЕМОНСТРАЦИЯ: имитатор датчика, данные не пациента";
-inline constexpr const char* kDemoChartSuffix = " (демонстрация, имитатор датчика)";
+    "  —  ДЕМОНСТРАЦИЯ: имитатор датчика вместо радиоадаптера";
 
 }  // namespace npt

@@ -87,8 +87,6 @@ int saveWindowPicture(TTMForm& form, QtFormView& view, const std::optional<std::
 void markAsDemonstration(QtFormView& view) {
     view.window()->setWindowTitle(QString::fromUtf8(kWindowCaption) +
                                   QString::fromUtf8(kDemoCaptionSuffix));
-    view.chart()->chart()->setTitle(QString::fromUtf8(kChartTitle) +
-                                    QString::fromUtf8(kDemoChartSuffix));
 }
 
 int saveDemoReadPicture(TTMForm& form, QtFormView& view, const std::string& png,

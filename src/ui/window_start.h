@@ -21,7 +21,8 @@ void openRecordingWhenShown(TTMForm& form, QtFormView& view, const std::string& 
 int saveWindowPicture(TTMForm& form, QtFormView& view, const std::optional<std::string>& file,
                       const std::string& png, std::ostream& messages);
 
-// In demo mode: the window title and the chart's title say that the recorder is simulated.
+// In demo mode: the window title says that the recorder is simulated. (The chart's title says
+// so of the demonstration night itself, whenever it is shown.)
 void markAsDemonstration(QtFormView& view);
 
 // Shows the window, reads the simulated recorder as "Чтение" does and saves the window's

@@ -73,6 +73,12 @@ TEST(AnalysisTextTest, SummaryLine) {
               "Эпизодов: 5 · всего 2 ч 18 мин · макс. прирост 12,4 мм · есть непригодные участки");
     a.quality.usability = Usability::Unusable;
     EXPECT_EQ(summaryLine(a), "Анализ невозможен: данные непригодны");
+    // Other parameters give other figures: the line says so, but not where nothing was found.
+    a.parameters.threshold_mm = 4.5;
+    EXPECT_EQ(summaryLine(a), "Анализ невозможен: данные непригодны");
+    a.quality.usability = Usability::Usable;
+    EXPECT_EQ(summaryLine(a),
+              "Эпизодов: 5 · всего 2 ч 18 мин · макс. прирост 12,4 мм · параметры изменены: порог");
 }
 
 // Where nothing could be analysed, no figure claims a night without episodes.
@@ -89,6 +95,9 @@ TEST(AnalysisTextTest, FiguresOnlyOfANightAnalysed) {
         a.quality.usability = nothing;
         EXPECT_EQ(summaryFacts(a), (Facts{{"Записано", "12 ч"}}));
     }
+    a.quality.usability = Usability::NotRecording;
+    a.quality.recording = false;
+    EXPECT_EQ(summaryFacts(a), Facts{}) << "bytes that are no recording recorded nothing";
 }
 
 TEST(AnalysisTextTest, Parameters) {
@@ -101,6 +110,41 @@ TEST(AnalysisTextTest, Parameters) {
     EXPECT_EQ(parametersText(p),
               "порог 3,0 мм · не короче 1 мин 30 с · промежутки не объединяются · полная "
               "тумесценция от 5,0 мм");
+}
+
+TEST(AnalysisTextTest, ParametersThatAreNotTheDefaults) {
+    struct Case {
+        const char* what;
+        AnalysisParameters p;
+        const char* note;
+        const char* defaults;
+    };
+    const Case cases[] = {
+        {"the defaults", {}, "", ""},
+        {"the defaults as read from text", {0.1 * 30, 300, 120, 0.1 * 50}, "", ""},
+        {"a threshold of 4,5 mm left in the settings",
+         {4.5, 300, 120, 5.0},
+         "параметры изменены: порог",
+         "по умолчанию: порог 3,0 мм"},
+        {"no merging",
+         {3.0, 300, 0, 5.0},
+         "параметры изменены: промежуток",
+         "по умолчанию: промежутки до 2 мин объединяются"},
+        {"three of four",
+         {3.0, 90, 0, 6.0},
+         "параметры изменены: длительность и ещё 2",
+         "по умолчанию: не короче 5 мин, промежутки до 2 мин объединяются, полная тумесценция "
+         "от 5,0 мм"},
+        {"a hair above the default threshold",
+         {3.0001, 300, 120, 5.0},
+         "параметры изменены: порог",
+         "по умолчанию: порог 3,0 мм"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(changedParametersNote(c.p), c.note);
+        EXPECT_EQ(defaultsOfChangedText(c.p), c.defaults);
+    }
 }
 
 TEST(AnalysisParametersTest, Ranges) {

@@ -153,5 +153,23 @@ TEST(QualityTest, NoTimeAxisWithoutAPeriod) {
     EXPECT_EQ(summaryLine(a), "Анализ невозможен: период измерений неизвестен");
 }
 
+TEST(QualityTest, BytesThatAreNoRecordingAreNotAnalysed) {
+    // An episode, a gap and an unwritten end that would all be found in a recording.
+    auto bytes = SyntheticNight(10).rise(60, 30, 8).endsAfter(300).bytes();
+    bytes[100] = 0xFF;
+    const NightAnalysis a =
+        analyseNight({bytes, 10, 22 * 3600, "в конце нет завершающего блока чтения"}, {});
+    EXPECT_EQ(a.quality.usability, Usability::NotRecording);
+    EXPECT_FALSE(a.quality.recording);
+    EXPECT_TRUE(a.episodes.empty());
+    EXPECT_TRUE(a.quality.stretches.empty());
+    EXPECT_EQ(a.quality.erased, 0);
+    EXPECT_EQ(a.summary.valid_s, 0);
+    EXPECT_EQ(a.quality.verdict,
+              "данные не похожи на запись датчика: в конце нет завершающего блока чтения");
+    EXPECT_EQ(summaryLine(a), "Анализ невозможен: " + a.quality.verdict);
+    EXPECT_TRUE(analyseNight({bytes, 10, 22 * 3600}, {}).quality.recording);
+}
+
 }  // namespace
 }  // namespace npt

@@ -3,8 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <sstream>
 
+#include "analysis/analysis_text.h"
 #include "app/settings_file.h"
+#include "cli/npt_command.h"
 #include "form_fixture.h"
 #include "recorder/example_night.h"
 
@@ -76,6 +79,85 @@ TEST(AnalysisFlowTest, EachLoadAnalysesAnewAndAFailedOneLeavesNothingBehind) {
     EXPECT_FALSE(rig.view.analysisShown().recording);
     EXPECT_EQ(rig.view.analysisShown().summaryLine, "");
     EXPECT_FALSE(rig.form.state().nightAnalysis.has_value());
+}
+
+TEST(AnalysisFlowTest, BytesThatAreNoRecordingLoadAsBeforeButAreNotAnalysedNorReported) {
+    const fs::path dir = scratchDir("app");
+    MemoryImage month13 = exampleNight("");
+    month13[ImageOffsets::kMonth] = 13;
+    struct Case {
+        const char* what;
+        std::string file;
+        const char* reason;
+        const char* date;  // as the load flow decodes it, unchanged
+        bool password;     // its bytes at 68-77 are not erased: the load asks for a password
+    };
+    const Case cases[] = {
+        {"a text file", std::string(NPT_EXAMPLES_DIR) + "/../README.md",
+         "в начале нет блока подтверждения датчика", nullptr, true},
+        {"a passport month of 13", writeImage(dir / "month13.txt", month13).string(),
+         "в паспорте месяц исследования 13 (бывает от 1 до 12)", "08.13.26", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        FormRig rig;
+        rig.view.setText(Control::VName, "Сидоров С. С.");
+        if (c.password) {
+            rig.view.passwordAnswers.push_back("");
+        }
+        ASSERT_TRUE(rig.form.loadRecording(c.file));
+        // The load flow as ever: no box of its own, the bytes decoded into the fields.
+        EXPECT_EQ(rig.view.messages().size(), c.password ? 1u : 0u);
+        if (c.password && !rig.view.messages().empty()) {
+            EXPECT_EQ(rig.view.messages()[0].title, kWrongPasswordTitle);
+        }
+        rig.view.clearMessages();
+        if (c.date != nullptr) {
+            EXPECT_EQ(rig.view.text(Control::Date), c.date);
+        }
+        EXPECT_EQ(rig.form.chart().series1().count(), 4320u);
+
+        const AnalysisDisplay& shown = rig.view.analysisShown();
+        EXPECT_TRUE(shown.recording);
+        EXPECT_EQ(
+            shown.summaryLine,
+            std::string("Анализ невозможен: данные не похожи на запись датчика: ") + c.reason);
+        EXPECT_FALSE(shown.analysis.quality.recording);
+        EXPECT_TRUE(shown.analysis.episodes.empty());
+        EXPECT_TRUE(shown.episodes.empty());
+        EXPECT_TRUE(shown.unusable.empty());
+        EXPECT_TRUE(summaryFacts(shown.analysis).empty());
+
+        // No report: refused with the reason before a file is asked for (no answer is queued).
+        const std::string refusal =
+            std::string("Отчёт не составлен: данные не похожи на запись датчика (") + c.reason +
+            ").";
+        rig.form.SaveReportClick();
+        ASSERT_EQ(rig.view.messages().size(), 1u);
+        EXPECT_EQ(rig.view.messages()[0].icon, MessageIcon::Warning);
+        EXPECT_EQ(rig.view.messages()[0].text, refusal);
+        rig.view.clearMessages();
+        EXPECT_FALSE(rig.form.saveReport((dir / "report.pdf").string()));
+        ASSERT_EQ(rig.view.messages().size(), 1u);
+        EXPECT_EQ(rig.view.messages()[0].text, refusal);
+        EXPECT_TRUE(rig.view.reportsWritten.empty());
+
+        // The next recording is analysed and reported as ever.
+        ASSERT_TRUE(rig.form.loadRecording(kNight));
+        EXPECT_TRUE(rig.view.analysisShown().analysis.quality.recording);
+        EXPECT_EQ(rig.view.analysisShown().analysis.episodes.size(), 5u);
+        EXPECT_TRUE(rig.form.saveReport((dir / "report.pdf").string()));
+    }
+}
+
+TEST(AnalysisFlowTest, ARecordingSavedAndLoadedAgainIsStillOne) {
+    const fs::path saved = scratchDir("app") / "again.txt";
+    FormRig rig;
+    ASSERT_TRUE(rig.form.loadRecording(kNight));
+    ASSERT_TRUE(rig.form.saveDataFile(saved.string()));
+    ASSERT_TRUE(rig.form.loadRecording(saved.string()));
+    EXPECT_TRUE(rig.view.analysisShown().analysis.quality.recording);
+    EXPECT_EQ(rig.view.analysisShown().analysis.episodes.size(), 5u);
 }
 
 TEST(AnalysisFlowTest, AWrongPasswordWithholdsTheNameFromTheReportButNotTheAnalysis) {
@@ -297,6 +379,28 @@ TEST(AnalysisSettingsTest, ParametersSurviveRestartsBesideTheDoctorsName) {
     form.FormCreate();
     EXPECT_EQ(form.state().analysisParameters, p);
     EXPECT_EQ(view.analysisShown().parameters, p);
+}
+
+TEST(AnalysisSettingsTest, ParametersLeftInTheSettingsAreSaidInTheLine) {
+    // A threshold changed in an earlier session: the line under the chart says the parameters
+    // are not the defaults, so that it is not taken for what npt (defaults) gives.
+    const fs::path file = scratchDir("app") / "rdp.ini";
+    const std::string text = "[analysis]\nthreshold_mm=4,5\n";
+    writeAll(file, std::vector<std::uint8_t>(text.begin(), text.end()));
+    IniSettingsFile settings({file.string(), ""});
+    ScriptedView view;
+    TTMForm form(view, testClock(), &settings);
+    form.FormCreate();
+    ASSERT_TRUE(form.loadRecording(kNight));
+    const std::string line = view.analysisShown().summaryLine;
+    EXPECT_EQ(line.substr(line.rfind(" · ")), " · параметры изменены: порог") << line;
+
+    std::ostringstream defaults, changed, err;
+    ASSERT_EQ(runNpt({"show", kNight}, defaults, err), 0);
+    ASSERT_EQ(runNpt({"show", kNight, "--threshold=4,5"}, changed, err), 0);
+    EXPECT_EQ(defaults.str().find("параметры изменены"), std::string::npos);
+    EXPECT_NE(changed.str().find("Анализ:           " + line + "\n"), std::string::npos)
+        << changed.str();
 }
 
 // Each value is used when it can be; one that cannot gives way to its default, and a full

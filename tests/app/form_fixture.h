@@ -198,8 +198,9 @@ struct ImageOptions {
     bool ramp = false;
 };
 
-// A recorder memory image: a four-point recorder programmed at 21:30 for a study from 22:00
-// on 08.12.26, patient aged 47.
+// A recorder memory image as a read leaves it (the acknowledge block first, the closing block
+// last): a four-point recorder programmed at 21:30 for a study from 22:00 on 08.12.26, patient
+// aged 47.
 inline MemoryImage makeImage(const ImageOptions& options = {}) {
     using namespace ImageOffsets;
     MemoryImage image;
@@ -239,6 +240,8 @@ inline MemoryImage makeImage(const ImageOptions& options = {}) {
         image[kSamples + i] =
             static_cast<std::uint8_t>(options.sample + (options.ramp ? i % 100 : 0));
     }
+    image[MemoryImage::kSize - MemoryImage::kBlockSize] = 0xFE;
+    image[MemoryImage::kSize - MemoryImage::kBlockSize + 1] = 0xFF;
     return image;
 }
 

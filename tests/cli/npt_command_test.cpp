@@ -238,6 +238,10 @@ TEST(NptBadInputTest, RandomBytesOfFullLengthAreDecodedAsAnImage) {
             const NptRun r = npt({"show", file.string(), "--json"});
             ASSERT_EQ(r.status, 0) << r.err;
             EXPECT_EQ(lineCount(r.out), 1u);
+            EXPECT_NE(r.out.find("\"verdict\":\"данные не похожи на запись датчика: "),
+                      std::string::npos);
+            EXPECT_NE(r.out.find("\"recording\":false}"), std::string::npos);
+            EXPECT_EQ(r.out.find("\"start_s\""), std::string::npos) << "an episode";
             const NptRun e = npt({"export", file.string(), (dir / "r.csv").string()});
             ASSERT_EQ(e.status, 0) << e.err;
         }
@@ -359,6 +363,44 @@ TEST(NptAnalysisTest, SummaryTableAndWhatCannotBeMeasured) {
     EXPECT_EQ(countOf(table, "\n"), 1 + 1 + 5 + 1u) << table;
     EXPECT_NE(r.out.find("ригидность не измеряется"), std::string::npos);
     EXPECT_EQ(r.out.find("Петров"), std::string::npos) << "the name stays hidden";
+}
+
+TEST(NptAnalysisTest, BytesThatAreNoRecordingAreShownButNotAnalysedNorReported) {
+    const std::string notes = std::string(NPT_EXAMPLES_DIR) + "/../README.md";
+    const std::string why = "данные не похожи на запись датчика";
+    const std::string reason = "в начале нет блока подтверждения датчика";
+    const NptRun shown = npt({"show", notes});
+    ASSERT_EQ(shown.status, 0) << shown.err;
+    // Said before the fields, which are only the text's bytes read as a passport.
+    EXPECT_NE(shown.out.find("\nВнимание:         " + why + " (" + reason +
+                             "), анализа нет\n"
+                             "ФИО пациента:"),
+              std::string::npos)
+        << shown.out;
+    EXPECT_NE(shown.out.find("Анализ:           Анализ невозможен: " + why + ": " + reason + "\n"),
+              std::string::npos)
+        << shown.out;
+    EXPECT_EQ(shown.out.find("Записано:"), std::string::npos) << shown.out;
+    EXPECT_EQ(shown.out.find("Эпизоды:"), std::string::npos) << shown.out;
+    EXPECT_EQ(npt({"show", kNight}).out.find("Внимание:"), std::string::npos);
+
+    const NptRun json = npt({"show", notes, "--json"});
+    ASSERT_EQ(json.status, 0) << json.err;
+    EXPECT_NE(json.out.find("\"verdict\":\"" + why + ": " + reason + "\",\"recording\":false}"),
+              std::string::npos)
+        << json.out;
+    EXPECT_NE(npt({"show", kNight, "--json"}).out.find("\"recording\":true}"), std::string::npos);
+
+    const fs::path dir = scratchDir("cli");
+    std::vector<NightReport> written;
+    const ReportWriter writer = [&](const std::string&, const NightReport& report) {
+        written.push_back(report);
+    };
+    std::ostringstream out, err;
+    EXPECT_EQ(runNpt({"report", notes, (dir / "notes.pdf").string()}, out, err, writer), 1);
+    EXPECT_EQ(err.str(), "npt: Отчёт не составлен: " + why + " (" + reason + ").\n");
+    EXPECT_TRUE(written.empty());
+    EXPECT_FALSE(fs::exists(dir / "notes.pdf"));
 }
 
 TEST(NptAnalysisTest, OptionsSetTheParameters) {

@@ -83,11 +83,14 @@ assert list(a["parameters"]) == ["threshold_mm", "min_duration_s", "merge_gap_s"
                                  "full_threshold_mm"]
 assert list(a["summary"]) == ["valid_s", "episodes", "total_s", "longest_s", "mean_s",
                               "max_increase_mm", "area_mm_min", "per_hour"]
-assert list(a["quality"]) == ["erased", "at_range_ends", "flat_s", "verdict"]
+assert list(a["quality"]) == ["erased", "at_range_ends", "flat_s", "verdict", "recording"]
+assert a["quality"]["recording"] is True, a["quality"]
 ints = ("start_s", "end_s", "duration_s", "full_s", "valid_s", "episodes", "total_s",
         "longest_s", "min_duration_s", "merge_gap_s", "erased", "at_range_ends", "flat_s")
 for group in [a["parameters"], a["summary"], a["quality"]] + a["episodes"]:
     for k, v in group.items():
+        if k == "recording":
+            continue
         kind = int if k in ints else str if k in ("start", "end", "verdict") else (int, float)
         assert isinstance(v, kind) and not isinstance(v, bool), (k, v)
 start = sum(int(x) * m for x, m in zip(d["fields"]["TimeStart"].split(":"), (3600, 60)))

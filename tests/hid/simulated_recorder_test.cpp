@@ -76,6 +76,29 @@ TEST(SimulatedRecorder, PassportEchoLandsInBlocksTwoAndThreeAndIsConfirmedOnce) 
                            recorder.flash().bytes().begin() + kSamples));
 }
 
+TEST(SimulatedRecorder, TheDemonstrationRecorderKeepsItsNameThroughAConfirmedWrite) {
+    // The write names the patient "Ivanov", 52 years, with the password "A1".
+    for (const bool keepsOwnName : {true, false}) {
+        SCOPED_TRACE(keepsOwnName ? "keeps its name" : "stores the name sent");
+        SimulatedRecorder recorder(demonstrationNight());
+        recorder.keepsOwnName = keepsOwnName;
+        WriteSession session(recorder);
+        session.run();
+        EXPECT_EQ(session.handler.confirmations, 1) << "the name is not compared";
+
+        using namespace ImageOffsets;
+        const MemoryImage& flash = recorder.flash();
+        EXPECT_EQ(isDemonstration(flash), keepsOwnName);
+        EXPECT_EQ(flash[kName] == 'I', !keepsOwnName);
+        // Everything else of the passport is the write's.
+        EXPECT_EQ(flash[kAge], 52);
+        EXPECT_EQ(flash[kDay], 9);
+        EXPECT_EQ(flash[kDelayLow], 30);
+        EXPECT_EQ(flash[kPassword], 'A');
+        EXPECT_EQ(flash[kPassword + 1], '1');
+    }
+}
+
 TEST(SimulatedRecorder, AWrongEchoIsNeverConfirmed) {
     SimulatedRecorder recorder(exampleNight(""));
     recorder.faults.wrongEcho = true;

@@ -129,6 +129,33 @@ TEST_F(ReportTest, OnePageWithEverythingTheDoctorFiles) {
     }
 }
 
+TEST_F(ReportTest, ParametersThatAreNotTheDefaultsSaySo) {
+    const fs::path dir = scratchDir("report");
+    AnalysisParameters p;
+    p.threshold_mm = 4.5;
+    const std::string text = written(dir / "changed.pdf", reportOf(kNight, "", p));
+    if (text.empty()) {
+        GTEST_SKIP() << "poppler-utils (pdftotext) is not installed to read the page back";
+    }
+    // Words as pdftotext reads them, whatever the lines they were wrapped into.
+    std::string words;
+    for (char c : text) {
+        if (c == ' ' || c == '\n') {
+            if (!words.empty() && words.back() != ' ') {
+                words += ' ';
+            }
+        } else {
+            words += c;
+        }
+    }
+    EXPECT_NE(words.find("· параметры изменены: порог"), std::string::npos) << words;
+    EXPECT_NE(words.find("Параметры анализа: порог 4,5 мм · не короче 5 мин"), std::string::npos)
+        << words;
+    EXPECT_NE(words.find("(изменены; по умолчанию: порог 3,0 мм)"), std::string::npos) << words;
+    const std::string defaults = written(dir / "defaults.pdf", reportOf(kNight));
+    EXPECT_EQ(defaults.find("изменены"), std::string::npos) << defaults;
+}
+
 TEST_F(ReportTest, AHiddenNameIsNowhereInTheFile) {
     const fs::path dir = scratchDir("report");
     const NightReport report = reportOf(kProtectedNight, "4321");

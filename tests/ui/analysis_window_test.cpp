@@ -4,6 +4,7 @@
 #include <QDoubleSpinBox>
 #include <QFileDialog>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPrinter>
 #include <QTableWidget>
 
@@ -133,6 +134,15 @@ TEST_F(AnalysisWindowTest, AChangedParameterRedrawsTableLineAndBandsAtOnce) {
     EXPECT_EQ(dialog().table()->rowCount(), 4);
     EXPECT_EQ(view_->text(Control::LabelAnalysis).rfind("Эпизодов: 4", 0), 0u);
     EXPECT_EQ(bands(), 4u);
+    // Not the defaults, and said so under the chart and beside the parameters.
+    const std::string line = view_->text(Control::LabelAnalysis);
+    EXPECT_EQ(line.substr(line.find(" · параметры")), " · параметры изменены: порог и ещё 1")
+        << line;
+    auto* changed = dialog().findChild<QLabel*>("Changed");
+    ASSERT_NE(changed, nullptr);
+    EXPECT_FALSE(changed->isHidden());
+    EXPECT_EQ(changed->text().toStdString(),
+              "Изменены; по умолчанию: порог 3,0 мм, полная тумесценция от 5,0 мм");
 
     // Minutes in the dialog, seconds in the analysis.
     dialog().minDurationField()->setValue(30);
@@ -140,12 +150,41 @@ TEST_F(AnalysisWindowTest, AChangedParameterRedrawsTableLineAndBandsAtOnce) {
     dialog().mergeGapField()->setValue(0.5);
     EXPECT_EQ(form_->state().analysisParameters.merge_gap_s, 30);
 
+    QApplication::processEvents();
+    view_->window()->grab().save(NPT_TEST_OUTPUT_DIR "/npt-desk-parameters-changed.png");
+    dialog().grab().save(NPT_TEST_OUTPUT_DIR "/analysis-dialog-parameters-changed.png");
+
     dialog().findChild<QPushButton*>("Defaults")->click();
     EXPECT_EQ(form_->state().analysisParameters, AnalysisParameters());
+    EXPECT_TRUE(changed->isHidden());
+    EXPECT_EQ(view_->text(Control::LabelAnalysis).find("параметры"), std::string::npos);
     EXPECT_EQ(dialog().table()->rowCount(), 5);
     EXPECT_DOUBLE_EQ(dialog().minDurationField()->value(), 5.0);
     EXPECT_EQ(bands(), 5u);
     dialog().close();
+}
+
+TEST_F(AnalysisWindowTest, TheLongestLinesFitUnderTheChart) {
+    // A long night, partly unusable, analysed with every parameter changed; and bytes that are
+    // no recording, with the longest reason.
+    NightAnalysis night;
+    night.quality.usability = Usability::PartlyUsable;
+    night.summary = {43200, 12, 10 * 3600 + 55 * 60, 3600, 3275, 14.6, 9999.9, 1.0};
+    night.parameters = {4.5, 10 * 60, 0, 6.5};
+    NightAnalysis notes;
+    notes.quality.usability = Usability::NotRecording;
+    notes.quality.verdict =
+        "данные не похожи на запись датчика: в паспорте задержка запуска "
+        "65534 мин (бывает от 0 до 1440 мин)";
+    view_->window()->show();
+    auto* line = qobject_cast<QLabel*>(w(Control::LabelAnalysis));
+    ASSERT_NE(line, nullptr);
+    for (const NightAnalysis& a : {night, notes}) {
+        const std::string text = summaryLine(a);
+        SCOPED_TRACE(text);
+        view_->setText(Control::LabelAnalysis, text);
+        EXPECT_LE(line->heightForWidth(line->width()), line->height());
+    }
 }
 
 TEST_F(AnalysisWindowTest, TheReportIsSavedFromTheDialog) {
@@ -163,6 +202,41 @@ TEST_F(AnalysisWindowTest, TheReportIsSavedFromTheDialog) {
     dialog().saveButton()->click();
     const auto bytes = test::readAll(dir / "night.pdf");
     EXPECT_EQ(reportDefect(bytes), std::nullopt);
+    dialog().close();
+}
+
+TEST_F(AnalysisWindowTest, BytesThatAreNoRecordingAreSaidToBeOneAndGiveNoReport) {
+    MemoryImage image = exampleNight("");
+    image[MemoryImage::kSize - MemoryImage::kBlockSize] = 0;  // no closing block: a read cut short
+    const auto file = test::scratchDir("ui") / "cut.txt";
+    test::writeAll(file, dataFileBytes(image));
+    view_->window()->show();
+    loadThroughDialog(QString::fromStdString(file.string()));
+    QApplication::processEvents();
+    const std::string line =
+        "Анализ невозможен: данные не похожи на запись датчика: в конце нет завершающего блока "
+        "чтения";
+    EXPECT_EQ(view_->text(Control::LabelAnalysis), line);
+    EXPECT_EQ(bands(), 0u);
+    EXPECT_TRUE(view_->chart()->unusableBands().empty());
+    view_->window()->grab().save(NPT_TEST_OUTPUT_DIR "/npt-desk-not-a-recording.png");
+
+    button(Control::ShowAnalysis)->click();
+    EXPECT_EQ(labelText(&dialog(), "Summary").toStdString(), line);
+    EXPECT_EQ(labelText(&dialog(), "Verdict").toStdString(),
+              "Качество записи: данные не похожи на запись датчика: в конце нет завершающего "
+              "блока чтения");
+    EXPECT_FALSE(labelText(&dialog(), "Facts").contains("Записано"));
+    EXPECT_EQ(dialog().table()->rowCount(), 0);
+    QString said;
+    whenModal<QMessageBox>([&said](QMessageBox* box) {
+        said = box->text();
+        box->accept();
+    });
+    dialog().saveButton()->click();
+    EXPECT_EQ(said.toStdString(),
+              "Отчёт не составлен: данные не похожи на запись датчика (в конце нет завершающего "
+              "блока чтения).");
     dialog().close();
 }
 

@@ -9,8 +9,12 @@
 #include "hid/hid_device_controller.h"
 #include "hid/simulated_recorder_device.h"
 #include "recorder/example_night.h"
+#include "records/data_file.h"
+#include "support/scratch.h"
 #include "ui/qt_main_loop.h"
+#include "ui/recorder_link.h"
 #include "ui/shape_widget.h"
+#include "ui/window_start.h"
 #include "window_fixture.h"
 
 namespace npt::testing {
@@ -85,6 +89,44 @@ TEST(RecorderButtons, APassportWrittenAndTheNightReadThroughTheWindow) {
     auto* indicator = static_cast<ShapeWidget*>(view.widget(Control::OpenIndicator));
     EXPECT_EQ(indicator->y(), 488 - 139);
     EXPECT_EQ(indicator->fill(), QColor(0, 255, 0));
+}
+
+TEST(RecorderButtons, TheDemonstrationSaysSoAfterAPatientsPassportWasWrittenIntoIt) {
+    // The window as npt-desk --demo-recorder starts it, at the demonstration's own pace.
+    ensureApplication();
+    RecorderLink link(true);
+    QtFormView view;
+    FixedClock clock({2026, 12, 9, 21, 30, 0});
+    TTMForm form(view, clock, nullptr, &link.controller());
+    view.attach(form);
+    markAsDemonstration(view);
+    form.FormCreate();
+    view.window()->show();
+    const FormState& state = form.state();
+    ASSERT_TRUE(runUntil(
+        [&] { return state.recorderDevice != nullptr && state.recorderDevice->IsReading(); }));
+    EXPECT_FALSE(view.chart()->chart()->title().contains(QString::fromUtf8("демонстрация")));
+
+    Answerer answers("Ключ");
+    qobject_cast<QLineEdit*>(view.widget(Control::Name))->setText("Сидоров Семён");
+    qobject_cast<QLineEdit*>(view.widget(Control::Old))->setText("61");
+    qobject_cast<QPushButton*>(view.widget(Control::WriteData))->click();
+    ASSERT_TRUE(runUntil([&] { return answers.seen.size() == 3; }));
+    EXPECT_EQ(answers.seen.back(), QString::fromUtf8("Датчик будет запущен в 22:00!"));
+
+    qobject_cast<QPushButton*>(view.widget(Control::ReadData))->click();
+    ASSERT_TRUE(runUntil([&] { return view.chart()->series(1)->count() == 4320; }));
+    // The name typed for the write does not come back as a patient's; the rest of it does.
+    EXPECT_EQ(view.text(Control::Name), kDemonstrationName);
+    EXPECT_EQ(view.text(Control::Old), "61");
+    EXPECT_TRUE(view.chart()->chart()->title().contains(QString::fromUtf8("демонстрация")));
+    EXPECT_TRUE(form.state().nightAnalysis->result.quality.recording);
+
+    // Saved, it is the demonstration's wherever it is opened later.
+    const auto file = test::scratchDir("ui") / "demo.txt";
+    ASSERT_TRUE(form.saveDataFile(file.string()));
+    EXPECT_TRUE(isDemonstration(readDataFile(file.string())));
+    EXPECT_EQ(form.nightReport().patientName, kDemonstrationName);
 }
 
 }  // namespace

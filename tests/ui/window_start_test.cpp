@@ -7,6 +7,9 @@
 #include <QProcess>
 
 #include "npt_version.h"
+#include "recorder/example_night.h"
+#include "records/data_file.h"
+#include "support/scratch.h"
 #include "ui/command_line.h"
 #include "ui/diameter_chart.h"
 #include "ui/window_start.h"
@@ -168,9 +171,22 @@ TEST_F(WindowTest, ADemonstrationSaysSoInTheTitlesWithoutMovingAControl) {
     markAsDemonstration(*view_);
     EXPECT_TRUE(view_->window()->windowTitle().startsWith(QString::fromUtf8(kWindowCaption)));
     EXPECT_TRUE(view_->window()->windowTitle().contains(QString::fromUtf8("ДЕМОНСТРАЦИЯ")));
-    // The chart's title goes on paper too: a printout of the demonstration says what it is.
-    EXPECT_TRUE(view_->chart()->chart()->title().contains(QString::fromUtf8("демонстрация")));
     EXPECT_EQ(w(Control::ReadData)->geometry(), readButton);
+}
+
+TEST_F(WindowTest, TheChartsTitleSaysWhenTheNightShownIsTheDemonstrations) {
+    // The title goes on paper: a printout of the demonstration night says what it is, in any
+    // window; one of a patient's never does, even in a window started for a demonstration.
+    const auto file = test::scratchDir("ui") / "demo.txt";
+    test::writeAll(file, dataFileBytes(demonstrationNight()));
+    const auto title = [&] { return view_->chart()->chart()->title(); };
+    const QString marked = QString::fromUtf8(kChartTitle) + " (демонстрация, имитатор датчика)";
+    ASSERT_TRUE(form_->loadRecording(file.string()));
+    EXPECT_EQ(title(), marked);
+    EXPECT_EQ(view_->text(Control::Name), kDemonstrationName);
+    markAsDemonstration(*view_);
+    ASSERT_TRUE(form_->loadRecording(NPT_EXAMPLES_DIR "/night.txt"));
+    EXPECT_EQ(title(), QString::fromUtf8(kChartTitle));
 }
 
 TEST(DeskWithoutScreen, DemoRecorderIsReadIntoThePicture) {
