@@ -19,6 +19,7 @@
 #include "ui/diameter_chart.h"
 #include "ui/password_dialog.h"
 #include "ui/shape_widget.h"
+#include "ui/text_fit.h"
 #include "ui/typing_limit.h"
 
 namespace npt {
@@ -115,23 +116,10 @@ QFont sansFont(int pixels, bool condensed = false) {
 }
 
 // The two-character number fields were drawn for ages and periods of two digits. An age of 100
-// or more would show as its first two digits; the field grows to the right into the free end of
-// the patient strip (up to the strip's edge) and goes back once the number is short again.
-constexpr int kNumberFieldWidth = 16;
-constexpr int kNumberFieldMostWidth = 29;  // Old at 364 to the strip's right edge at 393
-
-void fitNumberField(QLineEdit* edit) {
-    constexpr int kTypedDigits = 2;
-    // Both sides: the field's border and inner margin, less the text margins taken off.
-    constexpr int kAroundText = 6;
-    const int needed = edit->text().size() <= kTypedDigits
-                           ? kNumberFieldWidth
-                           : edit->fontMetrics().horizontalAdvance(edit->text()) + kAroundText;
-    const int width = std::clamp(needed, kNumberFieldWidth, kNumberFieldMostWidth);
-    if (width != edit->width()) {
-        edit->resize(width, edit->height());
-    }
-}
+// or more grows the age field to the right into the free end of the patient strip (up to the
+// strip's edge); it goes back once the number is short again.
+constexpr int kNumberFieldDigits = 2;
+constexpr int kOldMostWidth = 29;  // Old at 364 to the strip's right edge at 393
 
 struct ButtonPlace {
     Control control;
@@ -273,7 +261,7 @@ QtFormView::QtFormView() : window_(std::make_unique<QWidget>()) {
     // The window's own fields only: the password dialog, the file dialogs and the message boxes
     // are children of the window too, and keep their own look (the password field has no border).
     w->setStyleSheet(
-        "QWidget#TTMForm > QLineEdit { border: 1px solid #8a8a8a; padding: 0px 1px; "
+        "QWidget#TTMForm > QLineEdit { border: 1px solid #8a8a8a; padding: 0px; "
         "background: white; }"
         "QWidget#TTMForm > QLineEdit:read-only { background: #fbfbfb; }"
         "QWidget#TTMForm > QLineEdit:disabled { background: #efefef; color: #555555; }");
@@ -308,11 +296,6 @@ void QtFormView::buildControls() {
             edit->setInputMask(f.mask);
             edit->setReadOnly(true);
         }
-        // The patient strip's fields were sized for a narrower face than the sans serifs found
-        // on Linux: a condensed cut one pixel smaller keeps "22:00" and the dates whole.
-        edit->setFont(f.header ? sansFont(kHeaderFontPixels - 1, true)
-                               : sansFont(kFontPixels + 1, true));
-        edit->setTextMargins(-1, 0, -1, 0);
         add(f.field, edit);
 
         auto* label = new QLabel(q(f.caption), w);
@@ -328,18 +311,27 @@ void QtFormView::buildControls() {
     setMaxLength(Control::Tscan, 2);
     tscan->setReadOnly(true);
     tscan->setEnabled(false);
-    tscan->setAlignment(Qt::AlignCenter);
     setMaxLength(Control::Name, 23);
     setMaxLength(Control::Old, 2);
-    for (Control number : {Control::Old, Control::Tscan}) {
-        auto* edit = static_cast<QLineEdit*>(widget(number));
-        QObject::connect(edit, &QLineEdit::textChanged, edit, [edit] { fitNumberField(edit); });
+    static_cast<QLineEdit*>(widget(Control::Ubat))->setReadOnly(true);
+    for (const FieldPlace& f : kFields) {
+        auto* edit = static_cast<QLineEdit*>(widget(f.field));
+        // The fields were sized for a narrower face than the sans serifs found on Linux: a
+        // condensed cut one pixel smaller than the labels' keeps the usual texts at full size.
+        TextFit fit{f.header ? sansFont(kHeaderFontPixels - 1, true)
+                             : sansFont(kFontPixels + 1, true)};
+        if (f.field == Control::Ubat) {
+            fit.font.setBold(true);
+        }
+        if (f.field == Control::Old || f.field == Control::Tscan) {
+            edit->setAlignment(Qt::AlignCenter);
+        }
+        if (f.field == Control::Old) {
+            fit.drawnCharacters = kNumberFieldDigits;
+            fit.widestWidth = kOldMostWidth;
+        }
+        keepTextWhole(edit, fit);
     }
-    auto* ubat = static_cast<QLineEdit*>(widget(Control::Ubat));
-    ubat->setReadOnly(true);
-    QFont bold = ubat->font();
-    bold.setBold(true);
-    ubat->setFont(bold);
 
     auto* image = new QLabel(w);
     image->setGeometry(400, 13, 25, 29);
