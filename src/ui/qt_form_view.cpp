@@ -11,11 +11,13 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPushButton>
+#include <QScreen>
 
 #include "app/ttm_form.h"
 #include "report/report_pdf.h"
 #include "ui/analysis_dialog.h"
 #include "ui/app_icon.h"
+#include "ui/dialog_placement.h"
 #include "ui/diameter_chart.h"
 #include "ui/password_dialog.h"
 #include "ui/shape_widget.h"
@@ -636,9 +638,32 @@ void QtFormView::showAnalysis(const AnalysisDisplay& analysis) {
 }
 
 void QtFormView::openAnalysisDialog() {
+    if (!analysis_->isVisible()) {
+        placeAnalysisDialog();
+    }
     analysis_->show();
     analysis_->raise();
     analysis_->activateWindow();
+}
+
+void QtFormView::placeAnalysisDialog() {
+    QWidget* w = window_.get();
+    QScreen* screen = w->screen();
+    if (screen == nullptr || chart_ == nullptr) {
+        return;
+    }
+    // The dialog's title bar and border as the main window's, which the window manager drew
+    // already (none before the window is shown).
+    const QRect frame = w->frameGeometry();
+    const QRect inner = w->geometry();
+    const QMargins decoration(inner.left() - frame.left(), inner.top() - frame.top(),
+                              frame.right() - inner.right(), frame.bottom() - inner.bottom());
+    const QRect placed = placeBesideWindow(
+        {screen->availableGeometry(), frame,
+         QRect(chart_->mapToGlobal(QPoint(0, 0)), chart_->size()),
+         analysis_->size().grownBy(decoration), analysis_->minimumSizeHint().grownBy(decoration)});
+    analysis_->resize(placed.size().shrunkBy(decoration));
+    analysis_->move(placed.topLeft());
 }
 
 std::optional<std::string> QtFormView::chooseReportFile() {

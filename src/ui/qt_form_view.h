@@ -78,6 +78,8 @@ class QtFormView final : public FormView {
   private:
     void buildControls();
     void add(Control control, QWidget* widget);
+    // Beside the window where the screen has room, so that the chart stays in view.
+    void placeAnalysisDialog();
     QTimer& timer(TimerId id) { return id == TimerId::Timer1 ? timer1_ : timer2_; }
     const QTimer& timer(TimerId id) const { return id == TimerId::Timer1 ? timer1_ : timer2_; }
 
