@@ -370,6 +370,7 @@ void QtFormView::buildControls() {
 }
 
 void QtFormView::attach(TTMForm& form) {
+    form_ = &form;
     QWidget* w = window_.get();
     chart_ = new DiameterChart(form.chart(), w);
     chart_->setGeometry(8, 55, 969, 423);
@@ -573,7 +574,9 @@ MessageAnswer QtFormView::messageBox(std::string_view title, std::string_view te
 }
 
 std::optional<std::string> QtFormView::askPassword() {
-    return password_->ask();
+    const bool storing = form_ != nullptr && form_->state().password.mode == PasswordMode::Store;
+    return password_->ask(storing ? PasswordDialog::Purpose::Store
+                                  : PasswordDialog::Purpose::Check);
 }
 
 std::optional<std::string> QtFormView::chooseSaveFile() {

@@ -83,6 +83,7 @@ class QtFormView final : public FormView {
     QTimer& timer(TimerId id) { return id == TimerId::Timer1 ? timer1_ : timer2_; }
     const QTimer& timer(TimerId id) const { return id == TimerId::Timer1 ? timer1_ : timer2_; }
 
+    TTMForm* form_ = nullptr;  // the behaviour attached, for the password dialog's purpose
     std::unique_ptr<QWidget> window_;
     std::map<Control, QWidget*> controls_;
     std::map<Control, TypingLimit*> typingLimits_;  // owned by their fields

@@ -199,11 +199,15 @@ TEST_F(WindowTest, PasswordDialogConfirmedWithEnterOrClosedDecidesWhetherTheName
         SCOPED_TRACE(c.answer ? c.answer : "closed");
         bool dialogLooksRight = false;
         whenModal<PasswordDialog>([&c, &dialogLooksRight](PasswordDialog* dialog) {
-            dialogLooksRight = dialog->windowTitle() == QString::fromUtf8("Ввод пароля") &&
-                               dialog->size() == QSize(289, 114) &&
-                               dialog->field()->text().isEmpty() &&
-                               dialog->field()->maxLength() == 10 &&
-                               dialog->field()->echoMode() == QLineEdit::Password;
+            dialogLooksRight =
+                dialog->windowTitle() == QString::fromUtf8("Ввод пароля") &&
+                dialog->size() == QSize(289, 114) && dialog->field()->text().isEmpty() &&
+                dialog->field()->maxLength() == 10 &&
+                dialog->field()->echoMode() == QLineEdit::Password &&
+                // What the password hides, and that it encrypts nothing.
+                dialog->field()->toolTip().contains(
+                    QString::fromUtf8("не попадает ни в файлы, ни в таблицы, отчёты и печать")) &&
+                dialog->field()->toolTip().contains(QString::fromUtf8("не шифрует данные"));
             if (c.answer == nullptr) {
                 dialog->reject();
                 return;
