@@ -194,6 +194,11 @@ class TTMForm {
     // A load ends a read or write in progress: nothing more of it reaches the loaded image.
     void endLinkSession();
     ExportTable exportTable() const;
+    // The file dialogs' folder and proposed names (ttm_form_files.cpp).
+    std::string proposedPath(const std::string& extension) const;
+    void rememberFolder(const std::string& chosen);
+    void loadFolderSetting();
+    void saveFolderSetting();
     void info(const char* title, const std::string& text);
     void warning(const char* title, const std::string& text);
 
@@ -207,6 +212,8 @@ class TTMForm {
     FormState state_;
     ChartModel chart_;
     AnalysisParameters storedParameters_;  // as the settings file holds them
+    std::string lastFolder_;               // of the file last chosen in a file dialog
+    std::string storedFolder_;             // as the settings file holds it
 };
 
 }  // namespace npt

@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -222,6 +223,15 @@ const FieldPlace kFields[] = {
      "",
      false},
 };
+
+// Opens a save dialog on a proposed path: its folder, when it still exists, and its name.
+void propose(QFileDialog& dialog, const std::string& proposed) {
+    const QFileInfo path(q(proposed));
+    if (path.dir().exists() && !path.path().isEmpty() && path.isAbsolute()) {
+        dialog.setDirectory(path.dir());
+    }
+    dialog.selectFile(path.fileName());
+}
 
 // "В файл": a data file or a workbook. A name typed without an extension gets the one of the
 // kind chosen in the dialog, also when the kind was changed after the name was typed.
@@ -579,16 +589,20 @@ std::optional<std::string> QtFormView::askPassword() {
                                   : PasswordDialog::Purpose::Check);
 }
 
-std::optional<std::string> QtFormView::chooseSaveFile() {
+std::optional<std::string> QtFormView::chooseSaveFile(const std::string& proposed) {
     SaveDialog dialog(window_.get());
+    propose(dialog, proposed);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return std::nullopt;
     }
     return dialog.selectedFiles().front().toStdString();
 }
 
-std::optional<std::string> QtFormView::chooseOpenFile() {
+std::optional<std::string> QtFormView::chooseOpenFile(const std::string& folder) {
     QFileDialog dialog(window_.get());
+    if (!folder.empty() && QFileInfo(q(folder)).isDir()) {
+        dialog.setDirectory(q(folder));
+    }
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setNameFilter(QString::fromUtf8("текстовые(*.txt)"));
@@ -669,14 +683,14 @@ void QtFormView::placeAnalysisDialog() {
     analysis_->move(placed.topLeft());
 }
 
-std::optional<std::string> QtFormView::chooseReportFile() {
+std::optional<std::string> QtFormView::chooseReportFile(const std::string& proposed) {
     QWidget* over = analysis_->isVisible() ? static_cast<QWidget*>(analysis_) : window_.get();
     QFileDialog dialog(over);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setNameFilter(QString::fromUtf8("Отчёт PDF (*.pdf)"));
     dialog.setDefaultSuffix("pdf");
-    dialog.selectFile(QString::fromUtf8("отчёт.pdf"));
+    propose(dialog, proposed);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return std::nullopt;
     }

@@ -60,8 +60,8 @@ class QtFormView final : public FormView {
     MessageAnswer messageBox(std::string_view title, std::string_view text, MessageIcon icon,
                              MessageButtons buttons) override;
     std::optional<std::string> askPassword() override;
-    std::optional<std::string> chooseSaveFile() override;
-    std::optional<std::string> chooseOpenFile() override;
+    std::optional<std::string> chooseSaveFile(const std::string& proposed) override;
+    std::optional<std::string> chooseOpenFile(const std::string& folder) override;
     PrintOutcome printWindow() override;
     void startTimer(TimerId timer, int intervalMs) override;
     void stopTimer(TimerId timer) override;
@@ -72,7 +72,7 @@ class QtFormView final : public FormView {
     void sendChartToBack() override;
     void showAnalysis(const AnalysisDisplay& analysis) override;
     void openAnalysisDialog() override;
-    std::optional<std::string> chooseReportFile() override;
+    std::optional<std::string> chooseReportFile(const std::string& proposed) override;
     void writeReport(const std::string& path, const NightReport& report) override;
 
   private:
