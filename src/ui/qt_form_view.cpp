@@ -13,11 +13,13 @@
 #include <QPrinter>
 #include <QPushButton>
 #include <QScreen>
+#include <QShortcut>
 
 #include "app/ttm_form.h"
 #include "report/report_pdf.h"
 #include "ui/analysis_dialog.h"
 #include "ui/app_icon.h"
+#include "ui/desk_help.h"
 #include "ui/dialog_placement.h"
 #include "ui/diameter_chart.h"
 #include "ui/password_dialog.h"
@@ -27,15 +29,19 @@
 
 namespace npt {
 
-// Offers every key pressed in the window to FormKeyDown first, and runs the age field's
-// character filter and normalisation on Old and Tscan.
+// Offers every key pressed in the window to FormKeyDown first, the window's keyboard shortcuts
+// among them (a shortcut's key reaches the focused control only as a shortcut override, before
+// the shortcut acts), and runs the age field's character filter and normalisation on Old and
+// Tscan.
 class WindowEvents : public QObject {
   public:
     WindowEvents(TTMForm& form, QtFormView& view) : form_(form), view_(view) {}
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() == QEvent::KeyPress) {
+        if (event->type() == QEvent::ShortcutOverride) {
+            form_.FormKeyDown();
+        } else if (event->type() == QEvent::KeyPress) {
             form_.FormKeyDown();
             if (auto field = ageField(watched)) {
                 return agePress(*field, static_cast<QKeyEvent*>(event));
@@ -419,6 +425,8 @@ void QtFormView::attach(TTMForm& form) {
     QObject::connect(&timer1_, &QTimer::timeout, w, [&form] { form.Timer1Timer(); });
     QObject::connect(&timer2_, &QTimer::timeout, w, [&form] { form.Timer2Timer(); });
 
+    addShortcuts();
+
     events_ = new WindowEvents(form, *this);
     events_->setParent(w);
     w->installEventFilter(events_);
@@ -428,6 +436,36 @@ void QtFormView::attach(TTMForm& form) {
             child->installEventFilter(events_);
         }
     }
+}
+
+void QtFormView::addShortcuts() {
+    QWidget* w = window_.get();
+    // The file and print keys act as their buttons, except while the recorder's memory is
+    // coming in (from its answer to the completion check a second later): the key has reset the
+    // read's block counter as every key does, and the image is being refilled, so a save or a
+    // print would hold parts of two nights and a load would end the read. The window beeps.
+    const auto buttonKey = [this, w](QKeyCombination keys, Control control) {
+        auto* shortcut = new QShortcut(QKeySequence(keys), w);
+        QObject::connect(shortcut, &QShortcut::activated, w, [this, control] {
+            if (timer2_.isActive()) {
+                QApplication::beep();
+                return;
+            }
+            static_cast<QPushButton*>(widget(control))->click();
+        });
+    };
+    buttonKey(Qt::CTRL | Qt::Key_O, Control::LoadFile);
+    buttonKey(Qt::CTRL | Qt::Key_S, Control::SaveFileData);
+    buttonKey(Qt::CTRL | Qt::Key_P, Control::PrintGraf);
+    auto* help = new QShortcut(QKeySequence(Qt::Key_F1), w);
+    QObject::connect(help, &QShortcut::activated, w, [this] { showHelp(); });
+}
+
+void QtFormView::showHelp() {
+    QMessageBox box(QMessageBox::Information, q(kHelpTitle), q(deskHelpText()), QMessageBox::Ok,
+                    window_.get());
+    box.setIconPixmap(appIcon(64));
+    box.exec();
 }
 
 QWidget* QtFormView::widget(Control control) const {

@@ -80,6 +80,9 @@ class QtFormView final : public FormView {
     void add(Control control, QWidget* widget);
     // Beside the window where the screen has room, so that the chart stays in view.
     void placeAnalysisDialog();
+    // Ctrl+O, Ctrl+S and Ctrl+P for "Из файла", "В файл" and "Печать"; F1 the short help.
+    void addShortcuts();
+    void showHelp();
     QTimer& timer(TimerId id) { return id == TimerId::Timer1 ? timer1_ : timer2_; }
     const QTimer& timer(TimerId id) const { return id == TimerId::Timer1 ? timer1_ : timer2_; }
 

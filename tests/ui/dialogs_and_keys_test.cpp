@@ -6,7 +6,9 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QScreen>
+#include <QTest>
 
+#include "npt_version.h"
 #include "recorder/cp1251.h"
 #include "recorder/memory_image.h"
 #include "window_fixture.h"
@@ -352,6 +354,69 @@ TEST_F(PrintTest, CancellingThePrintDialogPrintsNothingAndPutsTheWindowBack) {
     EXPECT_EQ(boxes.count, 0) << "nothing printed, so nothing to report";
     EXPECT_EQ(visibility(), before);
     EXPECT_EQ(w(Control::ChartGraf)->height(), 425);
+}
+
+// The keys of the buttons "Из файла", "В файл" and "Печать", and F1 for the short help; each
+// goes through the window's key hook first (the read's block counter is reset, as by every key),
+// and while the recorder's memory is coming in the file and print keys do nothing but beep.
+TEST_F(PrintTest, ShortcutsActAsTheirButtonsExceptWhileAReadIsComingIn) {
+    QWidget* window = view_->window();
+    window->show();
+    bool printDialog = false;
+    view_->choosePrinter = [&printDialog](QPrinter&) {
+        printDialog = true;
+        return false;
+    };
+    const auto press = [&](QKeyCombination keys) {
+        // The window is active again once a dialog it opened has closed.
+        window->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+        form_->mutableState().blockCounter = 17;
+        QTest::keyClick(w(Control::Name), keys.key(), keys.keyboardModifiers());
+        EXPECT_EQ(form_->state().blockCounter, 0) << "the key went to the window's key hook";
+    };
+    for (QKeyCombination keys : {Qt::CTRL | Qt::Key_O, Qt::CTRL | Qt::Key_S}) {
+        SCOPED_TRACE(QKeySequence(keys).toString().toStdString());
+        bool opened = false;
+        whenModal<QFileDialog>([&opened](QFileDialog* dialog) {
+            opened = true;
+            dialog->reject();
+        });
+        press(keys);
+        EXPECT_TRUE(opened);
+    }
+    press(Qt::CTRL | Qt::Key_P);
+    EXPECT_TRUE(printDialog);
+
+    QString help;
+    whenModal<QMessageBox>([&help](QMessageBox* box) {
+        help = box->text();
+        box->accept();
+    });
+    press(QKeyCombination(Qt::Key_F1));
+    EXPECT_TRUE(help.contains(QString("npt-desk ") + kVersion)) << help.toStdString();
+    EXPECT_TRUE(help.contains(QString("Лицензия: ") + kLicense)) << help.toStdString();
+
+    // The recorder has answered and its blocks arrive until the completion check.
+    view_->startTimer(TimerId::Timer2, 60'000);
+    printDialog = false;
+    MessageBoxWatch boxes;
+    int dialogs = 0;
+    QTimer closeAny;
+    closeAny.callOnTimeout([&dialogs] {
+        if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+            ++dialogs;
+            dialog->reject();
+        }
+    });
+    closeAny.start(10);
+    for (QKeyCombination keys :
+         {Qt::CTRL | Qt::Key_O, Qt::CTRL | Qt::Key_S, Qt::CTRL | Qt::Key_P}) {
+        press(keys);
+    }
+    EXPECT_EQ(dialogs, 0);
+    EXPECT_FALSE(printDialog);
+    view_->stopTimer(TimerId::Timer2);
 }
 
 }  // namespace
