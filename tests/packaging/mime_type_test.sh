@@ -60,13 +60,13 @@ expect "recording without a name" application/x-npt-recording
 for text in notes.txt letters.txt unicode.txt cp1251.txt zeros.txt; do
     expect "$text" text/plain
 done
-if ! desktop gio mime application/x-npt-recording | grep -q '^Registered applications:$' ||
-    ! desktop gio mime application/x-npt-recording | grep -q 'npt-desk.desktop'; then
-    echo "FAIL: the desktop entry is not offered for recordings:" >&2
-    desktop gio mime application/x-npt-recording >&2 || true
+# (Read whole before matching: grep -q may stop reading early, which pipefail would count.)
+offered=$(desktop gio mime application/x-npt-recording)
+if ! grep -q '^Registered applications:$' <<<"$offered" || ! grep -q 'npt-desk.desktop' <<<"$offered"; then
+    echo "FAIL: the desktop entry is not offered for recordings: $offered" >&2
     status=1
 fi
-if desktop gio mime text/plain | grep -q 'npt-desk.desktop'; then
+if grep -q 'npt-desk.desktop' <<<"$(desktop gio mime text/plain)"; then
     echo "FAIL: the desktop entry claims text files" >&2
     status=1
 fi

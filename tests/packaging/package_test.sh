@@ -103,7 +103,7 @@ if command -v gio >/dev/null; then
     printf 'Замечаний нет.\n' >"$scratch/notes.txt"
     [[ $(gio info -a standard::content-type "$scratch/notes.txt") == *": text/plain" ]] ||
         fail "a text file named .txt is no longer text/plain"
-    gio mime application/x-npt-recording | grep -q 'npt-desk.desktop' ||
+    [[ $(gio mime application/x-npt-recording) == *npt-desk.desktop* ]] ||
         fail "the desktop does not offer npt-desk for recordings"
 fi
 for icon in 16x16/apps/npt-desk.png 48x48/apps/npt-desk.png 256x256/apps/npt-desk.png \
