@@ -54,6 +54,24 @@ foreach(program IN LISTS npt_man_programs)
   endforeach()
 endforeach()
 
+# The copyright file names the licence that NPT_LICENSE sets for the programs: the two never
+# differ.
+file(STRINGS ${npt_packaging}/copyright npt_copyright_lines)
+set(npt_copyright_license "")
+set(npt_in_all_files FALSE)
+foreach(line IN LISTS npt_copyright_lines)
+  if(line STREQUAL "Files: *")
+    set(npt_in_all_files TRUE)
+  elseif(npt_in_all_files AND line MATCHES "^License: (.*)$")
+    set(npt_copyright_license ${CMAKE_MATCH_1})
+    break()
+  endif()
+endforeach()
+if(NOT npt_copyright_license STREQUAL NPT_LICENSE)
+  message(FATAL_ERROR "packaging/copyright names the licence \"${npt_copyright_license}\" for "
+                      "\"Files: *\", CMakeLists.txt sets NPT_LICENSE \"${NPT_LICENSE}\"")
+endif()
+
 file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/doc)
 npt_gzip(${npt_packaging}/changelog ${CMAKE_BINARY_DIR}/doc/changelog.gz npt_compressed)
 add_custom_target(npt_compressed_docs ALL DEPENDS ${npt_compressed})

@@ -59,9 +59,11 @@ class FormView {
     // The modal password dialog: the confirmed text, or nothing when it was closed without
     // confirming.
     virtual std::optional<std::string> askPassword() = 0;
-    // File dialogs: the chosen path, or nothing when cancelled.
-    virtual std::optional<std::string> chooseSaveFile() = 0;
-    virtual std::optional<std::string> chooseOpenFile() = 0;
+    // File dialogs: the chosen path, or nothing when cancelled. The save dialog opens with the
+    // proposed path (a name made from the patient and the date, in the folder used last); the
+    // open dialog in the folder used last (empty: wherever the dialog opens by itself).
+    virtual std::optional<std::string> chooseSaveFile(const std::string& proposed) = 0;
+    virtual std::optional<std::string> chooseOpenFile(const std::string& folder) = 0;
 
     // Printing: the print dialog, then the window as it is laid out now, fitted onto one page.
     // Cancelled when the doctor cancelled the dialog (nothing printed).
@@ -83,8 +85,9 @@ class FormView {
     virtual void showAnalysis(const AnalysisDisplay& analysis) = 0;
     // Opens the dialog "Анализ ночи" beside the window (the chart stays usable) or brings it up.
     virtual void openAnalysisDialog() = 0;
-    // The file for the night's report: the chosen path, or nothing when cancelled.
-    virtual std::optional<std::string> chooseReportFile() = 0;
+    // The file for the night's report, the dialog opening with the proposed path: the chosen
+    // path, or nothing when cancelled.
+    virtual std::optional<std::string> chooseReportFile(const std::string& proposed) = 0;
     // Writes the night's one-page report as a PDF at path; throws FileError when it cannot, and
     // an existing file then stays as it was.
     virtual void writeReport(const std::string& path, const NightReport& report) = 0;

@@ -408,6 +408,16 @@ void IniSettingsFile::saveAnalysisParameters(const AnalysisParameters& p) {
                                   {"full_threshold_mm", decimalPointText(p.full_threshold_mm)}});
 }
 
+std::optional<std::string> IniSettingsFile::lastFolder() const {
+    const auto text = current().text;
+    const auto folder = text ? ini::value(*text, "files", "folder") : std::nullopt;
+    return folder && !folder->empty() ? folder : std::nullopt;
+}
+
+void IniSettingsFile::saveLastFolder(const std::string& folder) {
+    saveValues("files", {{"folder", folder}});
+}
+
 void IniSettingsFile::saveValues(std::string_view section,
                                  const std::vector<std::pair<std::string, std::string>>& values) {
     // The first save in the new place keeps what the old file held besides these values.

@@ -1,7 +1,8 @@
 #pragma once
 // The settings file "rdp.ini": a profile-style text file holding the doctor's name (section
 // "tools", key "edit1") and the four parameters of the night's analysis (section "analysis",
-// keys named as the parameters: threshold_mm, min_duration_s, merge_gap_s, full_threshold_mm).
+// keys named as the parameters: threshold_mm, min_duration_s, merge_gap_s, full_threshold_mm)
+// and the folder the file dialogs used last (section "files", key "folder").
 // Other sections and keys are kept as they are when a value is written back.
 //
 // A file larger than any settings file (kSettingsMaxBytes) is not read, and neither it nor a
@@ -45,6 +46,10 @@ class SettingsStore {
     virtual SettingsProblems readingProblems() const { return {}; }
     // Throws FileError when the file cannot be written.
     virtual void saveAnalysisParameters(const AnalysisParameters& parameters) = 0;
+    // The folder the file dialogs used last, or nothing; a store that keeps none forgets it.
+    virtual std::optional<std::string> lastFolder() const { return std::nullopt; }
+    // Throws FileError when the file cannot be written.
+    virtual void saveLastFolder(const std::string& folder) { (void)folder; }
 };
 
 // Where the settings file lives: beside the executable when that directory is writable (as the
@@ -71,6 +76,8 @@ class IniSettingsFile final : public SettingsStore {
     std::optional<AnalysisParameters> analysisParameters() const override;
     void saveAnalysisParameters(const AnalysisParameters& parameters) override;
     SettingsProblems readingProblems() const override;
+    std::optional<std::string> lastFolder() const override;
+    void saveLastFolder(const std::string& folder) override;
     const std::string& path() const { return location_.path; }
 
   private:

@@ -99,6 +99,7 @@ void TTMForm::FormCreate() {
     state_.memoryImage.reset();
     state_.password.clearBuffer();
     loadAnalysisSettings();
+    loadFolderSetting();
 }
 
 void TTMForm::FormDestroy() {
@@ -117,6 +118,7 @@ void TTMForm::FormDestroy() {
         return;  // the parameters go to the same file
     }
     saveAnalysisSettings();
+    saveFolderSetting();
 }
 
 void TTMForm::FormKeyDown() {
@@ -126,8 +128,9 @@ void TTMForm::FormKeyDown() {
 // ---- Files ---------------------------------------------------------------------------------
 
 void TTMForm::LoadFileClick() {
-    const auto path = view_.chooseOpenFile();
+    const auto path = view_.chooseOpenFile(lastFolder_);
     if (path) {
+        rememberFolder(*path);
         loadRecording(*path);
     }
 }
@@ -192,10 +195,11 @@ void TTMForm::showRecording() {
 }
 
 void TTMForm::SaveFileDataClick() {
-    const auto path = view_.chooseSaveFile();
+    const auto path = view_.chooseSaveFile(proposedPath(".txt"));
     if (!path) {
         return;
     }
+    rememberFolder(*path);
     const std::string extension = lowerCaseExtension(*path);
     if (extension == ".txt") {
         saveDataFile(*path);

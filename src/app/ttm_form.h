@@ -217,6 +217,11 @@ class TTMForm {
     // closing block, a write until the recorder's echo has confirmed it.
     std::optional<CommandCode> pendingSession() const;
     ExportTable exportTable() const;
+    // The file dialogs' folder and proposed names (ttm_form_files.cpp).
+    std::string proposedPath(const std::string& extension) const;
+    void rememberFolder(const std::string& chosen);
+    void loadFolderSetting();
+    void saveFolderSetting();
     void info(const char* title, const std::string& text);
     void warning(const char* title, const std::string& text);
 
@@ -233,6 +238,8 @@ class TTMForm {
     // which are then written back as used.
     std::optional<AnalysisParameters> storedParameters_;
     SettingsProblems settingsProblems_;  // until FormShow says them
+    std::string lastFolder_;               // of the file last chosen in a file dialog
+    std::string storedFolder_;             // as the settings file holds it
 };
 
 }  // namespace npt

@@ -145,10 +145,11 @@ void TTMForm::SaveReportClick() {
         warning(kReportTitle, *refusal);
         return;
     }
-    const auto path = view_.chooseReportFile();
+    const auto path = view_.chooseReportFile(proposedPath(".pdf"));
     if (!path) {
         return;
     }
+    rememberFolder(*path);
     if (lowerCaseExtension(*path) != ".pdf") {
         // Never a recording (.txt) or a workbook replaced by a report by a slip of the hand.
         warning(kReportTitle,

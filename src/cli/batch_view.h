@@ -67,8 +67,8 @@ class BatchView : public FormView {
     MessageAnswer messageBox(std::string_view title, std::string_view text, MessageIcon icon,
                              MessageButtons buttons) override;
     std::optional<std::string> askPassword() override;
-    std::optional<std::string> chooseSaveFile() override { return std::nullopt; }
-    std::optional<std::string> chooseOpenFile() override { return std::nullopt; }
+    std::optional<std::string> chooseSaveFile(const std::string&) override { return std::nullopt; }
+    std::optional<std::string> chooseOpenFile(const std::string&) override { return std::nullopt; }
     PrintOutcome printWindow() override { return PrintOutcome::Cancelled; }
     void startTimer(TimerId timer, int intervalMs) override;
     void stopTimer(TimerId timer) override;
@@ -79,7 +79,9 @@ class BatchView : public FormView {
     void sendChartToBack() override {}
     void showAnalysis(const AnalysisDisplay& analysis) override { analysisShown_ = analysis; }
     void openAnalysisDialog() override { ++analysisDialogs_; }
-    std::optional<std::string> chooseReportFile() override { return std::nullopt; }
+    std::optional<std::string> chooseReportFile(const std::string&) override {
+        return std::nullopt;
+    }
     void writeReport(const std::string& path, const NightReport& report) override;
 
   protected:

@@ -152,7 +152,12 @@ double drawPassport(Page& page, const NightReport& r, double y) {
     };
     constexpr double kLine = 5;
     constexpr double kHalf = kContentWidth / 2;
+    constexpr double kGutter = 2;
+    // A value too long for its half of the line (the hidden name's note, a long name) wraps
+    // under itself and the row grows, rather than running into the other column.
+    const double oneLine = page.heightOf(kHalf, "Ag", value);
     for (const auto& row : cells) {
+        double rowHeight = kLine;
         for (int side = 0; side < 2; ++side) {
             if (row[side].first == nullptr) {
                 continue;
@@ -160,11 +165,15 @@ double drawPassport(Page& page, const NightReport& r, double y) {
             const double x = kMarginLeft + side * kHalf;
             const QString caption = q(std::string(row[side].first) + ": ");
             const double width = page.widthOf(caption, label);
+            const double room = kHalf - width - kGutter;
+            const QString text = q(row[side].second);
+            const double height = page.heightOf(room, text, value);
             page.text(x, y, width, kLine, caption, label, Qt::AlignLeft | Qt::AlignTop, kGrey);
-            page.text(x + width, y, kHalf - width - 2, kLine, q(row[side].second), value,
-                      Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine);
+            page.text(x + width, y, room, height, text, value,
+                      Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap);
+            rowHeight = std::max(rowHeight, kLine - oneLine + height);
         }
-        y += kLine;
+        y += rowHeight;
     }
     return y + 2;
 }

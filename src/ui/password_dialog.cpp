@@ -8,7 +8,17 @@ namespace npt {
 
 namespace {
 constexpr int kPasswordCharacters = 10;
-}
+
+// What the password does, and what it does not: the recorder keeps the password and the name as
+// plain bytes, and so does a recording saved with the name, so it hides the name from everything
+// the program shows and writes, not from whoever reads the recorder's memory or the file itself.
+constexpr const char* kFieldTip =
+    "Пароль пациента, до 10 знаков. Без верного пароля ФИО пациента не показывается на экране "
+    "и не попадает ни в файлы, ни в таблицы, отчёты и печать. Пароль не шифрует данные: датчик "
+    "хранит пароль и ФИО открытыми байтами, и файл записи, сохранённый с верным паролем, — тоже.";
+constexpr const char* kStoreTip = "Запись паспортных данных в датчик-регистратор";
+constexpr const char* kCheckTip = "Проверить пароль: при верном пароле ФИО пациента будет показано";
+}  // namespace
 
 PasswordDialog::PasswordDialog(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
@@ -30,13 +40,12 @@ PasswordDialog::PasswordDialog(QWidget* parent)
     inPass_->setEchoMode(QLineEdit::Password);
     inPass_->setMaxLength(kPasswordCharacters);
     inPass_->setFocusPolicy(Qt::ClickFocus);
-    inPass_->setToolTip(QString::fromUtf8("ФИО врача"));
+    inPass_->setToolTip(QString::fromUtf8(kFieldTip));
 
     inputPass_ = new QPushButton(QString::fromUtf8("Ввести"), this);
     inputPass_->setObjectName("InputPass");
     inputPass_->setGeometry(112, 81, 57, 25);
     inputPass_->setFocusPolicy(Qt::ClickFocus);
-    inputPass_->setToolTip(QString::fromUtf8("Запись паспортных данных в датчик-регистратор"));
     // Enter anywhere in the dialog confirms, as the button does.
     inputPass_->setDefault(true);
     connect(inputPass_, &QPushButton::clicked, this, &QDialog::accept);
@@ -58,7 +67,8 @@ void PasswordDialog::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
 }
 
-std::optional<std::string> PasswordDialog::ask() {
+std::optional<std::string> PasswordDialog::ask(Purpose purpose) {
+    inputPass_->setToolTip(QString::fromUtf8(purpose == Purpose::Store ? kStoreTip : kCheckTip));
     inPass_->clear();
     const int result = exec();
     std::string typed = inPass_->text().toStdString();

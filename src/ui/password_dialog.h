@@ -14,9 +14,13 @@ class PasswordDialog : public QDialog {
   public:
     explicit PasswordDialog(QWidget* parent);
 
+    // What the typed password is for: written into the recorder with the passport, or checked
+    // against the recording's (the button's tooltip says which).
+    enum class Purpose { Store, Check };
+
     // Shows the dialog modally with an empty field: the confirmed text, or nothing when it was
     // closed without "Ввести".
-    std::optional<std::string> ask();
+    std::optional<std::string> ask(Purpose purpose = Purpose::Check);
 
     QLineEdit* field() const { return inPass_; }
     QPushButton* button() const { return inputPass_; }

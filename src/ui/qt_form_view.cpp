@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -11,27 +12,36 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPushButton>
+#include <QScreen>
+#include <QShortcut>
 
 #include "app/ttm_form.h"
 #include "report/report_pdf.h"
 #include "ui/analysis_dialog.h"
 #include "ui/app_icon.h"
+#include "ui/desk_help.h"
+#include "ui/dialog_placement.h"
 #include "ui/diameter_chart.h"
 #include "ui/password_dialog.h"
 #include "ui/shape_widget.h"
+#include "ui/text_fit.h"
 #include "ui/typing_limit.h"
 
 namespace npt {
 
-// Offers every key pressed in the window to FormKeyDown first, and runs the age field's
-// character filter and normalisation on Old and Tscan.
+// Offers every key pressed in the window to FormKeyDown first, the window's keyboard shortcuts
+// among them (a shortcut's key reaches the focused control only as a shortcut override, before
+// the shortcut acts), and runs the age field's character filter and normalisation on Old and
+// Tscan.
 class WindowEvents : public QObject {
   public:
     WindowEvents(TTMForm& form, QtFormView& view) : form_(form), view_(view) {}
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() == QEvent::KeyPress) {
+        if (event->type() == QEvent::ShortcutOverride) {
+            form_.FormKeyDown();
+        } else if (event->type() == QEvent::KeyPress) {
             form_.FormKeyDown();
             if (auto field = ageField(watched)) {
                 return agePress(*field, static_cast<QKeyEvent*>(event));
@@ -115,23 +125,10 @@ QFont sansFont(int pixels, bool condensed = false) {
 }
 
 // The two-character number fields were drawn for ages and periods of two digits. An age of 100
-// or more would show as its first two digits; the field grows to the right into the free end of
-// the patient strip (up to the strip's edge) and goes back once the number is short again.
-constexpr int kNumberFieldWidth = 16;
-constexpr int kNumberFieldMostWidth = 29;  // Old at 364 to the strip's right edge at 393
-
-void fitNumberField(QLineEdit* edit) {
-    constexpr int kTypedDigits = 2;
-    // Both sides: the field's border and inner margin, less the text margins taken off.
-    constexpr int kAroundText = 6;
-    const int needed = edit->text().size() <= kTypedDigits
-                           ? kNumberFieldWidth
-                           : edit->fontMetrics().horizontalAdvance(edit->text()) + kAroundText;
-    const int width = std::clamp(needed, kNumberFieldWidth, kNumberFieldMostWidth);
-    if (width != edit->width()) {
-        edit->resize(width, edit->height());
-    }
-}
+// or more grows the age field to the right into the free end of the patient strip (up to the
+// strip's edge); it goes back once the number is short again.
+constexpr int kNumberFieldDigits = 2;
+constexpr int kOldMostWidth = 29;  // Old at 364 to the strip's right edge at 393
 
 struct ButtonPlace {
     Control control;
@@ -234,6 +231,15 @@ const FieldPlace kFields[] = {
      false},
 };
 
+// Opens a save dialog on a proposed path: its folder, when it still exists, and its name.
+void propose(QFileDialog& dialog, const std::string& proposed) {
+    const QFileInfo path(q(proposed));
+    if (path.dir().exists() && !path.path().isEmpty() && path.isAbsolute()) {
+        dialog.setDirectory(path.dir());
+    }
+    dialog.selectFile(path.fileName());
+}
+
 // "В файл": a data file or a workbook. A name typed without an extension gets the one of the
 // kind chosen in the dialog, also when the kind was changed after the name was typed.
 class SaveDialog : public QFileDialog {
@@ -274,7 +280,7 @@ QtFormView::QtFormView() : window_(std::make_unique<QWidget>()) {
     // The window's own fields only: the password dialog, the file dialogs and the message boxes
     // are children of the window too, and keep their own look (the password field has no border).
     w->setStyleSheet(
-        "QWidget#TTMForm > QLineEdit { border: 1px solid #8a8a8a; padding: 0px 1px; "
+        "QWidget#TTMForm > QLineEdit { border: 1px solid #8a8a8a; padding: 0px; "
         "background: white; }"
         "QWidget#TTMForm > QLineEdit:read-only { background: #fbfbfb; }"
         "QWidget#TTMForm > QLineEdit:disabled { background: #efefef; color: #555555; }");
@@ -309,11 +315,6 @@ void QtFormView::buildControls() {
             edit->setInputMask(f.mask);
             edit->setReadOnly(true);
         }
-        // The patient strip's fields were sized for a narrower face than the sans serifs found
-        // on Linux: a condensed cut one pixel smaller keeps "22:00" and the dates whole.
-        edit->setFont(f.header ? sansFont(kHeaderFontPixels - 1, true)
-                               : sansFont(kFontPixels + 1, true));
-        edit->setTextMargins(-1, 0, -1, 0);
         add(f.field, edit);
 
         auto* label = new QLabel(q(f.caption), w);
@@ -329,18 +330,27 @@ void QtFormView::buildControls() {
     setMaxLength(Control::Tscan, 2);
     tscan->setReadOnly(true);
     tscan->setEnabled(false);
-    tscan->setAlignment(Qt::AlignCenter);
     setMaxLength(Control::Name, 23);
     setMaxLength(Control::Old, 2);
-    for (Control number : {Control::Old, Control::Tscan}) {
-        auto* edit = static_cast<QLineEdit*>(widget(number));
-        QObject::connect(edit, &QLineEdit::textChanged, edit, [edit] { fitNumberField(edit); });
+    static_cast<QLineEdit*>(widget(Control::Ubat))->setReadOnly(true);
+    for (const FieldPlace& f : kFields) {
+        auto* edit = static_cast<QLineEdit*>(widget(f.field));
+        // The fields were sized for a narrower face than the sans serifs found on Linux: a
+        // condensed cut one pixel smaller than the labels' keeps the usual texts at full size.
+        TextFit fit{f.header ? sansFont(kHeaderFontPixels - 1, true)
+                             : sansFont(kFontPixels + 1, true)};
+        if (f.field == Control::Ubat) {
+            fit.font.setBold(true);
+        }
+        if (f.field == Control::Old || f.field == Control::Tscan) {
+            edit->setAlignment(Qt::AlignCenter);
+        }
+        if (f.field == Control::Old) {
+            fit.drawnCharacters = kNumberFieldDigits;
+            fit.widestWidth = kOldMostWidth;
+        }
+        keepTextWhole(edit, fit);
     }
-    auto* ubat = static_cast<QLineEdit*>(widget(Control::Ubat));
-    ubat->setReadOnly(true);
-    QFont bold = ubat->font();
-    bold.setBold(true);
-    ubat->setFont(bold);
 
     auto* image = new QLabel(w);
     image->setGeometry(400, 13, 25, 29);
@@ -377,6 +387,7 @@ void QtFormView::buildControls() {
 }
 
 void QtFormView::attach(TTMForm& form) {
+    form_ = &form;
     QWidget* w = window_.get();
     chart_ = new DiameterChart(form.chart(), w);
     chart_->setGeometry(8, 55, 969, 423);
@@ -415,6 +426,8 @@ void QtFormView::attach(TTMForm& form) {
     QObject::connect(&timer1_, &QTimer::timeout, w, [&form] { form.Timer1Timer(); });
     QObject::connect(&timer2_, &QTimer::timeout, w, [&form] { form.Timer2Timer(); });
 
+    addShortcuts();
+
     events_ = new WindowEvents(form, *this);
     events_->setParent(w);
     w->installEventFilter(events_);
@@ -424,6 +437,36 @@ void QtFormView::attach(TTMForm& form) {
             child->installEventFilter(events_);
         }
     }
+}
+
+void QtFormView::addShortcuts() {
+    QWidget* w = window_.get();
+    // The file and print keys act as their buttons, except while the recorder's memory is
+    // coming in (from its answer to the completion check a second later): the key has reset the
+    // read's block counter as every key does, and the image is being refilled, so a save or a
+    // print would hold parts of two nights and a load would end the read. The window beeps.
+    const auto buttonKey = [this, w](QKeyCombination keys, Control control) {
+        auto* shortcut = new QShortcut(QKeySequence(keys), w);
+        QObject::connect(shortcut, &QShortcut::activated, w, [this, control] {
+            if (timer2_.isActive()) {
+                QApplication::beep();
+                return;
+            }
+            static_cast<QPushButton*>(widget(control))->click();
+        });
+    };
+    buttonKey(Qt::CTRL | Qt::Key_O, Control::LoadFile);
+    buttonKey(Qt::CTRL | Qt::Key_S, Control::SaveFileData);
+    buttonKey(Qt::CTRL | Qt::Key_P, Control::PrintGraf);
+    auto* help = new QShortcut(QKeySequence(Qt::Key_F1), w);
+    QObject::connect(help, &QShortcut::activated, w, [this] { showHelp(); });
+}
+
+void QtFormView::showHelp() {
+    QMessageBox box(QMessageBox::Information, q(kHelpTitle), q(deskHelpText()), QMessageBox::Ok,
+                    window_.get());
+    box.setIconPixmap(appIcon(64));
+    box.exec();
 }
 
 QWidget* QtFormView::widget(Control control) const {
@@ -580,19 +623,25 @@ MessageAnswer QtFormView::messageBox(std::string_view title, std::string_view te
 }
 
 std::optional<std::string> QtFormView::askPassword() {
-    return password_->ask();
+    const bool storing = form_ != nullptr && form_->state().password.mode == PasswordMode::Store;
+    return password_->ask(storing ? PasswordDialog::Purpose::Store
+                                  : PasswordDialog::Purpose::Check);
 }
 
-std::optional<std::string> QtFormView::chooseSaveFile() {
+std::optional<std::string> QtFormView::chooseSaveFile(const std::string& proposed) {
     SaveDialog dialog(window_.get());
+    propose(dialog, proposed);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return std::nullopt;
     }
     return dialog.selectedFiles().front().toStdString();
 }
 
-std::optional<std::string> QtFormView::chooseOpenFile() {
+std::optional<std::string> QtFormView::chooseOpenFile(const std::string& folder) {
     QFileDialog dialog(window_.get());
+    if (!folder.empty() && QFileInfo(q(folder)).isDir()) {
+        dialog.setDirectory(q(folder));
+    }
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setNameFilter(QString::fromUtf8("текстовые(*.txt)"));
@@ -649,19 +698,42 @@ void QtFormView::showAnalysis(const AnalysisDisplay& analysis) {
 }
 
 void QtFormView::openAnalysisDialog() {
+    if (!analysis_->isVisible()) {
+        placeAnalysisDialog();
+    }
     analysis_->show();
     analysis_->raise();
     analysis_->activateWindow();
 }
 
-std::optional<std::string> QtFormView::chooseReportFile() {
+void QtFormView::placeAnalysisDialog() {
+    QWidget* w = window_.get();
+    QScreen* screen = w->screen();
+    if (screen == nullptr || chart_ == nullptr) {
+        return;
+    }
+    // The dialog's title bar and border as the main window's, which the window manager drew
+    // already (none before the window is shown).
+    const QRect frame = w->frameGeometry();
+    const QRect inner = w->geometry();
+    const QMargins decoration(inner.left() - frame.left(), inner.top() - frame.top(),
+                              frame.right() - inner.right(), frame.bottom() - inner.bottom());
+    const QRect placed = placeBesideWindow(
+        {screen->availableGeometry(), frame,
+         QRect(chart_->mapToGlobal(QPoint(0, 0)), chart_->size()),
+         analysis_->size().grownBy(decoration), analysis_->minimumSizeHint().grownBy(decoration)});
+    analysis_->resize(placed.size().shrunkBy(decoration));
+    analysis_->move(placed.topLeft());
+}
+
+std::optional<std::string> QtFormView::chooseReportFile(const std::string& proposed) {
     QWidget* over = analysis_->isVisible() ? static_cast<QWidget*>(analysis_) : window_.get();
     QFileDialog dialog(over);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setNameFilter(QString::fromUtf8("Отчёт PDF (*.pdf)"));
     dialog.setDefaultSuffix("pdf");
-    dialog.selectFile(QString::fromUtf8("отчёт.pdf"));
+    propose(dialog, proposed);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return std::nullopt;
     }

@@ -60,8 +60,8 @@ class QtFormView final : public FormView {
     MessageAnswer messageBox(std::string_view title, std::string_view text, MessageIcon icon,
                              MessageButtons buttons) override;
     std::optional<std::string> askPassword() override;
-    std::optional<std::string> chooseSaveFile() override;
-    std::optional<std::string> chooseOpenFile() override;
+    std::optional<std::string> chooseSaveFile(const std::string& proposed) override;
+    std::optional<std::string> chooseOpenFile(const std::string& folder) override;
     PrintOutcome printWindow() override;
     void startTimer(TimerId timer, int intervalMs) override;
     void stopTimer(TimerId timer) override;
@@ -72,15 +72,21 @@ class QtFormView final : public FormView {
     void sendChartToBack() override;
     void showAnalysis(const AnalysisDisplay& analysis) override;
     void openAnalysisDialog() override;
-    std::optional<std::string> chooseReportFile() override;
+    std::optional<std::string> chooseReportFile(const std::string& proposed) override;
     void writeReport(const std::string& path, const NightReport& report) override;
 
   private:
     void buildControls();
     void add(Control control, QWidget* widget);
+    // Beside the window where the screen has room, so that the chart stays in view.
+    void placeAnalysisDialog();
+    // Ctrl+O, Ctrl+S and Ctrl+P for "Из файла", "В файл" and "Печать"; F1 the short help.
+    void addShortcuts();
+    void showHelp();
     QTimer& timer(TimerId id) { return id == TimerId::Timer1 ? timer1_ : timer2_; }
     const QTimer& timer(TimerId id) const { return id == TimerId::Timer1 ? timer1_ : timer2_; }
 
+    TTMForm* form_ = nullptr;  // the behaviour attached, for the password dialog's purpose
     std::unique_ptr<QWidget> window_;
     std::map<Control, QWidget*> controls_;
     std::map<Control, TypingLimit*> typingLimits_;  // owned by their fields

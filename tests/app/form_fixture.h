@@ -96,9 +96,18 @@ class ScriptedView : public BatchView {
         ++prints;
         return onPrint ? onPrint() : PrintOutcome::Cancelled;
     }
-    std::optional<std::string> chooseOpenFile() override { return next(openAnswers, "open"); }
-    std::optional<std::string> chooseSaveFile() override { return next(saveAnswers, "save"); }
-    std::optional<std::string> chooseReportFile() override {
+    // What the file dialogs were opened with, the last time each opened.
+    std::string openFolder, saveProposal, reportProposal;
+    std::optional<std::string> chooseOpenFile(const std::string& folder) override {
+        openFolder = folder;
+        return next(openAnswers, "open");
+    }
+    std::optional<std::string> chooseSaveFile(const std::string& proposed) override {
+        saveProposal = proposed;
+        return next(saveAnswers, "save");
+    }
+    std::optional<std::string> chooseReportFile(const std::string& proposed) override {
+        reportProposal = proposed;
         return next(reportAnswers, "report file");
     }
     void writeReport(const std::string& path, const NightReport& report) override {

@@ -172,6 +172,32 @@ TEST(IniSettingsFileTest, DoctorNameSurvivesRestarts) {
     EXPECT_EQ(view.text(Control::VName), "Орлова Е. Г.");
 }
 
+TEST(IniSettingsFileTest, FolderOfTheLastChosenFileSurvivesRestarts) {
+    const fs::path dir = scratchDir("app");
+    const fs::path night = writeImage(dir / "night.txt", makeImage());
+    IniSettingsFile settings({(dir / "rdp.ini").string(), ""});
+    {
+        ScriptedView view;
+        TTMForm form(view, testClock(), &settings);
+        form.FormCreate();
+        view.openAnswers.push_back(night.string());
+        form.LoadFileClick();
+        form.FormDestroy();
+    }
+    EXPECT_NE(readText(dir / "rdp.ini").find("[files]\nfolder=" + dir.string() + "\n"),
+              std::string::npos)
+        << readText(dir / "rdp.ini");
+    ScriptedView view;
+    TTMForm form(view, testClock(), &settings);
+    form.FormCreate();
+    view.openAnswers.push_back(std::nullopt);
+    form.LoadFileClick();
+    EXPECT_EQ(view.openFolder, dir.string());
+    view.saveAnswers.push_back(std::nullopt);
+    form.SaveFileDataClick();
+    EXPECT_EQ(view.saveProposal, (dir / "09.12.26.txt").string()) << "today, nobody's name";
+}
+
 TEST(IniSettingsFileTest, RoundTripKeepsOtherSectionsAndKeys) {
     const fs::path dir = scratchDir("app");
     const fs::path file = dir / "rdp.ini";

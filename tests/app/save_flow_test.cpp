@@ -184,5 +184,44 @@ TEST(SaveFlowTest, SaveIntoReadOnlyDirectoryKeepsTheExistingFile) {
     EXPECT_EQ(readAll(ro / "old.txt"), (std::vector<std::uint8_t>{1, 2, 3}));
 }
 
+// The save and report dialogs offer the night's file by the patient and the study date in the
+// folder a file was last chosen in; the open dialog opens in that folder. A withheld name is
+// never offered: the date alone then.
+TEST(SaveFlowTest, FileDialogsOfferTheNightsNameInTheFolderUsedLast) {
+    const fs::path dir = scratchDir("app");
+    const std::string folder = dir.string();
+    const fs::path night = writeImage(dir / "night.txt", makeImage());
+    const fs::path protectedNight =
+        writeImage(dir / "protected.txt", makeImage(ImageOptions().withPassword("1234")));
+    FormRig rig;
+    rig.view.openAnswers.push_back(std::nullopt);
+    rig.form.LoadFileClick();
+    EXPECT_EQ(rig.view.openFolder, "") << "nothing chosen yet: the dialog's own folder";
+
+    rig.view.openAnswers.push_back(night.string());
+    rig.form.LoadFileClick();
+    rig.view.saveAnswers.push_back(std::nullopt);
+    rig.form.SaveFileDataClick();
+    EXPECT_EQ(rig.view.saveProposal, folder + "/Иванов_И_И_08.12.26.txt");
+    rig.view.reportAnswers.push_back(std::nullopt);
+    rig.form.SaveReportClick();
+    EXPECT_EQ(rig.view.reportProposal, folder + "/Иванов_И_И_08.12.26.pdf");
+
+    // A file saved elsewhere moves the folder there.
+    fs::create_directory(dir / "saved");
+    rig.view.saveAnswers.push_back((dir / "saved" / "copy.txt").string());
+    rig.form.SaveFileDataClick();
+    rig.view.openAnswers.push_back(protectedNight.string());
+    rig.view.passwordAnswers.push_back("0000");
+    rig.form.LoadFileClick();
+    EXPECT_EQ(rig.view.openFolder, (dir / "saved").string());
+    ASSERT_TRUE(rig.form.state().password.nameHidden);
+    // The name typed over a hidden one is not offered either.
+    rig.view.setText(Control::Name, "Петров Пётр");
+    rig.view.saveAnswers.push_back(std::nullopt);
+    rig.form.SaveFileDataClick();
+    EXPECT_EQ(rig.view.saveProposal, folder + "/08.12.26.txt");
+}
+
 }  // namespace
 }  // namespace npt

@@ -88,10 +88,24 @@ env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM \
     npt-desk --screenshot "$scratch/window.png" "$examples/night.txt"
 [[ -s "$scratch/window.png" ]] || fail "npt-desk drew no picture"
 
-step "menu entry, icon, udev rule, manual pages, documents"
+step "menu entry, icon, recordings' MIME type, udev rule, manual pages, documents"
 desktop-file-validate /usr/share/applications/npt-desk.desktop
 grep -qx 'Exec=npt-desk %f' /usr/share/applications/npt-desk.desktop || fail "Exec is not npt-desk %f"
-! grep -q '^MimeType=' /usr/share/applications/npt-desk.desktop || fail "the entry claims a MIME type"
+[[ $(grep '^MimeType=' /usr/share/applications/npt-desk.desktop) == 'MimeType=application/x-npt-recording;' ]] ||
+    fail "the entry claims other MIME types than the recordings'"
+[[ -s /usr/share/mime/packages/npt-desk.xml ]] || fail "no MIME type for recordings"
+# The system's database took the type in (shared-mime-info's trigger), and the desktop tells a
+# recording from a text file by its content.
+grep -qx 'application/x-npt-recording' /usr/share/mime/types || fail "the MIME database lacks the recordings' type"
+if command -v gio >/dev/null; then
+    [[ $(gio info -a standard::content-type "$examples/night.txt") == *": application/x-npt-recording" ]] ||
+        fail "the installed example is not recognised as a recording"
+    printf 'Замечаний нет.\n' >"$scratch/notes.txt"
+    [[ $(gio info -a standard::content-type "$scratch/notes.txt") == *": text/plain" ]] ||
+        fail "a text file named .txt is no longer text/plain"
+    [[ $(gio mime application/x-npt-recording) == *npt-desk.desktop* ]] ||
+        fail "the desktop does not offer npt-desk for recordings"
+fi
 for icon in 16x16/apps/npt-desk.png 48x48/apps/npt-desk.png 256x256/apps/npt-desk.png \
     scalable/apps/npt-desk.svg; do
     [[ -s /usr/share/icons/hicolor/$icon ]] || fail "no icon $icon"
@@ -125,5 +139,7 @@ while IFS= read -r path; do
     fi
 done <"$scratch/installed"
 ((left == 0)) || fail "the purge left files of the package behind"
+! grep -qx 'application/x-npt-recording' /usr/share/mime/types ||
+    fail "the MIME database still has the recordings' type"
 trap 'rm -rf "$scratch"' EXIT
 step "installed, checked and purged"

@@ -168,8 +168,9 @@ TEST_F(ReportTest, AHiddenNameIsNowhereInTheFile) {
         EXPECT_EQ(text.find(part), std::string::npos) << text;
     }
     if (!text.empty()) {
-        EXPECT_NE(text.find("Пациент: скрыто (пароль записи не подтверждён)"), std::string::npos)
-            << text;
+        // On two lines of the passport's left column.
+        EXPECT_NE(text.find("Пациент: скрыто (пароль записи не"), std::string::npos) << text;
+        EXPECT_NE(text.find("подтверждён)"), std::string::npos) << text;
     }
 }
 
@@ -243,6 +244,54 @@ TEST_F(ReportTest, EveryBandOfTheChartShowsItsWholeNumber) {
         EXPECT_GT(inkOfNumber(report.episodes[static_cast<std::size_t>(i)]), one * 3 / 2);
     }
     page.save(QString::fromStdString((scratchDir("report") / "numbered-bands.png").string()));
+}
+
+// The passport's left column holds each value whole, wrapped under itself when it is longer than
+// the column, and nothing of it runs into the right column: measured by the rows of the painted
+// page that hold ink in the left column, and by the blank gutter between the columns.
+TEST_F(ReportTest, PassportValuesWrapWithinTheirColumn) {
+    static constexpr double kPixelsPerMm = 8;
+    const auto inkRowsInLeftColumn = [&](const NightReport& report, const char* picture) {
+        QImage page(static_cast<int>(kReportPageWidthMm * kPixelsPerMm),
+                    static_cast<int>(kReportPageHeightMm * kPixelsPerMm), QImage::Format_RGB32);
+        // Text in points takes as many pixels as on paper.
+        page.setDotsPerMeterX(static_cast<int>(kPixelsPerMm * 1000));
+        page.setDotsPerMeterY(static_cast<int>(kPixelsPerMm * 1000));
+        page.fill(Qt::white);
+        {
+            QPainter painter(&page);
+            paintNightReport(painter, kPixelsPerMm, report);
+        }
+        page.save(QString::fromStdString((scratchDir("report") / picture).string()));
+        const auto px = [](double mm) { return static_cast<int>(mm * kPixelsPerMm); };
+        const auto inkIn = [&](int y, double fromMm, double toMm) {
+            const auto* line = reinterpret_cast<const QRgb*>(page.constScanLine(y));
+            for (int x = px(fromMm); x < px(toMm); ++x) {
+                if (qGray(line[x]) < 128) {
+                    return true;
+                }
+            }
+            return false;
+        };
+        // The passport lies between 24 and 46 mm from the page's top; its left column from the
+        // left margin at 18 mm to 105 mm, the gutter to the right column at 107 mm.
+        int rows = 0;
+        for (int y = px(24); y < px(46); ++y) {
+            EXPECT_FALSE(inkIn(y, 105, 107)) << "ink in the gutter " << y / kPixelsPerMm << " mm";
+            rows += inkIn(y, 18, 105);
+        }
+        return rows / kPixelsPerMm;
+    };
+    // Patient, age and doctor, a line each, also for the widest name.
+    const NightReport shown = reportOf(kNight);
+    const double lines = inkRowsInLeftColumn(shown, "passport-name.png");
+    NightReport wide = shown;
+    wide.patientName = "ШАМШУРИНА ЖАННА МИХАЙЛО";
+    EXPECT_NEAR(inkRowsInLeftColumn(wide, "passport-wide-name.png"), lines, 1);
+    // The note on the hidden name takes a second line.
+    const NightReport hidden = reportOf(kProtectedNight, "4321");
+    ASSERT_TRUE(hidden.nameHidden);
+    EXPECT_GT(inkRowsInLeftColumn(hidden, "passport-hidden.png"), lines + 2);
 }
 
 TEST_F(ReportTest, AReportThatCannotBeWrittenLeavesTheEarlierFile) {

@@ -6,7 +6,9 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QScreen>
+#include <QTest>
 
+#include "npt_version.h"
 #include "recorder/cp1251.h"
 #include "recorder/memory_image.h"
 #include "window_fixture.h"
@@ -52,12 +54,14 @@ TEST_F(WindowTest, AgeFieldFiltersAndNormalisesWhatIsTyped) {
     EXPECT_EQ(old->text(), "7");
 }
 
-// The example night with another age and name in its passport.
-QString examplePatchedTo(std::uint8_t age, const std::string& name) {
+// The example night with another age and name in its passport, and another battery value.
+QString examplePatchedTo(std::uint8_t age, const std::string& name, std::uint16_t battery = 3420) {
     QFile example(QStringLiteral(NPT_EXAMPLES_DIR "/night.txt"));
     EXPECT_TRUE(example.open(QIODevice::ReadOnly));
     QByteArray bytes = example.readAll();
     bytes[ImageOffsets::kAge] = static_cast<char>(age);
+    bytes[ImageOffsets::kBattery] = static_cast<char>(battery >> 8);
+    bytes[ImageOffsets::kBattery + 1] = static_cast<char>(battery & 0xFF);
     const auto encoded = cp1251::encode(name).value();
     for (std::size_t i = 0; i < ImageOffsets::kNameLength; ++i) {
         bytes[static_cast<qsizetype>(ImageOffsets::kName + i)] =
@@ -115,6 +119,78 @@ TEST_F(WindowTest, TextsSetByTheProgramShowWholeAndOnlyTypingIsLimited) {
     EXPECT_EQ(view_->text(Control::Name), longName);
 }
 
+// The columns of a field's picture that hold its text: pixels darker than the field's frame,
+// inside the frame. Nothing when the field shows no text.
+std::optional<std::pair<int, int>> inkColumns(const QImage& picture) {
+    std::optional<std::pair<int, int>> ink;
+    for (int x = 1; x < picture.width() - 1; ++x) {
+        for (int y = 1; y < picture.height() - 1; ++y) {
+            if (qGray(picture.pixel(x, y)) < 128) {
+                ink = {ink ? ink->first : x, x};
+                break;
+            }
+        }
+    }
+    return ink;
+}
+
+// The field's text drawn whole: what the field shows, with its caret at the start and at the
+// end (as after typing), has the same extent of ink as the same field drawn wide enough for any
+// text, and keeps a column of paper inside the frame on either side.
+void expectTextWhole(QLineEdit* field) {
+    SCOPED_TRACE(field->objectName().toStdString() + " «" + field->text().toStdString() + "»");
+    const QSize size = field->size();
+    field->resize(size.width() + 300, size.height());
+    field->home(false);
+    const auto whole = inkColumns(field->grab().toImage());
+    field->resize(size);
+    ASSERT_TRUE(whole);
+    for (bool atEnd : {false, true}) {
+        SCOPED_TRACE(atEnd ? "caret at the end" : "caret at the start");
+        atEnd ? field->end(false) : field->home(false);
+        const auto shown = inkColumns(field->grab().toImage());
+        ASSERT_TRUE(shown);
+        EXPECT_NEAR(shown->second - shown->first, whole->second - whole->first, 1);
+        EXPECT_GE(shown->first, 2);
+        EXPECT_LE(shown->second, size.width() - 3);
+    }
+}
+
+TEST_F(WindowTest, EveryFieldShowsItsWidestTextWholeInTheRecommendedFonts) {
+    view_->window()->show();
+    // The widest a recording can fill in: the age 255 and a two-digit age (digits are equally
+    // wide), a name of 23 capitals and one of 23 broad small letters, and a battery of 47 V (the
+    // raw value 53471; every voltage shows two digits, a comma, two decimals and " В").
+    struct Night {
+        std::uint8_t age;
+        const char* name;
+        std::uint16_t battery;
+    };
+    const Night nights[] = {
+        {255, "ШАМШУРИНА ЖАННА МИХАЙЛО", 53471},
+        {40, "Шумшина-Жмышенко Мириам", 53471},
+    };
+    for (const Night& night : nights) {
+        loadThroughDialog(examplePatchedTo(night.age, night.name, night.battery));
+        ASSERT_EQ(view_->text(Control::Ubat), "47,00 В");
+        ASSERT_EQ(view_->text(Control::Name), night.name);
+        // The caret of a focused field is ink too: none is focused, as in a printout.
+        if (QWidget* focused = QApplication::focusWidget()) {
+            focused->clearFocus();
+        }
+        for (Control c :
+             {Control::Tscan, Control::Name, Control::Old, Control::TimeStart, Control::TimeEnd,
+              Control::Date, Control::TimeNow, Control::VName, Control::Ubat}) {
+            expectTextWhole(edit(c));
+        }
+    }
+    // The doctor's name: the default, and a long one with initials.
+    for (const char* doctor : {"введите ФИО врача", "Шумшина-Жмышенко М. Ю."}) {
+        view_->setText(Control::VName, doctor);
+        expectTextWhole(edit(Control::VName));
+    }
+}
+
 TEST_F(WindowTest, PasswordDialogConfirmedWithEnterOrClosedDecidesWhetherTheNameShows) {
     struct Case {
         const char* answer;  // nothing: the dialog is closed without confirming
@@ -125,11 +201,15 @@ TEST_F(WindowTest, PasswordDialogConfirmedWithEnterOrClosedDecidesWhetherTheName
         SCOPED_TRACE(c.answer ? c.answer : "closed");
         bool dialogLooksRight = false;
         whenModal<PasswordDialog>([&c, &dialogLooksRight](PasswordDialog* dialog) {
-            dialogLooksRight = dialog->windowTitle() == QString::fromUtf8("Ввод пароля") &&
-                               dialog->size() == QSize(289, 114) &&
-                               dialog->field()->text().isEmpty() &&
-                               dialog->field()->maxLength() == 10 &&
-                               dialog->field()->echoMode() == QLineEdit::Password;
+            dialogLooksRight =
+                dialog->windowTitle() == QString::fromUtf8("Ввод пароля") &&
+                dialog->size() == QSize(289, 114) && dialog->field()->text().isEmpty() &&
+                dialog->field()->maxLength() == 10 &&
+                dialog->field()->echoMode() == QLineEdit::Password &&
+                // What the password hides, and that it encrypts nothing.
+                dialog->field()->toolTip().contains(
+                    QString::fromUtf8("не попадает ни в файлы, ни в таблицы, отчёты и печать")) &&
+                dialog->field()->toolTip().contains(QString::fromUtf8("не шифрует данные"));
             if (c.answer == nullptr) {
                 dialog->reject();
                 return;
@@ -274,6 +354,69 @@ TEST_F(PrintTest, CancellingThePrintDialogPrintsNothingAndPutsTheWindowBack) {
     EXPECT_EQ(boxes.count, 0) << "nothing printed, so nothing to report";
     EXPECT_EQ(visibility(), before);
     EXPECT_EQ(w(Control::ChartGraf)->height(), 425);
+}
+
+// The keys of the buttons "Из файла", "В файл" and "Печать", and F1 for the short help; each
+// goes through the window's key hook first (the read's block counter is reset, as by every key),
+// and while the recorder's memory is coming in the file and print keys do nothing but beep.
+TEST_F(PrintTest, ShortcutsActAsTheirButtonsExceptWhileAReadIsComingIn) {
+    QWidget* window = view_->window();
+    window->show();
+    bool printDialog = false;
+    view_->choosePrinter = [&printDialog](QPrinter&) {
+        printDialog = true;
+        return false;
+    };
+    const auto press = [&](QKeyCombination keys) {
+        // The window is active again once a dialog it opened has closed.
+        window->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+        form_->mutableState().blockCounter = 17;
+        QTest::keyClick(w(Control::Name), keys.key(), keys.keyboardModifiers());
+        EXPECT_EQ(form_->state().blockCounter, 0) << "the key went to the window's key hook";
+    };
+    for (QKeyCombination keys : {Qt::CTRL | Qt::Key_O, Qt::CTRL | Qt::Key_S}) {
+        SCOPED_TRACE(QKeySequence(keys).toString().toStdString());
+        bool opened = false;
+        whenModal<QFileDialog>([&opened](QFileDialog* dialog) {
+            opened = true;
+            dialog->reject();
+        });
+        press(keys);
+        EXPECT_TRUE(opened);
+    }
+    press(Qt::CTRL | Qt::Key_P);
+    EXPECT_TRUE(printDialog);
+
+    QString help;
+    whenModal<QMessageBox>([&help](QMessageBox* box) {
+        help = box->text();
+        box->accept();
+    });
+    press(QKeyCombination(Qt::Key_F1));
+    EXPECT_TRUE(help.contains(QString("npt-desk ") + kVersion)) << help.toStdString();
+    EXPECT_TRUE(help.contains(QString("Лицензия: ") + kLicense)) << help.toStdString();
+
+    // The recorder has answered and its blocks arrive until the completion check.
+    view_->startTimer(TimerId::Timer2, 60'000);
+    printDialog = false;
+    MessageBoxWatch boxes;
+    int dialogs = 0;
+    QTimer closeAny;
+    closeAny.callOnTimeout([&dialogs] {
+        if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+            ++dialogs;
+            dialog->reject();
+        }
+    });
+    closeAny.start(10);
+    for (QKeyCombination keys :
+         {Qt::CTRL | Qt::Key_O, Qt::CTRL | Qt::Key_S, Qt::CTRL | Qt::Key_P}) {
+        press(keys);
+    }
+    EXPECT_EQ(dialogs, 0);
+    EXPECT_FALSE(printDialog);
+    view_->stopTimer(TimerId::Timer2);
 }
 
 }  // namespace

@@ -152,6 +152,26 @@ TEST_F(LoadedWindowTest, SaveDialogWritesADataFileOrAWorkbookByTheChosenKind) {
     }
 }
 
+// The folder the night was opened from, and a name by the patient and the study date whose
+// ending follows the kind chosen.
+TEST_F(LoadedWindowTest, SaveDialogOffersTheNightsNameInTheFolderUsedLast) {
+    QString folder, offered, asBook;
+    whenModal<QFileDialog>([&](QFileDialog* dialog) {
+        folder = dialog->directory().absolutePath();
+        auto* name = dialog->findChild<QLineEdit*>("fileNameEdit");
+        offered = name->text();
+        auto* kind = dialog->findChild<QComboBox*>("fileTypeCombo");
+        kind->setCurrentIndex(1);
+        emit kind->activated(1);
+        asBook = name->text();
+        dialog->reject();
+    });
+    button(Control::SaveFileData)->click();
+    EXPECT_EQ(folder, QDir(NPT_EXAMPLES_DIR).absolutePath());
+    EXPECT_EQ(offered.toStdString(), "Петров_П_П_08.12.26.txt");
+    EXPECT_EQ(asBook.toStdString(), "Петров_П_П_08.12.26.xlsx");
+}
+
 TEST_F(WindowTest, OnAnEmptyChartTheZoomOutButtonsWidenTheRangeOnScreen) {
     view_->window()->show();
     QApplication::processEvents();

@@ -31,6 +31,7 @@ class Answerer {
                 QAbstractButton* yes = box->button(QMessageBox::Yes);
                 (yes != nullptr ? yes : box->button(QMessageBox::Ok))->click();
             } else if (auto* pass = dynamic_cast<PasswordDialog*>(modal)) {
+                buttonTips.push_back(pass->button()->toolTip());
                 pass->field()->setText(password_);
                 pass->button()->click();
             }
@@ -38,6 +39,7 @@ class Answerer {
         timer_.start(10);
     }
     QStringList seen;
+    QStringList buttonTips;  // of the password dialog's "Ввести", each time it opened
 
   private:
     QString password_;
@@ -78,11 +80,17 @@ TEST(RecorderButtons, APassportWrittenAndTheNightReadThroughTheWindow) {
     qobject_cast<QPushButton*>(view.widget(Control::WriteData))->click();
     ASSERT_TRUE(runUntil([&] { return answers.seen.size() == 3; }));
     EXPECT_EQ(answers.seen.back(), QString::fromUtf8("Датчик будет запущен в 22:00!"));
+    // The password dialog's button says what confirming does: write, then check.
+    EXPECT_EQ(answers.buttonTips,
+              QStringList{QString::fromUtf8("Запись паспортных данных в датчик-регистратор")});
 
     qobject_cast<QPushButton*>(view.widget(Control::ReadData))->click();
     // Timer2's check asks for the password, then shows the recording.
     ASSERT_TRUE(runUntil([&] { return view.chart()->series(1)->count() == 4320; }));
     EXPECT_EQ(answers.seen.size(), 3) << answers.seen.join("; ").toStdString();
+    ASSERT_EQ(answers.buttonTips.size(), 2);
+    EXPECT_EQ(answers.buttonTips.back().toStdString(),
+              "Проверить пароль: при верном пароле ФИО пациента будет показано");
     EXPECT_EQ(view.text(Control::Name), "Сидоров Семён");
     EXPECT_EQ(view.text(Control::Old), "61");
     EXPECT_EQ(view.text(Control::TimeStart), "22:00");

@@ -1,0 +1,45 @@
+// What the file dialogs remember and propose: the folder used last (kept in the settings file
+// between runs) and the name a night's file is offered under, made from the patient's name and
+// the study date, never from a name that is withheld.
+#include "app/ttm_form.h"
+#include "records/file_name.h"
+
+namespace npt {
+
+std::string TTMForm::proposedPath(const std::string& extension) const {
+    const std::string name = state_.password.nameHidden ? "" : view_.text(Control::Name);
+    const std::string file = proposedFileName(name, view_.text(Control::Date)) + extension;
+    if (lastFolder_.empty()) {
+        return file;
+    }
+    return lastFolder_ + (lastFolder_.back() == '/' ? "" : "/") + file;
+}
+
+void TTMForm::rememberFolder(const std::string& chosen) {
+    const auto slash = chosen.rfind('/');
+    if (slash != std::string::npos) {
+        lastFolder_ = slash == 0 ? "/" : chosen.substr(0, slash);
+    }
+}
+
+void TTMForm::loadFolderSetting() {
+    if (settings_ != nullptr) {
+        lastFolder_ = settings_->lastFolder().value_or("");
+        storedFolder_ = lastFolder_;
+    }
+}
+
+void TTMForm::saveFolderSetting() {
+    if (settings_ == nullptr || lastFolder_ == storedFolder_) {
+        return;
+    }
+    try {
+        settings_->saveLastFolder(lastFolder_);
+        storedFolder_ = lastFolder_;
+    } catch (const std::exception&) {
+        // Only where the dialogs open next time; not worth a message at shutdown, when the
+        // doctor's name has just been saved in the same file.
+    }
+}
+
+}  // namespace npt

@@ -1,0 +1,11 @@
+#pragma once
+// The window's short help (F1): what the program is, its version, its keys and its licence.
+#include <string>
+
+namespace npt {
+
+inline constexpr const char* kHelpTitle = "Справка";
+
+std::string deskHelpText();
+
+}  // namespace npt
