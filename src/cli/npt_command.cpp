@@ -15,6 +15,7 @@
 #include "cli/json_writer.h"
 #include "cli/plain_text.h"
 #include "cli/read_command.h"
+#include "cli/tool_view.h"
 #include "hid/linux_platform.h"
 #include "npt_version.h"
 #include "recorder/utf8.h"
@@ -77,25 +78,6 @@ struct Options {
     bool help = false;
     bool version = false;
     AnalysisParameters parameters;
-};
-
-// Without --password nobody typed a wrong password: the tool's view leaves the password prompt
-// unanswered, and the warning the window gives then says instead that the recording is
-// protected and why its name is hidden.
-constexpr const char* kNoPasswordTitle = "Пароль не указан";
-constexpr const char* kNoPasswordText =
-    "Запись защищена паролем; без --password ФИО пациента скрыто.";
-
-class ToolView final : public BatchView {
-  public:
-    using BatchView::BatchView;
-    MessageAnswer messageBox(std::string_view title, std::string_view text, MessageIcon icon,
-                             MessageButtons buttons) override {
-        if (!passwordAnswer_ && title == kWrongPasswordTitle && text == kWrongPasswordText) {
-            return BatchView::messageBox(kNoPasswordTitle, kNoPasswordText, icon, buttons);
-        }
-        return BatchView::messageBox(title, text, icon, buttons);
-    }
 };
 
 // A name from the command line or a file, quoted on one line whatever it holds.
@@ -368,7 +350,7 @@ int runNpt(const std::vector<std::string>& args, std::ostream& out, std::ostream
     }
     const std::string& file = options.positional[0];
     if (options.command == "read") {
-        ReadOptions read{file, options.password.value_or(""),
+        ReadOptions read{file, options.password,
                          std::chrono::seconds(options.timeout.value_or(30))};
         hid::LinuxHidPlatform platform;
         return readRecorder(read, platform, out, err);

@@ -6,6 +6,7 @@
 #include "app/ttm_form.h"
 #include "cli/batch_view.h"
 #include "cli/plain_text.h"
+#include "cli/tool_view.h"
 #include "hid/hid_device.h"
 #include "hid/hid_device_controller.h"
 #include "hid/poll_loop.h"
@@ -62,7 +63,7 @@ int readRecorder(const ReadOptions& options, hid::HidPlatform& platform, std::os
                  std::ostream& err) {
     hid::PollLoop loop;
     hid::THidDeviceController controller(loop, platform);
-    BatchView view(options.password);
+    ToolView view(options.password);
     view.runTimersOn(loop);
     SystemClock clock;
     TTMForm form(view, clock, nullptr, &controller);

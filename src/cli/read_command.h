@@ -3,6 +3,7 @@
 // (the window's own read session, with the tool's view and real timers on a poll loop), and
 // saved as a data file.
 #include <chrono>
+#include <optional>
 #include <ostream>
 #include <string>
 
@@ -12,7 +13,7 @@ namespace npt {
 
 struct ReadOptions {
     std::string file;      // the data file to save (.txt)
-    std::string password;  // typed when the recording asks for one; empty: none
+    std::optional<std::string> password;  // typed when the recording asks; none: not given
     // Each of three waits apart: for the adapter to appear, for the recorder to answer the read
     // command, and for the transfer to end (at least 10 s: its check alone takes a second).
     std::chrono::seconds timeout{30};

@@ -30,7 +30,7 @@ class NptReadTest : public ::testing::Test {
     hid::SimulatedRecorder recorder{makeImage(ImageOptions().withPassword("1234")), 2900};
     const std::string file = (scratchDir("cli") / "night.txt").string();
 
-    ReadRun read(const std::string& password, std::chrono::seconds timeout = 10s) {
+    ReadRun read(std::optional<std::string> password, std::chrono::seconds timeout = 10s) {
         std::ostringstream out, err;
         const int status = readRecorder({file, password, timeout}, platform, out, err);
         return {status, out.str(), err.str()};
@@ -54,13 +54,23 @@ TEST_F(NptReadTest, AWholeReadIsCheckedAndSavedAsTheWindowWouldSaveIt) {
 }
 
 TEST_F(NptReadTest, WithoutThePasswordTheNameIsLeftOutOfTheFile) {
-    hid::SimulatedRecorderDevice adapter(platform, recorder);
-    const ReadRun r = read("");
-    ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_NE(r.err.find("Неверный пароль! ФИО пациента будет скрыто!"), std::string::npos);
-    const MemoryImage saved = readDataFile(file);
-    EXPECT_EQ(saved[ImageOffsets::kName], 0x00);
-    EXPECT_EQ(saved[ImageOffsets::kSamples], recorder.flash()[ImageOffsets::kSamples]);
+    // No --password is not a wrong one: the tool says the recording is protected instead.
+    const std::pair<std::optional<std::string>, std::string> cases[] = {
+        {std::nullopt,
+         "npt: Пароль не указан: Запись защищена паролем; без --password ФИО "
+         "пациента скрыто.\n"},
+        {"4321", "npt: Ошибка пароля!: Неверный пароль! ФИО пациента будет скрыто!\n"},
+    };
+    for (const auto& [password, said] : cases) {
+        SCOPED_TRACE(password.value_or("(none)"));
+        hid::SimulatedRecorderDevice adapter(platform, recorder);
+        const ReadRun r = read(password);
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.err.substr(0, said.size()), said);
+        const MemoryImage saved = readDataFile(file);
+        EXPECT_EQ(saved[ImageOffsets::kName], 0x00);
+        EXPECT_EQ(saved[ImageOffsets::kSamples], recorder.flash()[ImageOffsets::kSamples]);
+    }
 }
 
 TEST_F(NptReadTest, EndsWithoutAFileWhenTheReadCannotBeHad) {
