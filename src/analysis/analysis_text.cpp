@@ -206,7 +206,7 @@ std::vector<EpisodeRow> episodeRows(const NightAnalysis& analysis) {
 
 std::vector<std::pair<std::string, std::string>> summaryFacts(const NightAnalysis& analysis) {
     const NightSummary& s = analysis.summary;
-    if (!analysis.quality.recording) {
+    if (!analysis.quality.recording()) {
         return {};  // not even a recorded time: the bytes are no night
     }
     std::vector<std::pair<std::string, std::string>> facts = {

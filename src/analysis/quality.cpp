@@ -165,7 +165,6 @@ QualityAssessment assessQuality(const NightRecording& recording) {
     NightQuality& q = result.quality;
     if (recording.notARecording) {
         // Nothing of it is a night: no sample is counted, none is left to analyse.
-        q.recording = false;
         q.usability = Usability::NotRecording;
         q.verdict = verdictOf(q, recording);
         return result;

@@ -56,7 +56,8 @@ struct NightQuality {
     int at_range_ends = 0;  // samples at the ends of the measuring range
     int flat_s = 0;         // time in flat stretches
     std::string verdict;    // a short Russian sentence for the doctor
-    bool recording = true;  // false when the bytes are not a recorder's memory at all
+    // False when the bytes are not a recorder's memory at all.
+    bool recording() const { return usability != Usability::NotRecording; }
 
     int unwritten_after_end = 0;     // erased positions after the night's last written sample
     int excluded = 0;                // samples of the night left out of the analysis

@@ -201,7 +201,8 @@ class TTMForm {
     void showPresence();
     void batteryWarnings(bool recolour);
     // The answer to a read command sent again, arriving after the read is whole: not taken.
-    bool repeatedAnswer(std::span<const std::uint8_t> block);
+    // Asked of every report while the last command is a read.
+    bool repeatedAnswer(Marker marker);
     // The name stays off the screen until the password has been decided for the image.
     bool nameWithheld() const;
     // Whether the image may be saved or exported; if not, the doctor is told why.
@@ -238,8 +239,8 @@ class TTMForm {
     // which are then written back as used.
     std::optional<AnalysisParameters> storedParameters_;
     SettingsProblems settingsProblems_;  // until FormShow says them
-    std::string lastFolder_;               // of the file last chosen in a file dialog
-    std::string storedFolder_;             // as the settings file holds it
+    std::string lastFolder_;             // of the file last chosen in a file dialog
+    std::string storedFolder_;           // as the settings file holds it
 };
 
 }  // namespace npt

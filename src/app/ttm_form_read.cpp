@@ -59,9 +59,8 @@ void TTMForm::ReadDataClick() {
     });
 }
 
-bool TTMForm::repeatedAnswer(std::span<const std::uint8_t> block) {
+bool TTMForm::repeatedAnswer(Marker marker) {
     ReadSession& read = state_.read;
-    const Marker marker = markerOf(block);
     if (read.droppingRepeat) {
         if (marker == Marker::Done) {
             read.droppingRepeat = false;
@@ -71,8 +70,7 @@ bool TTMForm::repeatedAnswer(std::span<const std::uint8_t> block) {
     // The recorder answers one command after the other: an acknowledgement after the closing
     // block of a whole read begins the answer to the command sent again, the same memory once
     // more.
-    if (read.repeatsSent == 0 || marker != Marker::Ack ||
-        !lastCommandIs(state_, CommandCode::Read)) {
+    if (read.repeatsSent == 0 || marker != Marker::Ack) {
         return false;
     }
     const ReadCheck sofar = checkRead(state_.memoryImage, state_.blockCounter);
@@ -92,7 +90,8 @@ void TTMForm::HIDDeviceData(hid::THidDevice* HidDev, std::uint8_t ReportID,
     if (HidDev != nullptr && HidDev != state_.recorderDevice) {
         return;
     }
-    const Marker marker = markerOf({Data, std::min<std::size_t>(Size, MemoryImage::kBlockSize)});
+    const std::size_t size = std::min<std::size_t>(Size, MemoryImage::kBlockSize);
+    const Marker marker = markerOf({Data, size});
     if (state_.reportsIgnored) {
         // A recording loaded from a file is shown: no report goes into it, nor sets off a check,
         // a password report or a write's confirmation over it. An acknowledgement that no
@@ -107,10 +106,9 @@ void TTMForm::HIDDeviceData(hid::THidDevice* HidDev, std::uint8_t ReportID,
         state_.read.acknowledged = true;
     }
     guarded([&] {
-        const std::size_t size = std::min<std::size_t>(Size, MemoryImage::kBlockSize);
         if (lastCommandIs(state_, CommandCode::Read)) {
             state_.read.waiting = false;
-            if (repeatedAnswer({Data, size})) {
+            if (repeatedAnswer(marker)) {
                 return;
             }
         }
@@ -120,7 +118,7 @@ void TTMForm::HIDDeviceData(hid::THidDevice* HidDev, std::uint8_t ReportID,
                 state_.memoryImage.bytes().begin() +
                     static_cast<std::ptrdiff_t>(MemoryImage::kBlockSize) * state_.blockCounter);
         }
-        switch (markerOf({Data, size})) {
+        switch (marker) {
             case Marker::Ack:
                 state_.ackFlag = true;
                 break;

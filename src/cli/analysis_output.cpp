@@ -117,7 +117,7 @@ void writeAnalysisJson(std::ostream& out, const NightAnalysis& a) {
         q.integer("at_range_ends", a.quality.at_range_ends);
         q.integer("flat_s", a.quality.flat_s);
         q.text("verdict", a.quality.verdict);
-        q.key("recording") << (a.quality.recording ? "true" : "false");
+        q.key("recording") << (a.quality.recording() ? "true" : "false");
     }
 }
 

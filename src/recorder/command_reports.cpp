@@ -65,6 +65,11 @@ Marker markerOf(std::span<const std::uint8_t> block) {
     }
 }
 
+Marker blockMarker(const MemoryImage& image, std::size_t block) {
+    return markerOf(
+        image.bytes().subspan(block * MemoryImage::kBlockSize, MemoryImage::kBlockSize));
+}
+
 std::array<std::uint8_t, MemoryImage::kBlockSize> markerBlock(Marker marker) {
     std::array<std::uint8_t, MemoryImage::kBlockSize> block{};
     if (marker == Marker::None) {

@@ -61,6 +61,8 @@ OutputReport passwordReport(std::span<const std::uint8_t, 11> passwordBuffer);
 // Marker blocks: 0xFE followed by the kind (Ack 0xFE, Done 0xFF, Programmed 0xFD).
 enum class Marker { None, Ack, Done, Programmed };
 Marker markerOf(std::span<const std::uint8_t> block);
+// The marker of one block of the image (0-139): a read leaves Ack in block 0 and Done in 139.
+Marker blockMarker(const MemoryImage& image, std::size_t block);
 // The block the recorder sends as the marker: its two bytes, then zeros. None gives zeros.
 std::array<std::uint8_t, MemoryImage::kBlockSize> markerBlock(Marker marker);
 

@@ -10,11 +10,6 @@ constexpr std::size_t kClosingBlock = MemoryImage::kBlockCount - 1;
 constexpr unsigned kLastProgramTime = 240;  // tenths of an hour; 23:58 rounds up to 24:00
 constexpr unsigned kLongestDelayMinutes = 24 * 60;
 
-Marker markerAt(const MemoryImage& image, std::size_t block) {
-    return markerOf(
-        image.bytes().subspan(block * MemoryImage::kBlockSize, MemoryImage::kBlockSize));
-}
-
 // "в паспорте день исследования 111 (бывает от 1 до 31)"
 std::string outOfRange(const char* field, const std::string& value, const std::string& range) {
     return std::string("в паспорте ") + field + " " + value + " (бывает " + range + ")";
@@ -57,10 +52,10 @@ std::optional<std::string> passportFault(const MemoryImage& image) {
 }  // namespace
 
 std::optional<std::string> whyNotARecording(const MemoryImage& image) {
-    if (markerAt(image, 0) != Marker::Ack) {
+    if (blockMarker(image, 0) != Marker::Ack) {
         return "в начале нет блока подтверждения датчика";
     }
-    if (markerAt(image, kClosingBlock) != Marker::Done) {
+    if (blockMarker(image, kClosingBlock) != Marker::Done) {
         return "в конце нет завершающего блока чтения";
     }
     if (image.hasPassport()) {

@@ -112,7 +112,7 @@ lxw_error addAnalysisSheet(lxw_workbook* workbook, lxw_format* timeFormat,
     w.heading("Итоги ночи");
     w.next();
     // Bytes that are no recording have no figures at all, not even a recorded time.
-    if (a.quality.recording) {
+    if (a.quality.recording()) {
         w.labelTime("Записано", s.valid_s);
     }
     if (analysable(a.quality.usability)) {
@@ -125,7 +125,7 @@ lxw_error addAnalysisSheet(lxw_workbook* workbook, lxw_format* timeFormat,
         w.labelNumber("Эпизодов в час", s.per_hour);
     }
     w.labelText("Качество записи", a.quality.verdict);
-    if (a.quality.recording) {
+    if (a.quality.recording()) {
         w.labelNumber("Пропущенных отсчётов", a.quality.erased);
         w.labelNumber("Отсчётов на краях диапазона", a.quality.at_range_ends);
         w.labelTime("Ровные участки", a.quality.flat_s);

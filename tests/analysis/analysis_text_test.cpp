@@ -96,7 +96,6 @@ TEST(AnalysisTextTest, FiguresOnlyOfANightAnalysed) {
         EXPECT_EQ(summaryFacts(a), (Facts{{"Записано", "12 ч"}}));
     }
     a.quality.usability = Usability::NotRecording;
-    a.quality.recording = false;
     EXPECT_EQ(summaryFacts(a), Facts{}) << "bytes that are no recording recorded nothing";
 }
 

@@ -160,7 +160,7 @@ TEST(QualityTest, BytesThatAreNoRecordingAreNotAnalysed) {
     const NightAnalysis a =
         analyseNight({bytes, 10, 22 * 3600, "в конце нет завершающего блока чтения"}, {});
     EXPECT_EQ(a.quality.usability, Usability::NotRecording);
-    EXPECT_FALSE(a.quality.recording);
+    EXPECT_FALSE(a.quality.recording());
     EXPECT_TRUE(a.episodes.empty());
     EXPECT_TRUE(a.quality.stretches.empty());
     EXPECT_EQ(a.quality.erased, 0);
@@ -168,7 +168,7 @@ TEST(QualityTest, BytesThatAreNoRecordingAreNotAnalysed) {
     EXPECT_EQ(a.quality.verdict,
               "данные не похожи на запись датчика: в конце нет завершающего блока чтения");
     EXPECT_EQ(summaryLine(a), "Анализ невозможен: " + a.quality.verdict);
-    EXPECT_TRUE(analyseNight({bytes, 10, 22 * 3600}, {}).quality.recording);
+    EXPECT_TRUE(analyseNight({bytes, 10, 22 * 3600}, {}).quality.recording());
 }
 
 }  // namespace

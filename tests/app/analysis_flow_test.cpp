@@ -122,7 +122,7 @@ TEST(AnalysisFlowTest, BytesThatAreNoRecordingLoadAsBeforeButAreNotAnalysedNorRe
         EXPECT_EQ(
             shown.summaryLine,
             std::string("Анализ невозможен: данные не похожи на запись датчика: ") + c.reason);
-        EXPECT_FALSE(shown.analysis.quality.recording);
+        EXPECT_FALSE(shown.analysis.quality.recording());
         EXPECT_TRUE(shown.analysis.episodes.empty());
         EXPECT_TRUE(shown.episodes.empty());
         EXPECT_TRUE(shown.unusable.empty());
@@ -144,7 +144,7 @@ TEST(AnalysisFlowTest, BytesThatAreNoRecordingLoadAsBeforeButAreNotAnalysedNorRe
 
         // The next recording is analysed and reported as ever.
         ASSERT_TRUE(rig.form.loadRecording(kNight));
-        EXPECT_TRUE(rig.view.analysisShown().analysis.quality.recording);
+        EXPECT_TRUE(rig.view.analysisShown().analysis.quality.recording());
         EXPECT_EQ(rig.view.analysisShown().analysis.episodes.size(), 5u);
         EXPECT_TRUE(rig.form.saveReport((dir / "report.pdf").string()));
     }
@@ -156,7 +156,7 @@ TEST(AnalysisFlowTest, ARecordingSavedAndLoadedAgainIsStillOne) {
     ASSERT_TRUE(rig.form.loadRecording(kNight));
     ASSERT_TRUE(rig.form.saveDataFile(saved.string()));
     ASSERT_TRUE(rig.form.loadRecording(saved.string()));
-    EXPECT_TRUE(rig.view.analysisShown().analysis.quality.recording);
+    EXPECT_TRUE(rig.view.analysisShown().analysis.quality.recording());
     EXPECT_EQ(rig.view.analysisShown().analysis.episodes.size(), 5u);
 }
 

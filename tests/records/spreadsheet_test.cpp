@@ -274,7 +274,6 @@ TEST(SpreadsheetTest, ANightThatCouldNotBeAnalysedListsNoEpisodeFigures) {
         night.startSeconds = 22 * 3600;
         night.analysis.summary.valid_s = 43200;
         night.analysis.quality.usability = c.usability;
-        night.analysis.quality.recording = c.usability != Usability::NotRecording;
         night.analysis.quality.verdict = "Анализ невозможен";
         writeXlsx((dir / "night.xlsx").string(), wholeNightTable(), &night);
         auto cells = sheetCells(dir / "night.xlsx", kAnalysisSheetName);

@@ -128,7 +128,7 @@ TEST(RecorderButtons, TheDemonstrationSaysSoAfterAPatientsPassportWasWrittenInto
     EXPECT_EQ(view.text(Control::Name), kDemonstrationName);
     EXPECT_EQ(view.text(Control::Old), "61");
     EXPECT_TRUE(view.chart()->chart()->title().contains(QString::fromUtf8("демонстрация")));
-    EXPECT_TRUE(form.state().nightAnalysis->result.quality.recording);
+    EXPECT_TRUE(form.state().nightAnalysis->result.quality.recording());
 
     // Saved, it is the demonstration's wherever it is opened later.
     const auto file = test::scratchDir("ui") / "demo.txt";
