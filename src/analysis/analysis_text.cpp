@@ -190,6 +190,39 @@ std::string defaultsOfChangedText(const AnalysisParameters& p) {
     return defaults.empty() ? "" : "по умолчанию: " + defaults;
 }
 
+EpisodeRow episodeColumns(const AnalysisParameters& p) {
+    return {"№",
+            "Начало",
+            "Конец",
+            "Длительность",
+            "Базовый, мм",
+            "Пик, мм",
+            "Прирост, мм",
+            "Прирост, %",
+            "С приростом ≥ " + decimalText(p.full_threshold_mm, 1) + " мм",
+            "Площадь, мм·мин"};
+}
+
+std::string recordedSpanText(const NightAnalysis& analysis) {
+    if (analysis.quality.usability == Usability::NoPeriod) {
+        return "";
+    }
+    const long long start = analysis.startSeconds;
+    return "с " + nightClockText(start) + " до " + nightClockText(start + analysis.summary.valid_s);
+}
+
+std::vector<LeftOutRow> leftOutRows(const NightAnalysis& analysis) {
+    std::vector<LeftOutRow> rows;
+    const long long start = analysis.startSeconds;
+    for (const Stretch& s : analysis.quality.stretches) {
+        if (s.named()) {
+            rows.push_back({nightClockText(start + s.start_s), nightClockText(start + s.end_s),
+                            durationText(s.end_s - s.start_s), faultText(s.fault)});
+        }
+    }
+    return rows;
+}
+
 std::vector<EpisodeRow> episodeRows(const NightAnalysis& analysis) {
     std::vector<EpisodeRow> rows;
     rows.reserve(analysis.episodes.size());

@@ -45,11 +45,11 @@ std::string changedParametersNote(const AnalysisParameters& parameters);
 // them, set as parametersText says them; empty when none does.
 std::string defaultsOfChangedText(const AnalysisParameters& parameters);
 
-// The columns of the episode table, wherever it is shown.
-inline constexpr std::array<const char*, 10> kEpisodeColumns = {
-    "№",       "Начало",      "Конец",      "Длительность",       "Базовый, мм",
-    "Пик, мм", "Прирост, мм", "Прирост, %", "Полная тумесценция", "Площадь, мм·мин"};
-using EpisodeRow = std::array<std::string, kEpisodeColumns.size()>;
+// The columns of the episode table, wherever it is shown. The ninth says the rise it counts
+// time at: "С приростом ≥ 5,0 мм".
+inline constexpr std::size_t kEpisodeColumnCount = 10;
+using EpisodeRow = std::array<std::string, kEpisodeColumnCount>;
+EpisodeRow episodeColumns(const AnalysisParameters& parameters);
 
 // One row of texts per episode: number from 1, onset and end as times of night "HH:MM",
 // durations rounded to minutes, millimetres and percentages to a tenth with a decimal comma.
@@ -59,6 +59,24 @@ std::vector<EpisodeRow> episodeRows(const NightAnalysis& analysis);
 // their times, the largest increase, the area and the rate per hour. Only the recorded time when
 // the night could not be analysed; nothing when the bytes are not a recording.
 std::vector<std::pair<std::string, std::string>> summaryFacts(const NightAnalysis& analysis);
+
+// A recording analysed for less than this may lack the morning's episodes, which are the
+// longest of a night; it is not titled a night either.
+inline constexpr int kWholeNightS = 7 * 3600;
+
+// The recorded span as times of night: "с 22:00 до 10:00" (start of the first sample to the end
+// of the last written one); empty without a sample period.
+std::string recordedSpanText(const NightAnalysis& analysis);
+
+// One row per stretch the analysis left out and names (a minute or longer), in time order:
+// from and to as "HH:MM", the duration ("2 ч 05 мин") and the reason (faultText).
+struct LeftOutRow {
+    std::string from;
+    std::string to;
+    std::string duration;
+    std::string reason;
+};
+std::vector<LeftOutRow> leftOutRows(const NightAnalysis& analysis);
 
 // What the analysis cannot say, printed with every result.
 inline constexpr const char* kRigidityStatement =

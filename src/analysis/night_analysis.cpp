@@ -213,9 +213,26 @@ NightEpisode measureEpisode(const Run& run, const std::vector<double>& smoothedM
     return e;
 }
 
+// The highest three-minute mean of the rise anywhere it is known, 0 where it never is above 0.
+double largestHeldRise(const std::vector<double>& rise, int period) {
+    const RangeMean mean(rise);
+    const auto half = static_cast<std::size_t>(peakHalfWidth(period));
+    double largest = 0;
+    for (std::size_t i = 0; i < rise.size(); ++i) {
+        if (std::isnan(rise[i])) {
+            continue;
+        }
+        const double level =
+            mean.mean(i > half ? i - half : 0, std::min(rise.size(), i + half + 1));
+        largest = std::max(largest, level);
+    }
+    return roundedToTenth(largest);
+}
+
 NightSummary summarise(const std::vector<NightEpisode>& episodes, int validS, int usableS) {
     NightSummary s;
     s.valid_s = validS;
+    s.analysed_s = usableS;
     s.episodes = static_cast<int>(episodes.size());
     double area = 0;
     for (const NightEpisode& e : episodes) {
@@ -242,6 +259,7 @@ NightAnalysis analyseNight(const NightRecording& recording, const AnalysisParame
     }
     NightAnalysis result;
     result.parameters = parameters;
+    result.startSeconds = recording.startSeconds;
     QualityAssessment assessment = assessQuality(recording);
     result.quality = std::move(assessment.quality);
     const int period = recording.periodSeconds;
@@ -296,12 +314,21 @@ NightAnalysis analyseNight(const NightRecording& recording, const AnalysisParame
     }
     const std::vector<double> rise = risesAbove(smoothedMm, baselineMm);
     const RangeMean smoothedMean(smoothedMm);
+    result.baseline = baselineMm;
+    for (std::size_t i = 0; i < n; ++i) {
+        if (assessment.excluded[i]) {
+            result.baseline[i] = kNoRise;
+        }
+    }
     for (const Run& run : episodeRuns(rise, parameters, period)) {
-        result.episodes.push_back(measureEpisode(run, smoothedMm, smoothedMean,
-                                                 baselineUnder(run, resting, baselineMm, period),
-                                                 parameters, recording));
+        const std::vector<double> under = baselineUnder(run, resting, baselineMm, period);
+        std::copy(under.begin(), under.end(),
+                  result.baseline.begin() + static_cast<std::ptrdiff_t>(run.first));
+        result.episodes.push_back(
+            measureEpisode(run, smoothedMm, smoothedMean, under, parameters, recording));
     }
     result.summary = summarise(result.episodes, validS, result.quality.usable_s);
+    result.summary.largest_rise_mm = largestHeldRise(rise, period);
     return result;
 }
 

@@ -59,21 +59,30 @@ struct NightEpisode {
 };
 
 struct NightSummary {
-    int valid_s = 0;   // written samples, up to the last one, times the period
-    int episodes = 0;  // how many
-    int total_s = 0;   // sum of the episodes' durations
+    int valid_s = 0;     // recorded: written samples, up to the last one, times the period
+    int analysed_s = 0;  // recorded time less the stretches left out
+    int episodes = 0;    // how many
+    int total_s = 0;     // sum of the episodes' durations
     int longest_s = 0;
     double mean_s = 0;  // mean duration; 0 without episodes
     double max_increase_mm = 0;
     double area_mm_min = 0;  // sum of the episodes' areas
-    double per_hour = 0;     // episodes per hour of the usable part of the night
+    double per_hour = 0;     // episodes per analysed hour
+    // The largest rise above the baseline held for three minutes anywhere in the analysed night,
+    // episode or not: what a night without episodes did reach.
+    double largest_rise_mm = 0;
 };
 
 struct NightAnalysis {
     AnalysisParameters parameters;
+    int startSeconds = 0;  // time of day of the first sample, seconds since midnight
     std::vector<NightEpisode> episodes;
     NightSummary summary;
     NightQuality quality;
+    // The flaccid diameter each rise was measured against, in millimetres, one value per written
+    // sample: under an episode the line its increase is measured from, elsewhere the resting
+    // level; NaN where the sample is left out or no level is known. Drawn under the curve.
+    std::vector<double> baseline;
 };
 
 // Analyses the night. Throws std::invalid_argument carrying parametersError's text when the

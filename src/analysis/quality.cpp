@@ -86,18 +86,6 @@ std::size_t samplesIn(int seconds, int period) {
     return static_cast<std::size_t>((seconds + period - 1) / period);
 }
 
-const char* faultText(Fault fault) {
-    switch (fault) {
-        case Fault::Erased:
-            return "пропуск записи";
-        case Fault::RangeEnd:
-            return "показания за пределами диапазона измерения";
-        case Fault::Flat:
-            return "показания не меняются (датчик снят или отключён)";
-    }
-    return "";
-}
-
 // The named stretches: each with its times of night while there are few, else a count and
 // the total time per fault.
 std::string namedStretchesText(const std::vector<Stretch>& all, int startSeconds) {
@@ -114,7 +102,8 @@ std::string namedStretchesText(const std::vector<Stretch>& all, int startSeconds
         }
         return text;
     }
-    for (Fault fault : {Fault::Erased, Fault::RangeEnd, Fault::Flat}) {
+    for (Fault fault : {Fault::Erased, Fault::RangeEnd, Fault::Flat, Fault::Off, Fault::PutOnLate,
+                        Fault::TakenOffEarly, Fault::Shifted}) {
         int count = 0;
         int seconds = 0;
         for (const Stretch& s : stretches) {
@@ -159,6 +148,46 @@ std::string verdictOf(const NightQuality& q, const NightRecording& recording) {
 }
 
 }  // namespace
+
+const char* faultCode(Fault fault) {
+    switch (fault) {
+        case Fault::Erased:
+            return "erased";
+        case Fault::RangeEnd:
+            return "range_end";
+        case Fault::Flat:
+            return "flat";
+        case Fault::Off:
+            return "off";
+        case Fault::PutOnLate:
+            return "put_on_late";
+        case Fault::TakenOffEarly:
+            return "taken_off_early";
+        case Fault::Shifted:
+            return "shifted";
+    }
+    return "";
+}
+
+const char* faultText(Fault fault) {
+    switch (fault) {
+        case Fault::Erased:
+            return "пропуск записи";
+        case Fault::RangeEnd:
+            return "показания за пределами диапазона измерения";
+        case Fault::Flat:
+            return "показания не меняются (датчик снят или отключён)";
+        case Fault::Off:
+            return "датчик снят или соскользнул";
+        case Fault::PutOnLate:
+            return "датчик надет позже начала записи";
+        case Fault::TakenOffEarly:
+            return "датчик снят до конца записи";
+        case Fault::Shifted:
+            return "датчик сместился";
+    }
+    return "";
+}
 
 QualityAssessment assessQuality(const NightRecording& recording) {
     QualityAssessment result;

@@ -24,7 +24,24 @@ inline constexpr int kFlatSpreadBytes = 1;
 inline constexpr int kStretchJoinS = 60;
 inline constexpr int kNamedStretchMinimumS = 60;
 
-enum class Fault { Erased, RangeEnd, Flat };
+// Why a stretch of the night is left out of the analysis. The first three are faults of the
+// samples themselves; the others are the sensor's own faults, found from the diameter's course
+// (night_analysis.h says how).
+enum class Fault {
+    Erased,         // the recorder skipped samples
+    RangeEnd,       // the sensor read beyond its measuring range
+    Flat,           // the readings do not change: the sensor lies still, off the body
+    Off,            // off the body or slipped: a level far below the flaccid one, reached at once
+    PutOnLate,      // the night begins with the sensor not yet on
+    TakenOffEarly,  // the night ends with the sensor already off
+    Shifted,        // the sensor moved: the diameter jumped within seconds and stayed
+};
+
+// A stable code for the fault, for machine-readable outputs: "erased", "range_end", "flat",
+// "off", "put_on_late", "taken_off_early", "shifted".
+const char* faultCode(Fault fault);
+// The fault said for the doctor, in Russian: "датчик снят или соскользнул".
+const char* faultText(Fault fault);
 
 // A part of the night, in seconds from the first sample; the end is where the part stops.
 struct Stretch {

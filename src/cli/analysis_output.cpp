@@ -45,10 +45,10 @@ std::string padded(const std::string& text, std::size_t width) {
     return std::string(width - std::min(width, widthOf(text)), ' ') + text;
 }
 
-void writeTable(std::ostream& out, const std::vector<EpisodeRow>& rows) {
-    std::array<std::size_t, kEpisodeColumns.size()> widths{};
+void writeTable(std::ostream& out, const EpisodeRow& header, const std::vector<EpisodeRow>& rows) {
+    std::array<std::size_t, kEpisodeColumnCount> widths{};
     for (std::size_t c = 0; c < widths.size(); ++c) {
-        widths[c] = widthOf(kEpisodeColumns[c]);
+        widths[c] = widthOf(header[c]);
         for (const EpisodeRow& row : rows) {
             widths[c] = std::max(widths[c], widthOf(row[c]));
         }
@@ -60,8 +60,6 @@ void writeTable(std::ostream& out, const std::vector<EpisodeRow>& rows) {
         }
         out << text << '\n';
     };
-    std::array<std::string, kEpisodeColumns.size()> header;
-    std::copy(kEpisodeColumns.begin(), kEpisodeColumns.end(), header.begin());
     line(header);
     for (const EpisodeRow& row : rows) {
         line(row);
@@ -134,7 +132,7 @@ void writeAnalysisText(std::ostream& out, const NightAnalysis& a) {
     }
     if (!a.episodes.empty()) {
         out << "Эпизоды:\n";
-        writeTable(out, episodeRows(a));
+        writeTable(out, episodeColumns(a.parameters), episodeRows(a));
     }
     out << kRigidityStatement << '\n';
 }

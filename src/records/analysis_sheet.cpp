@@ -91,7 +91,7 @@ lxw_error addAnalysisSheet(lxw_workbook* workbook, lxw_format* timeFormat,
     format_set_bold(bold);
     SheetWriter w(sheet, timeFormat, bold);
     w.keep(worksheet_set_column(sheet, 0, 0, kLabelColumnWidth, nullptr));
-    w.keep(worksheet_set_column(sheet, 1, kEpisodeColumns.size() - 1, kValueColumnWidth, nullptr));
+    w.keep(worksheet_set_column(sheet, 1, kEpisodeColumnCount - 1, kValueColumnWidth, nullptr));
 
     const NightAnalysis& a = night.analysis;
     w.heading("Анализ ночи");
@@ -134,8 +134,9 @@ lxw_error addAnalysisSheet(lxw_workbook* workbook, lxw_format* timeFormat,
 
     w.heading("Эпизоды");
     w.next();
-    for (std::size_t c = 0; c < kEpisodeColumns.size(); ++c) {
-        w.text(static_cast<lxw_col_t>(c), kEpisodeColumns[c], bold);
+    const EpisodeRow columns = episodeColumns(a.parameters);
+    for (std::size_t c = 0; c < kEpisodeColumnCount; ++c) {
+        w.text(static_cast<lxw_col_t>(c), columns[c], bold);
     }
     w.next();
     for (std::size_t i = 0; i < a.episodes.size(); ++i) {

@@ -21,7 +21,7 @@ constexpr double kMarginBottom = 14;
 constexpr double kContentWidth = kReportPageWidthMm - kMarginLeft - kMarginRight;
 
 constexpr double kChartHeight = 86;
-// Table columns in the order of kEpisodeColumns, in millimetres; they fill the content width.
+// Table columns in the order of episodeColumns, in millimetres; they fill the content width.
 constexpr double kColumnWidths[] = {7, 15, 15, 24, 19, 15, 20, 18, 25, 20};
 constexpr double kRowHeight = 5.2;
 constexpr double kTightRowHeight = 4.0;  // when a long night's table must shrink to fit
@@ -329,7 +329,7 @@ double drawTable(Page& page, const NightReport& r, double y, double bottomLimit)
     const double points = rowHeight < kRowHeight ? 7 : 8;
     const auto drawRow = [&](const auto& cells, double top, bool header) {
         double x = kMarginLeft;
-        for (std::size_t c = 0; c < kEpisodeColumns.size(); ++c) {
+        for (std::size_t c = 0; c < kEpisodeColumnCount; ++c) {
             const int align = (c == 0 ? Qt::AlignHCenter : Qt::AlignRight) | Qt::AlignVCenter;
             page.text(x + 0.8, top, kColumnWidths[c] - 1.6, rowHeight, q(std::string(cells[c])),
                       reportFont(header ? points - 0.5 : points, header),
@@ -341,8 +341,7 @@ double drawTable(Page& page, const NightReport& r, double y, double bottomLimit)
     page.painter().setPen(Qt::NoPen);
     page.painter().setBrush(kHeaderFill);
     page.painter().drawRect(page.rect(kMarginLeft, y, kContentWidth, headerHeight));
-    std::array<std::string, kEpisodeColumns.size()> header;
-    std::copy(kEpisodeColumns.begin(), kEpisodeColumns.end(), header.begin());
+    const EpisodeRow header = episodeColumns(r.analysis.parameters);
     {
         const double saved = rowHeight;
         rowHeight = headerHeight;

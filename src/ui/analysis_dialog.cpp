@@ -104,13 +104,8 @@ AnalysisDialog::AnalysisDialog(QWidget* parent) : QDialog(parent) {
     boxLayout->addLayout(defaultsRow);
     boxLayout->addWidget(refused_);
 
-    table_ = new QTableWidget(0, static_cast<int>(kEpisodeColumns.size()), this);
+    table_ = new QTableWidget(0, static_cast<int>(kEpisodeColumnCount), this);
     table_->setObjectName("Episodes");
-    QStringList headers;
-    for (const char* column : kEpisodeColumns) {
-        headers << QString::fromUtf8(column).replace(", ", ",\n").replace(' ', '\n');
-    }
-    table_->setHorizontalHeaderLabels(headers);
     table_->verticalHeader()->hide();
     table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table_->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -224,6 +219,12 @@ void AnalysisDialog::display(const AnalysisDisplay& shown) {
     }
     facts_->setText(facts + "</table>");
 
+    // The ninth column names the rise it counts time at, which the parameters set.
+    QStringList headers;
+    for (const std::string& column : episodeColumns(a.parameters)) {
+        headers << q(column).replace(", ", ",\n").replace(' ', '\n');
+    }
+    table_->setHorizontalHeaderLabels(headers);
     const std::vector<EpisodeRow> rows = episodeRows(a);
     table_->setRowCount(static_cast<int>(rows.size()));
     for (std::size_t r = 0; r < rows.size(); ++r) {

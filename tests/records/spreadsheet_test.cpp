@@ -158,7 +158,14 @@ WorkbookAnalysis twoEpisodes() {
     a.parameters.threshold_mm = 3.5;
     a.episodes = {{3600, 5400, "23:00:00", "23:30:00", 1800, 26.2, 34.2, 8.0, 30.5, 1500, 220.4},
                   {9000, 12600, "00:30:00", "01:30:00", 3600, 26.0, 37.0, 11.0, 42.3, 3300, 540.0}};
-    a.summary = {43200, 2, 5400, 3600, 2700, 11.0, 760.4, 0.17};
+    a.summary = {.valid_s = 43200,
+                 .episodes = 2,
+                 .total_s = 5400,
+                 .longest_s = 3600,
+                 .mean_s = 2700,
+                 .max_increase_mm = 11.0,
+                 .area_mm_min = 760.4,
+                 .per_hour = 0.17};
     a.quality.verdict = "данные пригодны для анализа";
     a.quality.erased = 3;
     a.quality.usability = Usability::Usable;

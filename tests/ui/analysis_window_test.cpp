@@ -169,7 +169,14 @@ TEST_F(AnalysisWindowTest, TheLongestLinesFitUnderTheChart) {
     // no recording, with the longest reason.
     NightAnalysis night;
     night.quality.usability = Usability::PartlyUsable;
-    night.summary = {43200, 12, 10 * 3600 + 55 * 60, 3600, 3275, 14.6, 9999.9, 1.0};
+    night.summary = {.valid_s = 43200,
+                     .episodes = 12,
+                     .total_s = 10 * 3600 + 55 * 60,
+                     .longest_s = 3600,
+                     .mean_s = 3275,
+                     .max_increase_mm = 14.6,
+                     .area_mm_min = 9999.9,
+                     .per_hour = 1.0};
     night.parameters = {4.5, 10 * 60, 0, 6.5};
     NightAnalysis notes;
     notes.quality.usability = Usability::NotRecording;
