@@ -22,6 +22,14 @@ void ByteWindow::remove(std::uint8_t value) {
     }
 }
 
+int ByteWindow::countWithin(int low, int high) const {
+    int count = 0;
+    for (int v = std::max(low, 0); v <= std::min(high, 255); ++v) {
+        count += counts_[v];
+    }
+    return count;
+}
+
 int ByteWindow::valueAtRank(int rank) {
     while (below_ > rank) {
         --cursor_;
@@ -76,6 +84,34 @@ std::vector<int> slidingQuantile(std::span<const int> series, int halfWidth, dou
             out[i] = window.valueAtRank(rank);
         }
     });
+    return out;
+}
+
+std::vector<int> slidingQuantileOfWidth(std::span<const int> series, int width, double fraction) {
+    const auto n = static_cast<std::ptrdiff_t>(series.size());
+    std::vector<int> out(series.size(), kNoValue);
+    ByteWindow window;
+    std::ptrdiff_t low = 0;  // the window is [low, high)
+    std::ptrdiff_t high = 0;
+    for (std::ptrdiff_t i = 0; i < n; ++i) {
+        const std::ptrdiff_t wantLow =
+            std::clamp<std::ptrdiff_t>(i - width / 2, 0, std::max<std::ptrdiff_t>(n - width, 0));
+        const std::ptrdiff_t wantHigh = std::min(n, wantLow + width);
+        for (; high < wantHigh; ++high) {
+            if (series[high] != kNoValue) {
+                window.add(static_cast<std::uint8_t>(series[high]));
+            }
+        }
+        for (; low < wantLow; ++low) {
+            if (series[low] != kNoValue) {
+                window.remove(static_cast<std::uint8_t>(series[low]));
+            }
+        }
+        if (window.size() > 0) {
+            const auto rank = static_cast<int>(std::floor(fraction * (window.size() - 1)));
+            out[i] = window.valueAtRank(rank);
+        }
+    }
     return out;
 }
 

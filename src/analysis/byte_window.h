@@ -17,6 +17,8 @@ class ByteWindow {
     void add(std::uint8_t value);
     void remove(std::uint8_t value);
     int size() const { return size_; }
+    // How many values in the window lie within [low, high].
+    int countWithin(int low, int high) const;
     // The value of the given rank in ascending order, 0 <= rank < size().
     int valueAtRank(int rank);
     // The value below which the given fraction of the window lies, each byte value taken as
@@ -39,6 +41,11 @@ inline constexpr int kNoValue = -1;
 // holds none. The rank taken is floor(fraction * (count - 1)): the lower median for even counts.
 // Values of series are bytes or kNoValue.
 std::vector<int> slidingQuantile(std::span<const int> series, int halfWidth, double fraction);
+
+// For every position i, the value at the given fraction of the present values of series within
+// a window of `width` positions centred on i where the night allows and moved inside it near its
+// ends, so that every window but those of a night shorter than `width` holds `width` positions.
+std::vector<int> slidingQuantileOfWidth(std::span<const int> series, int width, double fraction);
 
 // The same windows, each reduced to its interpolated quantile (ByteWindow::interpolatedQuantile)
 // in byte units; NaN where the window holds fewer than minCount present values.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <numeric>
 #include <stdexcept>
 
 #include "analysis/byte_window.h"
@@ -28,6 +29,10 @@ int smoothingHalfWidth(int period) {
 }
 int baselineHalfWidth(int period) {
     return (3600 + period - 1) / period;
+}
+// The wider window of the first pass: six hours, the whole night when it is shorter.
+int wideBaselineWidth(int period) {
+    return (6 * 3600 + period - 1) / period;
 }
 // Each side of the centre of the level a peak must hold: three minutes in all.
 int peakHalfWidth(int period) {
@@ -89,9 +94,10 @@ struct Run {
 };
 
 // The runs of samples rising at least `threshold` above the baseline, dips shorter than the
-// merge gap bridged, runs shorter than the minimum duration dropped.
+// merge gap bridged unless a stretch left out lies in them (`barrier` counts, per position, the
+// left-out samples before it), runs shorter than the minimum duration dropped.
 std::vector<Run> episodeRuns(const std::vector<double>& rise, const AnalysisParameters& p,
-                             int period) {
+                             int period, const std::vector<int>& barrier) {
     std::vector<Run> runs;
     const std::size_t n = rise.size();
     for (std::size_t i = 0; i < n;) {
@@ -104,7 +110,8 @@ std::vector<Run> episodeRuns(const std::vector<double>& rise, const AnalysisPara
             ++j;
         }
         if (!runs.empty() &&
-            static_cast<long long>(i - runs.back().last) * period < p.merge_gap_s) {
+            static_cast<long long>(i - runs.back().last) * period < p.merge_gap_s &&
+            barrier[i] == barrier[runs.back().last]) {
             runs.back().last = j;
         } else {
             runs.push_back({i, j});
@@ -121,48 +128,104 @@ double roundedToHundredth(double value) {
     return std::nearbyint(value * 100.0) / 100.0;
 }
 
-// The resting diameter beside an episode: the median of the resting samples in [first, last),
-// NaN when fewer than minCount of them are there.
-double sideLevel(const std::vector<int>& resting, std::ptrdiff_t first, std::ptrdiff_t last,
-                 int minCount) {
-    const auto n = static_cast<std::ptrdiff_t>(resting.size());
-    ByteWindow window;
-    for (std::ptrdiff_t i = std::max<std::ptrdiff_t>(first, 0); i < std::min(last, n); ++i) {
-        if (resting[i] != kNoValue) {
-            window.add(static_cast<std::uint8_t>(resting[i]));
+// The resting diameter on each side of every position: the median of the nearest resting
+// samples before it (and, separately, from it on), up to twenty minutes of them, found however
+// far away, with the mean position they stand at; none where fewer than five minutes of rest lie
+// on that side. Left-out stretches are never rest, so they never become a level.
+class NearestRest {
+  public:
+    struct Level {
+        double mm = kNoRise;
+        double at = 0;  // the mean position of the samples it is taken from
+    };
+
+    NearestRest(const std::vector<int>& resting, int period)
+        : before_(resting.size() + 1), after_(resting.size() + 1) {
+        const auto count = static_cast<std::size_t>(std::max(sideWidth(period), 1));
+        const int minCount = std::max(minimumSideCount(period), 1);
+        Gathered forward(resting, count, minCount);
+        for (std::size_t slot = 0; slot <= resting.size(); ++slot) {
+            before_[slot] = forward.level();  // positions < slot
+            forward.take(slot);
+        }
+        Gathered backward(resting, count, minCount);
+        for (std::size_t slot = resting.size() + 1; slot-- > 0;) {
+            backward.take(slot);
+            after_[slot] = backward.level();  // positions >= slot
         }
     }
-    if (window.size() < std::max(minCount, 1)) {
-        return kNoRise;
+
+    // From resting samples before `position`, and from those at `position` or after.
+    const Level& before(std::size_t position) const { return before_[position]; }
+    const Level& after(std::size_t position) const { return after_[position]; }
+
+  private:
+    // The last `count` resting samples taken, in order of taking.
+    class Gathered {
+      public:
+        Gathered(const std::vector<int>& resting, std::size_t count, int minCount)
+            : resting_(resting), count_(count), minCount_(minCount) {}
+        void take(std::size_t i) {
+            if (i >= resting_.size() || resting_[i] == kNoValue) {
+                return;
+            }
+            window_.add(static_cast<std::uint8_t>(resting_[i]));
+            held_.push_back(i);
+            positionSum_ += static_cast<double>(i);
+            if (held_.size() - head_ > count_) {
+                window_.remove(static_cast<std::uint8_t>(resting_[held_[head_]]));
+                positionSum_ -= static_cast<double>(held_[head_]);
+                ++head_;
+            }
+        }
+        Level level() {
+            if (window_.size() < minCount_) {
+                return {};
+            }
+            return {kMmPerStep * window_.interpolatedQuantile(0.5) + diameterOf(0),
+                    positionSum_ / window_.size()};
+        }
+
+      private:
+        const std::vector<int>& resting_;
+        std::size_t count_;
+        int minCount_;
+        ByteWindow window_;
+        std::vector<std::size_t> held_;
+        std::size_t head_ = 0;
+        double positionSum_ = 0;
+    };
+
+    std::vector<Level> before_;
+    std::vector<Level> after_;
+};
+
+// The flaccid diameter at position i from the levels on either side: a straight line between
+// them, as a doctor would draw it under the bump; one side's level where the other has none.
+double lineBetween(const NearestRest::Level& before, const NearestRest::Level& after, double i) {
+    const bool hasBefore = !std::isnan(before.mm);
+    const bool hasAfter = !std::isnan(after.mm);
+    if (hasBefore && hasAfter && after.at > before.at) {
+        return before.mm + (after.mm - before.mm) * (i - before.at) / (after.at - before.at);
     }
-    return kMmPerStep * window.interpolatedQuantile(0.5) + diameterOf(0);
+    if (hasBefore && hasAfter) {
+        return (before.mm + after.mm) / 2;
+    }
+    return hasBefore ? before.mm : after.mm;  // NaN when neither
 }
 
-// The flaccid diameter under an episode, one value per sample of the run: a straight line from
-// the resting level just before its flank to the one just after, as a doctor would draw it under
-// the bump. With rest on one side only, that level; with none, the night's sliding baseline.
-std::vector<double> baselineUnder(const Run& run, const std::vector<int>& resting,
+// The flaccid diameter under an episode, one value per sample of the run: the line from the
+// resting level before its flank to the one after. With no rest anywhere, the night's sliding
+// baseline.
+std::vector<double> baselineUnder(const Run& run, const NearestRest& rest,
                                   const std::vector<double>& slidingMm, int period) {
-    const auto first = static_cast<std::ptrdiff_t>(run.first);
-    const auto last = static_cast<std::ptrdiff_t>(run.last);
-    const std::ptrdiff_t flank = flankWidth(period);
-    const std::ptrdiff_t side = sideWidth(period);
-    const int minCount = minimumSideCount(period);
-    const double before = sideLevel(resting, first - flank - side, first - flank, minCount);
-    const double after = sideLevel(resting, last + flank, last + flank + side, minCount);
-    // Each level stands at the middle of its side window.
-    const double beforeAt = static_cast<double>(first - flank) - side / 2.0;
-    const double afterAt = static_cast<double>(last + flank) + side / 2.0;
+    const auto flank = static_cast<std::size_t>(flankWidth(period));
+    const NearestRest::Level& before = rest.before(run.first > flank ? run.first - flank : 0);
+    const NearestRest::Level& after = rest.after(std::min(run.last + flank, slidingMm.size()));
     std::vector<double> under(run.last - run.first);
     for (std::size_t k = 0; k < under.size(); ++k) {
-        const double i = static_cast<double>(run.first + k);
-        if (!std::isnan(before) && !std::isnan(after)) {
-            under[k] = before + (after - before) * (i - beforeAt) / (afterAt - beforeAt);
-        } else if (!std::isnan(before) || !std::isnan(after)) {
-            under[k] = std::isnan(before) ? after : before;
-        } else {
-            under[k] = slidingMm[run.first + k];
-        }
+        const double line = lineBetween(before, after, static_cast<double>(run.first + k));
+        under[k] = std::isnan(line) ? slidingMm[run.first + k] : line;
     }
     return under;
 }
@@ -251,6 +314,79 @@ NightSummary summarise(const std::vector<NightEpisode>& episodes, int validS, in
     return s;
 }
 
+// The baseline of one part of the night (one position of the sensor) and the episodes over it,
+// in the part's own positions.
+class PartBaseline {
+    // Filled first, by restingOf while `nearest` is made.
+    std::vector<int> resting_;
+    std::vector<double> roughMm_;
+
+  public:
+    std::vector<double> baselineMm;
+    NearestRest nearest;
+    std::vector<Run> runs;
+
+    PartBaseline(const std::vector<int>& measured, const std::vector<int>& smoothed,
+                 const std::vector<double>& smoothedMm, std::vector<int> barrier,
+                 const AnalysisParameters& parameters, int period)
+        : resting_(),
+          roughMm_(),
+          baselineMm(measured.size(), kNoRise),
+          nearest(restingOf(measured, smoothed, smoothedMm, barrier, parameters, period), period) {
+        const std::size_t n = measured.size();
+        const std::vector<double> restingMedian = slidingInterpolatedQuantile(
+            resting_, baselineHalfWidth(period), 0.5, minimumRestingCount(period));
+        for (std::size_t i = 0; i < n; ++i) {
+            if (!std::isnan(restingMedian[i])) {
+                baselineMm[i] = kMmPerStep * restingMedian[i] + diameterOf(0);
+            } else if (const double line =
+                           lineBetween(nearest.before(i), nearest.after(i), static_cast<double>(i));
+                       !std::isnan(line)) {
+                baselineMm[i] = line;
+            } else {
+                baselineMm[i] = roughMm_[i];
+            }
+        }
+        barrier.push_back(barrier.empty() ? 0 : barrier.back());
+        runs = episodeRuns(risesAbove(smoothedMm, baselineMm), parameters, period, barrier);
+    }
+
+  private:
+    // First pass: a low percentile stands below the episodes whatever they are, over two hours
+    // and, for episodes that fill those, over six. The rough episodes found over it, with their
+    // flanks, are left out of the resting samples the second pass takes the flaccid diameter
+    // from.
+    const std::vector<int>& restingOf(const std::vector<int>& measured,
+                                      const std::vector<int>& smoothed,
+                                      const std::vector<double>& smoothedMm,
+                                      std::vector<int> barrier,
+                                      const AnalysisParameters& parameters, int period) {
+        const std::size_t n = measured.size();
+        const std::vector<int> lowNear =
+            slidingQuantile(smoothed, baselineHalfWidth(period), kLowBaselineFraction);
+        const std::vector<int> lowFar =
+            slidingQuantileOfWidth(smoothed, wideBaselineWidth(period), kLowBaselineFraction);
+        roughMm_.assign(n, kNoRise);
+        for (std::size_t i = 0; i < n; ++i) {
+            if (lowNear[i] != kNoValue) {
+                roughMm_[i] =
+                    diameterOf(static_cast<std::uint8_t>(std::min(lowNear[i], lowFar[i])));
+            }
+        }
+        barrier.push_back(barrier.empty() ? 0 : barrier.back());
+        resting_ = measured;
+        const auto flank = static_cast<std::size_t>(flankWidth(period));
+        for (const Run& run :
+             episodeRuns(risesAbove(smoothedMm, roughMm_), parameters, period, barrier)) {
+            const std::size_t first = run.first > flank ? run.first - flank : 0;
+            const std::size_t last = std::min(n, run.last + flank);
+            std::fill(resting_.begin() + static_cast<std::ptrdiff_t>(first),
+                      resting_.begin() + static_cast<std::ptrdiff_t>(last), kNoValue);
+        }
+        return resting_;
+    }
+};
+
 }  // namespace
 
 NightAnalysis analyseNight(const NightRecording& recording, const AnalysisParameters& parameters) {
@@ -275,57 +411,64 @@ NightAnalysis analyseNight(const NightRecording& recording, const AnalysisParame
     for (std::size_t i = 0; i < n; ++i) {
         measured[i] = assessment.excluded[i] ? kNoValue : recording.samples[i];
     }
-    const std::vector<int> smoothed = slidingQuantile(measured, smoothingHalfWidth(period), 0.5);
+    // Nothing is known of the diameter where a sample is left out, however near the others are.
+    std::vector<int> smoothed = slidingQuantile(measured, smoothingHalfWidth(period), 0.5);
     std::vector<double> smoothedMm(n, kNoRise);
     for (std::size_t i = 0; i < n; ++i) {
-        if (smoothed[i] != kNoValue) {
+        if (assessment.excluded[i]) {
+            smoothed[i] = kNoValue;
+        } else if (smoothed[i] != kNoValue) {
             smoothedMm[i] = diameterOf(static_cast<std::uint8_t>(smoothed[i]));
         }
     }
 
-    // First pass: a low percentile stands below the episodes whatever they are.
-    const std::vector<int> lowBaseline =
-        slidingQuantile(smoothed, baselineHalfWidth(period), kLowBaselineFraction);
-    std::vector<double> baselineMm(n, kNoRise);
-    for (std::size_t i = 0; i < n; ++i) {
-        if (lowBaseline[i] != kNoValue) {
-            baselineMm[i] = diameterOf(static_cast<std::uint8_t>(lowBaseline[i]));
+    // Episodes are not joined across a stretch left out: nothing is known of the diameter there.
+    std::vector<int> barrier(n + 1, 0);
+    for (const Stretch& stretch : result.quality.stretches) {
+        if (stretch.named()) {
+            for (int i = stretch.start_s / period; i < stretch.end_s / period; ++i) {
+                barrier[static_cast<std::size_t>(i) + 1] = 1;
+            }
         }
     }
-    const std::vector<Run> roughRuns =
-        episodeRuns(risesAbove(smoothedMm, baselineMm), parameters, period);
+    std::partial_sum(barrier.begin(), barrier.end(), barrier.begin());
 
-    // Second pass: the flaccid diameter is the median of what was measured outside those
-    // episodes and their flanks, where the window holds enough of it.
-    std::vector<int> resting = measured;
-    const auto flank = static_cast<std::size_t>(flankWidth(period));
-    for (const Run& run : roughRuns) {
-        const std::size_t first = run.first > flank ? run.first - flank : 0;
-        const std::size_t last = std::min(n, run.last + flank);
-        std::fill(resting.begin() + static_cast<std::ptrdiff_t>(first),
-                  resting.begin() + static_cast<std::ptrdiff_t>(last), kNoValue);
-    }
-    const std::vector<double> restingMedian = slidingInterpolatedQuantile(
-        resting, baselineHalfWidth(period), 0.5, minimumRestingCount(period));
-    for (std::size_t i = 0; i < n; ++i) {
-        if (!std::isnan(restingMedian[i])) {
-            baselineMm[i] = kMmPerStep * restingMedian[i] + diameterOf(0);
+    const RangeMean smoothedMean(smoothedMm);
+    std::vector<double> baselineMm(n, kNoRise);
+    std::vector<double> rise(n, kNoRise);
+    // Each position of the sensor on the body is a night of its own for the baseline.
+    std::vector<std::size_t> bounds = assessment.newPositions;
+    bounds.insert(bounds.begin(), 0);
+    bounds.push_back(n);
+    for (std::size_t k = 0; k + 1 < bounds.size(); ++k) {
+        const std::size_t first = bounds[k];
+        const std::size_t last = bounds[k + 1];
+        const auto part = [&](const auto& v) {
+            using T = typename std::decay_t<decltype(v)>::value_type;
+            return std::vector<T>(v.begin() + static_cast<std::ptrdiff_t>(first),
+                                  v.begin() + static_cast<std::ptrdiff_t>(last));
+        };
+        PartBaseline b(part(measured), part(smoothed), part(smoothedMm), part(barrier), parameters,
+                       period);
+        std::copy(b.baselineMm.begin(), b.baselineMm.end(),
+                  baselineMm.begin() + static_cast<std::ptrdiff_t>(first));
+        for (std::size_t i = first; i < last; ++i) {
+            rise[i] = smoothedMm[i] - baselineMm[i];  // NaN when either is
+        }
+        for (const Run& local : b.runs) {
+            const Run run{local.first + first, local.last + first};
+            const std::vector<double> under = baselineUnder(local, b.nearest, b.baselineMm, period);
+            std::copy(under.begin(), under.end(),
+                      baselineMm.begin() + static_cast<std::ptrdiff_t>(run.first));
+            result.episodes.push_back(
+                measureEpisode(run, smoothedMm, smoothedMean, under, parameters, recording));
         }
     }
-    const std::vector<double> rise = risesAbove(smoothedMm, baselineMm);
-    const RangeMean smoothedMean(smoothedMm);
     result.baseline = baselineMm;
     for (std::size_t i = 0; i < n; ++i) {
         if (assessment.excluded[i]) {
             result.baseline[i] = kNoRise;
         }
-    }
-    for (const Run& run : episodeRuns(rise, parameters, period)) {
-        const std::vector<double> under = baselineUnder(run, resting, baselineMm, period);
-        std::copy(under.begin(), under.end(),
-                  result.baseline.begin() + static_cast<std::ptrdiff_t>(run.first));
-        result.episodes.push_back(
-            measureEpisode(run, smoothedMm, smoothedMean, under, parameters, recording));
     }
     result.summary = summarise(result.episodes, validS, result.quality.usable_s);
     result.summary.largest_rise_mm = largestHeldRise(rise, period);

@@ -6,58 +6,11 @@
 #include <iterator>
 
 #include "analysis/analysis_text.h"
+#include "analysis/sensor_faults.h"
 
 namespace npt {
 
 namespace {
-
-// Marks every sample that lies in a window of at least minLength samples whose bytes differ by no
-// more than kFlatSpreadBytes. Samples marked in `broken` (erased or at a range end) never belong
-// to such a window. Two pointers with monotone queues of the window's minimum and maximum.
-std::vector<bool> flatSamples(std::span<const std::uint8_t> bytes, const std::vector<bool>& broken,
-                              std::size_t minLength) {
-    const std::size_t n = bytes.size();
-    std::vector<int> cover(n + 1, 0);  // difference array of the flat windows
-    std::deque<std::size_t> lows;      // indices with rising bytes: front is the window's minimum
-    std::deque<std::size_t> highs;     // indices with falling bytes: front is the maximum
-    std::size_t left = 0;
-    for (std::size_t right = 0; right < n; ++right) {
-        if (broken[right]) {
-            lows.clear();
-            highs.clear();
-            left = right + 1;
-            continue;
-        }
-        while (!lows.empty() && bytes[lows.back()] >= bytes[right]) {
-            lows.pop_back();
-        }
-        lows.push_back(right);
-        while (!highs.empty() && bytes[highs.back()] <= bytes[right]) {
-            highs.pop_back();
-        }
-        highs.push_back(right);
-        while (bytes[highs.front()] - bytes[lows.front()] > kFlatSpreadBytes) {
-            ++left;
-            if (lows.front() < left) {
-                lows.pop_front();
-            }
-            if (highs.front() < left) {
-                highs.pop_front();
-            }
-        }
-        if (right + 1 - left >= minLength) {
-            ++cover[left];
-            --cover[right + 1];
-        }
-    }
-    std::vector<bool> flat(n, false);
-    int depth = 0;
-    for (std::size_t i = 0; i < n; ++i) {
-        depth += cover[i];
-        flat[i] = depth > 0;
-    }
-    return flat;
-}
 
 // The stretches of flagged samples, joining flags at most `join` samples apart.
 void addStretches(const std::vector<bool>& flags, Fault fault, std::size_t join, int period,
@@ -135,14 +88,26 @@ std::string verdictOf(const NightQuality& q, const NightRecording& recording) {
             return "данные непригодны для анализа" + (named.empty() ? "" : ": " + named);
         }
         case Usability::PartlyUsable:
-            return "данные пригодны для анализа, кроме участков: " +
-                   namedStretchesText(q.stretches, startSeconds);
         case Usability::Usable:
             break;
     }
-    std::string verdict = "данные пригодны для анализа";
-    if (q.excluded > 0) {
-        verdict += " (не учтены отдельные отсчёты: " + std::to_string(q.excluded) + ")";
+    std::string verdict;
+    if (q.usability == Usability::PartlyUsable) {
+        int leftOut = 0;
+        for (const Stretch& s : q.stretches) {
+            leftOut += s.named() ? s.end_s - s.start_s : 0;
+        }
+        verdict = "не анализировались " + durationText(leftOut) + ": " +
+                  namedStretchesText(q.stretches, startSeconds);
+    } else {
+        verdict = "данные пригодны для анализа";
+        if (q.excluded > 0) {
+            verdict += " (не учтены отдельные отсчёты: " + std::to_string(q.excluded) + ")";
+        }
+    }
+    if (q.usable_s < kWholeNightS) {
+        verdict += "; проанализировано " + durationText(q.usable_s) +
+                   ", меньше 7 ч: утренние эпизоды могли не попасть в запись";
     }
     return verdict;
 }
@@ -222,12 +187,25 @@ QualityAssessment assessQuality(const NightRecording& recording) {
         return result;
     }
 
-    const std::vector<bool> flat = flatSamples(bytes, broken, samplesIn(kFlatMinimumS, period));
+    // The sensor's faults take the stretches they cover whole; erased samples and samples at the
+    // ends of the range are located only outside them, so that no time is left out twice.
+    SensorFaults faults = sensorFaults(bytes, broken, period);
+    const std::vector<Stretch>& sensor = faults.stretches;
+    result.newPositions = std::move(faults.newPositions);
+    std::vector<bool> sensorFault(n, false);
+    for (const Stretch& s : sensor) {
+        std::fill(sensorFault.begin() + s.start_s / period, sensorFault.begin() + s.end_s / period,
+                  true);
+        if (s.fault == Fault::Flat) {
+            q.flat_s += s.end_s - s.start_s;
+        }
+    }
     result.excluded.assign(n, false);
     for (std::size_t i = 0; i < n; ++i) {
-        result.excluded[i] = broken[i] || flat[i];
-        q.flat_s += flat[i] ? period : 0;
+        result.excluded[i] = broken[i] || sensorFault[i];
         q.excluded += result.excluded[i];
+        erased[i] = erased[i] && !sensorFault[i];
+        rangeEnd[i] = rangeEnd[i] && !sensorFault[i];
     }
     q.usable_s = static_cast<int>(n - static_cast<std::size_t>(q.excluded)) * period;
 
@@ -235,7 +213,7 @@ QualityAssessment assessQuality(const NightRecording& recording) {
     // are joined only when they follow each other.
     addStretches(erased, Fault::Erased, 1, period, q.stretches);
     addStretches(rangeEnd, Fault::RangeEnd, samplesIn(kStretchJoinS, period), period, q.stretches);
-    addStretches(flat, Fault::Flat, 1, period, q.stretches);
+    q.stretches.insert(q.stretches.end(), sensor.begin(), sensor.end());
     std::sort(q.stretches.begin(), q.stretches.end(),
               [](const Stretch& a, const Stretch& b) { return a.start_s < b.start_s; });
 

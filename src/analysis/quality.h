@@ -1,16 +1,18 @@
 #pragma once
 // How far the night's recording can be trusted, and which samples the analysis must leave out.
 //
-// Three faults are looked for, inside the night (up to its last written sample):
+// Looked for inside the night (up to its last written sample):
 //   - erased positions: the recorder skipped a sample (0xFF inside the night);
 //   - samples at the ends of the measuring range (bytes 0 and 254): the true diameter lies
 //     beyond what the sensor measures;
-//   - flat stretches: for at least kFlatMinimumS the sensor varies by no more than one step
-//     (0,2 mm). A worn sensor always shows some variation (breathing, movement, its own noise);
-//     one that does not is off, detached or lying on the bed.
+//   - the sensor's own faults (sensor_faults.h): off the body or slipped, put on late, taken off
+//     early, lying still, shifted.
 // Every faulty sample is left out of the analysis, and every stretch of them is located. The
-// verdict names the stretches lasting at least kNamedStretchMinimumS; shorter ones (a skipped
-// sample, a single reading out of range) cost the analysis nothing and are only counted.
+// verdict says "данные пригодны для анализа" only when no stretch a minute or longer
+// (kNamedStretchMinimumS) was left out, and otherwise names each with its time and says how
+// long the analysis lost; shorter ones (a skipped sample, a single reading out of range) cost
+// the analysis nothing and are only counted. A night analysed for less than kWholeNightS says
+// that its morning episodes may be missing.
 #include <string>
 #include <vector>
 
@@ -18,8 +20,6 @@
 
 namespace npt {
 
-inline constexpr int kFlatMinimumS = 20 * 60;
-inline constexpr int kFlatSpreadBytes = 1;
 // Samples at the ends of the range at most this far apart form one stretch.
 inline constexpr int kStretchJoinS = 60;
 inline constexpr int kNamedStretchMinimumS = 60;
@@ -71,7 +71,7 @@ inline bool analysable(Usability usability) {
 struct NightQuality {
     int erased = 0;         // erased positions inside the night
     int at_range_ends = 0;  // samples at the ends of the measuring range
-    int flat_s = 0;         // time in flat stretches
+    int flat_s = 0;         // time the sensor lay still (Fault::Flat)
     std::string verdict;    // a short Russian sentence for the doctor
     // False when the bytes are not a recorder's memory at all.
     bool recording() const { return usability != Usability::NotRecording; }
@@ -87,6 +87,8 @@ struct QualityAssessment {
     NightQuality quality;
     // One flag per written position of the night: true when the sample is left out.
     std::vector<bool> excluded;
+    // Where the sensor took a new position on the body (sensor_faults.h), ascending.
+    std::vector<std::size_t> newPositions;
 };
 
 QualityAssessment assessQuality(const NightRecording& recording);

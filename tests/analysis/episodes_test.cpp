@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -77,6 +80,93 @@ TEST(EpisodesTest, FoundOnSyntheticNights) {
     }
 }
 
+// The sensor's own faults, on nights a doctor would recognise: each leaves out what it spoilt,
+// names it, and leaves the episodes around it as they were. Times are where the generated rise
+// crosses the 3 mm threshold: onset + ramp * 3 / lift.
+TEST(EpisodesTest, TheSensorsFaultsAreLeftOut) {
+    struct Episode {
+        double onsetMin;
+        double endMin;
+        double increaseMm;
+    };
+    struct LeftOut {
+        Fault fault;
+        double fromMin;
+        double toMin;
+    };
+    struct Case {
+        const char* what;
+        SyntheticNight night;
+        std::vector<Episode> episodes;
+        std::vector<LeftOut> leftOut;
+    };
+    constexpr double kNight = 720;  // minutes of memory at 10 s
+    const Case cases[] = {
+        {"taken off in the morning and left on the table",
+         SyntheticNight(10)
+             .rise(90, 25, 8, 3)
+             .rise(240, 40, 10, 3)
+             .rise(440, 40, 9, 4)
+             .off(490, kNight, 15, 0.1),
+         {{91.1, 113.9, 8}, {240.9, 279.1, 10}, {441.3, 478.7, 9}},
+         {{Fault::TakenOffEarly, 490, kNight}}},
+        {"slipped off for two hours and put back",
+         SyntheticNight(10).rise(100, 30, 8, 3).rise(500, 40, 9, 3).off(250, 370, 13, 0.3),
+         {{101.1, 128.9, 8}, {501, 539, 9}},
+         {{Fault::Off, 250, 370}}},
+        {"put on 45 min after the recorder started",
+         SyntheticNight(10).off(0, 45, 14).rise(120, 30, 8, 3),
+         {{121.1, 148.9, 8}},
+         {{Fault::PutOnLate, 0, 45}}},
+        {"a 110-min erection is one episode with its whole increase",
+         SyntheticNight(10).rise(200, 110, 9, 8),
+         {{202.7, 307.3, 9}},
+         {}},
+        {"a 3-hour erection likewise",
+         SyntheticNight(10).rise(150, 180, 9, 10),
+         {{153.3, 326.7, 9}},
+         {}},
+        {"the sensor shifts by 3,5 mm when the patient turns, and back",
+         SyntheticNight(10).shift(200, 240, 3.5).rise(400, 30, 8, 3),
+         {{401.1, 428.9, 8}},
+         {{Fault::Shifted, 200, 240}}},
+        {"a very quiet sensor near a byte boundary is on the body",
+         SyntheticNight(10).rest(26.1).noise(0.04).rise(150, 30, 8, 3).rise(400, 40, 9, 3),
+         {{151.1, 178.9, 8}, {401, 439, 9}},
+         {}},
+        {"an erection under way when the sensor is put back, lasting to the end of memory",
+         SyntheticNight(10).rise(200, 30, 8, 3).off(560, 650, 15).rise(620, 200, 9, 5),
+         {{201.1, 228.9, 8}, {650, kNight, 9}},
+         {{Fault::Off, 560, 650}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const HeldNight night(c.night);
+        const NightAnalysis a = analyseNight(night.recording(), {});
+        ASSERT_EQ(a.episodes.size(), c.episodes.size());
+        for (std::size_t i = 0; i < c.episodes.size(); ++i) {
+            SCOPED_TRACE(i);
+            EXPECT_NEAR(a.episodes[i].start_s / 60.0, c.episodes[i].onsetMin, kToleranceMin);
+            EXPECT_NEAR(a.episodes[i].end_s / 60.0, c.episodes[i].endMin, kToleranceMin);
+            EXPECT_NEAR(a.episodes[i].increase_mm, c.episodes[i].increaseMm, 0.3);
+        }
+        std::vector<Stretch> named;
+        std::copy_if(a.quality.stretches.begin(), a.quality.stretches.end(),
+                     std::back_inserter(named), [](const Stretch& s) { return s.named(); });
+        ASSERT_EQ(named.size(), c.leftOut.size());
+        for (std::size_t i = 0; i < c.leftOut.size(); ++i) {
+            SCOPED_TRACE(i);
+            EXPECT_EQ(named[i].fault, c.leftOut[i].fault) << faultCode(named[i].fault);
+            EXPECT_NEAR(named[i].start_s / 60.0, c.leftOut[i].fromMin, kToleranceMin);
+            EXPECT_NEAR(named[i].end_s / 60.0, c.leftOut[i].toMin, kToleranceMin);
+        }
+        // Reassuring only when nothing was left out; otherwise it says for how long.
+        const bool reassuring = a.quality.verdict.starts_with("данные пригодны для анализа");
+        EXPECT_EQ(reassuring, c.leftOut.empty()) << a.quality.verdict;
+        EXPECT_EQ(a.summary.analysed_s, a.quality.usable_s);
+    }
+}
+
 TEST(EpisodesTest, SizeOfAnEpisodeOnANoisyNight) {
     const HeldNight night(SyntheticNight(10).rest(26.0).rise(180, 40, 10, 4).drift(1));
     const NightAnalysis a = analyseNight(night.recording(), {});
@@ -117,19 +207,36 @@ TEST(EpisodesTest, IncreaseOnNoisyNightsIsTheGeneratedRise) {
 }
 
 // A night without noise whose every measure can be worked out by hand: the resting bytes
-// repeat 82, 83, 84, 83 (26,0-26,4 mm; their one-minute median is 83, i.e. 26,2 mm) and the
-// rises add exactly 40 bytes (8,0 mm) to whole runs of samples.
+// repeat 82, 83, 84, 83 (26,0-26,4 mm; their one-minute median is 83, i.e. 26,2 mm) and each
+// rise lifts them by exactly 40 bytes (8,0 mm). A rise comes and goes over twelve samples, as
+// tumescence does over minutes (a jump within seconds would be the sensor moving): 3,3 bytes a
+// sample. Each rise is given by its run [first, last) of samples 3 mm or more above the resting
+// diameter: its ramp passes 16 bytes seven samples before its top (and after it), and 26 bytes,
+// the 5 mm of the ninth column, four samples before and after.
+constexpr std::size_t kRampSamples = 12;
+constexpr std::size_t kRampAboveThreshold = 7;
+constexpr std::size_t kRampAboveFull = 4;
+
 struct StepNight {
     std::vector<std::uint8_t> bytes = std::vector<std::uint8_t>(4320, 0xFF);
     StepNight(std::size_t length, std::vector<std::pair<std::size_t, std::size_t>> rises) {
         const std::uint8_t ripple[] = {0, 1, 2, 1};
-        for (std::size_t i = 0; i < length; ++i) {
-            bytes[i] = static_cast<std::uint8_t>(82 + ripple[i % 4]);
-        }
+        std::vector<long> lift(length, 0);
         for (auto [first, last] : rises) {
-            for (std::size_t i = first; i < last; ++i) {
-                bytes[i] += 40;
+            // The top at 40 bytes runs over [top, end).
+            const auto top = static_cast<double>(first + kRampAboveThreshold);
+            const auto end = static_cast<double>(last - 1 - kRampAboveThreshold);
+            for (std::size_t i = 0; i < length; ++i) {
+                const double x = static_cast<double>(i);
+                const double part =
+                    std::clamp(std::min(x - (top - kRampSamples), end + kRampSamples - x) /
+                                   static_cast<double>(kRampSamples),
+                               0.0, 1.0);
+                lift[i] = std::max(lift[i], std::lround(40 * part));
             }
+        }
+        for (std::size_t i = 0; i < length; ++i) {
+            bytes[i] = static_cast<std::uint8_t>(82 + ripple[i % 4] + lift[i]);
         }
     }
 };
@@ -166,9 +273,13 @@ TEST(EpisodesTest, MeasuresAndTimesOfNight) {
         EXPECT_DOUBLE_EQ(e.peak_mm, 34.2);
         EXPECT_DOUBLE_EQ(e.increase_mm, 8.0);
         EXPECT_DOUBLE_EQ(e.increase_percent, 30.5);  // 8,0 / 26,2
-        EXPECT_EQ(e.full_s, duration);
-        // 8,0 mm all along, a little less at the edges where the median takes the lowest step.
-        EXPECT_NEAR(e.area_mm_min, 8.0 * duration / 60.0, 0.5);
+        const int ramps = 2 * static_cast<int>(kRampAboveThreshold - kRampAboveFull) * c.period;
+        EXPECT_EQ(e.full_s, duration - ramps);
+        // 8,0 mm all along but for the ramps' parts, which give about two thirds of it.
+        EXPECT_NEAR(
+            e.area_mm_min,
+            8.0 * (duration - 2 * static_cast<int>(kRampAboveThreshold) * c.period / 3.0) / 60.0,
+            1.0);
 
         const NightSummary& s = a.summary;
         EXPECT_EQ(s.valid_s, 4320 * c.period);
@@ -230,7 +341,8 @@ TEST(EpisodesTest, SummaryOfSeveralEpisodes) {
     EXPECT_EQ(s.total_s, 135 * 60);
     EXPECT_EQ(s.longest_s, 60 * 60);
     EXPECT_DOUBLE_EQ(s.mean_s, 45 * 60);
-    EXPECT_NEAR(s.area_mm_min, 8.0 * 135, 1.0);
+    // Each ramp's part above the threshold gives two thirds of the 8,0 mm (see StepNight).
+    EXPECT_NEAR(s.area_mm_min, 8.0 * (135 - 3 * 2 * kRampAboveThreshold * 10 / 3.0 / 60), 1.0);
     EXPECT_DOUBLE_EQ(s.per_hour, 0.25);  // 3 in 12 h
 }
 

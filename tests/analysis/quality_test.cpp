@@ -39,11 +39,10 @@ TEST(QualityTest, FaultsOfTheRecording) {
         {"one skipped sample", [](auto& b) { b[1000] = 0xFF; }, 1, 0, 0, Usability::Usable,
          "данные пригодны для анализа (не учтены отдельные отсчёты: 1)"},
         {"three minutes not written at 00:00", [](auto& b) { fill(b, 720, 738, 0xFF); }, 18, 0, 0,
-         Usability::PartlyUsable,
-         "данные пригодны для анализа, кроме участков: 00:00–00:03 — пропуск записи"},
+         Usability::PartlyUsable, "не анализировались 3 мин: 00:00–00:03 — пропуск записи"},
         {"sensor reading its lowest value for 10 min from 23:00",
          [](auto& b) { fill(b, 360, 420, 0); }, 0, 60, 0, Usability::PartlyUsable,
-         "данные пригодны для анализа, кроме участков: 23:00–23:10 — показания за пределами "
+         "не анализировались 10 мин: 23:00–23:10 — показания за пределами "
          "диапазона измерения"},
         {"sensor saturated at its highest value, flickering",
          [](auto& b) {
@@ -52,11 +51,11 @@ TEST(QualityTest, FaultsOfTheRecording) {
              }
          },
          0, 30, 0, Usability::PartlyUsable,
-         "данные пригодны для анализа, кроме участков: 23:00–23:09 — показания за пределами "
+         "не анализировались 10 мин: 23:00–23:09 — показания за пределами "
          "диапазона измерения"},
         {"sensor stuck for 40 min from 01:00", [](auto& b) { fill(b, 1080, 1320, 130); }, 0, 0,
          2400, Usability::PartlyUsable,
-         "данные пригодны для анализа, кроме участков: 01:00–01:40 — показания не меняются "
+         "не анализировались 40 мин: 01:00–01:40 — показания не меняются "
          "(датчик снят или отключён)"},
         {"sensor flickering between two steps for 30 min",
          [](auto& b) {
@@ -80,8 +79,7 @@ TEST(QualityTest, FaultsOfTheRecording) {
              }
          },
          72, 0, 0, Usability::PartlyUsable,
-         "данные пригодны для анализа, кроме участков: пропуск записи — 6 участков, всего 12 "
-         "мин"},
+         "не анализировались 12 мин: пропуск записи — 6 участков, всего 12 мин"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -131,7 +129,7 @@ TEST(QualityTest, EveryFaultIsLocated) {
     EXPECT_EQ(q.stretches, expected);
     EXPECT_EQ(q.excluded, 2 + 4 + 12);
     EXPECT_EQ(q.verdict,
-              "данные пригодны для анализа, кроме участков: 00:10–00:11 — показания за пределами "
+              "не анализировались 3 мин: 00:10–00:11 — показания за пределами "
               "диапазона измерения; 01:33–01:35 — пропуск записи");
 }
 

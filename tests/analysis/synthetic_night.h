@@ -37,6 +37,18 @@ class SyntheticNight {
         rises_.push_back({onsetMin, lengthMin, lift, rampMin});
         return *this;
     }
+    // The sensor is off the body from `fromMin` to `toMin`: it reads `levelMm` (a table, a
+    // collapsed loop) with its own small noise, whatever the body does meanwhile.
+    SyntheticNight& off(double fromMin, double toMin, double levelMm, double noiseMm = 0.08) {
+        offs_.push_back({fromMin, toMin, levelMm, noiseMm});
+        return *this;
+    }
+    // The sensor shifts along the shaft: from `fromMin` to `toMin` every reading is `mm` higher
+    // (or lower), the change taking place within one sample.
+    SyntheticNight& shift(double fromMin, double toMin, double mm) {
+        shifts_.push_back({fromMin, toMin, mm});
+        return *this;
+    }
     // The recorder stops writing after this many minutes; the rest of the memory stays erased.
     SyntheticNight& endsAfter(double minutes) {
         endMin_ = minutes;
@@ -58,6 +70,14 @@ class SyntheticNight {
             for (const Rise& r : rises_) {
                 mm += r.at(minute);
             }
+            for (const Shift& shift : shifts_) {
+                mm += minute >= shift.from && minute < shift.to ? shift.mm : 0;
+            }
+            for (const Off& o : offs_) {
+                if (minute >= o.from && minute < o.to) {
+                    mm = o.level + o.noise * gauss(random);
+                }
+            }
             out[i] = static_cast<std::uint8_t>(std::clamp(std::lround((mm - 9.6) / 0.2), 1L, 253L));
         }
         return out;
@@ -78,6 +98,12 @@ class SyntheticNight {
             return lift * std::min({1.0, in / ramp, out / ramp});
         }
     };
+    struct Off {
+        double from, to, level, noise;
+    };
+    struct Shift {
+        double from, to, mm;
+    };
     std::uint8_t period_;
     int start_;
     double restMm_ = 26.0;
@@ -85,6 +111,8 @@ class SyntheticNight {
     double driftMm_ = 0;
     double endMin_ = 1e9;
     std::vector<Rise> rises_;
+    std::vector<Off> offs_;
+    std::vector<Shift> shifts_;
 };
 
 // The recording's bytes must outlive what is analysed; the fixture keeps them.
