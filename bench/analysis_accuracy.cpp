@@ -5,6 +5,8 @@
 // left out it left out, and whether its verdict still called the whole night fit for analysis.
 //
 //   analysis_accuracy [--verbose]     --verbose adds a line per night
+//   analysis_accuracy --dump NAME     prints one night: its truth, then "seconds millimetres"
+//                                     per written sample, to look at it beside the figures
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -46,8 +48,8 @@ std::vector<Match> matchEpisodes(const std::vector<npt::NightEpisode>& found,
     std::vector<Pair> pairs;
     for (int f = 0; f < static_cast<int>(found.size()); ++f) {
         for (int t = 0; t < static_cast<int>(truth.size()); ++t) {
-            const double o = overlap(found[f].start_s, found[f].end_s, truth[t].start_s,
-                                     truth[t].end_s);
+            const double o =
+                overlap(found[f].start_s, found[f].end_s, truth[t].start_s, truth[t].end_s);
             if (o > 0) {
                 pairs.push_back({o, f, t});
             }
@@ -144,7 +146,7 @@ double percentile90(std::vector<double> values) {
 
 struct GroupFigures {
     std::string name;
-    bool faulty = false;                // it holds stretches that had to be left out
+    bool faulty = false;                  // it holds stretches that had to be left out
     const char* verdictShouldBe = "all";  // on how many nights the verdict should reassure
     int nights = 0, truth = 0, found = 0, matched = 0, reassuring = 0;
     std::vector<double> startErrors_s, endErrors_s, increaseErrors_mm, tumescenceErrors_min;
@@ -174,9 +176,10 @@ struct GroupFigures {
             signedSum += e;
         }
         std::printf("%s: %d nights\n", name.c_str(), nights);
-        std::printf("  episodes: true %d, found %d, matched %d; precision %.1f %%, recall %.1f %%\n",
-                    truth, found, matched, found ? 100.0 * matched / found : NAN,
-                    truth ? 100.0 * matched / truth : NAN);
+        std::printf(
+            "  episodes: true %d, found %d, matched %d; precision %.1f %%, recall %.1f %%\n", truth,
+            found, matched, found ? 100.0 * matched / found : NAN,
+            truth ? 100.0 * matched / truth : NAN);
         std::printf("  |start error|: median %.0f s, 90th percentile %.0f s\n",
                     median(startErrors_s), percentile90(startErrors_s));
         std::printf("  |end error|: median %.0f s, 90th percentile %.0f s\n", median(endErrors_s),
@@ -184,10 +187,9 @@ struct GroupFigures {
         std::printf("  |increase error|: median %.2f mm, 90th percentile %.2f mm\n",
                     median(increaseErrors_mm), percentile90(increaseErrors_mm));
         std::printf(
-            "  total tumescence time error per night: |median| %.1f min, 90th percentile %.1f "
-            "min, mean (found - true) %+.1f min\n",
-            median(absTumescence), percentile90(absTumescence),
-            nights ? signedSum / nights : NAN);
+            "  total tumescence time error per night: median |error| %.1f min, 90th percentile "
+            "%.1f min, mean (found - true) %+.1f min\n",
+            median(absTumescence), percentile90(absTumescence), nights ? signedSum / nights : NAN);
         if (faulty) {
             std::printf("  left out: %.0f of %.0f min that had to be (%.1f %%)", leftOut_min,
                         toLeaveOut_min,
@@ -201,15 +203,38 @@ struct GroupFigures {
     }
 };
 
+// The night's truth as comment lines, then its written samples in millimetres.
+int dump(const std::vector<RealisticNight>& nights, const std::string& name) {
+    const auto night = std::find_if(nights.begin(), nights.end(),
+                                    [&](const RealisticNight& n) { return n.name == name; });
+    if (night == nights.end()) {
+        std::fprintf(stderr, "analysis_accuracy: no night named %s\n", name.c_str());
+        return 2;
+    }
+    for (const auto& e : night->episodes) {
+        std::printf("# episode %.0f %.0f %.2f\n", e.start_s, e.end_s, e.increase_mm);
+    }
+    for (const auto& s : night->toLeaveOut) {
+        std::printf("# leave-out %.0f %.0f\n", s.start_s, s.end_s);
+    }
+    for (std::size_t i = 0; i < night->bytes.size() && night->bytes[i] != 0xFF; ++i) {
+        std::printf("%zu %.1f\n", i * night->periodSeconds, 9.6 + 0.2 * night->bytes[i]);
+    }
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    const std::vector<RealisticNight> nights = npt::bench::realisticNights();
+    if (argc == 3 && std::strcmp(argv[1], "--dump") == 0) {
+        return dump(nights, argv[2]);
+    }
     const bool verbose = argc > 1 && std::strcmp(argv[1], "--verbose") == 0;
     if (argc > 2 || (argc == 2 && !verbose)) {
-        std::fprintf(stderr, "usage: analysis_accuracy [--verbose]\n");
+        std::fprintf(stderr, "usage: analysis_accuracy [--verbose | --dump NIGHT]\n");
         return 2;
     }
-    const std::vector<RealisticNight> nights = npt::bench::realisticNights();
 
     std::vector<GroupFigures> groups;
     for (NightKind kind : npt::bench::kAllKinds) {
@@ -234,10 +259,10 @@ int main(int argc, char** argv) {
         const npt::NightAnalysis analysis =
             npt::analyseNight({night.bytes, night.periodSeconds, night.startSeconds}, {});
         const NightFigures f = measure(night, analysis);
-        const auto index = static_cast<std::size_t>(
-            std::find(std::begin(npt::bench::kAllKinds), std::end(npt::bench::kAllKinds),
-                      night.kind) -
-            std::begin(npt::bench::kAllKinds));
+        const auto index =
+            static_cast<std::size_t>(std::find(std::begin(npt::bench::kAllKinds),
+                                               std::end(npt::bench::kAllKinds), night.kind) -
+                                     std::begin(npt::bench::kAllKinds));
         groups[index].add(f);
         all.add(f);
         if (verbose) {

@@ -94,8 +94,8 @@ struct Rise {
         if (onPlateau < plateau_s) {
             const double fade = std::min(
                 {1.0, onPlateau / wobblePeriod_s, (plateau_s - onPlateau) / wobblePeriod_s});
-            return height_mm + wobble_mm * fade *
-                                   std::sin(2 * std::numbers::pi * onPlateau / wobblePeriod_s);
+            return height_mm +
+                   wobble_mm * fade * std::sin(2 * std::numbers::pi * onPlateau / wobblePeriod_s);
         }
         return height_mm * (1 - smoothstep((onPlateau - plateau_s) / down_s));
     }
@@ -181,9 +181,9 @@ struct Schedule {
 void scheduleRises(Random& random, const Schedule& schedule, Body& body) {
     const double nightHeight = random.uniform(3.5, 14);
     const int longIndex = schedule.withLongOne ? random.integer(1, 2) : -1;
-    double onset = schedule.sleepStart_s + (schedule.shortRecording ? random.uniform(10, 25)
-                                                                    : random.uniform(60, 100)) *
-                                               kMinute;
+    double onset =
+        schedule.sleepStart_s +
+        (schedule.shortRecording ? random.uniform(10, 25) : random.uniform(60, 100)) * kMinute;
     for (int k = 0; k < schedule.episodes; ++k) {
         double aboveMin = k == longIndex ? random.uniform(100, 180)
                           : k == 0       ? random.uniform(6, 25)
@@ -194,7 +194,12 @@ void scheduleRises(Random& random, const Schedule& schedule, Body& body) {
         const double height = std::clamp(nightHeight * random.uniform(0.6, 1.0), 3.5, 14.0);
         Rise r = episodeShape(random, aboveMin * kMinute, height);
         r.onset_s = onset;
-        if (r.end_s() > schedule.end_s - 10 * kMinute) {
+        const double room = schedule.end_s - 10 * kMinute;
+        const double excess = r.end_s() - room;
+        if (k == longIndex && excess > 0 && aboveMin * kMinute - excess >= 100 * kMinute) {
+            r.plateau_s -= excess;  // the long one shortened to what the night holds, still long
+        }
+        if (r.end_s() > room) {
             break;
         }
         body.episodes.push_back(r);
@@ -208,8 +213,8 @@ void scheduleRises(Random& random, const Schedule& schedule, Body& body) {
         for (int attempt = 0; attempt < 50; ++attempt) {
             Rise p = partialShape(random);
             p.onset_s = random.uniform(schedule.sleepStart_s, schedule.end_s - p.end_s());
-            const bool clear = std::none_of(
-                body.episodes.begin(), body.episodes.end(), [&](const Rise& e) {
+            const bool clear =
+                std::none_of(body.episodes.begin(), body.episodes.end(), [&](const Rise& e) {
                     return p.onset_s < e.end_s() + 5 * kMinute &&
                            e.onset_s < p.end_s() + 5 * kMinute;
                 });
@@ -302,10 +307,10 @@ class NightBuilder {
     // The reading at t with the overlay applied; at its edges one sample in two lies between
     // the two levels, as when the sensor moves during the sample.
     double overlaid(const Overlay& o, double t, double bodyMm, double written_s) {
-        const double inside = o.offset ? bodyMm + o.level_mm
-                                       : o.level_mm + o.noise_mm * random.normal();
-        const double edgeIn = t - o.from_s;    // >= 0 inside
-        const double edgeOut = o.to_s - t;     // > 0 inside
+        const double inside =
+            o.offset ? bodyMm + o.level_mm : o.level_mm + o.noise_mm * random.normal();
+        const double edgeIn = t - o.from_s;  // >= 0 inside
+        const double edgeOut = o.to_s - t;   // > 0 inside
         if (edgeIn >= 0 && edgeOut > 0) {
             const bool atEdge =
                 (edgeIn < period_ && o.from_s > 0) || (edgeOut <= period_ && o.to_s < written_s);
@@ -339,9 +344,9 @@ WornNight wornNight(NightBuilder& b, std::uint8_t period, bool withLongOne, doub
     const bool shortRecording = period == 1;
     Schedule schedule{wornFrom_s + (shortRecording ? 0 : b.random.uniform(10, 40) * kMinute),
                       wornUntil_s,
-                      shortRecording  ? b.random.integer(1, 2)
-                      : period == 5   ? b.random.integer(3, 4)
-                                      : b.random.integer(4, 6),
+                      shortRecording ? b.random.integer(1, 2)
+                      : period == 5  ? b.random.integer(3, 4)
+                                     : b.random.integer(4, 6),
                       withLongOne, shortRecording};
     scheduleRises(b.random, schedule, night.body);
     night.written_s = wornUntil_s;
@@ -365,10 +370,12 @@ double tableLevel(Random& random) {
 }
 
 RealisticNight faultyNight(NightKind kind, int index) {
-    const std::uint8_t period = kind == NightKind::Quiet ? (index < 4 ? 10 : index < 6 ? 5 : 1)
+    const std::uint8_t period = kind == NightKind::Quiet ? (index < 4   ? 10
+                                                            : index < 6 ? 5
+                                                                        : 1)
                                                          : (index < 6 ? 10 : 5);
-    NightBuilder b(2000 + 100 * static_cast<std::uint32_t>(kind) + static_cast<std::uint32_t>(index),
-                   period);
+    NightBuilder b(
+        2000 + 100 * static_cast<std::uint32_t>(kind) + static_cast<std::uint32_t>(index), period);
     const double memory = b.memory_s();
     const bool withLongOne = index % 4 == 3;
     std::vector<Overlay> overlays;
@@ -379,15 +386,16 @@ RealisticNight faultyNight(NightKind kind, int index) {
             const double off = period == 10 ? b.random.uniform(7, 9.5) * kHour
                                             : b.random.uniform(4.5, 5.5) * kHour;
             night = wornNight(b, period, withLongOne, 0, off);
-            overlays.push_back({off, memory, false, tableLevel(b.random),
-                                b.random.uniform(0.05, 0.15)});
+            overlays.push_back(
+                {off, memory, false, tableLevel(b.random), b.random.uniform(0.05, 0.15)});
             night.written_s = memory;
             break;
         }
         case NightKind::SlippedOff: {
             night = wornNight(b, period, withLongOne, 0, cleanEnd(b, period));
             const double length = b.random.uniform(60, 120) * kMinute;
-            const double from = b.random.uniform(1 * kHour, night.written_s - length - 30 * kMinute);
+            const double from =
+                b.random.uniform(1 * kHour, night.written_s - length - 30 * kMinute);
             dropRisesTouching(night.body, from, from + length);
             overlays.push_back({from, from + length, false, b.random.uniform(12.5, 13.5),
                                 b.random.uniform(0.05, 0.3)});
@@ -397,8 +405,8 @@ RealisticNight faultyNight(NightKind kind, int index) {
             // On the table from the start, then on the body; the recorder stopped as on a clean
             // night, counted from when the sensor was put on.
             const double on = b.random.uniform(30, 90) * kMinute;
-            const double end = period == 10 ? std::min(memory, on + b.random.uniform(7, 9.5) * kHour)
-                                            : memory;
+            const double end =
+                period == 10 ? std::min(memory, on + b.random.uniform(7, 9.5) * kHour) : memory;
             night = wornNight(b, period, withLongOne, on, end);
             overlays.push_back({0, on, false, tableLevel(b.random), b.random.uniform(0.05, 0.15)});
             break;
@@ -423,7 +431,8 @@ RealisticNight faultyNight(NightKind kind, int index) {
                     std::none_of(overlays.begin(), overlays.end(),
                                  [&](const Overlay& o) { return near(o.from_s, o.to_s); });
                 if (clear) {
-                    const double jump = b.random.uniform(3, 4) * (b.random.chance(2.0 / 3) ? 1 : -1);
+                    const double jump =
+                        b.random.uniform(3, 4) * (b.random.chance(2.0 / 3) ? 1 : -1);
                     overlays.push_back({from, from + length, true, jump, 0});
                 }
             }
@@ -453,8 +462,8 @@ RealisticNight faultyNight(NightKind kind, int index) {
             erection.wobble_mm = b.random.uniform(0, std::min(0.6, 0.1 * erection.height_mm));
             erection.wobblePeriod_s = b.random.uniform(2, 8) * kMinute;
             night.body.episodes.push_back(erection);
-            overlays.push_back({off, back, false, b.random.uniform(12.5, 13.5),
-                                b.random.uniform(0.05, 0.3)});
+            overlays.push_back(
+                {off, back, false, b.random.uniform(12.5, 13.5), b.random.uniform(0.05, 0.3)});
             night.written_s = memory;
             break;
         }

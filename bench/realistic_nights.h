@@ -70,7 +70,7 @@ struct RealisticNight {
     std::uint8_t periodSeconds;
     int startSeconds;  // time of day of the first sample
     std::vector<std::uint8_t> bytes;
-    std::vector<TrueEpisode> episodes;     // in time order
+    std::vector<TrueEpisode> episodes;    // in time order
     std::vector<TrueStretch> toLeaveOut;  // in time order; empty on clean and quiet nights
 };
 
