@@ -81,6 +81,8 @@ std::vector<bool> secondsIn(const std::vector<std::pair<double, double>>& stretc
 
 struct NightFigures {
     int truth = 0, found = 0, matched = 0;
+    int split = 0;     // true episodes overlapped by more than one found episode
+    int spurious = 0;  // found episodes overlapping no true one
     std::vector<double> startErrors_s, endErrors_s, increaseErrors_mm;
     double tumescenceError_min = 0;  // found - true total time in episodes
     double toLeaveOut_min = 0, leftOut_min = 0, extraLeftOut_min = 0;
@@ -93,6 +95,20 @@ NightFigures measure(const RealisticNight& night, const npt::NightAnalysis& anal
     f.found = static_cast<int>(analysis.episodes.size());
     const std::vector<Match> matches = matchEpisodes(analysis.episodes, night.episodes);
     f.matched = static_cast<int>(matches.size());
+    std::vector<int> piecesOf(night.episodes.size(), 0);
+    for (const npt::NightEpisode& found : analysis.episodes) {
+        bool overlapsOne = false;
+        for (std::size_t t = 0; t < night.episodes.size(); ++t) {
+            if (overlap(found.start_s, found.end_s, night.episodes[t].start_s,
+                        night.episodes[t].end_s) > 0) {
+                ++piecesOf[t];
+                overlapsOne = true;
+            }
+        }
+        f.spurious += !overlapsOne;
+    }
+    f.split = static_cast<int>(
+        std::count_if(piecesOf.begin(), piecesOf.end(), [](int pieces) { return pieces > 1; }));
     for (const Match& m : matches) {
         const npt::NightEpisode& found = analysis.episodes[static_cast<std::size_t>(m.found)];
         const npt::bench::TrueEpisode& truth = night.episodes[static_cast<std::size_t>(m.truth)];
@@ -148,7 +164,7 @@ struct GroupFigures {
     std::string name;
     bool faulty = false;                  // it holds stretches that had to be left out
     const char* verdictShouldBe = "all";  // on how many nights the verdict should reassure
-    int nights = 0, truth = 0, found = 0, matched = 0, reassuring = 0;
+    int nights = 0, truth = 0, found = 0, matched = 0, split = 0, spurious = 0, reassuring = 0;
     std::vector<double> startErrors_s, endErrors_s, increaseErrors_mm, tumescenceErrors_min;
     double toLeaveOut_min = 0, leftOut_min = 0, extraLeftOut_min = 0;
 
@@ -157,6 +173,8 @@ struct GroupFigures {
         truth += f.truth;
         found += f.found;
         matched += f.matched;
+        split += f.split;
+        spurious += f.spurious;
         reassuring += f.reassuring;
         startErrors_s.insert(startErrors_s.end(), f.startErrors_s.begin(), f.startErrors_s.end());
         endErrors_s.insert(endErrors_s.end(), f.endErrors_s.begin(), f.endErrors_s.end());
@@ -180,6 +198,9 @@ struct GroupFigures {
             "  episodes: true %d, found %d, matched %d; precision %.1f %%, recall %.1f %%\n", truth,
             found, matched, found ? 100.0 * matched / found : NAN,
             truth ? 100.0 * matched / truth : NAN);
+        std::printf(
+            "  true episodes found in pieces: %d; found episodes overlapping no true one: %d\n",
+            split, spurious);
         std::printf("  |start error|: median %.0f s, 90th percentile %.0f s\n",
                     median(startErrors_s), percentile90(startErrors_s));
         std::printf("  |end error|: median %.0f s, 90th percentile %.0f s\n", median(endErrors_s),
