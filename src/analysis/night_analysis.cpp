@@ -17,6 +17,7 @@ namespace {
 constexpr double kTolerance = 1e-9;  // diameters are tenths of a millimetre held in doubles
 constexpr double kNoRise = std::numeric_limits<double>::quiet_NaN();
 constexpr double kLowBaselineFraction = 0.2;
+constexpr double kRoughThresholdFraction = 0.75;
 constexpr double kMmPerStep = 0.2;  // one step of the sample byte
 
 // Window widths in samples, for a period of at least 1 s.
@@ -376,8 +377,13 @@ class PartBaseline {
         barrier.push_back(barrier.empty() ? 0 : barrier.back());
         resting_ = measured;
         const auto flank = static_cast<std::size_t>(flankWidth(period));
+        // Rises of three quarters of the threshold are no rest either: an episode barely above the
+        // threshold dips below it here and there, and its dips must not lift the resting level
+        // under it.
+        AnalysisParameters rough = parameters;
+        rough.threshold_mm = parameters.threshold_mm * kRoughThresholdFraction;
         for (const Run& run :
-             episodeRuns(risesAbove(smoothedMm, roughMm_), parameters, period, barrier)) {
+             episodeRuns(risesAbove(smoothedMm, roughMm_), rough, period, barrier)) {
             const std::size_t first = run.first > flank ? run.first - flank : 0;
             const std::size_t last = std::min(n, run.last + flank);
             std::fill(resting_.begin() + static_cast<std::ptrdiff_t>(first),

@@ -134,6 +134,9 @@ struct Segment {
     std::size_t first;
     std::size_t last;      // one past
     int level = kNoValue;  // median byte of the measured samples
+    // The resting level, the lower quartile: episodes, which may fill much of a segment, stand
+    // above it, the flaccid diameter holds the lower part.
+    int resting = kNoValue;
     bool still = false;
 };
 
@@ -153,6 +156,7 @@ std::vector<Segment> segmentsBetween(const std::vector<Step>& steps, const std::
         }
         if (window.size() > 0) {
             s.level = window.valueAtRank((window.size() - 1) / 2);
+            s.resting = window.valueAtRank((window.size() - 1) / 4);
             int inPair = 0;  // samples on the two neighbouring byte values holding the most
             for (int v = 0; v < 255; ++v) {
                 inPair = std::max(inPair, window.countWithin(v, v + 1));
@@ -175,7 +179,8 @@ std::vector<Segment> segmentsBetween(const std::vector<Step>& steps, const std::
     return segments;
 }
 
-// The median of the samples in segments that are not lying still; nothing when all are.
+// The lower quartile of the samples in segments that are not lying still: the flaccid diameter
+// of the sensor on the body; nothing when all are still.
 std::optional<int> wornLevel(const std::vector<Segment>& segments, const std::vector<int>& series) {
     ByteWindow window;
     for (const Segment& s : segments) {
@@ -191,7 +196,7 @@ std::optional<int> wornLevel(const std::vector<Segment>& segments, const std::ve
     if (window.size() == 0) {
         return std::nullopt;
     }
-    return window.valueAtRank((window.size() - 1) / 2);
+    return window.valueAtRank((window.size() - 1) / 4);
 }
 
 enum class Label { None, Shifted, Still, Off };
@@ -205,10 +210,10 @@ void label(std::vector<Label>& labels, std::size_t first, std::size_t last, Labe
 bool apartFrom(const Segment& s, const Segment* before, const Segment* after) {
     const int minimum = bytesOf(kStepMinMm);
     const auto above = [&](const Segment* o) {
-        return o == nullptr || s.level - o->level >= minimum;
+        return o == nullptr || s.resting - o->resting >= minimum;
     };
     const auto below = [&](const Segment* o) {
-        return o == nullptr || o->level - s.level >= minimum;
+        return o == nullptr || o->resting - s.resting >= minimum;
     };
     return (above(before) && above(after)) || (below(before) && below(after));
 }
@@ -235,26 +240,47 @@ SensorFaults sensorFaults(std::span<const std::uint8_t> bytes, const std::vector
     };
 
     std::vector<Label> labels(n, Label::None);
-    // Shifted segments first: lying still and off the body, found after, say more.
-    for (std::size_t k = 0; k < segments.size(); ++k) {
-        const Segment& s = segments[k];
-        const Segment* before = k > 0 ? &segments[k - 1] : nullptr;
-        const Segment* after = k + 1 < segments.size() ? &segments[k + 1] : nullptr;
-        if (s.level == kNoValue || (before == nullptr && after == nullptr)) {
-            continue;
+    // Shifted segments first: lying still and off the body, found after, say more. Those between
+    // two steps first, then those at the ends of the night, which are measured against a
+    // neighbour that is not shifted itself.
+    std::vector<bool> shifted(segments.size(), false);
+    const auto onTheBody = [&](const Segment* o) {
+        return o == nullptr || (o->resting != kNoValue && !offLevel(o->resting) && !o->still);
+    };
+    for (const bool between : {true, false}) {
+        for (std::size_t k = 0; k < segments.size(); ++k) {
+            const Segment& s = segments[k];
+            const Segment* before = k > 0 ? &segments[k - 1] : nullptr;
+            const Segment* after = k + 1 < segments.size() ? &segments[k + 1] : nullptr;
+            if (s.resting == kNoValue || (before != nullptr && after != nullptr) != between ||
+                (before == nullptr && after == nullptr)) {
+                continue;
+            }
+            if ((before != nullptr && shifted[k - 1]) || (after != nullptr && shifted[k + 1])) {
+                continue;
+            }
+            // A shift is measured against the sensor on the body, not against one taken off.
+            if (!onTheBody(before) || !onTheBody(after) || !apartFrom(s, before, after)) {
+                continue;
+            }
+            const long long seconds = static_cast<long long>(s.last - s.first) * period;
+            if (seconds <= (between ? kShiftLongestS : kShiftAtEdgeLongestS)) {
+                shifted[k] = true;
+                label(labels, s.first, s.last, Label::Shifted);
+            }
         }
-        // A shift is measured against the sensor on the body, not against one taken off.
-        const auto worn = [&](const Segment* o) {
-            return o == nullptr || (o->level != kNoValue && !offLevel(o->level) && !o->still);
-        };
-        if (!worn(before) || !worn(after) || !apartFrom(s, before, after)) {
-            continue;
+    }
+    // A reading that does not change at all is no sensor on the body, whatever its level.
+    const std::size_t unchanged = samplesIn(kStillMinimumS, period);
+    for (std::size_t i = 0; i < n;) {
+        std::size_t j = i + 1;
+        while (j < n && series[i] != kNoValue && series[j] == series[i]) {
+            ++j;
         }
-        const long long seconds = static_cast<long long>(s.last - s.first) * period;
-        const bool between = before != nullptr && after != nullptr;
-        if (seconds <= (between ? kShiftLongestS : kShiftAtEdgeLongestS)) {
-            label(labels, s.first, s.last, Label::Shifted);
+        if (series[i] != kNoValue && j - i >= unchanged) {
+            label(labels, i, j, Label::Still);
         }
+        i = j;
     }
     for (const Segment& s : segments) {
         if (s.still && (!worn || std::abs(s.level - *worn) >= bytesOf(kStillApartMm))) {

@@ -9,8 +9,10 @@
 //     the spread of the middle 60 % of either minute's samples). No rise of the body is that
 //     fast; a sensor taken off, put on, slipping or shifting is. Steps split the night into
 //     segments of one sensor position each.
-//   - The worn level: the median of the samples of every segment that is not lying still (see
-//     below). Episodes take a minority of a night, so it is the flaccid diameter.
+//   - The worn level: the lower quartile of the samples of every segment that is not lying
+//     still (see below). Episodes stand above the flaccid diameter and seldom fill three
+//     quarters of a night, so it is the flaccid diameter, a little below its middle. Segments are
+//     compared by their own lower quartiles likewise.
 //   - Off the body or slipped: where the one-minute median lies kOffBelowMm or more below the
 //     worn level, a level no flaccid penis has; with half a minute each side, where the sensor
 //     was being taken off or put back. At the start of the night it is a sensor put on late, at
@@ -22,8 +24,9 @@
 //     worn level, or when no segment of the night is anything but still. A sensor on the body
 //     moves: its noise spreads its readings over more byte values, or, when it is very quiet,
 //     it rises with the night's episodes and reaches its level smoothly, not through a step, so
-//     it is not taken for one lying on the table.
-//   - Shifted: a segment between two steps of opposite direction, lasting at most
+//     it is not taken for one lying on the table. A reading that does not change at all for
+//     kStillMinimumS lies still wherever it is: a sensor on the body always shows something.
+//   - Shifted: a segment between two steps, lasting at most
 //     kShiftLongestS, whose level differs from the segments on both sides by kStepMinMm or more
 //     in the same direction: the sensor moved when the patient turned and moved back. A segment
 //     after the night's last step (or before its first) that differs so from its neighbour and

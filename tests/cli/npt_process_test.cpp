@@ -1,7 +1,10 @@
 // The built npt tool run as a separate process, as a script or another program would use it.
 #include <gtest/gtest.h>
+
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <algorithm>
+#include <cmath>
 
 #include <csignal>
 
@@ -126,14 +129,22 @@ TEST(NptProcessTest, AnalysisInTheJsonOfTheExampleAndOfASyntheticNight) {
         std::ofstream script(dir / "schema.py");
         script << kAnalysisSchema;
     }
-    // Resting bytes 82, 83, 84, 83 (26,0-26,4 mm, median 26,2 mm), two rises of exactly 8 mm
-    // over samples 600-779 and 1500-1859; the recorder stopped after 3000 samples (8 h 20 min).
+    // Resting bytes 82, 83, 84, 83 (26,0-26,4 mm, median 26,2 mm), two rises of exactly 8 mm,
+    // 3 mm or more above rest over samples 600-779 and 1500-1859: each climbs to its top over
+    // twelve samples, passing 3 mm seven samples before it, as tumescence does over minutes;
+    // the recorder stopped after 3000 samples (8 h 20 min).
     MemoryImage synthetic = makeImage();
+    const auto lift = [](std::size_t i, double first, double last) {
+        const double top = first + 7;
+        const double end = last - 8;
+        const double x = static_cast<double>(i);
+        return std::lround(40 * std::clamp(std::min(x - (top - 12), end + 12 - x) / 12, 0.0, 1.0));
+    };
     for (std::size_t i = 0; i < ImageOffsets::kSampleCount; ++i) {
-        const bool risen = (i >= 600 && i < 780) || (i >= 1500 && i < 1860);
+        const long risen = std::max(lift(i, 600, 780), lift(i, 1500, 1860));
         synthetic[ImageOffsets::kSamples + i] =
             i >= 3000 ? kErasedByte
-                      : static_cast<std::uint8_t>(82 + (i % 4 == 2 ? 2 : i % 2) + (risen ? 40 : 0));
+                      : static_cast<std::uint8_t>(82 + (i % 4 == 2 ? 2 : i % 2) + risen);
     }
     struct Case {
         std::string file;
