@@ -1,7 +1,9 @@
 // Analyses arbitrary sample bytes with an arbitrary period, start time and parameters, and
 // checks what every analysis must satisfy: episodes in order, inside the night, at least the
-// minimum duration long and at least the merge gap apart; a summary that adds up; texts that
-// are valid UTF-8. Parameters out of range must be refused, never used.
+// minimum duration long and at least the merge gap apart unless a stretch left out or a new
+// position of the sensor parts them; stretches left out in order, inside the night, never
+// overlapping one another nor an episode; a summary that adds up; texts that are valid UTF-8.
+// Parameters out of range must be refused, never used.
 //
 //   byte 0      sample period
 //   bytes 1-2   start of the study, minutes (any value: times of night wrap at midnight)
@@ -12,6 +14,7 @@
 #include <cstdint>
 #include <span>
 #include <stdexcept>
+#include <vector>
 
 #include "analysis/analysis_text.h"
 #include "analysis/night_analysis.h"
@@ -52,16 +55,51 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const npt::NightSummary& s = a.summary;
     require(s.valid_s == static_cast<int>(npt::writtenLength(samples)) * data[0]);
     require(s.episodes == static_cast<int>(a.episodes.size()));
+    // The stretches left out: in order, inside the night, never overlapping one another.
+    std::vector<npt::Stretch> named;
+    int stretchEnd = 0;
+    for (const npt::Stretch& stretch : a.quality.stretches) {
+        require(stretch.start_s >= stretchEnd && stretch.start_s < stretch.end_s);
+        require(stretch.end_s <= s.valid_s);
+        stretchEnd = stretch.end_s;
+        if (stretch.named()) {
+            named.push_back(stretch);
+        }
+    }
+    // Episodes closer than the merge gap only where something parts them: a stretch left out or
+    // a new position of the sensor.
+    const auto parted = [&](int from, int to) {
+        for (const npt::Stretch& stretch : named) {
+            if (stretch.start_s < to && stretch.end_s > from) {
+                return true;
+            }
+        }
+        for (const int moved : a.quality.moved_s) {
+            if (moved >= from && moved <= to) {
+                return true;
+            }
+        }
+        return false;
+    };
     int total = 0;
     int previousEnd = -p.merge_gap_s;
     for (const npt::NightEpisode& e : a.episodes) {
-        require(e.start_s - previousEnd >= p.merge_gap_s);
+        require(e.start_s >= previousEnd);
+        require(e.start_s - previousEnd >= p.merge_gap_s || parted(previousEnd, e.start_s));
         require(e.duration_s == e.end_s - e.start_s && e.duration_s >= p.min_duration_s);
         require(e.end_s <= s.valid_s);
         require(e.full_s >= 0 && e.full_s <= e.duration_s && e.area_mm_min >= 0);
         require(e.start.size() == 8 && e.end.size() == 8);
+        for (const npt::Stretch& stretch : named) {
+            require(stretch.end_s <= e.start_s || stretch.start_s >= e.end_s);
+        }
         previousEnd = e.end_s;
         total += e.duration_s;
+    }
+    require(a.summary.analysed_s == a.quality.usable_s);
+    require(a.summary.largest_rise_mm >= 0);
+    if (npt::analysable(a.quality.usability)) {
+        require(a.baseline.size() == npt::writtenLength(samples));
     }
     require(s.total_s == total);
     require(a.quality.usable_s <= s.valid_s);

@@ -3,34 +3,46 @@
 // diameter alone. A pure function of the recording and the parameters.
 //
 // How it works, on sample bytes (one step = 0,2 mm):
-//   1. Quality (quality.h): erased positions, samples at the ends of the measuring range and
-//      flat stretches are left out; the night ends at its last written sample.
+//   1. Quality (quality.h): erased positions, samples at the ends of the measuring range and the
+//      sensor's own faults (sensor_faults.h: off the body or slipped, put on late, taken off
+//      early, lying still, shifted) are left out; the night ends at its last written sample.
+//      Where the sensor took a new position on the body, each position is analysed as a night
+//      of its own (steps 3 to 5), with its own resting diameter.
 //   2. Smoothing: a centred moving median over about one minute (2 * round(30 s / period) + 1
-//      samples) of the samples left in. A median, unlike a mean, ignores single spikes of the
-//      sensor and keeps the edges of a rise where they are.
+//      samples) of the samples left in, none where a sample is left out. A median, unlike a
+//      mean, ignores single spikes of the sensor and keeps the edges of a rise where they are.
 //   3. Baseline, in two passes. First a rough one: the 20th percentile of the smoothed diameter
 //      over a centred window of two hours (one hour each side, shorter at the ends of the
-//      night). An episode rarely fills more than half of such a window, so it does not lift it,
-//      but a low percentile sits below the middle of the noise. The rough episodes found over it
-//      (step 4), with five minutes of flank each side, are then left out, and the baseline is
-//      the median of the samples measured in the rest of the same window, taken between the
-//      byte steps so that it is not rounded to 0,2 mm: the flaccid diameter itself. Where the
-//      window holds less than ten minutes of rest, the rough baseline stays. A slow drift of the
-//      sensor is followed with a lag of a fraction of an hour, so a drift of a few millimetres
-//      over the night stays far below the threshold. The windows slide over byte counts
-//      (byte_window.h): the whole analysis is linear in the length of the night.
+//      night), or over six hours where that is lower (the window kept inside the night, so
+//      that it holds six hours even at its ends): an episode rarely fills more than half of
+//      such a window, and one that fills the two hours (healthy young men, erections prolonged
+//      by drugs: up to three hours) does not fill the six. The rough episodes found over it
+//      (step 4, at three quarters of the threshold, so that an episode barely above the
+//      threshold leaves none of its dips as rest), with five minutes of flank each side, are
+//      then left out, and what remains measured is rest. The baseline is the median of the rest
+//      in the same two-hour window, taken between the byte steps so that it is not rounded to
+//      0,2 mm: the flaccid diameter itself. Where the window holds less than ten minutes of
+//      rest, it is the straight line between the nearest rest on either side, however far: the
+//      median of the nearest twenty minutes of resting samples before and after, each standing
+//      at their mean position (one side's level where the other has none). A stretch left out
+//      is never rest, so the sensor lying on the table never becomes a level. A slow drift of
+//      the sensor is followed with a lag of a fraction of an hour, so a drift of a few
+//      millimetres over the night stays far below the threshold. The windows slide over byte
+//      counts (byte_window.h): the whole analysis is linear in the length of the night.
 //   4. Episodes: the samples where smoothed - baseline >= threshold form runs; runs separated by
-//      a dip shorter than the merge gap are joined (the dip counts in the episode's duration);
-//      joined runs shorter than the minimum duration are dropped. Where no sample is left
-//      within the minute (a longer gap or fault), the diameter counts as below the threshold.
-//   5. Measures per episode, against the flaccid diameter under it: a straight line from the
-//      resting median of the 20 minutes before its flank to that of the 20 minutes after (one
-//      side's level where the other has no rest; the baseline of step 3 where neither has).
-//      baseline = mean of that line over the episode; peak = the highest level held for three
-//      minutes (the highest centred three-minute mean of the smoothed diameter within the
-//      episode), so that noise on a plateau does not make the peak; increase = peak - baseline,
-//      also in % of the baseline; full time = time with smoothed - baseline >= full tumescence
-//      threshold; area = sum of (smoothed - baseline, where positive) * period, in mm·min.
+//      a dip shorter than the merge gap are joined (the dip counts in the episode's duration)
+//      unless a stretch left out lies in the dip; joined runs shorter than the minimum duration
+//      are dropped. Where no sample is left within the minute (a longer gap or fault), the
+//      diameter counts as below the threshold.
+//   5. Measures per episode, against the flaccid diameter under it: the straight line from the
+//      nearest rest before its flank to the nearest rest after (step 3). baseline = mean of
+//      that line over the episode; peak = the highest level held for three minutes (the highest
+//      centred three-minute mean of the smoothed diameter within the episode), so that noise on
+//      a plateau does not make the peak; increase = peak - baseline, also in % of the baseline;
+//      time with a rise >= the second threshold (full_s: a rise of 5,0 mm of diameter, about
+//      16 mm of circumference, not a measure of rigidity); area = sum of (smoothed - baseline,
+//      where positive) * period, in mm·min. The night's largest rise is the highest
+//      three-minute mean of smoothed - baseline anywhere, episode or not.
 // An episode starts at its first sample above the threshold and ends one period after its
 // last, so duration = end - start. Millimetres, percentages and areas are rounded to a tenth.
 //

@@ -12,9 +12,10 @@ namespace npt {
 
 namespace {
 
-// The stretches of flagged samples, joining flags at most `join` samples apart.
+// The stretches of flagged samples, joining flags at most `join` samples apart unless a sample
+// between is `blocked`.
 void addStretches(const std::vector<bool>& flags, Fault fault, std::size_t join, int period,
-                  std::vector<Stretch>& out) {
+                  const std::vector<bool>& blocked, std::vector<Stretch>& out) {
     const std::size_t n = flags.size();
     std::size_t i = 0;
     while (i < n) {
@@ -24,7 +25,7 @@ void addStretches(const std::vector<bool>& flags, Fault fault, std::size_t join,
         }
         const std::size_t first = i;
         std::size_t last = i;
-        for (std::size_t j = i + 1; j < n && j - last <= join; ++j) {
+        for (std::size_t j = i + 1; j < n && j - last <= join && !blocked[j]; ++j) {
             if (flags[j]) {
                 last = j;
             }
@@ -192,6 +193,9 @@ QualityAssessment assessQuality(const NightRecording& recording) {
     SensorFaults faults = sensorFaults(bytes, broken, period);
     const std::vector<Stretch>& sensor = faults.stretches;
     result.newPositions = std::move(faults.newPositions);
+    for (const std::size_t position : result.newPositions) {
+        q.moved_s.push_back(static_cast<int>(position) * period);
+    }
     std::vector<bool> sensorFault(n, false);
     for (const Stretch& s : sensor) {
         std::fill(sensorFault.begin() + s.start_s / period, sensorFault.begin() + s.end_s / period,
@@ -211,8 +215,14 @@ QualityAssessment assessQuality(const NightRecording& recording) {
 
     // A sensor at the end of its range flickers in and out of it: one stretch. Erased positions
     // are joined only when they follow each other.
-    addStretches(erased, Fault::Erased, 1, period, q.stretches);
-    addStretches(rangeEnd, Fault::RangeEnd, samplesIn(kStretchJoinS, period), period, q.stretches);
+    // No stretch reaches across a sample of another fault: each sample is in one stretch at most.
+    std::vector<bool> otherThanRangeEnd = sensorFault;
+    for (std::size_t i = 0; i < n; ++i) {
+        otherThanRangeEnd[i] = otherThanRangeEnd[i] || erased[i];
+    }
+    addStretches(erased, Fault::Erased, 1, period, sensorFault, q.stretches);
+    addStretches(rangeEnd, Fault::RangeEnd, samplesIn(kStretchJoinS, period), period,
+                 otherThanRangeEnd, q.stretches);
     q.stretches.insert(q.stretches.end(), sensor.begin(), sensor.end());
     std::sort(q.stretches.begin(), q.stretches.end(),
               [](const Stretch& a, const Stretch& b) { return a.start_s < b.start_s; });

@@ -80,6 +80,9 @@ struct NightQuality {
     int excluded = 0;                // samples of the night left out of the analysis
     int usable_s = 0;                // time of the night left to analyse
     std::vector<Stretch> stretches;  // every stretch of faulty samples, in time order
+    // Where the sensor took a new position on the body, seconds from the first sample: the
+    // parts between are analysed each with its own resting diameter.
+    std::vector<int> moved_s;
     Usability usability = Usability::NoData;
 };
 
