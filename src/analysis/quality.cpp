@@ -107,8 +107,7 @@ std::string verdictOf(const NightQuality& q, const NightRecording& recording) {
         }
     }
     if (q.usable_s < kWholeNightS) {
-        verdict += "; проанализировано " + durationText(q.usable_s) +
-                   ", меньше 7 ч: утренние эпизоды могли не попасть в запись";
+        verdict += "; проанализировано менее 7 ч: утренние эпизоды могли не попасть в запись";
     }
     return verdict;
 }

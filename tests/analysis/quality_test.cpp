@@ -64,6 +64,14 @@ TEST(QualityTest, FaultsOfTheRecording) {
              }
          },
          0, 0, 1800, Usability::PartlyUsable, nullptr},
+        {"sensor off the body for an hour from 01:00, lying at 13 mm",
+         [](auto& b) { fill(b, 1080, 1440, 17); }, 0, 0, 0, Usability::PartlyUsable,
+         "не анализировались 1 ч 1 мин: 00:59–02:00 — датчик снят или соскользнул; "
+         "проанализировано менее 7 ч: утренние эпизоды могли не попасть в запись"},
+        {"sensor taken off at 05:00 and left at 15 mm", [](auto& b) { fill(b, 2520, 2880, 27); }, 0,
+         0, 0, Usability::PartlyUsable,
+         "не анализировались 1 ч: 04:59–06:00 — датчик снят до конца записи; проанализировано "
+         "менее 7 ч: утренние эпизоды могли не попасть в запись"},
         {"a quiet sensor for 15 min is not flat yet", [](auto& b) { fill(b, 1080, 1170, 82); }, 0,
          0, 0, Usability::Usable, "данные пригодны для анализа"},
         {"sensor off all night", [](auto& b) { fill(b, 0, 2880, 82); }, 0, 0, 8 * 3600,
@@ -140,6 +148,9 @@ TEST(QualityTest, EndOfTheRecording) {
     EXPECT_EQ(a.quality.unwritten_after_end, 4320 - 1800);
     EXPECT_EQ(a.quality.erased, 0) << "the unwritten rest of the memory is not a gap";
     EXPECT_EQ(a.quality.usability, Usability::Usable);
+    EXPECT_EQ(a.quality.verdict,
+              "данные пригодны для анализа; проанализировано менее 7 ч: утренние эпизоды могли "
+              "не попасть в запись");
 }
 
 TEST(QualityTest, NoTimeAxisWithoutAPeriod) {
