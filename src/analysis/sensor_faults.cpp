@@ -30,12 +30,12 @@ struct Step {
 };
 
 // The steps of the diameter (sensor_faults.h), each where its first sample nearer the new level
-// than the old one is.
-std::vector<Step> findSteps(const std::vector<int>& series, int period) {
+// than the old one is; `level` is the one-minute median of the series.
+std::vector<Step> findSteps(const std::vector<int>& series, const std::vector<int>& level,
+                            int period) {
     const auto half = static_cast<int>(samplesIn(30, period));
     // The new level may be reached through intermediate samples within kStepWithinS.
     const std::size_t within = samplesIn(kStepWithinS, period) - 1;
-    const std::vector<int> level = slidingQuantile(series, half, 0.5);
     const std::vector<int> low = slidingQuantile(series, half, 0.2);
     const std::vector<int> high = slidingQuantile(series, half, 0.8);
     const std::size_t n = series.size();
@@ -229,9 +229,10 @@ SensorFaults sensorFaults(std::span<const std::uint8_t> bytes, const std::vector
             series[i] = bytes[i];
         }
     }
-    const std::vector<Step> steps = findSteps(series, period);
+    // The one-minute median.
     const std::vector<int> level =
         slidingQuantile(series, static_cast<int>(samplesIn(30, period)), 0.5);
+    const std::vector<Step> steps = findSteps(series, level, period);
     const std::vector<Segment> segments = segmentsBetween(steps, series, level, period);
     const std::optional<int> worn = wornLevel(segments, series);
     const int offBelow = bytesOf(kOffBelowMm);
