@@ -152,8 +152,9 @@ lxw_error addAnalysisSheet(lxw_workbook* workbook, lxw_format* timeFormat,
     }
     w.gap();
 
-    // The stretches the verdict names, one row each, so that their times can be read and sorted.
-    if (a.quality.recording()) {
+    // The stretches the verdict names, one row each, so that their times can be read and sorted;
+    // only of a night whose samples were looked at ("нет" would claim so of the others).
+    if (analysable(a.quality.usability) || a.quality.usability == Usability::Unusable) {
         w.heading("Исключено из анализа");
         w.next();
         const char* const header[] = {"Причина", "Начало", "Конец", "Длительность",

@@ -10,7 +10,7 @@
 //   reached), episodes per analysed hour (only the recorded time when the night could not be
 //   analysed), the quality verdict and its counts (only the verdict when the bytes are not a
 //   recording);
-//   "Исключено из анализа" (not when the bytes are not a recording): a header row and one row
+//   "Исключено из анализа" (only when the samples could be assessed): a header row and one row
 //   per stretch the verdict names: reason in A, start and end as times of night, duration, and
 //   minutes from the start of the recording; "нет" when nothing was left out;
 //   "Эпизоды": a header row and one row per episode, columns A-J as in the window's table, K

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
 #include <cstring>
@@ -241,6 +242,7 @@ TEST(SpreadsheetTest, TheNightsFiguresAreThoseItHas) {
         const char* what;
         Usability usability;
         std::vector<std::string> rows;  // column A from row 11 to the episode table's heading
+        bool leftOut;                   // the section of stretches left out is there
     };
     const Case cases[] = {
         {"a night without episodes",
@@ -248,12 +250,19 @@ TEST(SpreadsheetTest, TheNightsFiguresAreThoseItHas) {
          {"Записано", "Проанализировано", "Эпизодов", "Всего в эпизодах", "Самый длинный",
           "Средний эпизод", "Макс. прирост, мм", "Площадь эпизодов, мм·мин",
           "Наибольший прирост, мм", "Эпизодов в час анализа", "Качество записи",
-          "Пропущенных отсчётов", "Отсчётов на краях диапазона", "Ровные участки"}},
+          "Пропущенных отсчётов", "Отсчётов на краях диапазона", "Ровные участки"},
+         true},
         {"a sensor that never moved",
          Usability::Unusable,
          {"Записано", "Качество записи", "Пропущенных отсчётов", "Отсчётов на краях диапазона",
-          "Ровные участки"}},
-        {"no recording", Usability::NotRecording, {"Качество записи"}},
+          "Ровные участки"},
+         true},
+        {"no sample period: no sample was assessed",
+         Usability::NoPeriod,
+         {"Записано", "Качество записи", "Пропущенных отсчётов", "Отсчётов на краях диапазона",
+          "Ровные участки"},
+         false},
+        {"no recording", Usability::NotRecording, {"Качество записи"}, false},
     };
     const auto dir = scratchDir("records");
     for (const Case& c : cases) {
@@ -271,6 +280,10 @@ TEST(SpreadsheetTest, TheNightsFiguresAreThoseItHas) {
             rows.push_back(cells.at("A" + std::to_string(row)).front());
         }
         EXPECT_EQ(rows, c.rows);
+        const bool leftOut = std::any_of(cells.begin(), cells.end(), [](const auto& cell) {
+            return cell.second.front() == "Исключено из анализа";
+        });
+        EXPECT_EQ(leftOut, c.leftOut);
         if (analysable(c.usability)) {
             EXPECT_EQ(cells["B19"], (std::vector<std::string>{"2.4", "General"}));
             continue;
