@@ -93,8 +93,9 @@ std::string summaryLine(const NightAnalysis& analysis) {
         line += " · всего " + durationText(s.total_s) + " · макс. прирост " +
                 decimalText(s.max_increase_mm, 1) + " мм";
     }
+    // How long, not only that: a doctor weighs two minutes left out otherwise than two hours.
     if (q.usability == Usability::PartlyUsable) {
-        line += " · есть непригодные участки";
+        line += " · исключено из анализа " + durationText(s.valid_s - s.analysed_s);
     }
     // Figures found with other parameters are other figures: wherever the line is shown, it is
     // never silently compared with one made with the defaults.
@@ -139,9 +140,9 @@ const ParameterText kParameterTexts[] = {
      [](const AnalysisParameters& a, const AnalysisParameters& b) {
          return a.merge_gap_s == b.merge_gap_s;
      }},
-    {"полная тумесценция",
+    {"прирост для учёта времени",
      [](const AnalysisParameters& p) {
-         return "полная тумесценция от " + decimalText(p.full_threshold_mm, 1) + " мм";
+         return "время с приростом от " + decimalText(p.full_threshold_mm, 1) + " мм";
      },
      [](const AnalysisParameters& a, const AnalysisParameters& b) {
          return sameMm(a.full_threshold_mm, b.full_threshold_mm);
@@ -248,7 +249,10 @@ std::vector<std::pair<std::string, std::string>> summaryFacts(const NightAnalysi
     if (!analysable(analysis.quality.usability)) {
         return facts;
     }
+    // Stated always, not only when it differs: equal to the recorded time it says that nothing
+    // was left out, and the rate per hour below is of this time.
     facts.insert(facts.end(), {
+                                  {"Проанализировано", durationText(s.analysed_s)},
                                   {"Эпизодов", std::to_string(s.episodes)},
                                   {"Всего в эпизодах", durationText(s.total_s)},
                               });
@@ -261,8 +265,11 @@ std::vector<std::pair<std::string, std::string>> summaryFacts(const NightAnalysi
                 {"Макс. прирост", decimalText(s.max_increase_mm, 1) + " мм"},
                 {"Площадь эпизодов", decimalText(s.area_mm_min, 1) + " мм·мин"},
             });
+    } else {
+        // "0 episodes" alone does not say how near the night came to one.
+        facts.emplace_back("Наибольший прирост", decimalText(s.largest_rise_mm, 1) + " мм");
     }
-    facts.emplace_back("Эпизодов в час", decimalText(s.per_hour, 2));
+    facts.emplace_back("Эпизодов в час анализа", decimalText(s.per_hour, 2));
     return facts;
 }
 

@@ -29,11 +29,12 @@ std::string nightClockText(long long seconds);
 const char* pluralRu(long long count, const char* one, const char* few, const char* many);
 
 // The line under the chart: "Эпизодов: 5 · всего 2 ч 18 мин · макс. прирост 12,4 мм", followed
-// by a warning when parts of the night are not usable and by changedParametersNote when the
-// parameters are not the defaults; the reason when nothing could be analysed.
+// by how long was left out when parts of the night are not usable ("исключено из анализа
+// 2 ч 5 мин": recorded less analysed time) and by changedParametersNote when the parameters are
+// not the defaults; the reason when nothing could be analysed.
 std::string summaryLine(const NightAnalysis& analysis);
 
-// "порог 3,0 мм · не короче 5 мин · промежутки до 2 мин объединяются · полная тумесценция от
+// "порог 3,0 мм · не короче 5 мин · промежутки до 2 мин объединяются · время с приростом от
 // 5,0 мм": the parameters, for every place that shows results.
 std::string parametersText(const AnalysisParameters& parameters);
 
@@ -55,9 +56,11 @@ EpisodeRow episodeColumns(const AnalysisParameters& parameters);
 // durations rounded to minutes, millimetres and percentages to a tenth with a decimal comma.
 std::vector<EpisodeRow> episodeRows(const NightAnalysis& analysis);
 
-// The night's figures as "label", "value" pairs in reading order: recorded time, episodes and
-// their times, the largest increase, the area and the rate per hour. Only the recorded time when
-// the night could not be analysed; nothing when the bytes are not a recording.
+// The night's figures as "label", "value" pairs in reading order: recorded and analysed time,
+// episodes and their times, the largest increase and the area (a night without episodes: the
+// largest rise it reached, "Наибольший прирост"), and the rate per analysed hour. Only the
+// recorded time when the night could not be analysed; nothing when the bytes are not a
+// recording.
 std::vector<std::pair<std::string, std::string>> summaryFacts(const NightAnalysis& analysis);
 
 // A recording analysed for less than this may lack the morning's episodes, which are the
@@ -78,9 +81,12 @@ struct LeftOutRow {
 };
 std::vector<LeftOutRow> leftOutRows(const NightAnalysis& analysis);
 
-// What the analysis cannot say, printed with every result.
+// What the analysis cannot say, printed with every result: the diameter is not the rigidity,
+// and a night without episodes has causes other than an organic one.
 inline constexpr const char* kRigidityStatement =
-    "Регистратор измеряет только диаметр: ригидность не измеряется. Заключение остаётся за "
-    "врачом.";
+    "Регистратор измеряет только диаметр: ригидность не измеряется, и нормальный прирост "
+    "диаметра не исключает недостаточной ригидности. Ночь без эпизодов сама по себе не "
+    "доказывает органической причины: их может не быть при плохом сне, в первую ночь "
+    "исследования, после алкоголя. Заключение остаётся за врачом.";
 
 }  // namespace npt

@@ -32,7 +32,7 @@ std::optional<std::string> parametersError(const AnalysisParameters& p) {
                exactDurationText(kMergeGapMinS) + " до " + exactDurationText(kMergeGapMaxS) + ".";
     }
     if (!within(p.full_threshold_mm, p.threshold_mm, kFullThresholdMaxMm)) {
-        return "Порог полной тумесценции должен быть " +
+        return "Прирост для учёта времени должен быть " +
                mmRange(p.threshold_mm, kFullThresholdMaxMm) + " (не ниже порога эпизода).";
     }
     return std::nullopt;

@@ -17,7 +17,8 @@ struct AnalysisParameters {
     int min_duration_s = 5 * 60;
     // A dip below the threshold shorter than this does not split an episode.
     int merge_gap_s = 2 * 60;
-    // Rise counted as full tumescence; 5,0 mm of diameter is about 16 mm of circumference.
+    // The rise from which an episode's time is counted as "time with this rise" (full_s). 5,0 mm
+    // of diameter is about 16 mm of circumference: a marked rise, not proof of a full erection.
     double full_threshold_mm = 5.0;
 
     bool operator==(const AnalysisParameters&) const = default;

@@ -142,7 +142,7 @@ std::string shownValue(std::string_view value) {
 
 // The analysis section of text: each value that is a number in its range, to a tenth of a
 // millimetre or a whole second, is used; any other gives way to its default, noted with the
-// reason. A full-tumescence threshold below the episode threshold is raised to it: the episode
+// reason. A rise for counting time below the episode threshold is raised to it: the episode
 // threshold decides what an episode is, the other only measures within one.
 struct StoredAnalysis {
     AnalysisParameters values;
@@ -210,7 +210,7 @@ StoredAnalysis readAnalysis(std::string_view text) {
     }
     // Its lower limit is the episode threshold, settled below.
     const auto full = take(
-        "порог полной тумесценции", "full_threshold_mm", true, -kFarOutside, kFullThresholdMaxMm,
+        "прирост для учёта времени", "full_threshold_mm", true, -kFarOutside, kFullThresholdMaxMm,
         "от порога эпизода до " + mmText(kFullThresholdMaxMm), mmText(defaults.full_threshold_mm));
     if (full) {
         p.full_threshold_mm = *full;
@@ -222,7 +222,7 @@ StoredAnalysis readAnalysis(std::string_view text) {
                          : std::string(name) + " по умолчанию, " + mmText(used);
         };
         result.unusable.push_back(
-            stated("порог полной тумесценции", "full_threshold_mm", full.has_value(),
+            stated("прирост для учёта времени", "full_threshold_mm", full.has_value(),
                    p.full_threshold_mm) +
             (full ? "" : ",") + " ниже " +
             stated("порога эпизода", "threshold_mm", threshold.has_value(), p.threshold_mm) +

@@ -3,7 +3,7 @@
 //   --threshold MM       rise above the baseline that makes an episode
 //   --min-duration MIN   shortest episode, in minutes
 //   --merge-gap MIN      longest dip that does not split an episode, in minutes
-//   --full MM            rise counted as full tumescence
+//   --full MM            rise from which an episode's time at that rise is counted
 // each also as --option=VALUE; a value takes a decimal comma or point ("2,5" or "2.5").
 #include <cstddef>
 #include <optional>
@@ -25,7 +25,7 @@ inline constexpr const char* kAnalysisOptionsHelp =
     "  --threshold ММ     порог эпизода: подъём диаметра над исходным, мм (3,0)\n"
     "  --min-duration МИН самый короткий эпизод, минут (5)\n"
     "  --merge-gap МИН    провал короче этого не делит эпизод, минут (2; 0 — не объединять)\n"
-    "  --full ММ          подъём, считающийся полной тумесценцией, мм (5,0)\n"
+    "  --full ММ          учитывать время с приростом от ММ, мм (5,0)\n"
     "                     (дробная часть — через запятую или точку; мм — с точностью\n"
     "                     до 0,1, минуты — до секунды)\n";
 

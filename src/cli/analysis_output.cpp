@@ -66,6 +66,23 @@ void writeTable(std::ostream& out, const EpisodeRow& header, const std::vector<E
     }
 }
 
+// "Исключено из анализа:" and one indented line per stretch: its times of night, duration and
+// reason, the durations aligned.
+void writeLeftOut(std::ostream& out, const std::vector<LeftOutRow>& rows) {
+    if (rows.empty()) {
+        return;
+    }
+    std::size_t width = 0;
+    for (const LeftOutRow& row : rows) {
+        width = std::max(width, widthOf(row.duration));
+    }
+    out << "Исключено из анализа:\n";
+    for (const LeftOutRow& row : rows) {
+        out << "  " << row.from << "–" << row.to << "  " << padded(row.duration, width) << "  "
+            << row.reason << '\n';
+    }
+}
+
 }  // namespace
 
 void writeAnalysisJson(std::ostream& out, const NightAnalysis& a) {
@@ -107,6 +124,8 @@ void writeAnalysisJson(std::ostream& out, const NightAnalysis& a) {
         s.number("max_increase_mm", a.summary.max_increase_mm);
         s.number("area_mm_min", a.summary.area_mm_min);
         s.number("per_hour", a.summary.per_hour);
+        s.integer("analysed_s", a.summary.analysed_s);
+        s.number("largest_rise_mm", a.summary.largest_rise_mm);
     }
     {
         analysis.key("quality");
@@ -116,6 +135,23 @@ void writeAnalysisJson(std::ostream& out, const NightAnalysis& a) {
         q.integer("flat_s", a.quality.flat_s);
         q.text("verdict", a.quality.verdict);
         q.key("recording") << (a.quality.recording() ? "true" : "false");
+        // The stretches the verdict names, each with its code for a program and its text for a
+        // reader; shorter ones (a skipped sample) are only counted above.
+        q.key("unusable") << '[';
+        bool first = true;
+        for (const Stretch& stretch : a.quality.stretches) {
+            if (!stretch.named()) {
+                continue;
+            }
+            out << (first ? "" : ",");
+            first = false;
+            JsonObject o(out);
+            o.integer("start_s", stretch.start_s);
+            o.integer("end_s", stretch.end_s);
+            o.text("reason", faultCode(stretch.fault));
+            o.text("text", faultText(stretch.fault));
+        }
+        out << ']';
     }
 }
 
@@ -130,6 +166,7 @@ void writeAnalysisText(std::ostream& out, const NightAnalysis& a) {
     for (const auto& [label, value] : summaryFacts(a)) {
         field(label, value);
     }
+    writeLeftOut(out, leftOutRows(a));
     if (!a.episodes.empty()) {
         out << "Эпизоды:\n";
         writeTable(out, episodeColumns(a.parameters), episodeRows(a));

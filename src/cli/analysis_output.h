@@ -9,12 +9,14 @@ namespace npt {
 
 // {"parameters":{…},"episodes":[{…}],"summary":{…},"quality":{…}}, keys named as the members of
 // the analysis; integers for seconds and counts, numbers for the rest; "quality" ends with
-// "recording", false when the bytes are not a recorder's memory (its verdict says why).
+// "recording", false when the bytes are not a recorder's memory (its verdict says why), and
+// "unusable": the stretches left out that the verdict names, in time order, each
+// {"start_s","end_s","reason","text"} (seconds from the first sample, faultCode, faultText).
 void writeAnalysisJson(std::ostream& out, const NightAnalysis& analysis);
 
 // The analysis for a reader: the summary line, the parameters, the verdict, the night's figures,
-// the episode table in aligned columns and the statement on rigidity. Russian, decimal commas,
-// times of night.
+// the stretches left out, the episode table in aligned columns and the statement on rigidity.
+// Russian, decimal commas, times of night.
 void writeAnalysisText(std::ostream& out, const NightAnalysis& analysis);
 
 }  // namespace npt

@@ -1,6 +1,7 @@
 #include "records/analysis_sheet.h"
 
 #include <array>
+#include <iterator>
 
 #include "analysis/analysis_text.h"
 #include "measure/time_of_day.h"
@@ -11,9 +12,22 @@ namespace {
 
 constexpr double kLabelColumnWidth = 34;
 constexpr double kValueColumnWidth = 12;
+constexpr double kMinutesColumnWidth = 28;
+constexpr const char* kMinutesColumn = "Начало, мин от начала записи";
 
 double dayFraction(double seconds) {
     return seconds / kSecondsPerDay;
+}
+
+// A time of night, as the first sheet's times: wrapped at midnight.
+double nightTime(int startSeconds, int secondsFromStart) {
+    return static_cast<double>((startSeconds + static_cast<long long>(secondsFromStart)) %
+                               kSecondsPerDay);
+}
+
+// Minutes from the first sample: what a sheet sorts by, where times of night wrap at midnight.
+double minutesFromStart(int seconds) {
+    return seconds / 60.0;
 }
 
 // Writes the rows in order, one empty row between sections, and keeps the first error.
@@ -92,6 +106,8 @@ lxw_error addAnalysisSheet(lxw_workbook* workbook, lxw_format* timeFormat,
     SheetWriter w(sheet, timeFormat, bold);
     w.keep(worksheet_set_column(sheet, 0, 0, kLabelColumnWidth, nullptr));
     w.keep(worksheet_set_column(sheet, 1, kEpisodeColumnCount - 1, kValueColumnWidth, nullptr));
+    w.keep(worksheet_set_column(sheet, kEpisodeColumnCount, kEpisodeColumnCount,
+                                kMinutesColumnWidth, nullptr));
 
     const NightAnalysis& a = night.analysis;
     w.heading("Анализ ночи");
@@ -105,7 +121,7 @@ lxw_error addAnalysisSheet(lxw_workbook* workbook, lxw_format* timeFormat,
     w.labelNumber("Порог эпизода, мм", a.parameters.threshold_mm);
     w.labelTime("Минимальная длительность", a.parameters.min_duration_s);
     w.labelTime("Промежутки объединяются до", a.parameters.merge_gap_s);
-    w.labelNumber("Полная тумесценция от, мм", a.parameters.full_threshold_mm);
+    w.labelNumber("Время с приростом от, мм", a.parameters.full_threshold_mm);
     w.gap();
 
     const NightSummary& s = a.summary;
@@ -116,13 +132,17 @@ lxw_error addAnalysisSheet(lxw_workbook* workbook, lxw_format* timeFormat,
         w.labelTime("Записано", s.valid_s);
     }
     if (analysable(a.quality.usability)) {
+        w.labelTime("Проанализировано", s.analysed_s);
         w.labelNumber("Эпизодов", s.episodes);
         w.labelTime("Всего в эпизодах", s.total_s);
         w.labelTime("Самый длинный", s.longest_s);
         w.labelTime("Средний эпизод", s.mean_s);
         w.labelNumber("Макс. прирост, мм", s.max_increase_mm);
         w.labelNumber("Площадь эпизодов, мм·мин", s.area_mm_min);
-        w.labelNumber("Эпизодов в час", s.per_hour);
+        if (s.episodes == 0) {
+            w.labelNumber("Наибольший прирост, мм", s.largest_rise_mm);
+        }
+        w.labelNumber("Эпизодов в час анализа", s.per_hour);
     }
     w.labelText("Качество записи", a.quality.verdict);
     if (a.quality.recording()) {
@@ -132,21 +152,50 @@ lxw_error addAnalysisSheet(lxw_workbook* workbook, lxw_format* timeFormat,
     }
     w.gap();
 
+    // The stretches the verdict names, one row each, so that their times can be read and sorted;
+    // only of a night whose samples were looked at ("нет" would claim so of the others).
+    if (analysable(a.quality.usability) || a.quality.usability == Usability::Unusable) {
+        w.heading("Исключено из анализа");
+        w.next();
+        const char* const header[] = {"Причина", "Начало", "Конец", "Длительность",
+                                      "От начала записи, мин"};
+        for (std::size_t c = 0; c < std::size(header); ++c) {
+            w.text(static_cast<lxw_col_t>(c), header[c], bold);
+        }
+        w.next();
+        bool any = false;
+        for (const Stretch& stretch : a.quality.stretches) {
+            if (!stretch.named()) {
+                continue;
+            }
+            any = true;
+            w.text(0, faultText(stretch.fault));
+            w.time(1, nightTime(night.startSeconds, stretch.start_s));
+            w.time(2, nightTime(night.startSeconds, stretch.end_s));
+            w.time(3, stretch.end_s - stretch.start_s);
+            w.number(4, minutesFromStart(stretch.start_s));
+            w.next();
+        }
+        if (!any) {
+            w.text(0, "нет");
+            w.next();
+        }
+        w.gap();
+    }
+
     w.heading("Эпизоды");
     w.next();
     const EpisodeRow columns = episodeColumns(a.parameters);
     for (std::size_t c = 0; c < kEpisodeColumnCount; ++c) {
         w.text(static_cast<lxw_col_t>(c), columns[c], bold);
     }
+    w.text(kEpisodeColumnCount, kMinutesColumn, bold);
     w.next();
     for (std::size_t i = 0; i < a.episodes.size(); ++i) {
         const NightEpisode& e = a.episodes[i];
         w.number(0, static_cast<double>(i + 1));
-        // Times of night, as the first sheet's times: wrapped at midnight.
-        w.time(1, static_cast<double>((night.startSeconds + static_cast<long long>(e.start_s)) %
-                                      kSecondsPerDay));
-        w.time(2, static_cast<double>((night.startSeconds + static_cast<long long>(e.end_s)) %
-                                      kSecondsPerDay));
+        w.time(1, nightTime(night.startSeconds, e.start_s));
+        w.time(2, nightTime(night.startSeconds, e.end_s));
         w.time(3, e.duration_s);
         w.number(4, e.baseline_mm);
         w.number(5, e.peak_mm);
@@ -154,6 +203,7 @@ lxw_error addAnalysisSheet(lxw_workbook* workbook, lxw_format* timeFormat,
         w.number(7, e.increase_percent);
         w.time(8, e.full_s);
         w.number(9, e.area_mm_min);
+        w.number(kEpisodeColumnCount, minutesFromStart(e.start_s));
         w.next();
     }
     w.gap();

@@ -3,16 +3,22 @@
 //
 // Rows, from the top (column A the label, B the value, unless said otherwise):
 //   the title and the passport line of the first sheet;
-//   "Параметры анализа": threshold and full tumescence in mm, minimum duration and merge gap
-//   as times;
-//   "Итоги ночи": recorded time, number of episodes, total, longest and mean episode time,
-//   largest increase, area, episodes per hour (only the recorded time when the night could not
-//   be analysed), the quality verdict and its counts (only the verdict when the bytes are not a
+//   "Параметры анализа": threshold and the rise time is counted from in mm, minimum duration
+//   and merge gap as times;
+//   "Итоги ночи": recorded and analysed time, number of episodes, total, longest and mean
+//   episode time, largest increase, area (a night without episodes: also the largest rise it
+//   reached), episodes per analysed hour (only the recorded time when the night could not be
+//   analysed), the quality verdict and its counts (only the verdict when the bytes are not a
 //   recording);
-//   "Эпизоды": a header row and one row per episode, columns A-J as in the window's table;
+//   "Исключено из анализа" (only when the samples could be assessed): a header row and one row
+//   per stretch the verdict names: reason in A, start and end as times of night, duration, and
+//   minutes from the start of the recording; "нет" when nothing was left out;
+//   "Эпизоды": a header row and one row per episode, columns A-J as in the window's table, K
+//   the minutes from the start of the recording to its onset;
 //   the statement that rigidity is not measured.
 // Sections are set apart by one empty row. Times of night and durations are fractions of a day
-// in the first sheet's time format, so that they add up and sort as times.
+// in the first sheet's time format, so that they add up; times of night wrap at midnight, so
+// the minutes from the start are the column to sort by.
 #include <xlsxwriter.h>
 
 #include <cstddef>

@@ -119,7 +119,7 @@ TEST(QualityTest, UnusableSamplesGiveNoEpisodes) {
     EXPECT_EQ(a.quality.usable_s, 12 * 3600 - 70 * 60);
     EXPECT_DOUBLE_EQ(a.summary.per_hour, 0.09);
     EXPECT_EQ(a.summary.valid_s, 12 * 3600);
-    EXPECT_THAT(summaryLine(a), HasSubstr("есть непригодные участки"));
+    EXPECT_THAT(summaryLine(a), HasSubstr("исключено из анализа 1 ч 10 мин"));
 }
 
 TEST(QualityTest, EveryFaultIsLocated) {

@@ -447,22 +447,22 @@ TEST(AnalysisSettingsTest, WhatTheFileHolds) {
         {"a threshold above the default full threshold: the full one is raised to it",
          "[analysis]\nthreshold_mm=8\n",
          with(8, d.min_duration_s, d.merge_gap_s, 8),
-         {"порог полной тумесценции по умолчанию, 5,0 мм, ниже порога эпизода (threshold_mm=8); "
+         {"прирост для учёта времени по умолчанию, 5,0 мм, ниже порога эпизода (threshold_mm=8); "
           "принято значение, равное порогу эпизода: 8,0 мм"}},
         {"both stored, full below the threshold",
          "[analysis]\nthreshold_mm=6\nfull_threshold_mm=5\n",
          with(6, d.min_duration_s, d.merge_gap_s, 6),
-         {"порог полной тумесценции (full_threshold_mm=5) ниже порога эпизода (threshold_mm=6); "
+         {"прирост для учёта времени (full_threshold_mm=5) ниже порога эпизода (threshold_mm=6); "
           "принято значение, равное порогу эпизода: 6,0 мм"}},
         {"full below the default threshold",
          "[analysis]\nfull_threshold_mm=2\n",
          with(3, d.min_duration_s, d.merge_gap_s, 3),
-         {"порог полной тумесценции (full_threshold_mm=2) ниже порога эпизода по умолчанию, "
+         {"прирост для учёта времени (full_threshold_mm=2) ниже порога эпизода по умолчанию, "
           "3,0 мм; принято значение, равное порогу эпизода: 3,0 мм"}},
         {"full beyond its range",
          "[analysis]\nfull_threshold_mm=20.5\n",
          d,
-         {"порог полной тумесценции (full_threshold_mm=20.5) — вне пределов от порога эпизода "
+         {"прирост для учёта времени (full_threshold_mm=20.5) — вне пределов от порога эпизода "
           "до 20,0 мм; принято значение по умолчанию 5,0 мм"}},
     };
     const fs::path dir = scratchDir("app");
@@ -504,7 +504,7 @@ TEST(AnalysisSettingsTest, UnusableValuesAreSaidOnceAndMendedAtClose) {
                       "» можно использовать:\n"
                       "• минимальная длительность эпизода (min_duration_s=пять) — не число; "
                       "принято значение по умолчанию 300 с;\n"
-                      "• порог полной тумесценции по умолчанию, 5,0 мм, ниже порога эпизода "
+                      "• прирост для учёта времени по умолчанию, 5,0 мм, ниже порога эпизода "
                       "(threshold_mm=8); принято значение, равное порогу эпизода: 8,0 мм.\n"
                       "При закрытии программы принятые значения будут записаны в файл.");
         form.FormDestroy();

@@ -5,11 +5,14 @@
 #include <regex>
 #include <sstream>
 
+#include "analysis/analysis_text.h"
 #include "cli/npt_command.h"
 #include "form_fixture.h"
 #include "npt_version.h"
 #include "records/file_error.h"
+#include "records/spreadsheet.h"
 #include "records/workbook_check.h"
+#include "support/sheet_cells.h"
 
 namespace npt {
 namespace {
@@ -240,7 +243,7 @@ TEST(NptBadInputTest, RandomBytesOfFullLengthAreDecodedAsAnImage) {
             EXPECT_EQ(lineCount(r.out), 1u);
             EXPECT_NE(r.out.find("\"verdict\":\"данные не похожи на запись датчика: "),
                       std::string::npos);
-            EXPECT_NE(r.out.find("\"recording\":false}"), std::string::npos);
+            EXPECT_NE(r.out.find("\"recording\":false,\"unusable\":[]}"), std::string::npos);
             EXPECT_EQ(r.out.find("\"start_s\""), std::string::npos) << "an episode";
             const NptRun e = npt({"export", file.string(), (dir / "r.csv").string()});
             ASSERT_EQ(e.status, 0) << e.err;
@@ -365,6 +368,66 @@ TEST(NptAnalysisTest, SummaryTableAndWhatCannotBeMeasured) {
     EXPECT_EQ(r.out.find("Петров"), std::string::npos) << "the name stays hidden";
 }
 
+// A night with an hour the recorder skipped: the JSON, the plain summary and the workbook's
+// sheet name the same stretch, at the same times, and the same time analysed.
+TEST(NptAnalysisTest, AStretchLeftOutIsTheSameInEveryOutput) {
+    // Resting bytes 82-84 with one rise of 8 mm over samples 600-779; samples 1000-1359
+    // (00:46:40 to 01:46:40 of a night from 22:00) skipped; nothing after sample 3000.
+    MemoryImage image = makeImage();
+    for (std::size_t i = 0; i < ImageOffsets::kSampleCount; ++i) {
+        const bool risen = i >= 600 && i < 780;
+        const bool skipped = (i >= 1000 && i < 1360) || i >= 3000;
+        image[ImageOffsets::kSamples + i] =
+            skipped ? kErasedByte
+                    : static_cast<std::uint8_t>(82 + (i % 4 == 2 ? 2 : i % 2) + (risen ? 40 : 0));
+    }
+    const fs::path dir = scratchDir("cli");
+    const std::string night = writeImage(dir / "night.txt", image).string();
+
+    const NptRun json = npt({"show", night, "--json"});
+    ASSERT_EQ(json.status, 0) << json.err;
+    EXPECT_NE(json.out.find("\"unusable\":[{\"start_s\":10000,\"end_s\":13600,\"reason\":"
+                            "\"erased\",\"text\":\"пропуск записи\"}]}"),
+              std::string::npos)
+        << json.out;
+    std::smatch analysed;
+    ASSERT_TRUE(std::regex_search(json.out, analysed, std::regex("\"analysed_s\":(\\d+),")));
+    const int analysedS = std::stoi(analysed[1]);
+    EXPECT_EQ(analysedS, 30000 - 3600);
+
+    const NptRun plain = npt({"show", night});
+    ASSERT_EQ(plain.status, 0) << plain.err;
+    for (const std::string& line : std::vector<std::string>{
+             "Анализ:           Эпизодов: 1 · всего 30 мин · макс. прирост 8,0 мм · исключено из "
+             "анализа 1 ч\n",
+             "Записано:         8 ч 20 мин\n",
+             "Проанализировано: " + durationText(analysedS) + "\n",
+             "Исключено из анализа:\n  00:46–01:46  1 ч  пропуск записи\nЭпизоды:\n"}) {
+        EXPECT_NE(plain.out.find(line), std::string::npos) << line << plain.out;
+    }
+
+    ASSERT_EQ(npt({"export", night, (dir / "night.xlsx").string()}).status, 0);
+    if (!openpyxlAvailable()) {
+        GTEST_SKIP() << "python3-openpyxl is not installed";
+    }
+    auto cells = sheetCells(dir / "night.xlsx", kAnalysisSheetName);
+    std::string leftOut, analysedRow;
+    for (const auto& [ref, value] : cells) {
+        if (value.front() == "Исключено из анализа") {
+            leftOut = std::to_string(std::stoi(ref.substr(1)) + 2);
+        }
+        if (value.front() == "Проанализировано") {
+            analysedRow = ref.substr(1);
+        }
+    }
+    ASSERT_FALSE(leftOut.empty());
+    EXPECT_EQ(cells["B" + analysedRow][0], repr(analysedS / 86400.0));
+    EXPECT_EQ(cells["A" + leftOut][0], "пропуск записи");
+    EXPECT_EQ(cells["B" + leftOut][0], repr((22 * 3600 + 10000 - 86400) / 86400.0));
+    EXPECT_EQ(cells["C" + leftOut][0], repr((22 * 3600 + 13600 - 86400) / 86400.0));
+    EXPECT_NEAR(std::stod(cells["E" + leftOut][0]), 10000 / 60.0, 1e-9);  // minutes from the start
+}
+
 TEST(NptAnalysisTest, BytesThatAreNoRecordingAreShownButNotAnalysedNorReported) {
     const std::string notes = std::string(NPT_EXAMPLES_DIR) + "/../README.md";
     const std::string why = "данные не похожи на запись датчика";
@@ -386,10 +449,12 @@ TEST(NptAnalysisTest, BytesThatAreNoRecordingAreShownButNotAnalysedNorReported) 
 
     const NptRun json = npt({"show", notes, "--json"});
     ASSERT_EQ(json.status, 0) << json.err;
-    EXPECT_NE(json.out.find("\"verdict\":\"" + why + ": " + reason + "\",\"recording\":false}"),
+    EXPECT_NE(json.out.find("\"verdict\":\"" + why + ": " + reason +
+                            "\",\"recording\":false,\"unusable\":[]}"),
               std::string::npos)
         << json.out;
-    EXPECT_NE(npt({"show", kNight, "--json"}).out.find("\"recording\":true}"), std::string::npos);
+    EXPECT_NE(npt({"show", kNight, "--json"}).out.find("\"recording\":true,\"unusable\":[]}"),
+              std::string::npos);
 
     const fs::path dir = scratchDir("cli");
     std::vector<NightReport> written;
@@ -456,7 +521,7 @@ TEST(NptAnalysisTest, ParametersThatCannotBeUsedAreWrongUsage) {
          "--threshold: «0,99999999999» — задаётся с точностью до 0,1 мм"},
         {{"--full", "20,0000000001"}, "--full: «20,0000000001» — задаётся с точностью до 0,1 мм"},
         {{"--full=20,1"},
-         "Порог полной тумесценции должен быть от 3,0 до 20,0 мм (не ниже порога эпизода)."},
+         "Прирост для учёта времени должен быть от 3,0 до 20,0 мм (не ниже порога эпизода)."},
         {{"--min-duration", "0,99999"},
          "--min-duration: «0,99999» — задаётся с точностью до секунды"},
         {{"--merge-gap=30,001"}, "--merge-gap: «30,001» — задаётся с точностью до секунды"},
@@ -465,7 +530,7 @@ TEST(NptAnalysisTest, ParametersThatCannotBeUsedAreWrongUsage) {
          "Минимальная длительность эпизода должна быть от 1 мин до 1 ч."},
         {{"--merge-gap", "-1"}, "Промежуток объединения эпизодов должен быть от 0 мин до 30 мин."},
         {{"--threshold", "6", "--full", "5"},
-         "Порог полной тумесценции должен быть от 6,0 до 20,0 мм (не ниже порога эпизода)."},
+         "Прирост для учёта времени должен быть от 6,0 до 20,0 мм (не ниже порога эпизода)."},
     };
     for (const std::string command : {"show", "export", "report"}) {
         for (const Case& c : cases) {

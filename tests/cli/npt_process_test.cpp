@@ -75,7 +75,8 @@ TEST(NptProcessTest, JsonOutputIsOneValidDocument) {
 
 // Checks the "analysis" object of an npt show --json document: its keys in order, their types,
 // that its figures agree with each other, and the episodes expected (start_s, end_s, and
-// baseline, peak and increase where given; none given: only their number).
+// baseline, peak and increase where given; none given: only their number), and the stretches
+// left out expected ("unusable", none when not given).
 constexpr const char* kAnalysisSchema = R"(import json, sys
 d = json.load(open(sys.argv[1], encoding="utf-8"))
 expected = json.loads(sys.argv[2])
@@ -85,16 +86,21 @@ assert list(a) == ["parameters", "episodes", "summary", "quality"], list(a)
 assert list(a["parameters"]) == ["threshold_mm", "min_duration_s", "merge_gap_s",
                                  "full_threshold_mm"]
 assert list(a["summary"]) == ["valid_s", "episodes", "total_s", "longest_s", "mean_s",
-                              "max_increase_mm", "area_mm_min", "per_hour"]
-assert list(a["quality"]) == ["erased", "at_range_ends", "flat_s", "verdict", "recording"]
+                              "max_increase_mm", "area_mm_min", "per_hour", "analysed_s",
+                              "largest_rise_mm"]
+assert list(a["quality"]) == ["erased", "at_range_ends", "flat_s", "verdict", "recording",
+                              "unusable"]
 assert a["quality"]["recording"] is True, a["quality"]
 ints = ("start_s", "end_s", "duration_s", "full_s", "valid_s", "episodes", "total_s",
-        "longest_s", "min_duration_s", "merge_gap_s", "erased", "at_range_ends", "flat_s")
-for group in [a["parameters"], a["summary"], a["quality"]] + a["episodes"]:
+        "longest_s", "min_duration_s", "merge_gap_s", "erased", "at_range_ends", "flat_s",
+        "analysed_s")
+texts = ("start", "end", "verdict", "reason", "text")
+unusable = a["quality"]["unusable"]
+for group in [a["parameters"], a["summary"], a["quality"]] + a["episodes"] + unusable:
     for k, v in group.items():
-        if k == "recording":
+        if k in ("recording", "unusable"):
             continue
-        kind = int if k in ints else str if k in ("start", "end", "verdict") else (int, float)
+        kind = int if k in ints else str if k in texts else (int, float)
         assert isinstance(v, kind) and not isinstance(v, bool), (k, v)
 start = sum(int(x) * m for x, m in zip(d["fields"]["TimeStart"].split(":"), (3600, 60)))
 for e in a["episodes"]:
@@ -113,10 +119,21 @@ assert s["longest_s"] == max(durations, default=0)
 assert abs(s["area_mm_min"] - sum(e["area_mm_min"] for e in a["episodes"])) < 0.051
 assert s["valid_s"] == expected["valid_s"], s
 assert s["episodes"] == expected["episodes"], s
+# Stretches in time order, inside the night, none overlapping an episode; the time analysed is
+# at most what they leave, and the rate is per hour of it.
+for u in unusable:
+    assert list(u) == ["start_s", "end_s", "reason", "text"], u
+    assert 0 <= u["start_s"] < u["end_s"] <= s["valid_s"], u
+    assert all(e["end_s"] <= u["start_s"] or u["end_s"] <= e["start_s"] for e in a["episodes"]), u
+assert all(p["end_s"] <= q["start_s"] for p, q in zip(unusable, unusable[1:])), unusable
+left = s["valid_s"] - sum(u["end_s"] - u["start_s"] for u in unusable)
+assert 0 < s["analysed_s"] <= left, (s, left)
+assert abs(s["per_hour"] - round(s["episodes"] * 3600 / s["analysed_s"], 2)) < 0.006, s
+assert unusable == expected.get("unusable", []), unusable
 for e, want in zip(a["episodes"], expected.get("each", [])):
     for k, v in want.items():
         assert abs(e[k] - v) < 1e-9, (k, e[k], v)
-assert a["quality"]["verdict"] == "данные пригодны для анализа", a["quality"]
+assert (a["quality"]["verdict"] == "данные пригодны для анализа") == (not unusable), a["quality"]
 print("ok")
 )";
 
@@ -146,6 +163,11 @@ TEST(NptProcessTest, AnalysisInTheJsonOfTheExampleAndOfASyntheticNight) {
             i >= 3000 ? kErasedByte
                       : static_cast<std::uint8_t>(82 + (i % 4 == 2 ? 2 : i % 2) + risen);
     }
+    // The same night with an hour the recorder skipped, from 02:40 (samples 2400-2759).
+    MemoryImage skipped = synthetic;
+    for (std::size_t i = 2400; i < 2760; ++i) {
+        skipped[ImageOffsets::kSamples + i] = kErasedByte;
+    }
     struct Case {
         std::string file;
         std::string expected;  // JSON
@@ -158,6 +180,12 @@ TEST(NptProcessTest, AnalysisInTheJsonOfTheExampleAndOfASyntheticNight) {
               "increase_mm": 8.0},
              {"start_s": 15000, "end_s": 18600, "baseline_mm": 26.2, "peak_mm": 34.2,
               "increase_mm": 8.0}]})"},
+        {writeImage(dir / "skipped.txt", skipped).string(),
+         R"({"valid_s": 30000, "episodes": 2, "each": [
+             {"start_s": 6000, "end_s": 7800, "increase_mm": 8.0},
+             {"start_s": 15000, "end_s": 18600, "increase_mm": 8.0}],
+             "unusable": [{"start_s": 24000, "end_s": 27600, "reason": "erased",
+                           "text": "пропуск записи"}]})"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.file);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
 #include <cstring>
@@ -13,13 +14,12 @@
 #include "records/workbook_check.h"
 #include "support/export_fixture.h"
 #include "support/scratch.h"
+#include "support/sheet_cells.h"
 
 namespace npt {
 namespace {
 
 using namespace npt::test;
-
-constexpr const char* kPython = "/usr/bin/python3";
 
 // Prints the cells the export fills, one "key<TAB>value..." line each; times as day fractions.
 constexpr const char* kReadBack = R"(import sys, datetime, openpyxl
@@ -41,10 +41,6 @@ for r in sys.argv[2:]:
     print(r, repr(float(ws.cell(r, 1).value)), repr(days(b.value)), b.number_format,
           repr(float(ws.cell(r, 3).value)), sep="\t")
 )";
-
-bool openpyxlAvailable() {
-    return std::system((std::string(kPython) + " -c 'import openpyxl' 2>/dev/null").c_str()) == 0;
-}
 
 std::map<std::string, std::vector<std::string>> readBack(const fs::path& workbook,
                                                          const std::string& rows) {
@@ -75,14 +71,6 @@ std::map<std::string, std::vector<std::string>> readBack(const fs::path& workboo
         }
     }
     return lines;
-}
-
-// A number as Python's repr writes it.
-std::string repr(double value) {
-    char buffer[32];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-    std::string text(buffer, result.ptr);
-    return text.find_first_of(".e") == std::string::npos ? text + ".0" : text;
 }
 
 double number(const std::string& text) {
@@ -131,26 +119,8 @@ TEST(SpreadsheetTest, WorkbookCellsAndTimeFormat) {
     }
 }
 
-// Prints every filled cell of the named sheet, "ref<TAB>value<TAB>number format", times as day
-// fractions; first the names of the sheets.
-constexpr const char* kReadSheet = R"(import sys, datetime, openpyxl
-wb = openpyxl.load_workbook(sys.argv[1])
-print("sheets", *wb.sheetnames, sep="\t")
-for row in wb[sys.argv[2]].iter_rows():
-    for c in row:
-        v = c.value
-        if v is None:
-            continue
-        if isinstance(v, datetime.timedelta):
-            v = repr(v.total_seconds() / 86400)
-        elif isinstance(v, datetime.time):
-            v = repr((v.hour * 3600 + v.minute * 60 + v.second) / 86400)
-        elif isinstance(v, datetime.datetime):
-            v = repr((v - datetime.datetime(1899, 12, 30)).total_seconds() / 86400)
-        print(c.coordinate, v, c.number_format, sep="\t")
-)";
-
-// A night of two episodes, the second after midnight, with every figure set.
+// A night of two episodes, the second after midnight, with every figure set, and the sensor off
+// from 02:00 to 04:05 (a skipped sample at 22:10 is only counted).
 WorkbookAnalysis twoEpisodes() {
     WorkbookAnalysis w;
     w.startSeconds = 22 * 3600;
@@ -159,45 +129,20 @@ WorkbookAnalysis twoEpisodes() {
     a.episodes = {{3600, 5400, "23:00:00", "23:30:00", 1800, 26.2, 34.2, 8.0, 30.5, 1500, 220.4},
                   {9000, 12600, "00:30:00", "01:30:00", 3600, 26.0, 37.0, 11.0, 42.3, 3300, 540.0}};
     a.summary = {.valid_s = 43200,
+                 .analysed_s = 43200 - 7500 - 10,
                  .episodes = 2,
                  .total_s = 5400,
                  .longest_s = 3600,
                  .mean_s = 2700,
                  .max_increase_mm = 11.0,
                  .area_mm_min = 760.4,
-                 .per_hour = 0.17};
-    a.quality.verdict = "данные пригодны для анализа";
-    a.quality.erased = 3;
-    a.quality.usability = Usability::Usable;
+                 .per_hour = 0.18,
+                 .largest_rise_mm = 11.0};
+    a.quality.verdict = "данные пригодны для анализа, кроме участков: 02:00–04:05 — датчик снят";
+    a.quality.erased = 1;
+    a.quality.stretches = {{Fault::Erased, 600, 610}, {Fault::Off, 14400, 21900}};
+    a.quality.usability = Usability::PartlyUsable;
     return w;
-}
-
-// Every cell of a workbook's sheet as openpyxl reads it: "A1" -> {value, number format}; the
-// key "sheets" lists the sheets' names.
-std::map<std::string, std::vector<std::string>> sheetCells(const fs::path& workbook,
-                                                           const char* sheet) {
-    const fs::path script = workbook.parent_path() / "read_sheet.py";
-    {
-        std::ofstream out(script);
-        out << kReadSheet;
-    }
-    std::map<std::string, std::vector<std::string>> cells;
-    const std::string command =
-        std::string(kPython) + " " + script.string() + " " + workbook.string() + " " + sheet;
-    std::FILE* pipe = ::popen(command.c_str(), "r");
-    char buffer[4096];
-    while (pipe != nullptr && std::fgets(buffer, sizeof buffer, pipe) != nullptr) {
-        std::istringstream fields(std::string(buffer, std::strcspn(buffer, "\n")));
-        std::string key, field;
-        std::getline(fields, key, '\t');
-        while (std::getline(fields, field, '\t')) {
-            cells[key].push_back(field);
-        }
-    }
-    if (pipe != nullptr) {
-        ::pclose(pipe);
-    }
-    return cells;
 }
 
 TEST(SpreadsheetTest, AnalysisSheetBesideAnUnchangedFirstSheet) {
@@ -223,11 +168,15 @@ TEST(SpreadsheetTest, AnalysisSheetBesideAnUnchangedFirstSheet) {
         {"A2", {"ФИО Пациента:   Возраст: 45 Дата иссл.: 05.03.7", {}}},
         {"A5", {"Порог эпизода, мм", {"3.5", "General"}}},
         {"A6", {"Минимальная длительность", {repr(300.0 / 86400), "[h]:mm:ss;@"}}},
-        {"A12", {"Эпизодов", {"2", "General"}}},
-        {"A13", {"Всего в эпизодах", {repr(5400.0 / 86400), "[h]:mm:ss;@"}}},
-        {"A15", {"Средний эпизод", {repr(2700.0 / 86400), "[h]:mm:ss;@"}}},
-        {"A19", {"Качество записи", {"данные пригодны для анализа", "General"}}},
-        {"A20", {"Пропущенных отсчётов", {"3", "General"}}},
+        {"A8", {"Время с приростом от, мм", {"5", "General"}}},
+        {"A11", {"Записано", {repr(43200.0 / 86400), "[h]:mm:ss;@"}}},
+        {"A12", {"Проанализировано", {repr(35690.0 / 86400), "[h]:mm:ss;@"}}},
+        {"A13", {"Эпизодов", {"2", "General"}}},
+        {"A14", {"Всего в эпизодах", {repr(5400.0 / 86400), "[h]:mm:ss;@"}}},
+        {"A16", {"Средний эпизод", {repr(2700.0 / 86400), "[h]:mm:ss;@"}}},
+        {"A19", {"Эпизодов в час анализа", {"0.18", "General"}}},
+        {"A20", {"Качество записи", {night.analysis.quality.verdict, "General"}}},
+        {"A21", {"Пропущенных отсчётов", {"1", "General"}}},
     };
     for (const auto& [ref, want] : expected) {
         SCOPED_TRACE(ref);
@@ -238,27 +187,54 @@ TEST(SpreadsheetTest, AnalysisSheetBesideAnUnchangedFirstSheet) {
             EXPECT_EQ(cells[value], want.second) << value;
         }
     }
-    // The episode table: a header row, then one row per episode.
-    EXPECT_EQ(cells["A25"][0], "№");
-    EXPECT_EQ(cells["J25"][0], "Площадь, мм·мин");
-    const V first = {
-        "1",    repr(23.0 / 24),      repr(23.5 / 24), repr(1800.0 / 86400), "26.2", "34.2", "8",
-        "30.5", repr(1500.0 / 86400), "220.4"};
-    const V second = {"2", repr(0.5 / 24), repr(1.5 / 24)};  // times of night after midnight
-    for (std::size_t c = 0; c < first.size(); ++c) {
-        const std::string column(1, static_cast<char>('A' + c));
-        EXPECT_EQ(cells[column + "26"][0], first[c]) << column;
-        if (c < second.size()) {
-            EXPECT_EQ(cells[column + "27"][0], second[c]) << column;
+    EXPECT_EQ(cells.count("A24"), 0u) << "a gap after the quality";
+    // The stretches left out: the one the verdict names, not the skipped sample; its times of
+    // night, duration and minutes from the start.
+    const auto row = [&](int number, std::size_t columns) {
+        V values;
+        for (std::size_t c = 0; c < columns; ++c) {
+            const std::string ref =
+                std::string(1, static_cast<char>('A' + c)) + std::to_string(number);
+            values.push_back(cells.count(ref) != 0 ? cells[ref][0] : "");
         }
-    }
-    EXPECT_EQ(cells["B26"][1], "[h]:mm:ss;@");
-    EXPECT_EQ(cells["A29"][0], kRigidityStatement);
+        return values;
+    };
+    EXPECT_EQ(cells["A25"][0], "Исключено из анализа");
+    EXPECT_EQ(row(26, 5),
+              (V{"Причина", "Начало", "Конец", "Длительность", "От начала записи, мин"}));
+    EXPECT_EQ(row(27, 5), (V{faultText(Fault::Off), repr(7200.0 / 86400), repr(14700.0 / 86400),
+                             repr(7500.0 / 86400), "240"}));
+    EXPECT_EQ(cells["B27"][1], "[h]:mm:ss;@");
+    EXPECT_EQ(cells.count("A28"), 0u) << "the skipped sample is not listed";
+    // The episode table: a header row, then one row per episode, and the minutes from the start
+    // of the recording, which sort where times of night wrap at midnight.
+    EXPECT_EQ(cells["A29"][0], "Эпизоды");
+    EXPECT_EQ(cells["A30"][0], "№");
+    EXPECT_EQ(cells["J30"][0], "Площадь, мм·мин");
+    EXPECT_EQ(cells["K30"][0], "Начало, мин от начала записи");
+    const V first = {"1",
+                     repr(23.0 / 24),
+                     repr(23.5 / 24),
+                     repr(1800.0 / 86400),
+                     "26.2",
+                     "34.2",
+                     "8",
+                     "30.5",
+                     repr(1500.0 / 86400),
+                     "220.4",
+                     "60"};
+    EXPECT_EQ(row(31, first.size()), first);
+    // Times of night after midnight; minutes from the start go on.
+    EXPECT_EQ(row(32, 3), (V{"2", repr(0.5 / 24), repr(1.5 / 24)}));
+    EXPECT_EQ(cells["K32"][0], "150");
+    EXPECT_EQ(cells["B31"][1], "[h]:mm:ss;@");
+    EXPECT_EQ(cells["A34"][0], kRigidityStatement);
 }
 
-TEST(SpreadsheetTest, ANightThatCouldNotBeAnalysedListsNoEpisodeFigures) {
+TEST(SpreadsheetTest, TheNightsFiguresAreThoseItHas) {
     // A sensor that never moved: "Эпизодов: 0" under "Анализ невозможен" would read as a finding.
-    // Bytes that are no recording at all have not even a recorded time or counts of faults.
+    // Bytes that are no recording at all have not even a recorded time or counts of faults. A
+    // night analysed without episodes gives the largest rise it reached.
     if (!openpyxlAvailable()) {
         GTEST_SKIP() << "python3-openpyxl is not installed";
     }
@@ -266,13 +242,27 @@ TEST(SpreadsheetTest, ANightThatCouldNotBeAnalysedListsNoEpisodeFigures) {
         const char* what;
         Usability usability;
         std::vector<std::string> rows;  // column A from row 11 to the episode table's heading
+        bool leftOut;                   // the section of stretches left out is there
     };
     const Case cases[] = {
+        {"a night without episodes",
+         Usability::Usable,
+         {"Записано", "Проанализировано", "Эпизодов", "Всего в эпизодах", "Самый длинный",
+          "Средний эпизод", "Макс. прирост, мм", "Площадь эпизодов, мм·мин",
+          "Наибольший прирост, мм", "Эпизодов в час анализа", "Качество записи",
+          "Пропущенных отсчётов", "Отсчётов на краях диапазона", "Ровные участки"},
+         true},
         {"a sensor that never moved",
          Usability::Unusable,
          {"Записано", "Качество записи", "Пропущенных отсчётов", "Отсчётов на краях диапазона",
-          "Ровные участки"}},
-        {"no recording", Usability::NotRecording, {"Качество записи"}},
+          "Ровные участки"},
+         true},
+        {"no sample period: no sample was assessed",
+         Usability::NoPeriod,
+         {"Записано", "Качество записи", "Пропущенных отсчётов", "Отсчётов на краях диапазона",
+          "Ровные участки"},
+         false},
+        {"no recording", Usability::NotRecording, {"Качество записи"}, false},
     };
     const auto dir = scratchDir("records");
     for (const Case& c : cases) {
@@ -280,6 +270,7 @@ TEST(SpreadsheetTest, ANightThatCouldNotBeAnalysedListsNoEpisodeFigures) {
         WorkbookAnalysis night;
         night.startSeconds = 22 * 3600;
         night.analysis.summary.valid_s = 43200;
+        night.analysis.summary.largest_rise_mm = 2.4;
         night.analysis.quality.usability = c.usability;
         night.analysis.quality.verdict = "Анализ невозможен";
         writeXlsx((dir / "night.xlsx").string(), wholeNightTable(), &night);
@@ -289,6 +280,14 @@ TEST(SpreadsheetTest, ANightThatCouldNotBeAnalysedListsNoEpisodeFigures) {
             rows.push_back(cells.at("A" + std::to_string(row)).front());
         }
         EXPECT_EQ(rows, c.rows);
+        const bool leftOut = std::any_of(cells.begin(), cells.end(), [](const auto& cell) {
+            return cell.second.front() == "Исключено из анализа";
+        });
+        EXPECT_EQ(leftOut, c.leftOut);
+        if (analysable(c.usability)) {
+            EXPECT_EQ(cells["B19"], (std::vector<std::string>{"2.4", "General"}));
+            continue;
+        }
         for (const auto& [ref, value] : cells) {
             EXPECT_NE(value.front(), "Эпизодов") << ref;
         }

@@ -111,13 +111,13 @@ TEST_F(ReportTest, OnePageWithEverythingTheDoctorFiles) {
              std::string("Врач: Сидоров С. С."),
              std::string("время ночи, чч:мм"),
              summaryLine(report.analysis),
-             std::string("Эпизодов в час: 0,42"),
+             std::string("Эпизодов в час анализа: 0,42"),
              std::string("Длительность"),
              std::string("Качество записи: данные пригодны для анализа"),
              std::string("Параметры анализа: порог 3,0 мм"),
              std::string("Заключение врача:"),
              std::string("ригидность не измеряется"),
-             std::string("Заключение остаётся за врачом."),
+             std::string("остаётся за врачом."),
          }) {
         EXPECT_NE(text.find(expected), std::string::npos) << expected << "\n" << text;
     }

@@ -142,7 +142,7 @@ TEST_F(AnalysisWindowTest, AChangedParameterRedrawsTableLineAndBandsAtOnce) {
     ASSERT_NE(changed, nullptr);
     EXPECT_FALSE(changed->isHidden());
     EXPECT_EQ(changed->text().toStdString(),
-              "Изменены; по умолчанию: порог 3,0 мм, полная тумесценция от 5,0 мм");
+              "Изменены; по умолчанию: порог 3,0 мм, время с приростом от 5,0 мм");
 
     // Minutes in the dialog, seconds in the analysis.
     dialog().minDurationField()->setValue(30);
