@@ -7,7 +7,7 @@
 //
 //   byte 0      sample period
 //   bytes 1-2   start of the study, minutes (any value: times of night wrap at midnight)
-//   bytes 3-6   threshold, minimum duration, merge gap, full tumescence (partly out of range)
+//   bytes 3-6   threshold, minimum duration, merge gap, second threshold (partly out of range)
 //   bytes 7-    the samples, at most 4320
 #include <algorithm>
 #include <cstddef>

@@ -66,7 +66,7 @@ struct NightEpisode {
     double peak_mm = 0;
     double increase_mm = 0;
     double increase_percent = 0;
-    int full_s = 0;  // time at or above full tumescence
+    int full_s = 0;  // time with a rise at or above full_threshold_mm
     double area_mm_min = 0;
 };
 

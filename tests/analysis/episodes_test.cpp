@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "analysis/night_analysis.h"
+#include "support/ramped_rise.h"
 #include "synthetic_night.h"
 
 namespace npt {
@@ -208,35 +209,21 @@ TEST(EpisodesTest, IncreaseOnNoisyNightsIsTheGeneratedRise) {
 
 // A night without noise whose every measure can be worked out by hand: the resting bytes
 // repeat 82, 83, 84, 83 (26,0-26,4 mm; their one-minute median is 83, i.e. 26,2 mm) and each
-// rise lifts them by exactly 40 bytes (8,0 mm). A rise comes and goes over twelve samples, as
-// tumescence does over minutes (a jump within seconds would be the sensor moving): 3,3 bytes a
-// sample. Each rise is given by its run [first, last) of samples 3 mm or more above the resting
-// diameter: its ramp passes 16 bytes seven samples before its top (and after it), and 26 bytes,
-// the 5 mm of the ninth column, four samples before and after.
-constexpr std::size_t kRampSamples = 12;
-constexpr std::size_t kRampAboveThreshold = 7;
-constexpr std::size_t kRampAboveFull = 4;
+// rise lifts them by exactly 40 bytes (8,0 mm), climbing over twelve samples as tumescence does
+// (support/ramped_rise.h); each is given by its run [first, last) 3 mm or more above rest.
+using test::kRampAboveFull;
+using test::kRampAboveThreshold;
 
 struct StepNight {
     std::vector<std::uint8_t> bytes = std::vector<std::uint8_t>(4320, 0xFF);
     StepNight(std::size_t length, std::vector<std::pair<std::size_t, std::size_t>> rises) {
         const std::uint8_t ripple[] = {0, 1, 2, 1};
-        std::vector<long> lift(length, 0);
-        for (auto [first, last] : rises) {
-            // The top at 40 bytes runs over [top, end).
-            const auto top = static_cast<double>(first + kRampAboveThreshold);
-            const auto end = static_cast<double>(last - 1 - kRampAboveThreshold);
-            for (std::size_t i = 0; i < length; ++i) {
-                const double x = static_cast<double>(i);
-                const double part =
-                    std::clamp(std::min(x - (top - kRampSamples), end + kRampSamples - x) /
-                                   static_cast<double>(kRampSamples),
-                               0.0, 1.0);
-                lift[i] = std::max(lift[i], std::lround(40 * part));
-            }
-        }
         for (std::size_t i = 0; i < length; ++i) {
-            bytes[i] = static_cast<std::uint8_t>(82 + ripple[i % 4] + lift[i]);
+            long lift = 0;
+            for (auto [first, last] : rises) {
+                lift = std::max(lift, test::rampedRise(i, first, last));
+            }
+            bytes[i] = static_cast<std::uint8_t>(82 + ripple[i % 4] + lift);
         }
     }
 };

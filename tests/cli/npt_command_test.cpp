@@ -12,6 +12,7 @@
 #include "records/file_error.h"
 #include "records/spreadsheet.h"
 #include "records/workbook_check.h"
+#include "support/ramped_rise.h"
 #include "support/sheet_cells.h"
 
 namespace npt {
@@ -371,15 +372,16 @@ TEST(NptAnalysisTest, SummaryTableAndWhatCannotBeMeasured) {
 // A night with an hour the recorder skipped: the JSON, the plain summary and the workbook's
 // sheet name the same stretch, at the same times, and the same time analysed.
 TEST(NptAnalysisTest, AStretchLeftOutIsTheSameInEveryOutput) {
-    // Resting bytes 82-84 with one rise of 8 mm over samples 600-779; samples 1000-1359
-    // (00:46:40 to 01:46:40 of a night from 22:00) skipped; nothing after sample 3000.
+    // Resting bytes 82-84 with one rise of 8 mm, 3 mm or more above rest over samples 600-779;
+    // samples 1000-1359 (00:46:40 to 01:46:40 of a night from 22:00) skipped; nothing after
+    // sample 3000.
     MemoryImage image = makeImage();
     for (std::size_t i = 0; i < ImageOffsets::kSampleCount; ++i) {
-        const bool risen = i >= 600 && i < 780;
         const bool skipped = (i >= 1000 && i < 1360) || i >= 3000;
         image[ImageOffsets::kSamples + i] =
             skipped ? kErasedByte
-                    : static_cast<std::uint8_t>(82 + (i % 4 == 2 ? 2 : i % 2) + (risen ? 40 : 0));
+                    : static_cast<std::uint8_t>(82 + (i % 4 == 2 ? 2 : i % 2) +
+                                                test::rampedRise(i, 600, 780));
     }
     const fs::path dir = scratchDir("cli");
     const std::string night = writeImage(dir / "night.txt", image).string();

@@ -14,6 +14,7 @@
 
 #include "form_fixture.h"
 #include "support/child_process.h"
+#include "support/ramped_rise.h"
 
 namespace npt {
 namespace {
@@ -151,14 +152,8 @@ TEST(NptProcessTest, AnalysisInTheJsonOfTheExampleAndOfASyntheticNight) {
     // twelve samples, passing 3 mm seven samples before it, as tumescence does over minutes;
     // the recorder stopped after 3000 samples (8 h 20 min).
     MemoryImage synthetic = makeImage();
-    const auto lift = [](std::size_t i, double first, double last) {
-        const double top = first + 7;
-        const double end = last - 8;
-        const double x = static_cast<double>(i);
-        return std::lround(40 * std::clamp(std::min(x - (top - 12), end + 12 - x) / 12, 0.0, 1.0));
-    };
     for (std::size_t i = 0; i < ImageOffsets::kSampleCount; ++i) {
-        const long risen = std::max(lift(i, 600, 780), lift(i, 1500, 1860));
+        const long risen = std::max(test::rampedRise(i, 600, 780), test::rampedRise(i, 1500, 1860));
         synthetic[ImageOffsets::kSamples + i] =
             i >= 3000 ? kErasedByte
                       : static_cast<std::uint8_t>(82 + (i % 4 == 2 ? 2 : i % 2) + risen);
