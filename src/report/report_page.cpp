@@ -124,11 +124,15 @@ std::string clockOfDays(double days) {
 }
 
 double drawTitle(Page& page, const NightReport& r, double y) {
-    // A recording shorter than a night is not titled as one.
-    page.text(kMarginLeft, y, kContentWidth, 8,
-              shortRecording(r.analysis) ? "Тест пенильной тумесценции (запись короче ночи)"
-                                         : "Ночной тест пенильной тумесценции",
-              reportFont(14, true));
+    // A recording shorter than a night is not titled as one, and says so beside the title.
+    const bool isShort = shortRecording(r.analysis);
+    const QString title =
+        isShort ? "Тест пенильной тумесценции" : "Ночной тест пенильной тумесценции";
+    page.text(kMarginLeft, y, kContentWidth, 8, title, reportFont(14, true));
+    if (isShort) {
+        page.text(kMarginLeft + page.widthOf(title, reportFont(14, true)) + 2, y + 1.6, 60, 8,
+                  "запись короче ночи", reportFont(10), Qt::AlignLeft | Qt::AlignTop, kGrey);
+    }
     page.text(kMarginLeft, y + 1.2, kContentWidth, 8, q("Отчёт от " + r.created), reportFont(8.5),
               Qt::AlignRight | Qt::AlignTop, kGrey);
     y += 8.5;
@@ -143,15 +147,15 @@ double drawPassport(Page& page, const NightReport& r, double y) {
                              : r.patientName.empty() ? "—"
                                                      : r.patientName;
     const auto orDash = [](const std::string& text) { return text.empty() ? "—" : text; };
-    // The study is what was recorded; the passport's window beside it when the recording
-    // stopped elsewhere (the memory of a short period fills before the morning).
-    const std::string programmed =
-        r.studyStart.empty() && r.studyEnd.empty() ? "" : "с " + r.studyStart + " до " + r.studyEnd;
-    const std::string recorded = recordedSpanText(r.analysis);
-    const std::string study = recorded.empty() ? orDash(programmed)
-                              : programmed.empty() || programmed == recorded
-                                  ? recorded
-                                  : recorded + " (по программе " + programmed + ")";
+    // The study is what was recorded, from the first sample to the end of the last: a short
+    // period fills the memory before the morning. The passport's window ends twelve hours after
+    // its start whatever was recorded, so it is shown only when nothing was.
+    const std::string recorded =
+        r.analysis.summary.valid_s > 0 ? recordedSpanText(r.analysis) : std::string();
+    const std::string study = !recorded.empty() ? recorded
+                              : r.studyStart.empty() && r.studyEnd.empty()
+                                  ? "—"
+                                  : "с " + r.studyStart + " до " + r.studyEnd;
     // Label and value, left column then right column, row by row.
     const std::pair<const char*, std::string> cells[][2] = {
         {{"Пациент", name}, {"Дата исследования", orDash(r.studyDate)}},

@@ -257,7 +257,8 @@ void AnalysisDialog::display(const AnalysisDisplay& shown) {
     summary_->setText(q(shown.summaryLine));
     verdict_->setText(q("Качество записи: " + a.quality.verdict));
     // What was recorded, not what the passport planned: a short period fills the memory early.
-    const std::string span = a.quality.recording() ? recordedSpanText(a) : "";
+    const std::string span =
+        a.quality.recording() && a.summary.valid_s > 0 ? recordedSpanText(a) : std::string();
     span_->setText(span.empty() ? QString() : q("Исследование: " + span));
     span_->setVisible(!span.empty());
     // The figures two to a row, each label before its value.

@@ -15,6 +15,8 @@
 #include "app/clock.h"
 #include "app/ttm_form.h"
 #include "cli/batch_view.h"
+#include "recorder/example_night.h"
+#include "records/data_file.h"
 #include "records/file_error.h"
 #include "report/report_page.h"
 #include "support/scratch.h"
@@ -126,6 +128,39 @@ TEST_F(ReportTest, OnePageWithEverythingTheDoctorFiles) {
         for (const std::string& cell : {row[1], row[2], row[6], row[9]}) {
             EXPECT_NE(text.find(cell), std::string::npos) << cell << "\n" << text;
         }
+    }
+}
+
+// The study on the page is what was recorded: the recorder's memory holds 4320 samples, so a
+// shorter period ends the recording before the morning, and such a recording is no night.
+TEST_F(ReportTest, TheTitleAndTheStudyAreWhatWasRecorded) {
+    const fs::path dir = scratchDir("report");
+    struct Case {
+        std::uint8_t period;
+        const char* title;
+        const char* note;  // beside the title
+        const char* study;
+    };
+    const Case cases[] = {
+        {10, "Ночной тест пенильной тумесценции", "", "Исследование: с 22:00 до 10:00"},
+        {5, "Тест пенильной тумесценции", "запись короче ночи", "Исследование: с 22:00 до 04:00"},
+        {1, "Тест пенильной тумесценции", "запись короче ночи", "Исследование: с 22:00 до 23:12"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.period);
+        MemoryImage image = exampleNight("");
+        image[ImageOffsets::kPeriod] = c.period;
+        const fs::path file = dir / ("period-" + std::to_string(c.period) + ".txt");
+        writeAll(file, dataFileBytes(image));
+        const std::string text =
+            written(dir / ("period-" + std::to_string(c.period) + ".pdf"), reportOf(file.string()));
+        if (text.empty()) {
+            GTEST_SKIP() << "poppler-utils (pdftotext) is not installed to read the page back";
+        }
+        EXPECT_EQ(text.find(c.title), text.find_first_not_of(" \n")) << text;  // the page's title
+        EXPECT_NE(text.find(c.note), std::string::npos) << text;
+        EXPECT_NE(text.find(c.study), std::string::npos) << text;
+        EXPECT_EQ(text.find(c.period == 10 ? "короче ночи" : "Ночной"), std::string::npos) << text;
     }
 }
 
