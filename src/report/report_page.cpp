@@ -298,8 +298,11 @@ double drawChart(Page& page, const NightReport& r, double y) {
     // The baseline each increase was measured against, thin and dashed under the curve.
     QPen dashed(kBaseline, page.px(0.25), Qt::CustomDashLine, Qt::FlatCap, Qt::RoundJoin);
     dashed.setDashPattern({6, 4});
+    p.save();
+    p.setClipRect(page.rect(left, top, right - left, bottom - top));
     p.setPen(dashed);
     p.drawPath(pathOf(r.baseline.times, r.baseline.mm));
+    p.restore();
     // The curve, broken where the recorder skipped a sample.
     p.setPen(QPen(kCurve, page.px(0.25), Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
     p.drawPath(pathOf(r.times, r.diameters));

@@ -10,6 +10,7 @@
 #include <QPainter>
 #include <cstdio>
 #include <cstdlib>
+#include <limits>
 
 #include "analysis/analysis_text.h"
 #include "app/clock.h"
@@ -279,6 +280,46 @@ TEST_F(ReportTest, EveryBandOfTheChartShowsItsWholeNumber) {
         EXPECT_GT(inkOfNumber(report.episodes[static_cast<std::size_t>(i)]), one * 3 / 2);
     }
     page.save(QString::fromStdString((scratchDir("report") / "numbered-bands.png").string()));
+}
+
+// The baseline is drawn in grey where the analysis gives one and nowhere else: measured by the
+// neutral dark ink over the chart's halves, the first with a baseline, the second without.
+TEST_F(ReportTest, TheBaselineIsDrawnWhereItIsKnown) {
+    NightReport report;
+    report.created = "09.12.26 08:05";
+    for (int i = 0; i < 4320; ++i) {
+        report.times.push_back(22.0 / 24 + i * 10.0 / 86400);
+        report.diameters.push_back(i < 1000 ? 26 : 30);
+        report.baseline.times.push_back(report.times.back());
+        report.baseline.mm.push_back(i < 2160 ? 28.3 : std::numeric_limits<double>::quiet_NaN());
+    }
+    constexpr double kPixelsPerMm = 8;
+    QImage page(static_cast<int>(kReportPageWidthMm * kPixelsPerMm),
+                static_cast<int>(kReportPageHeightMm * kPixelsPerMm), QImage::Format_RGB32);
+    page.fill(Qt::white);
+    {
+        QPainter painter(&page);
+        paintNightReport(painter, kPixelsPerMm, report);
+    }
+    page.save(QString::fromStdString((scratchDir("report") / "baseline.png").string()));
+    // The plot runs from 29 to 194 mm across the page, from 52 to 120 mm down it.
+    const auto greyInk = [&](double fromMm, double toMm) {
+        int ink = 0;
+        for (int y = static_cast<int>(55 * kPixelsPerMm); y < static_cast<int>(118 * kPixelsPerMm);
+             ++y) {
+            const auto* line = reinterpret_cast<const QRgb*>(page.constScanLine(y));
+            for (int x = static_cast<int>(fromMm * kPixelsPerMm);
+                 x < static_cast<int>(toMm * kPixelsPerMm); ++x) {
+                const QRgb c = line[x];
+                ink += qGray(c) < 150 && std::abs(qRed(c) - qBlue(c)) < 30;
+            }
+        }
+        return ink;
+    };
+    const int with = greyInk(40, 105);
+    const int without = greyInk(118, 183);
+    EXPECT_GT(with, 200);
+    EXPECT_EQ(without, 0);
 }
 
 // The passport's left column holds each value whole, wrapped under itself when it is longer than
