@@ -19,12 +19,11 @@ struct TimeSpan {
 };
 
 // A line on the chart: times on the same axis (days) and millimetres, one value per time; the
-// line is broken where a value is NaN.
+// line is broken where a value is NaN (so two lines with gaps never compare equal: no ==).
 struct ChartLine {
     std::vector<double> times;
     std::vector<double> mm;
     bool empty() const { return times.empty(); }
-    bool operator==(const ChartLine&) const = default;
 };
 
 struct NightReport {

@@ -171,10 +171,8 @@ void DiameterChart::setUnusableBands(std::vector<TimeSpan> bands) {
 }
 
 void DiameterChart::setBaseline(ChartLine line) {
-    if (line != baseline_) {
-        baseline_ = std::move(line);
-        viewport()->update();
-    }
+    baseline_ = std::move(line);
+    viewport()->update();
 }
 
 QRectF DiameterChart::bandOnScreen(const TimeSpan& span) const {
