@@ -1,7 +1,8 @@
 // How long the doctor waits, in the window, between changing a parameter of the night's analysis
 // and seeing it: the night analysed anew, the dialog's table and figures, the line under the
-// chart and the shaded episodes, all painted (aim: within one frame, 16 ms). Runs on Qt's
-// offscreen platform, which paints into memory as a screen's backing store would.
+// chart, the shaded episodes and the baseline under the curve, all painted (aim: within one frame,
+// 16 ms). Runs on Qt's offscreen platform, which paints into memory as a screen's backing store
+// would.
 #include <benchmark/benchmark.h>
 
 #include <QApplication>

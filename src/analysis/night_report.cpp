@@ -2,6 +2,8 @@
 
 #include <limits>
 
+#include "analysis/analysis_text.h"
+
 #include "measure/samples.h"
 #include "measure/time_of_day.h"
 
@@ -31,6 +33,29 @@ std::vector<TimeSpan> unusableSpans(const NightAnalysis& analysis, int startSeco
         }
     }
     return spans;
+}
+
+ChartLine baselineLine(const NightAnalysis& analysis, const NightRecording& recording) {
+    ChartLine line;
+    if (!analysable(analysis.quality.usability)) {
+        return line;
+    }
+    const std::size_t n = analysis.baseline.size();
+    line.times.resize(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        line.times[i] =
+            days(recording.startSeconds + static_cast<long long>(i) * recording.periodSeconds);
+    }
+    line.mm = analysis.baseline;
+    return line;
+}
+
+bool shortRecording(const NightAnalysis& analysis) {
+    return analysis.summary.valid_s > 0 && analysis.summary.valid_s < kWholeNightS;
+}
+
+const char* analysisTitle(const NightAnalysis& analysis) {
+    return shortRecording(analysis) ? "Анализ записи" : "Анализ ночи";
 }
 
 void setRecordedCurve(NightReport& report, const NightRecording& recording) {

@@ -18,6 +18,14 @@ struct TimeSpan {
     bool operator==(const TimeSpan&) const = default;
 };
 
+// A line on the chart: times on the same axis (days) and millimetres, one value per time; the
+// line is broken where a value is NaN (so two lines with gaps never compare equal: no ==).
+struct ChartLine {
+    std::vector<double> times;
+    std::vector<double> mm;
+    bool empty() const { return times.empty(); }
+};
+
 struct NightReport {
     // The passport, texts as the window shows them.
     std::string patientName;  // empty when hidden or when the recording has no passport
@@ -38,6 +46,7 @@ struct NightReport {
     std::vector<double> diameters;
     std::vector<TimeSpan> episodes;  // one per episode of the analysis, in order
     std::vector<TimeSpan> unusable;  // stretches the analysis left out, in order
+    ChartLine baseline;              // what each rise was measured against (baselineLine)
 
     NightAnalysis analysis;
 };
@@ -49,6 +58,19 @@ std::vector<TimeSpan> episodeSpans(const NightAnalysis& analysis, int startSecon
 // The stretches the analysis could not use and names in its verdict (a minute or longer), on the
 // same axis. Shorter ones (a skipped sample) would only be hairlines on a chart.
 std::vector<TimeSpan> unusableSpans(const NightAnalysis& analysis, int startSeconds);
+
+// The analysis' baseline of the night on the chart's axes, one point per written sample: the
+// level each increase was measured against. Empty when the night could not be analysed, where
+// a line would pass for a finding.
+ChartLine baselineLine(const NightAnalysis& analysis, const NightRecording& recording);
+
+// True when something was recorded, but less than a whole night (kWholeNightS): such a
+// recording is not titled as a night.
+bool shortRecording(const NightAnalysis& analysis);
+
+// The title of the analysis wherever it is shown: "Анализ ночи", or "Анализ записи" for a short
+// recording.
+const char* analysisTitle(const NightAnalysis& analysis);
 
 // The recorded diameter of the night up to its last written sample, on the chart's time axis.
 void setRecordedCurve(NightReport& report, const NightRecording& recording);

@@ -26,6 +26,7 @@ struct AnalysisDisplay {
     AnalysisParameters parameters;   // as set, also without a recording
     std::vector<TimeSpan> episodes;  // on the chart's time axis
     std::vector<TimeSpan> unusable;  // stretches the analysis left out, on the same axis
+    ChartLine baseline;              // drawn under the curve; empty when nothing was analysed
     NightAnalysis analysis;          // table, summary and verdict, when there is a recording
     bool demonstration = false;      // the recording is the demonstration recorder's night
 };

@@ -111,6 +111,7 @@ void TTMForm::showAnalysis() {
         display.summaryLine = summaryLine(night->result);
         display.episodes = episodeSpans(night->result, night->startSeconds);
         display.unusable = unusableSpans(night->result, night->startSeconds);
+        display.baseline = baselineLine(night->result, night->recording());
         display.analysis = night->result;
         display.demonstration = night->demonstration;
     }
@@ -193,6 +194,7 @@ NightReport TTMForm::nightReport() const {
         setRecordedCurve(report, night->recording());
         report.episodes = episodeSpans(night->result, night->startSeconds);
         report.unusable = unusableSpans(night->result, night->startSeconds);
+        report.baseline = baselineLine(night->result, night->recording());
         report.analysis = night->result;
     }
     return report;

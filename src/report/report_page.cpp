@@ -20,7 +20,7 @@ constexpr double kMarginTop = 14;
 constexpr double kMarginBottom = 14;
 constexpr double kContentWidth = kReportPageWidthMm - kMarginLeft - kMarginRight;
 
-constexpr double kChartHeight = 86;
+constexpr double kChartHeight = 88;
 // Table columns in the order of episodeColumns, in millimetres; they fill the content width.
 constexpr double kColumnWidths[] = {7, 15, 15, 24, 19, 15, 20, 18, 25, 20};
 constexpr double kRowHeight = 5.2;
@@ -32,6 +32,7 @@ const QColor kGrey(110, 110, 110);
 const QColor kRule(170, 170, 170);
 const QColor kGrid(225, 225, 225);
 const QColor kCurve(20, 60, 170);
+const QColor kBaseline(90, 90, 90);
 const QColor kBand(255, 196, 120, 110);
 const QColor kBandEdge(230, 140, 40);
 const QColor kUnusable(150, 150, 150, 70);
@@ -123,8 +124,15 @@ std::string clockOfDays(double days) {
 }
 
 double drawTitle(Page& page, const NightReport& r, double y) {
-    page.text(kMarginLeft, y, kContentWidth, 8, "Ночной тест пенильной тумесценции",
-              reportFont(14, true));
+    // A recording shorter than a night is not titled as one, and says so beside the title.
+    const bool isShort = shortRecording(r.analysis);
+    const QString title =
+        isShort ? "Тест пенильной тумесценции" : "Ночной тест пенильной тумесценции";
+    page.text(kMarginLeft, y, kContentWidth, 8, title, reportFont(14, true));
+    if (isShort) {
+        page.text(kMarginLeft + page.widthOf(title, reportFont(14, true)) + 2, y + 1.6, 60, 8,
+                  "запись короче ночи", reportFont(10), Qt::AlignLeft | Qt::AlignTop, kGrey);
+    }
     page.text(kMarginLeft, y + 1.2, kContentWidth, 8, q("Отчёт от " + r.created), reportFont(8.5),
               Qt::AlignRight | Qt::AlignTop, kGrey);
     y += 8.5;
@@ -139,13 +147,19 @@ double drawPassport(Page& page, const NightReport& r, double y) {
                              : r.patientName.empty() ? "—"
                                                      : r.patientName;
     const auto orDash = [](const std::string& text) { return text.empty() ? "—" : text; };
+    // The study is what was recorded, from the first sample to the end of the last: a short
+    // period fills the memory before the morning. The passport's window ends twelve hours after
+    // its start whatever was recorded, so it is shown only when nothing was.
+    const std::string recorded =
+        r.analysis.summary.valid_s > 0 ? recordedSpanText(r.analysis) : std::string();
+    const std::string study = !recorded.empty() ? recorded
+                              : r.studyStart.empty() && r.studyEnd.empty()
+                                  ? "—"
+                                  : "с " + r.studyStart + " до " + r.studyEnd;
     // Label and value, left column then right column, row by row.
     const std::pair<const char*, std::string> cells[][2] = {
         {{"Пациент", name}, {"Дата исследования", orDash(r.studyDate)}},
-        {{"Возраст", orDash(r.age)},
-         {"Исследование", r.studyStart.empty() && r.studyEnd.empty()
-                              ? "—"
-                              : "с " + r.studyStart + " до " + r.studyEnd}},
+        {{"Возраст", orDash(r.age)}, {"Исследование", study}},
         {{"Врач", r.doctor.empty() ? "________________________" : r.doctor},
          {"Период измерений", r.period.empty() ? "—" : r.period + " с"}},
         {{nullptr, ""}, {"Датчик запрограммирован", orDash(r.programmed)}},
@@ -185,7 +199,7 @@ double drawChart(Page& page, const NightReport& r, double y) {
     const double left = kMarginLeft + 11;  // room for the diameter labels
     const double right = kMarginLeft + kContentWidth - 2;
     const double top = y + 5;
-    const double bottom = y + kChartHeight - 13;  // room for the time labels and the legend
+    const double bottom = y + kChartHeight - 15;  // room for the time labels and the legend
     page.text(kMarginLeft, y, 60, 5, "диаметр, мм", small, Qt::AlignLeft | Qt::AlignTop, kGrey);
 
     double yMin = std::numeric_limits<double>::infinity();
@@ -252,32 +266,46 @@ double drawChart(Page& page, const NightReport& r, double y) {
         page.text(X(t) - 8, bottom + 1.2, 16, 4, q(clockOfDays(t)), small,
                   Qt::AlignHCenter | Qt::AlignTop, kInk);
     }
-    page.text(left, bottom + 5, right - left, 4, "время ночи, чч:мм", small,
-              Qt::AlignRight | Qt::AlignTop, kGrey);
-    page.text(left, bottom + 9, right - left, 4,
-              "Оранжевым — эпизоды тумесценции (номера — как в таблице); серым — участки, "
-              "непригодные для анализа",
-              small, Qt::AlignLeft | Qt::AlignTop, kGrey);
+    const QString timeTitle = "время ночи, чч:мм";
+    page.text(left, bottom + 5, right - left, 4, timeTitle, small, Qt::AlignRight | Qt::AlignTop,
+              kGrey);
+    // The legend in two lines beside the axis title.
+    page.text(kMarginLeft, bottom + 5, right - kMarginLeft - page.widthOf(timeTitle, small) - 4, 8,
+              "Оранжевым — эпизоды тумесценции (номера — как в таблице); пунктиром — базовый "
+              "уровень, от которого считается прирост; серым — участки, не вошедшие в анализ",
+              small, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, kGrey);
 
-    // The curve, broken where the recorder skipped a sample.
-    QPainterPath path;
-    bool drawing = false;
-    for (std::size_t i = 0; i < r.times.size(); ++i) {
-        if (std::isnan(r.diameters[i])) {
-            drawing = false;
-            continue;
+    // A line through the values, broken where one is NaN.
+    const auto pathOf = [&](const std::vector<double>& times, const std::vector<double>& mm) {
+        QPainterPath path;
+        bool drawing = false;
+        for (std::size_t i = 0; i < times.size(); ++i) {
+            if (std::isnan(mm[i])) {
+                drawing = false;
+                continue;
+            }
+            const QPointF point = page.at(X(times[i]), Y(mm[i]));
+            if (drawing) {
+                path.lineTo(point);
+            } else {
+                path.moveTo(point);
+                drawing = true;
+            }
         }
-        const QPointF point = page.at(X(r.times[i]), Y(r.diameters[i]));
-        if (drawing) {
-            path.lineTo(point);
-        } else {
-            path.moveTo(point);
-            drawing = true;
-        }
-    }
+        return path;
+    };
     p.setBrush(Qt::NoBrush);
+    // The baseline each increase was measured against, thin and dashed under the curve.
+    QPen dashed(kBaseline, page.px(0.25), Qt::CustomDashLine, Qt::FlatCap, Qt::RoundJoin);
+    dashed.setDashPattern({6, 4});
+    p.save();
+    p.setClipRect(page.rect(left, top, right - left, bottom - top));
+    p.setPen(dashed);
+    p.drawPath(pathOf(r.baseline.times, r.baseline.mm));
+    p.restore();
+    // The curve, broken where the recorder skipped a sample.
     p.setPen(QPen(kCurve, page.px(0.25), Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-    p.drawPath(path);
+    p.drawPath(pathOf(r.times, r.diameters));
 
     p.setPen(QPen(kInk, page.px(0.25)));
     p.drawLine(page.at(left, top), page.at(left, bottom));
@@ -359,7 +387,8 @@ double drawTable(Page& page, const NightReport& r, double y, double bottomLimit)
         y += page.text(kMarginLeft, y + 0.5, kContentWidth, 5,
                        q("… и ещё " + std::to_string(rest) + " " +
                          pluralRu(static_cast<long long>(rest), "эпизод", "эпизода", "эпизодов") +
-                         ": вся таблица — в окне «Анализ ночи» и на листе «Анализ» книги .xlsx"),
+                         ": вся таблица — в окне «" + analysisTitle(r.analysis) +
+                         "» и на листе «Анализ» книги .xlsx"),
                        reportFont(8, false, true), Qt::AlignLeft | Qt::AlignTop, kGrey);
     }
     return y + 3;

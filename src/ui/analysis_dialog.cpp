@@ -10,9 +10,11 @@
 #include <QSignalBlocker>
 #include <QTableWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <cmath>
 
 #include "analysis/analysis_text.h"
+#include "analysis/night_report.h"
 
 namespace npt {
 
@@ -41,6 +43,24 @@ QDoubleSpinBox* parameterField(const char* name, double low, double high, double
     return field;
 }
 
+// A column's header in short lines: a line ends after a comma or before it would pass about
+// eleven characters, so that "С приростом ≥ 5,0 мм" takes two lines, not five.
+QString headerLines(const std::string& text) {
+    constexpr int kLine = 11;
+    QString wrapped;
+    int lineLength = 0;
+    for (const QString& word : q(text).split(' ', Qt::SkipEmptyParts)) {
+        if (lineLength > 0) {
+            const bool breaks = wrapped.endsWith(',') || lineLength + 1 + word.size() > kLine;
+            wrapped += breaks ? '\n' : ' ';
+            lineLength = breaks ? 0 : lineLength + 1;
+        }
+        wrapped += word;
+        lineLength += static_cast<int>(word.size());
+    }
+    return wrapped;
+}
+
 int secondsOf(double minutes) {
     return static_cast<int>(std::lround(minutes * 60));
 }
@@ -49,7 +69,7 @@ int secondsOf(double minutes) {
 
 AnalysisDialog::AnalysisDialog(QWidget* parent) : QDialog(parent) {
     setObjectName("AnalysisDialog");
-    setWindowTitle(QString::fromUtf8("Анализ ночи"));
+    setWindowTitle(QString::fromUtf8(analysisTitle(NightAnalysis())));
     setModal(false);
     QFont base = font();
     base.setPixelSize(13);
@@ -66,6 +86,8 @@ AnalysisDialog::AnalysisDialog(QWidget* parent) : QDialog(parent) {
     verdict_ = new QLabel(this);
     verdict_->setObjectName("Verdict");
     verdict_->setWordWrap(true);
+    span_ = new QLabel(this);
+    span_->setObjectName("Span");
     facts_ = new QLabel(this);
     facts_->setObjectName("Facts");
     facts_->setTextFormat(Qt::RichText);
@@ -95,7 +117,7 @@ AnalysisDialog::AnalysisDialog(QWidget* parent) : QDialog(parent) {
     form->addRow(QString::fromUtf8("Порог эпизода (подъём над исходным):"), threshold_);
     form->addRow(QString::fromUtf8("Эпизод не короче:"), minDuration_);
     form->addRow(QString::fromUtf8("Провалы короче этого не делят эпизод:"), mergeGap_);
-    form->addRow(QString::fromUtf8("Полная тумесценция от:"), fullThreshold_);
+    form->addRow(QString::fromUtf8("Время с приростом от:"), fullThreshold_);
     auto* boxLayout = new QVBoxLayout(parametersBox);
     boxLayout->addLayout(form);
     auto* defaultsRow = new QHBoxLayout();
@@ -116,6 +138,27 @@ AnalysisDialog::AnalysisDialog(QWidget* parent) : QDialog(parent) {
     }
     table_->setAlternatingRowColors(true);
 
+    // What the grey stretches of the chart are: a few short rows, under the episodes.
+    leftOutBox_ = new QGroupBox(QString::fromUtf8("Не вошло в анализ"), this);
+    leftOutBox_->setObjectName("LeftOutBox");
+    leftOut_ = new QTableWidget(0, 4, leftOutBox_);
+    leftOut_->setObjectName("LeftOut");
+    leftOut_->setHorizontalHeaderLabels({QString::fromUtf8("С"), QString::fromUtf8("До"),
+                                         QString::fromUtf8("Длительность"),
+                                         QString::fromUtf8("Причина")});
+    leftOut_->verticalHeader()->hide();
+    leftOut_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    leftOut_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    for (int narrow : {0, 1, 2}) {
+        leftOut_->horizontalHeader()->setSectionResizeMode(narrow, QHeaderView::ResizeToContents);
+    }
+    leftOut_->horizontalHeader()->setStretchLastSection(true);
+    leftOut_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    auto* leftOutLayout = new QVBoxLayout(leftOutBox_);
+    leftOutLayout->setContentsMargins(4, 2, 4, 4);
+    leftOutLayout->addWidget(leftOut_);
+    leftOutBox_->hide();
+
     auto* statement = new QLabel(QString::fromUtf8(kRigidityStatement), this);
     statement->setObjectName("Statement");
     statement->setWordWrap(true);
@@ -133,6 +176,7 @@ AnalysisDialog::AnalysisDialog(QWidget* parent) : QDialog(parent) {
     auto* texts = new QVBoxLayout();
     texts->addWidget(summary_);
     texts->addWidget(verdict_);
+    texts->addWidget(span_);
     texts->addWidget(facts_);
     texts->addStretch();
     top->addLayout(texts, 3);
@@ -144,6 +188,7 @@ AnalysisDialog::AnalysisDialog(QWidget* parent) : QDialog(parent) {
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
     layout->addWidget(table_, 1);
+    layout->addWidget(leftOutBox_);
     layout->addWidget(statement);
     layout->addLayout(buttons);
 
@@ -198,9 +243,12 @@ void AnalysisDialog::parameterEdited() {
 void AnalysisDialog::display(const AnalysisDisplay& shown) {
     setParameters(shown.parameters);
     save_->setEnabled(shown.recording);
+    setWindowTitle(QString::fromUtf8(analysisTitle(shown.analysis)));
+    showLeftOut(shown.analysis);
     if (!shown.recording) {
         summary_->setText(QString::fromUtf8(kNothingToAnalyse));
         verdict_->clear();
+        span_->clear();
         facts_->clear();
         table_->setRowCount(0);
         return;
@@ -208,6 +256,11 @@ void AnalysisDialog::display(const AnalysisDisplay& shown) {
     const NightAnalysis& a = shown.analysis;
     summary_->setText(q(shown.summaryLine));
     verdict_->setText(q("Качество записи: " + a.quality.verdict));
+    // What was recorded, not what the passport planned: a short period fills the memory early.
+    const std::string span =
+        a.quality.recording() && a.summary.valid_s > 0 ? recordedSpanText(a) : std::string();
+    span_->setText(span.empty() ? QString() : q("Исследование: " + span));
+    span_->setVisible(!span.empty());
     // The figures two to a row, each label before its value.
     QString facts = "<table cellspacing=\"0\" cellpadding=\"1\">";
     const auto list = summaryFacts(a);
@@ -222,7 +275,7 @@ void AnalysisDialog::display(const AnalysisDisplay& shown) {
     // The ninth column names the rise it counts time at, which the parameters set.
     QStringList headers;
     for (const std::string& column : episodeColumns(a.parameters)) {
-        headers << q(column).replace(", ", ",\n").replace(' ', '\n');
+        headers << headerLines(column);
     }
     table_->setHorizontalHeaderLabels(headers);
     const std::vector<EpisodeRow> rows = episodeRows(a);
@@ -239,6 +292,34 @@ void AnalysisDialog::display(const AnalysisDisplay& shown) {
             item->setText(q(rows[r][c]));
         }
     }
+}
+
+void AnalysisDialog::showLeftOut(const NightAnalysis& analysis) {
+    const std::vector<LeftOutRow> rows =
+        analysable(analysis.quality.usability) ? leftOutRows(analysis) : std::vector<LeftOutRow>();
+    leftOut_->setRowCount(static_cast<int>(rows.size()));
+    for (std::size_t r = 0; r < rows.size(); ++r) {
+        const std::string* cells[] = {&rows[r].from, &rows[r].to, &rows[r].duration,
+                                      &rows[r].reason};
+        for (int c = 0; c < 4; ++c) {
+            auto* item = leftOut_->item(static_cast<int>(r), c);
+            if (item == nullptr) {
+                item = new QTableWidgetItem();
+                item->setTextAlignment((c < 3 ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter);
+                leftOut_->setItem(static_cast<int>(r), c, item);
+            }
+            item->setText(q(*cells[c]));
+        }
+    }
+    leftOutBox_->setVisible(!rows.empty());
+    if (rows.empty()) {
+        return;
+    }
+    // As tall as its rows, up to four; more scroll.
+    const int shownRows = std::min<int>(static_cast<int>(rows.size()), 4);
+    leftOut_->setFixedHeight(leftOut_->horizontalHeader()->sizeHint().height() +
+                             shownRows * leftOut_->verticalHeader()->defaultSectionSize() +
+                             2 * leftOut_->frameWidth());
 }
 
 }  // namespace npt

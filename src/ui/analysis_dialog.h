@@ -1,9 +1,11 @@
 #pragma once
-// "Анализ ночи": the night's analysis beside the main window (not modal, so the chart and its
-// shaded episodes stay in view and usable): the summary, the quality verdict, the four
-// parameters, the episode table, the night's figures, the statement on rigidity, and saving the
-// report. It shows what the window's behaviour gives it; a changed parameter or a click on
-// "Сохранить отчёт…" goes back to that behaviour, which analyses and answers at once.
+// "Анализ ночи" ("Анализ записи" for a recording shorter than a night): the night's analysis
+// beside the main window (not modal, so the chart and its shaded episodes stay in view and
+// usable): the summary, the quality verdict, the recorded span, the four parameters, the episode
+// table, the stretches left out with their reasons (when there are any), the night's figures,
+// the statement on rigidity, and saving the report. It shows what the window's behaviour gives it;
+// a changed parameter or a click on "Сохранить отчёт…" goes back to that behaviour, which analyses
+// and answers at once.
 #include <QDialog>
 #include <functional>
 #include <optional>
@@ -12,6 +14,7 @@
 #include "app/form_view.h"
 
 class QDoubleSpinBox;
+class QGroupBox;
 class QLabel;
 class QPushButton;
 class QTableWidget;
@@ -36,15 +39,20 @@ class AnalysisDialog : public QDialog {
     QDoubleSpinBox* mergeGapField() const { return mergeGap_; }
     QDoubleSpinBox* fullThresholdField() const { return fullThreshold_; }
     QTableWidget* table() const { return table_; }
+    // The stretches left out: from, to, duration and reason; its box is hidden when none is.
+    QTableWidget* leftOutTable() const { return leftOut_; }
+    QGroupBox* leftOutBox() const { return leftOutBox_; }
     QPushButton* saveButton() const { return save_; }
 
   private:
     void setParameters(const AnalysisParameters& parameters);
     AnalysisParameters parameters() const;
     void parameterEdited();
+    void showLeftOut(const NightAnalysis& analysis);
 
     QLabel* summary_;
     QLabel* verdict_;
+    QLabel* span_;
     QLabel* facts_;
     QDoubleSpinBox* threshold_;
     QDoubleSpinBox* minDuration_;
@@ -53,6 +61,8 @@ class AnalysisDialog : public QDialog {
     QLabel* changed_;  // which parameters differ from their defaults, and those defaults
     QLabel* refused_;
     QTableWidget* table_;
+    QGroupBox* leftOutBox_;
+    QTableWidget* leftOut_;
     QPushButton* save_;
 };
 

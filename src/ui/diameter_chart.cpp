@@ -3,6 +3,7 @@
 #include <QLocale>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPainterPath>
 #include <QRubberBand>
 #include <QtCharts/QChart>
 #include <algorithm>
@@ -169,6 +170,11 @@ void DiameterChart::setUnusableBands(std::vector<TimeSpan> bands) {
     }
 }
 
+void DiameterChart::setBaseline(ChartLine line) {
+    baseline_ = std::move(line);
+    viewport()->update();
+}
+
 QRectF DiameterChart::bandOnScreen(const TimeSpan& span) const {
     const QRectF plot = chart()->plotArea();
     const double from = chart()->mapToPosition(QPointF(span.from, 0), series_[1]).x();
@@ -178,8 +184,69 @@ QRectF DiameterChart::bandOnScreen(const TimeSpan& span) const {
     return band.width() > 0 ? chart()->mapRectToScene(band) : QRectF();
 }
 
+void DiameterChart::drawBaseline(QPainter* painter) const {
+    if (baseline_.empty()) {
+        return;
+    }
+    // The axes map values to the plot linearly: two points give the whole mapping, so that a
+    // night's thousands of samples cost no lookup each.
+    const QPointF origin = chart()->mapToScene(chart()->mapToPosition(QPointF(0, 0), series_[1]));
+    const QPointF unit = chart()->mapToScene(chart()->mapToPosition(QPointF(1, 1), series_[1]));
+    const double kx = unit.x() - origin.x();
+    const double ky = unit.y() - origin.y();
+    // One point per pixel column is all a screen shows; a break in the line is always kept.
+    QPainterPath path;
+    bool drawing = false;
+    double lastX = 0;
+    QPointF pending;
+    bool hasPending = false;
+    for (std::size_t i = 0; i < baseline_.times.size(); ++i) {
+        const double mm = baseline_.mm[i];
+        if (std::isnan(mm)) {
+            if (hasPending) {
+                path.lineTo(pending);
+            }
+            drawing = hasPending = false;
+            continue;
+        }
+        const QPointF point(origin.x() + baseline_.times[i] * kx, origin.y() + mm * ky);
+        if (!drawing) {
+            path.moveTo(point);
+            drawing = true;
+            lastX = point.x();
+            hasPending = false;
+        } else if (std::abs(point.x() - lastX) >= 1) {
+            path.lineTo(point);
+            lastX = point.x();
+            hasPending = false;
+        } else {
+            pending = point;
+            hasPending = true;
+        }
+    }
+    if (hasPending) {
+        path.lineTo(pending);
+    }
+    // A quiet reference: dark grey, thin and dashed, so the curve over it stays what is read.
+    static const QColor kBaseline(80, 80, 80);
+    QPen pen(kBaseline, 1.2, Qt::CustomDashLine, Qt::FlatCap, Qt::RoundJoin);
+    pen.setDashPattern({5, 3});
+    painter->save();
+    painter->setClipRect(chart()->mapRectToScene(chart()->plotArea()));
+    painter->setPen(pen);
+    painter->setBrush(Qt::NoBrush);
+    painter->drawPath(path);
+    painter->restore();
+}
+
 void DiameterChart::drawBackground(QPainter* painter, const QRectF& rect) {
     QChartView::drawBackground(painter, rect);
+    drawBands(painter);
+    // Over the bands, under the grid and the curves.
+    drawBaseline(painter);
+}
+
+void DiameterChart::drawBands(QPainter* painter) const {
     if (bands_.empty() && unusable_.empty()) {
         return;
     }

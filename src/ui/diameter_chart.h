@@ -2,7 +2,8 @@
 // The diameter chart: draws the chart model (titles, axes on round ticks, the four series) and
 // turns a rubber band drawn with the left mouse button into a zoom of the model; the right
 // button undoes it. Every range on screen comes from the model and is reported back to it.
-// Behind the curves, the night's episodes as given are shaded and numbered.
+// Behind the curves, the night's episodes as given are shaded and numbered, and the baseline
+// they were measured against is drawn as a thin dashed line.
 #include <QtCharts/QCategoryAxis>
 #include <QtCharts/QChartView>
 #include <QtCharts/QLineSeries>
@@ -33,6 +34,10 @@ class DiameterChart : public QChartView {
     // The stretches the analysis could not use, shaded grey; drawn at the next paint.
     void setUnusableBands(std::vector<TimeSpan> bands);
     const std::vector<TimeSpan>& unusableBands() const { return unusable_; }
+    // The analysis' baseline, dashed under the curves and broken where it is NaN; drawn at the
+    // next paint.
+    void setBaseline(ChartLine line);
+    const ChartLine& baseline() const { return baseline_; }
 
     QLineSeries* series(int index) const { return series_[index]; }
     QCategoryAxis* timeAxis() const { return timeAxis_; }
@@ -50,6 +55,8 @@ class DiameterChart : public QChartView {
     // The span's part on screen as a strip over the plot's height, in scene coordinates; empty
     // when none of it is on screen.
     QRectF bandOnScreen(const TimeSpan& span) const;
+    void drawBands(QPainter* painter) const;
+    void drawBaseline(QPainter* painter) const;
 
     ChartModel& model_;
     std::array<QLineSeries*, 4> series_{};
@@ -61,6 +68,7 @@ class DiameterChart : public QChartView {
     std::function<void()> onZoomed_;
     std::vector<TimeSpan> bands_;
     std::vector<TimeSpan> unusable_;
+    ChartLine baseline_;
 };
 
 }  // namespace npt

@@ -693,6 +693,7 @@ void QtFormView::showAnalysis(const AnalysisDisplay& analysis) {
                                   (analysis.demonstration ? q(kDemoChartSuffix) : QString()));
         chart_->setEpisodeBands(analysis.episodes);
         chart_->setUnusableBands(analysis.unusable);
+        chart_->setBaseline(analysis.baseline);
     }
     analysis_->display(analysis);
 }

@@ -126,6 +126,7 @@ TEST(AnalysisFlowTest, BytesThatAreNoRecordingLoadAsBeforeButAreNotAnalysedNorRe
         EXPECT_TRUE(shown.analysis.episodes.empty());
         EXPECT_TRUE(shown.episodes.empty());
         EXPECT_TRUE(shown.unusable.empty());
+        EXPECT_TRUE(shown.baseline.empty());
         EXPECT_TRUE(summaryFacts(shown.analysis).empty());
 
         // No report: refused with the reason before a file is asked for (no answer is queued).
@@ -214,6 +215,49 @@ TEST(AnalysisFlowTest, ChangedParametersAnalyseAgainAtOnce) {
     // The next recording is analysed with the parameters as set.
     ASSERT_TRUE(rig.form.loadRecording(kNight));
     EXPECT_EQ(rig.view.analysisShown().analysis.parameters, p);
+}
+
+// The baseline reaches the chart and the report on the curve's own time axis, as the analysis
+// gives it, and follows a changed parameter.
+TEST(AnalysisFlowTest, TheBaselineIsTheAnalysisOnTheChartsAxisOnScreenAndOnPaper) {
+    const auto sameLine = [](const std::vector<double>& a, const std::vector<double>& b) {
+        if (a.size() != b.size()) {
+            return false;
+        }
+        for (std::size_t i = 0; i < a.size(); ++i) {
+            if (std::isnan(a[i]) != std::isnan(b[i]) || (!std::isnan(a[i]) && a[i] != b[i])) {
+                return false;
+            }
+        }
+        return true;
+    };
+    FormRig rig;
+    ASSERT_TRUE(rig.form.loadRecording(kNight));
+    const ChartLine before = rig.view.analysisShown().baseline;
+    const std::vector<double>& xs = rig.form.chart().series1().xs();
+    ASSERT_EQ(before.times.size(), xs.size());
+    for (std::size_t i = 0; i < xs.size(); i += 97) {
+        ASSERT_NEAR(before.times[i], xs[i], 1e-12) << i;
+    }
+    EXPECT_TRUE(sameLine(before.mm, rig.view.analysisShown().analysis.baseline));
+    // Known under every sample of a clean night: flaccid, near 26-27 mm.
+    for (double mm : before.mm) {
+        ASSERT_FALSE(std::isnan(mm));
+        ASSERT_GT(mm, 24);
+        ASSERT_LT(mm, 29);
+    }
+    EXPECT_EQ(rig.form.nightReport().baseline.times, before.times);
+    EXPECT_TRUE(sameLine(rig.form.nightReport().baseline.mm, before.mm));
+
+    // Without the smallest episode its rise no longer has a line of its own under it.
+    AnalysisParameters p;
+    p.threshold_mm = 7.0;
+    p.full_threshold_mm = 7.0;
+    ASSERT_EQ(rig.form.setAnalysisParameters(p), std::nullopt);
+    const AnalysisDisplay& shown = rig.view.analysisShown();
+    EXPECT_TRUE(sameLine(shown.baseline.mm, shown.analysis.baseline));
+    EXPECT_FALSE(sameLine(shown.baseline.mm, before.mm));
+    EXPECT_TRUE(sameLine(rig.form.nightReport().baseline.mm, shown.baseline.mm));
 }
 
 TEST(AnalysisFlowTest, ParametersAnalyseTheNightShownEvenWhileTheImageIsRefilled) {
@@ -330,12 +374,21 @@ TEST(AnalysisFlowTest, StretchesLeftOutAreShownWhereTheCurveIsOnScreenAndOnPaper
     EXPECT_DOUBLE_EQ(shown.unusable[1].from, xs[2000]);
     EXPECT_NEAR(shown.unusable[1].to - shown.unusable[1].from, 1500.0 / 86400, 1e-12);
     EXPECT_EQ(rig.form.nightReport().unusable, shown.unusable);
+    // No baseline is drawn over what was left out, and it goes on after it.
+    for (std::size_t i : {1000, 1029, 2000, 2149}) {
+        EXPECT_TRUE(std::isnan(shown.baseline.mm[i])) << i;
+    }
+    for (std::size_t i : {999, 1030, 1999, 2150}) {
+        EXPECT_FALSE(std::isnan(shown.baseline.mm[i])) << i;
+    }
 
-    // A night with nothing usable is grey from end to end.
+    // A night with nothing usable is grey from end to end, with no baseline.
     ASSERT_TRUE(
         rig.form.loadRecording(writeImage(scratchDir("app") / "flat.txt", makeImage()).string()));
     ASSERT_EQ(rig.view.analysisShown().unusable.size(), 1u);
     EXPECT_DOUBLE_EQ(rig.view.analysisShown().unusable[0].from, rig.form.chart().series1().xs()[0]);
+    EXPECT_TRUE(rig.view.analysisShown().baseline.empty());
+    EXPECT_TRUE(rig.form.nightReport().baseline.empty());
 }
 
 // ---- The parameters in the settings file ---------------------------------------------------

@@ -10,11 +10,14 @@
 #include <QPainter>
 #include <cstdio>
 #include <cstdlib>
+#include <limits>
 
 #include "analysis/analysis_text.h"
 #include "app/clock.h"
 #include "app/ttm_form.h"
 #include "cli/batch_view.h"
+#include "recorder/example_night.h"
+#include "records/data_file.h"
 #include "records/file_error.h"
 #include "report/report_page.h"
 #include "support/scratch.h"
@@ -126,6 +129,39 @@ TEST_F(ReportTest, OnePageWithEverythingTheDoctorFiles) {
         for (const std::string& cell : {row[1], row[2], row[6], row[9]}) {
             EXPECT_NE(text.find(cell), std::string::npos) << cell << "\n" << text;
         }
+    }
+}
+
+// The study on the page is what was recorded: the recorder's memory holds 4320 samples, so a
+// shorter period ends the recording before the morning, and such a recording is no night.
+TEST_F(ReportTest, TheTitleAndTheStudyAreWhatWasRecorded) {
+    const fs::path dir = scratchDir("report");
+    struct Case {
+        std::uint8_t period;
+        const char* title;
+        const char* note;  // beside the title
+        const char* study;
+    };
+    const Case cases[] = {
+        {10, "Ночной тест пенильной тумесценции", "", "Исследование: с 22:00 до 10:00"},
+        {5, "Тест пенильной тумесценции", "запись короче ночи", "Исследование: с 22:00 до 04:00"},
+        {1, "Тест пенильной тумесценции", "запись короче ночи", "Исследование: с 22:00 до 23:12"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.period);
+        MemoryImage image = exampleNight("");
+        image[ImageOffsets::kPeriod] = c.period;
+        const fs::path file = dir / ("period-" + std::to_string(c.period) + ".txt");
+        writeAll(file, dataFileBytes(image));
+        const std::string text =
+            written(dir / ("period-" + std::to_string(c.period) + ".pdf"), reportOf(file.string()));
+        if (text.empty()) {
+            GTEST_SKIP() << "poppler-utils (pdftotext) is not installed to read the page back";
+        }
+        EXPECT_EQ(text.find(c.title), text.find_first_not_of(" \n")) << text;  // the page's title
+        EXPECT_NE(text.find(c.note), std::string::npos) << text;
+        EXPECT_NE(text.find(c.study), std::string::npos) << text;
+        EXPECT_EQ(text.find(c.period == 10 ? "короче ночи" : "Ночной"), std::string::npos) << text;
     }
 }
 
@@ -244,6 +280,46 @@ TEST_F(ReportTest, EveryBandOfTheChartShowsItsWholeNumber) {
         EXPECT_GT(inkOfNumber(report.episodes[static_cast<std::size_t>(i)]), one * 3 / 2);
     }
     page.save(QString::fromStdString((scratchDir("report") / "numbered-bands.png").string()));
+}
+
+// The baseline is drawn in grey where the analysis gives one and nowhere else: measured by the
+// neutral dark ink over the chart's halves, the first with a baseline, the second without.
+TEST_F(ReportTest, TheBaselineIsDrawnWhereItIsKnown) {
+    NightReport report;
+    report.created = "09.12.26 08:05";
+    for (int i = 0; i < 4320; ++i) {
+        report.times.push_back(22.0 / 24 + i * 10.0 / 86400);
+        report.diameters.push_back(i < 1000 ? 26 : 30);
+        report.baseline.times.push_back(report.times.back());
+        report.baseline.mm.push_back(i < 2160 ? 28.3 : std::numeric_limits<double>::quiet_NaN());
+    }
+    constexpr double kPixelsPerMm = 8;
+    QImage page(static_cast<int>(kReportPageWidthMm * kPixelsPerMm),
+                static_cast<int>(kReportPageHeightMm * kPixelsPerMm), QImage::Format_RGB32);
+    page.fill(Qt::white);
+    {
+        QPainter painter(&page);
+        paintNightReport(painter, kPixelsPerMm, report);
+    }
+    page.save(QString::fromStdString((scratchDir("report") / "baseline.png").string()));
+    // The plot runs from 29 to 194 mm across the page, from 52 to 120 mm down it.
+    const auto greyInk = [&](double fromMm, double toMm) {
+        int ink = 0;
+        for (int y = static_cast<int>(55 * kPixelsPerMm); y < static_cast<int>(118 * kPixelsPerMm);
+             ++y) {
+            const auto* line = reinterpret_cast<const QRgb*>(page.constScanLine(y));
+            for (int x = static_cast<int>(fromMm * kPixelsPerMm);
+                 x < static_cast<int>(toMm * kPixelsPerMm); ++x) {
+                const QRgb c = line[x];
+                ink += qGray(c) < 150 && std::abs(qRed(c) - qBlue(c)) < 30;
+            }
+        }
+        return ink;
+    };
+    const int with = greyInk(40, 105);
+    const int without = greyInk(118, 183);
+    EXPECT_GT(with, 200);
+    EXPECT_EQ(without, 0);
 }
 
 // The passport's left column holds each value whole, wrapped under itself when it is longer than

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QDoubleSpinBox>
 #include <QFileDialog>
+#include <QGroupBox>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPrinter>
@@ -67,10 +68,30 @@ TEST_F(AnalysisWindowTest, ALoadShadesTheEpisodesAndTheDialogListsThem) {
     const QColor plain = picture.pixelColor(outside.toPoint());
     EXPECT_LT(std::abs(plain.red() - plain.blue()), 20) << plain.name().toStdString();
 
+    // The baseline under the episode is drawn dark and grey across the amber, dashed: some of
+    // the pixels along it are.
+    const ChartLine& baseline = view_->chart()->baseline();
+    ASSERT_EQ(baseline.times.size(), 4320u);
+    const std::size_t middle = static_cast<std::size_t>((first.from + first.to) / 2 * 86400 / 10 -
+                                                        baseline.times[0] * 86400 / 10);
+    const QPointF under = view_->chart()->chart()->mapToPosition(
+        QPointF(baseline.times[middle], baseline.mm[middle]), curve);
+    int dark = 0;
+    for (int dx = -12; dx <= 12; ++dx) {
+        for (int dy = -1; dy <= 1; ++dy) {
+            const QColor c = picture.pixelColor(under.toPoint() + QPoint(dx, dy));
+            dark += c.lightness() < 150 && std::abs(c.red() - c.blue()) < 40;
+        }
+    }
+    EXPECT_GT(dark, 8);
+
     button(Control::ShowAnalysis)->click();
     ASSERT_TRUE(dialog().isVisible());
+    EXPECT_EQ(dialog().windowTitle(), "Анализ ночи");
     EXPECT_EQ(labelText(&dialog(), "Summary").toStdString(), line);
     EXPECT_EQ(labelText(&dialog(), "Verdict"), "Качество записи: данные пригодны для анализа");
+    EXPECT_EQ(labelText(&dialog(), "Span"), "Исследование: с 22:00 до 10:00");
+    EXPECT_TRUE(dialog().leftOutBox()->isHidden());
     ASSERT_EQ(dialog().table()->rowCount(), 5);
     const auto rows = episodeRows(form_->state().nightAnalysis->result);
     for (int c = 0; c < dialog().table()->columnCount(); ++c) {
@@ -115,9 +136,47 @@ TEST_F(AnalysisWindowTest, WhatTheAnalysisLeftOutIsGreyBehindTheCurve) {
     EXPECT_LT(grey.lightness(), plain.lightness() - 20)
         << grey.name().toStdString() << " " << plain.name().toStdString();
 
-    // The next recording without such a stretch leaves no grey behind.
+    // The dialog lists it with its reason, under the episodes.
+    button(Control::ShowAnalysis)->click();
+    ASSERT_FALSE(dialog().leftOutBox()->isHidden());
+    const auto rows = leftOutRows(form_->state().nightAnalysis->result);
+    ASSERT_EQ(rows.size(), 1u);
+    QTableWidget* leftOut = dialog().leftOutTable();
+    ASSERT_EQ(leftOut->rowCount(), 1);
+    const std::string cells[] = {rows[0].from, rows[0].to, rows[0].duration, rows[0].reason};
+    for (int c = 0; c < 4; ++c) {
+        EXPECT_EQ(leftOut->item(0, c)->text().toStdString(), cells[c]) << c;
+    }
+    QApplication::processEvents();
+    dialog().grab().save(NPT_TEST_OUTPUT_DIR "/analysis-dialog-left-out.png");
+
+    // The next recording without such a stretch leaves no grey behind, nor a list.
     loadThroughDialog(kNight);
     EXPECT_TRUE(view_->chart()->unusableBands().empty());
+    EXPECT_TRUE(dialog().leftOutBox()->isHidden());
+    EXPECT_EQ(dialog().leftOutTable()->rowCount(), 0);
+    dialog().close();
+}
+
+TEST_F(AnalysisWindowTest, AShortRecordingIsNoNightAndSaysWhatWasRecorded) {
+    // Every second: the recorder's memory holds 72 minutes.
+    MemoryImage image = exampleNight("");
+    image[ImageOffsets::kPeriod] = 1;
+    const auto file = test::scratchDir("ui") / "one-second.txt";
+    test::writeAll(file, dataFileBytes(image));
+    view_->window()->show();
+    loadThroughDialog(QString::fromStdString(file.string()));
+    button(Control::ShowAnalysis)->click();
+    EXPECT_EQ(dialog().windowTitle(), "Анализ записи");
+    EXPECT_EQ(labelText(&dialog(), "Span"), "Исследование: с 22:00 до 23:12");
+    EXPECT_FALSE(view_->chart()->baseline().empty());
+    QApplication::processEvents();
+    view_->window()->grab().save(NPT_TEST_OUTPUT_DIR "/npt-desk-one-second.png");
+    dialog().grab().save(NPT_TEST_OUTPUT_DIR "/analysis-dialog-one-second.png");
+
+    loadThroughDialog(kNight);
+    EXPECT_EQ(dialog().windowTitle(), "Анализ ночи");
+    dialog().close();
 }
 
 TEST_F(AnalysisWindowTest, AChangedParameterRedrawsTableLineAndBandsAtOnce) {
@@ -226,6 +285,7 @@ TEST_F(AnalysisWindowTest, BytesThatAreNoRecordingAreSaidToBeOneAndGiveNoReport)
     EXPECT_EQ(view_->text(Control::LabelAnalysis), line);
     EXPECT_EQ(bands(), 0u);
     EXPECT_TRUE(view_->chart()->unusableBands().empty());
+    EXPECT_TRUE(view_->chart()->baseline().empty());
     view_->window()->grab().save(NPT_TEST_OUTPUT_DIR "/npt-desk-not-a-recording.png");
 
     button(Control::ShowAnalysis)->click();
