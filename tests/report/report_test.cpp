@@ -30,6 +30,18 @@ using namespace npt::test;
 const std::string kNight = std::string(NPT_EXAMPLES_DIR) + "/night.txt";
 const std::string kProtectedNight = std::string(NPT_EXAMPLES_DIR) + "/night-password.txt";
 
+// The report painted on an image of the page at the given resolution.
+QImage paintedPage(const NightReport& report, double pixelsPerMm) {
+    QImage page(static_cast<int>(kReportPageWidthMm * pixelsPerMm),
+                static_cast<int>(kReportPageHeightMm * pixelsPerMm), QImage::Format_RGB32);
+    page.fill(Qt::white);
+    {
+        QPainter painter(&page);
+        paintNightReport(painter, pixelsPerMm, report);
+    }
+    return page;
+}
+
 void ensureApplication() {
     // Never destroyed: tearing Qt down among the program's static destructors crashes.
     static QGuiApplication* app = nullptr;
@@ -247,13 +259,7 @@ TEST_F(ReportTest, EveryBandOfTheChartShowsItsWholeNumber) {
         report.episodes.push_back({from, from + night * 0.5 / kEpisodes});
     }
     constexpr double kPixelsPerMm = 8;
-    QImage page(static_cast<int>(kReportPageWidthMm * kPixelsPerMm),
-                static_cast<int>(kReportPageHeightMm * kPixelsPerMm), QImage::Format_RGB32);
-    page.fill(Qt::white);
-    {
-        QPainter painter(&page);
-        paintNightReport(painter, kPixelsPerMm, report);
-    }
+    const QImage page = paintedPage(report, kPixelsPerMm);
     // The chart's time axis runs from 29 mm to 194 mm of the page, the first sample to the last.
     const auto column = [&](double days) {
         const double mm = 29 + (days - report.times.front()) / night * (194 - 29);
@@ -294,13 +300,7 @@ TEST_F(ReportTest, TheBaselineIsDrawnWhereItIsKnown) {
         report.baseline.mm.push_back(i < 2160 ? 28.3 : std::numeric_limits<double>::quiet_NaN());
     }
     constexpr double kPixelsPerMm = 8;
-    QImage page(static_cast<int>(kReportPageWidthMm * kPixelsPerMm),
-                static_cast<int>(kReportPageHeightMm * kPixelsPerMm), QImage::Format_RGB32);
-    page.fill(Qt::white);
-    {
-        QPainter painter(&page);
-        paintNightReport(painter, kPixelsPerMm, report);
-    }
+    const QImage page = paintedPage(report, kPixelsPerMm);
     page.save(QString::fromStdString((scratchDir("report") / "baseline.png").string()));
     // The plot runs from 29 to 194 mm across the page, from 52 to 120 mm down it.
     const auto greyInk = [&](double fromMm, double toMm) {
