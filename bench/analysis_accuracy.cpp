@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 the npt-desk authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How accurate the night's analysis is on realistic nights with known truth (realistic_nights.h):
 // it analyses each night with the default parameters, matches the episodes it found to the true
 // ones and prints, per kind of night and for all of them, how many it found and missed and how

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 the npt-desk authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How long the doctor waits for the night's analysis: the example night (12 h at 10 s, 4320
 // samples, five episodes), and the longest window the analysis slides, at period 1 s.
 #include <benchmark/benchmark.h>

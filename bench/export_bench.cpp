@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 the npt-desk authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How long the doctor waits for a table: a whole night's workbook written, synced and checked
 // before it replaces the file, and the check on its own.
 #include <benchmark/benchmark.h>

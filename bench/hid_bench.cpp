@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 the npt-desk authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How fast the transport moves: a whole read of the recorder (140 reports from the simulated
 // device through the reader thread and the hand-off to the handler), a scan of twenty
 // interfaces, and stopping a reader.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 the npt-desk authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The recorder link as the doctor waits on it: one input report handled by the window's receive
 // handler, and a whole read from the click on "Чтение" to the checked recording with its
 // smoothed curve, the simulated recorder sending as fast as it can.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 the npt-desk authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How long the doctor waits: a whole load of one recording from file bytes in memory to the
 // raw curve, the smoothed curve and the diameter table; and a change of the smoothing.
 #include <benchmark/benchmark.h>

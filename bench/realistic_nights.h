@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 the npt-desk authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A fixed set of realistic synthetic nights with known truth, for measuring how well the night's
 // analysis finds what a worn sensor recorded. Each night is stored as the recorder stores it:

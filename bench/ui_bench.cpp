@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 the npt-desk authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How long the doctor waits, in the window, between changing a parameter of the night's analysis
 // and seeing it: the night analysed anew, the dialog's table and figures, the line under the
 // chart, the shaded episodes and the baseline under the curve, all painted (aim: within one frame,

@@ -1,3 +1,5 @@
+# SPDX-FileCopyrightText: 2026 the npt-desk authors
+# SPDX-License-Identifier: GPL-3.0-or-later
 # npt-desk as an installed desktop application, and the Debian package made from that
 # installation. The targets' own folders install the programs, the desktop entry and the udev
 # rule; this file adds what belongs to the installation as a whole: the npt tool, the theme's
@@ -54,8 +56,8 @@ foreach(program IN LISTS npt_man_programs)
   endforeach()
 endforeach()
 
-# The copyright file names the licence that NPT_LICENSE sets for the programs: the two never
-# differ.
+# The copyright file names the licence that NPT_LICENSE sets for the programs, by its Debian
+# short name NPT_LICENSE_DEBIAN: the two never differ.
 file(STRINGS ${npt_packaging}/copyright npt_copyright_lines)
 set(npt_copyright_license "")
 set(npt_in_all_files FALSE)
@@ -67,9 +69,9 @@ foreach(line IN LISTS npt_copyright_lines)
     break()
   endif()
 endforeach()
-if(NOT npt_copyright_license STREQUAL NPT_LICENSE)
+if(NOT npt_copyright_license STREQUAL NPT_LICENSE_DEBIAN)
   message(FATAL_ERROR "packaging/copyright names the licence \"${npt_copyright_license}\" for "
-                      "\"Files: *\", CMakeLists.txt sets NPT_LICENSE \"${NPT_LICENSE}\"")
+                      "\"Files: *\", CMakeLists.txt sets NPT_LICENSE_DEBIAN \"${NPT_LICENSE_DEBIAN}\"")
 endif()
 
 file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/doc)

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 the npt-desk authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Analyses arbitrary sample bytes with an arbitrary period, start time and parameters, and
 // checks what every analysis must satisfy: episodes in order, inside the night, at least the
 // minimum duration long and at least the merge gap apart unless a stretch left out or a new

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 the npt-desk authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reads arbitrary bytes as a HID report descriptor, as the transport does for every interface a
 // scan finds: the reader must refuse or measure any descriptor a device may hand over, and say
 // the same of it twice.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 the npt-desk authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Builds an export table from arbitrary passport texts, diameters, period and start time, and
 // runs every writer of the export path over it: the CSV text, the .xlsx workbook and the CSV
 // file written in a scratch folder, the JSON and plain-text writers of the npt tool. Arbitrary

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 the npt-desk authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Feeds arbitrary file contents, of any length, to the whole load flow of the window: password
 // step, passport, calibration check, graph building and the smoothed curve; then a few chart
 // buttons. Nothing may crash, whatever the bytes.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 the npt-desk authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Decodes arbitrary bytes as a passport block (short inputs are padded with zeros) and as
 // code-page text. Every byte value must yield some text.
 #include <algorithm>

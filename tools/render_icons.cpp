@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 the npt-desk authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Renders the application's icon for the desktop's icon theme from the drawing the window uses:
 //
 //   render_icons DIR SIZE...

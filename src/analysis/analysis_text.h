@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 the npt-desk authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Texts of the night's analysis shared by the window, the report and the command-line tool:
 // numbers with a decimal comma, durations and the one-line summary, in Russian.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 the npt-desk authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The night's analysis: tumescence episodes, their size and the night's summary, from the
 // diameter alone. A pure function of the recording and the parameters.

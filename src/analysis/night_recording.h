@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 the npt-desk authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The night as the analysis sees it: the sample bytes, the sample period and the time of day of
 // the first sample, exactly as the graph is built from them.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 the npt-desk authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Everything the one-page report of a night shows, as plain data: the passport as the window
 // shows it, the recorded diameter, the episodes on the time axis and the analysis. The window

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 the npt-desk authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The four numbers the doctor may adjust for the night's analysis, their defaults and the ranges
 // in which they make sense for a diameter recorder.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 the npt-desk authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The sensor's own faults, found from the course of the diameter: the stretches of a night where
 // the sensor was not measuring the flaccid or tumescent penis as it was put on.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 the npt-desk authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Everything the main window's behaviour asks of the screen. The Qt window, the command-line
 // tool and the tests each implement it; the behaviour itself (TTMForm) never sees a widget.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 the npt-desk authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The texts of the recorder link: the read and write sessions' messages, and what the doctor is
 // told when the radio adapter refuses a command or cannot be used.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 the npt-desk authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The settings file "rdp.ini": a profile-style text file holding the doctor's name (section
 // "tools", key "edit1") and the four parameters of the night's analysis (section "analysis",

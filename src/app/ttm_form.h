@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 the npt-desk authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The main window's behaviour: every handler and the state they share, free of any widget.
 // Handlers are named after the control and event that trigger them, or after what they do;

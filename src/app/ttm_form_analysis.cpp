@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 the npt-desk authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The night's analysis in the window: analysed after every drawing of a recording, shown as a
 // line under the chart, as bands on it and in the dialog "Анализ ночи"; its parameters kept in
 // the settings file; the one-page report.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 the npt-desk authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the file dialogs remember and propose: the folder used last (kept in the settings file
 // between runs) and the name a night's file is offered under, made from the patient's name and
 // the study date, never from a name that is withheld.

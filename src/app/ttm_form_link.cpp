@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 the npt-desk authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The recorder link's presence: the radio adapter recognised among the HID devices the
 // controller offers, claimed, and the read and write controls shown while it is plugged in;
 // and the one send step every command goes through.

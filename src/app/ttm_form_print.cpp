@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 the npt-desk authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // "Печать": the window is printed as the doctor sees it, without the controls that do not
 // belong on paper and with the chart stretched into their space; afterwards it is put back.
 #include <map>

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 the npt-desk authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The read session: "Чтение" asks the recorder for its whole memory, the receive handler stores
 // the 140 blocks that come back (and drives the write session's answers too), and one second
 // after the acknowledgement the completion check judges the read, asks for the password of a

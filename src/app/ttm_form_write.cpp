@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 the npt-desk authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The write session: "Запись" checks the passport fields, asks whether to write and when to
 // start, takes the password, works out the programming time and the start delay, and sends the
 // passport; the receive handler sends the password when the recorder acknowledges and confirms

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 the npt-desk authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the diameter chart shows: four line series, the smoothing of Series2 and the state of
 // both axes. The window only draws this model; every number on screen comes from here.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 the npt-desk authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // One line series of the chart: points kept as parallel X and Y lists, X in days.
 #include <cstddef>

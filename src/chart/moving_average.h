@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 the npt-desk authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The smoothing of the diameter curve: a moving average over a window of Period points,
 // weighted by each point's own X value (its time in days) and placed at the window's centre.

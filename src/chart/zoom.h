@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 the npt-desk authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The chart's navigation buttons: zoom steps on one end of an axis, the reset, and the
 // smoothing steps.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 the npt-desk authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The options that set the four parameters of the night's analysis on the command line:
 //   --threshold MM       rise above the baseline that makes an episode

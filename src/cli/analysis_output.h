@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 the npt-desk authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The night's analysis in the tool's output: the "analysis" object of the JSON document, and the
 // summary, episode table and verdict of the plain-text summary.

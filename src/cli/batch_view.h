@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 the npt-desk authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A view with no screen: it keeps field texts and control states, answers the password prompt
 // with a given text and collects every message box instead of showing it. The command-line

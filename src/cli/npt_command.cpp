@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 the npt-desk authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/npt_command.h"
 
 #include <sys/stat.h>
@@ -341,7 +343,7 @@ int runNpt(const std::vector<std::string>& args, std::ostream& out, std::ostream
         return finishOutput(out, err);
     }
     if (options.version) {
-        out << "npt " << kVersion << "\n";
+        out << "npt " << kVersion << "\n" << kLicenseNotice;
         return finishOutput(out, err);
     }
     if (error) {

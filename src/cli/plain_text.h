@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 the npt-desk authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Text for the tool's plain-text output, where one field must stay on its one line whatever a
 // patient's name or a file name holds.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 the npt-desk authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // `npt read`: the recorder's memory read through the radio adapter exactly as "Чтение" reads it
 // (the window's own read session, with the tool's view and real timers on a poll loop), and
@@ -12,7 +14,7 @@
 namespace npt {
 
 struct ReadOptions {
-    std::string file;      // the data file to save (.txt)
+    std::string file;                     // the data file to save (.txt)
     std::optional<std::string> password;  // typed when the recording asks; none: not given
     // Each of three waits apart: for the adapter to appear, for the recorder to answer the read
     // command, and for the transfer to end (at least 10 s: its check alone takes a second).

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 the npt-desk authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // npt report's drawing: the report's PDF made on Qt's offscreen platform, so that it works on a
 // machine without a display. Built only with the graphical part.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 the npt-desk authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The view of the tool's commands: the batch view, except that without --password nobody typed
 // a wrong password. The password prompt then stays unanswered, and the warning the window gives

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 the npt-desk authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // One HID interface found by the controller's scan: its identity, attributes and report
 // capabilities, its handle (opened only when needed), its check-out state and handlers, and the

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 the npt-desk authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Keeps one device object for every HID interface present, notices interfaces coming and going,
 // and offers the present ones to its owner through OnEnumerate. The owner claims (checks out)

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 the npt-desk authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the transport needs from the operating system's raw HID access: the present interfaces,
 // their attributes and report descriptors, handles to write and to read, and a hot-plug

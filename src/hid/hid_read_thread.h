@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 the npt-desk authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The reader of a claimed device: waits for input reports on its own thread and hands each one
 // to the main thread, where the device's OnData handler runs; it waits until the handler has

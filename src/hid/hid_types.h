@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 the npt-desk authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The records a HID interface is described by: its identity, its attributes and its report
 // capabilities, with the byte layouts the platform publishes them in.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 the npt-desk authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The HID platform of a Linux machine: hidraw nodes found through udev, attributes and report
 // descriptors read from sysfs (no access to the node needed, so keyboards and security keys the

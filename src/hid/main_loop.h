@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 the npt-desk authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the HID transport needs from whoever runs the main thread: run a callable there, watch a
 // descriptor for readability, and timers. The window runs it on Qt's event loop, the `npt` tool

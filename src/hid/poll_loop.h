@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 the npt-desk authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A main loop on poll(2): posts wake it through an eventfd, timers bound its wait. Runs the
 // main thread of the `npt` tool and of the tests; nested calls (a handler that waits inside

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 the npt-desk authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // npt-recorder-sim: plugs a simulated recorder's radio adapter into the kernel through /dev/uhid
 // (vendor 0x1915, product 0x007B, 32-byte input and output reports without report IDs) and
 // answers the application's commands until interrupted, then unplugs it.
@@ -235,7 +237,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
-        std::cout << "npt-recorder-sim " << npt::kVersion << '\n';
+        std::cout << "npt-recorder-sim " << npt::kVersion << '\n' << npt::kLicenseNotice;
         return 0;
     }
     const auto options = parse(argc, argv);

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 the npt-desk authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Reads a HID report descriptor far enough to know the device's report sizes: which report IDs
 // it uses and how many bytes each input, output and feature report carries.

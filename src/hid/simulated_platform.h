@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 the npt-desk authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // An in-process HID platform: devices exist only in this object, are plugged and unplugged at
 // will, and talk through the same handles and hot-plug source as real ones. Serves the tests,

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 the npt-desk authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The recorder and its radio adapter as the application meets them: the device's side of the
 // command exchange, with the recorder's flash memory, battery value and calibration constants.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 the npt-desk authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The simulated recorder's adapter plugged into the in-process platform: output reports written
 // to it reach the recorder, and its answer comes back as input reports from the platform's

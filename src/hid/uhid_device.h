@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 the npt-desk authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A HID device made from user space through /dev/uhid: the kernel's HID stack treats it like a
 // plugged-in USB device (hidraw node, uevents), and its output reports come back here.

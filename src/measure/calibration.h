@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 the npt-desk authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The calibration check: which kind of recorder the memory belongs to and at which reference
 // diameters it has not been calibrated.

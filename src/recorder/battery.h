@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 the npt-desk authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The recorder's battery value, carried in every acknowledge block (image offsets 2-3), turned
 // into the voltage shown to the doctor and the low-battery warnings.

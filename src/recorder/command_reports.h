@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 the npt-desk authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What travels between the application and the recorder's radio adapter: the 33-byte output
 // report with its command codes, the passport and password reports of a write, the marker

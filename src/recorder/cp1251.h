@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 the npt-desk authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Text exchanged with the recorder (patient name, password) is one byte per character in the
 // Cyrillic single-byte code page Windows-1251. The application itself works in UTF-8.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 the npt-desk authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // One night of a fictional patient with a few tumescence episodes, sampled every 10 s, as the
 // recorder would have stored it: the example recordings and, under a name of its own, the

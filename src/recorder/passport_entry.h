@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 the npt-desk authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the doctor types for a passport write, checked against what the recorder can store:
 // one Windows-1251 byte per character, where 0xFF ("я") means "nothing here" in the password

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 the npt-desk authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Whether a memory image is a recorder's memory as a read leaves it, or some other bytes of the
 // same length (a text file, a copy of something else, a read that went wrong).

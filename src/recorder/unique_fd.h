@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 the npt-desk authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // An open file descriptor that closes itself: for the file layer's reads and the transport's
 // device nodes, so that no early return leaves a descriptor open.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 the npt-desk authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The age field takes digits and one decimal separator. The application shows numbers as on a
 // Russian system, so the separator is the comma whatever the machine's locale.

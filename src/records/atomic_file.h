@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 the npt-desk authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Writing a file so that the old content survives any failure: the bytes go to a temporary
 // file beside the target, which is synced to disk and only then replaces the target; the

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 the npt-desk authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The data file of a recording: the recorder's memory image byte for byte, then one trailing
 // byte that carries nothing (written as 0, ignored when read). No header, no checksum.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 the npt-desk authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The table a recording is exported as: a title, the passport line, a header row and one row
 // per sample with its number, time of night and diameter.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 the npt-desk authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The password that protects the patient's name, and the state that reads, writes and loads
 // share. The stored password is image bytes 68-77 in Windows-1251, 0xFF after its last

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 the npt-desk authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Fitting the window's picture onto a printed page: the picture keeps its proportions and fills
 // either the page's width or its height, from the page's top-left corner.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 the npt-desk authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Reading a file that must be an ordinary file on disk. A FIFO, a device or a socket is refused
 // before anything is read from it, so that naming one can neither block the program (a FIFO

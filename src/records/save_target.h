@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 the npt-desk authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Where a file the user chose is actually written, and what its replacement must keep.
 #include <sys/stat.h>

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 the npt-desk authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Checking a finished workbook before it replaces the user's file. The spreadsheet library does
 // not notice when writing its own scratch files fails; what it could not write shows only as a

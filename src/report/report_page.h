@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 the npt-desk authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The night's report as one A4 page, portrait, as a doctor files it, from top to bottom: the
 // title and when the report was made; the passport (the name withheld when it is hidden); the

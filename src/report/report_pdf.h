@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 the npt-desk authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The night's report written as a one-page PDF, the way every file of the program is written:
 // into a temporary file beside the chosen one, checked, synced and only then put in its place

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 the npt-desk authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // "Анализ ночи" ("Анализ записи" for a recording shorter than a night): the night's analysis
 // beside the main window (not modal, so the chart and its shaded episodes stay in view and

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 the npt-desk authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The application's icon, drawn rather than loaded so that the window never lacks it: a
 // recorder's curve over a night-blue square with a crescent moon. The icons the desktop shows

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 the npt-desk authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Round axis ranges and tick steps for the chart: the time axis ticks on whole seconds, minutes,
 // quarter hours, half hours or hours, the diameter axis on tenths (deep zoom only), whole or five

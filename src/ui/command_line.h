@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 the npt-desk authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What npt-desk is asked to do on its command line: open a recording at start (a desktop entry
 // passes the file chosen in the file manager), or, for a machine without a screen, draw the

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 the npt-desk authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Where the dialog "Анализ ночи" opens: beside the main window, so that the chart and its shaded
 // episodes stay in view while the doctor changes a parameter. Right of the window where the

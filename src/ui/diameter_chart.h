@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 the npt-desk authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The diameter chart: draws the chart model (titles, axes on round ticks, the four series) and
 // turns a rubber band drawn with the left mouse button into a zoom of the model; the right

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 the npt-desk authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // npt-desk: builds the window, its behaviour, the settings file and the way to the recorder, and
 // runs the message loop.
 #include <QApplication>
@@ -36,7 +38,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (npt::asksFor(given, npt::kVersionOption)) {
-        std::cout << "npt-desk " << npt::kVersion << '\n';
+        std::cout << "npt-desk " << npt::kVersion << '\n' << npt::kLicenseNotice;
         return 0;
     }
     // Our own options are checked before Qt starts, which needs a screen: a mistake is said

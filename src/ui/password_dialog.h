@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 the npt-desk authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // "Ввод пароля": the modal dialog in which the doctor types the patient's password. It only
 // collects the text; storing and checking it is the window's behaviour.

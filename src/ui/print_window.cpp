@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 the npt-desk authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Printing the window: the print dialog, then the window captured as it is laid out now (the
 // behaviour has hidden what does not belong on paper) and fitted onto one page.
 #include <QApplication>

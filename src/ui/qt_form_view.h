@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 the npt-desk authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The main window: every control at its place, implementing the view that the window's
 // behaviour (TTMForm) talks to. Widgets hold no behaviour of their own: each signal calls the

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 the npt-desk authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The HID transport's main loop on Qt's event loop: posts are queued calls, descriptors are
 // watched by socket notifiers, timers are QTimers. Posting never waits for the main thread, so

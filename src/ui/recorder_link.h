@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 the npt-desk authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The window's way to the recorder: the HID controller on Qt's event loop, over the machine's
 // hidraw devices, or, for a demonstration without hardware, over a simulated recorder whose

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 the npt-desk authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Keeps a field's whole text in view. The window's fields have the sizes they were drawn with;
 // the sans serifs found on Linux are broader than the face they were drawn for, so a text that

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 the npt-desk authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The most characters a doctor may type into a field. Unlike a line edit's maximum length it
 // never cuts text set by the program: an age of 100 decoded from a recording shows as "100", and

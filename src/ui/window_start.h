@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 the npt-desk authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Two ways the window starts besides the empty one: with a recording given on the command line,
 // and unattended, drawn once into a picture on a machine without a screen.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 the npt-desk authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The example recording (written by tools/make_example): a 12-hour night from 22:00 at 10 s,
 // resting at 26,4 mm with a slow wave of 0,6 mm and noise of 0,25 mm, and five episodes, each a
 // smooth rise, a plateau at a given peak and a smooth fall.

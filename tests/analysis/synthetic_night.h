@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 the npt-desk authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Synthetic nights for the analysis tests: a resting diameter with sensor noise and drift, and
 // rises of given onset, length and height, stored as the recorder stores them (one byte per

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 the npt-desk authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The night's analysis in the window's behaviour: after a load, with the name withheld, when the
 // doctor changes a parameter, the report, and the parameters kept in the settings file.
 #include <gtest/gtest.h>

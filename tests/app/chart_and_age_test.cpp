@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 the npt-desk authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The chart's navigation buttons and the age field, driven through the window's handlers.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 the npt-desk authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Every kind of file the application writes (the data file, the .xlsx workbook, the CSV table
 // and the settings file) under the same rules: a failed write leaves the earlier file byte for
 // byte and nothing beside it, with one message naming the chosen file and the reason; a write

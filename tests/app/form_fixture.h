@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 the npt-desk authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A scripted window for whole-flow tests of TTMForm: answers to dialogs are queued in advance,
 // and everything the behaviour does to the screen is recorded. Also builders for recorder

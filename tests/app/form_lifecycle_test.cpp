@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 the npt-desk authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Start-up and shut-down of the window, and the settings file that keeps the doctor's name.
 #include <gtest/gtest.h>
 #include <sys/stat.h>

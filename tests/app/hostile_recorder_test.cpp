@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 the npt-desk authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Recorders and adapters that misbehave, read through the real controller and reader thread over
 // the in-process platform: each row once in the window's session (the scripted view, with the
 // completion check on real timers as in the window) and once through `npt read`. Only the

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 the npt-desk authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The window's behaviour wired to the real HID controller and its reader threads on a poll
 // loop, over the in-process platform where the simulated recorder's adapter is plugged in.

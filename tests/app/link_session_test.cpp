@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 the npt-desk authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Whole sessions with the recorder, from the click to what the doctor sees: the window's
 // behaviour, the real controller and reader thread, and the simulated recorder behind the
 // in-process platform. One table: each scenario acts, then is judged by the messages in order,

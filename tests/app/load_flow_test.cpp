@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 the npt-desk authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Loading a recording from a data file: messages, password step, fields and chart, and the
 // promise that a failed load changes nothing.
 #include <gtest/gtest.h>

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 the npt-desk authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Saving through the "В файл" button: the data file, the workbook, refused names and failures.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 the npt-desk authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The npt tool run in process: output formats, passwords, export and what bad input gives.
 #include <gtest/gtest.h>
 
@@ -312,7 +314,8 @@ TEST(NptUsageTest, HelpAndVersion) {
     }
     const NptRun version = npt({"--version"});
     EXPECT_EQ(version.status, 0);
-    EXPECT_EQ(version.out, std::string("npt ") + kVersion + "\n");
+    EXPECT_EQ(version.out, std::string("npt ") + kVersion + "\n" + kLicenseNotice);
+    EXPECT_NE(version.out.find("Лицензия GPL-3.0-or-later"), std::string::npos) << version.out;
     EXPECT_TRUE(std::regex_match(kVersion, std::regex(R"(\d+\.\d+\.\d+)"))) << kVersion;
 }
 

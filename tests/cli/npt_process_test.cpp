@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 the npt-desk authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The built npt tool run as a separate process, as a script or another program would use it.
 #include <gtest/gtest.h>
 

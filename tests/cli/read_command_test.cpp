@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 the npt-desk authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // `npt read` against the simulated recorder behind the in-process platform: a whole read saved,
 // and each way it ends without a file. Real timers: every read waits out its one-second check.
 #include "cli/read_command.h"

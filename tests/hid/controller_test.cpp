@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 the npt-desk authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The controller's scans, enumeration, check-out and setters on the in-process platform.
 #include <cerrno>
 #include <cstring>

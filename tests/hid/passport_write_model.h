@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 the npt-desk authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The application's receive handler during a passport write, reduced to what decides where the
 // recorder's answer lands: each report is stored at the block counter's block while the

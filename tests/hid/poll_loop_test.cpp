@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 the npt-desk authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The poll loop: posts from other threads run on the loop's thread in order, timers and watched
 // descriptors fire, and a nested round (what a modal box does) still runs what was queued.
 #include <gtest/gtest.h>

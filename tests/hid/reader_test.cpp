@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 the npt-desk authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The reader of a claimed device: whole reports on the main thread, one at a time in read order,
 // the reader held while the handler runs, writes from inside the handler, stops during a wait
 // and during a hand-off, unplugs, and no threads or descriptors left behind.

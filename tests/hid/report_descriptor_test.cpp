@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 the npt-desk authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The report descriptor reader on descriptors written from the HID usage tables: the recorder's
 // adapter, a boot keyboard, a composite device with several report IDs, global items pushed and
 // popped, and descriptors it must refuse.

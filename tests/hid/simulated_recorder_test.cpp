@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 the npt-desk authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The simulated recorder's answers: a read, a passport write under the application's block
 // counting, what it keeps for the next read, and its faults.
 #include <gtest/gtest.h>

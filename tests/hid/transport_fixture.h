@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 the npt-desk authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A controller on the in-process platform, driven by a poll loop on the test's thread.
 #include <gtest/gtest.h>

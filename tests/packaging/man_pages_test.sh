@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: 2026 the npt-desk authors
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The manual pages against the programs they describe: each page, English and Russian, names
 # every command and option that the program's --help names (a new option or command without its
 # page fails here); man renders each page without a warning; every program, page and the newest
@@ -23,8 +25,11 @@ newest=$(sed -n '1s/^[^ ]* (\([^)]*\)).*/\1/p' "$changelog")
 
 for program in "$@"; do
     name=$(basename "$program")
-    said=$("$program" --version)
+    told=$("$program" --version)
+    said=${told%%$'\n'*}
     [[ "$said" == "$name $version" ]] || fail "$name --version says «$said», not «$name $version»"
+    [[ "$told" == *"Лицензия GPL-3.0-or-later"* ]] ||
+        fail "$name --version does not name the licence"
 
     help=$("$program" --help) || fail "$name --help failed"
     # Long options, -h, and the commands of a program that has them ("  npt show ФАЙЛ").

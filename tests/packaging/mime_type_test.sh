@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: 2026 the npt-desk authors
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The recordings' MIME type as a file manager sees it: a database built by update-mime-database
 # from the system's own types and the program's (as the package installs it), asked through
 # GLib's content-type guess (gio info), as GNOME's file manager and file dialogs do. Recordings

@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: 2026 the npt-desk authors
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The Debian package as a clinic's administrator meets it: lintian finds no error in it, apt
 # installs it with every dependency it needs, the programs, menu entry, manual pages, examples
 # and udev rule are where the desktop and the user look for them and work from there, and a
@@ -66,8 +68,11 @@ apt-get install -y -qq "$deb" >"$scratch/apt.log" || {
 step "programs on the PATH, each of the package's version"
 for program in npt npt-desk npt-recorder-sim; do
     [[ $(command -v "$program") == "/usr/bin/$program" ]] || fail "$program is not /usr/bin/$program"
-    said=$("$program" --version)
+    told=$("$program" --version)
+    said=${told%%$'\n'*}
     [[ "$said" == "$program $version" ]] || fail "$program --version says «$said», not «$program $version»"
+    [[ "$told" == *"Лицензия GPL-3.0-or-later"* ]] ||
+        fail "$program --version does not name the licence"
 done
 
 step "npt shows, exports and reports the installed example"

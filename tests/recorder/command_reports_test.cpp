@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 the npt-desk authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The reports sent to the recorder, its marker blocks, the write's time arithmetic, the
 // confirmation of a stored passport, and what a passport may hold.
 #include "recorder/command_reports.h"

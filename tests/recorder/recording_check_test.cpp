@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 the npt-desk authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Telling a recorder's memory from other bytes of the same length: every kind of real recording
 // passes, and what is not one is named by the first thing that gives it away.
 #include "recorder/recording_check.h"

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 the npt-desk authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The check a finished workbook passes before it replaces the user's file: a damaged archive
 // and an archive that is sound but holds a cut-off sheet are both caught.
 #include "records/workbook_check.h"

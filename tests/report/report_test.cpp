@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 the npt-desk authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The night's report: one A4 page with everything a doctor files, the name withheld when it is
 // hidden, written only whole. Each page is also rendered to a PNG under the build tree, to be
 // looked at (pdftoppm, when poppler-utils is installed).

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 the npt-desk authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Running part of a test in a forked child: with the process-wide settings a file write must
 // cope with (a file-size limit with the default SIGXFSZ action, another user, a private mount

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 the npt-desk authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The export table of a whole night: 4320 samples ten seconds apart from 22:00, patient name
 // hidden; every diameter 19.6 mm except 60.4 mm at midnight (sample 720).

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 the npt-desk authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A rise of exactly 40 bytes (8,0 mm) over a resting level of bytes 82-84, shaped as tumescence
 // is: it climbs to its top over twelve samples and comes down over twelve, so that it is no

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 the npt-desk authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Helpers for tests that touch the file system: a fresh directory per test under the build
 // tree, whole-file reads and writes, and a file-size limit that makes writes fail even for root.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 the npt-desk authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Reading a workbook back as a spreadsheet program would, through python3-openpyxl: every filled
 // cell of a sheet with its value and number format. Tests skip where openpyxl is not installed.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 the npt-desk authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The night's analysis in the real window: the line under the chart, the shaded episodes, the
 // dialog "Анализ ночи" with its parameters and table, the report saved from it, and printing.
 #include <QDir>

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 the npt-desk authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Every control of the window at its place, with its caption, hint and state at start.
 #include <QLabel>
 

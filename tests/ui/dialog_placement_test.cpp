@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 the npt-desk authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Where the dialog "Анализ ночи" opens for a few screens and places of the main window.
 #include "ui/dialog_placement.h"
 

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 the npt-desk authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The password dialog, the age field's keys and printing, through the real widgets.
 #include <QDir>
 #include <QFile>

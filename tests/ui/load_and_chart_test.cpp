@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 the npt-desk authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A recording loaded through the real widgets, and the chart's buttons against its model.
 #include <QComboBox>
 #include <QDir>

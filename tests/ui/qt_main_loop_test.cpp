@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 the npt-desk authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The HID transport on Qt's event loop (offscreen): the first scan, hot-plug through a socket
 // notifier, a read of the simulated recorder handed over by queued calls, and timers.
 #include <gtest/gtest.h>

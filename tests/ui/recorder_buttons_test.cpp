@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 the npt-desk authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // "Запись" and "Чтение" in the real window, on Qt's event loop, with the simulated recorder
 // behind the in-process platform: the buttons, the timers and the dialogs are wired to the
 // window's behaviour, and reports reach it while a message box is open.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 the npt-desk authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The real window under the offscreen platform, with a fixed clock and no settings file, and
 // helpers that answer the modal dialogs it opens.

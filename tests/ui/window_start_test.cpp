@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 the npt-desk authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How npt-desk starts: its command line, a recording given on it, and the picture of the window
 // drawn on a machine without a screen (the built program run as a process).
 #include <QDir>
@@ -212,7 +214,8 @@ TEST(DeskWithoutScreen, HelpVersionAndWrongUsage) {
     // The version the package and npt carry: project(VERSION) through npt_version.h.
     const DeskRun version = runDesk({"--version"});
     EXPECT_EQ(version.status, 0);
-    EXPECT_EQ(version.output, QString("npt-desk %1\n").arg(kVersion));
+    EXPECT_EQ(version.output,
+              QString("npt-desk %1\n").arg(kVersion) + QString::fromUtf8(kLicenseNotice));
     // A wrong option is said without a screen too, beside Qt's own options or not.
     for (const QStringList& arguments :
          {QStringList{"--fullscreen"}, QStringList{"-platform", "xcb", "--fullscreen"}}) {

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 the npt-desk authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Runs inside the test guest, against the kernel's own HID stack: npt-recorder-sim plugs the
 // adapter through uhid, and the transport (hidraw, kernel uevents, poll loop) finds it, claims
 // it, reads the recorder, sees it unplugged in the middle of a read and back, and survives a

@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: 2026 the npt-desk authors
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Boots a small Linux guest under qemu and runs hid_kernel_check in it against the kernel's own
 # HID stack (hid, hid-generic, uhid), with npt-recorder-sim as the device; the check also runs
 # `npt read` against it.
