@@ -44,7 +44,6 @@ class THidDevice {
     bool HasReader() const { return reader_ != nullptr; }
     // The reader has its read handle open: a report the device sends from now on is delivered.
     bool IsReading() const { return reader_ != nullptr && reader_->reading_; }
-    THidDeviceController* Controller() const { return controller_; }
 
     // The handle used for writes: opened when the device is usable, kept open afterwards until
     // check-in, unplug or the end of an offer. OpenFile returns whether it is open.
@@ -55,6 +54,8 @@ class THidDevice {
     // reader (delivering a report the reader was waiting to hand over first).
     const THidDataEvent& OnData() const { return onData_; }
     void SetOnData(THidDataEvent handler);
+    // Called on the main thread when the reader fails to read (a fault other than the unplug).
+    const THidDataErrorEvent& OnDataError() const { return onDataError_; }
     void SetOnDataError(THidDataErrorEvent handler);
     void SetOnUnplug(THidPlugEvent handler);
 

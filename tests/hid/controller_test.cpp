@@ -238,6 +238,48 @@ TEST_F(Transport, ControllerDefaultsReachOnlyDevicesThatStillUseThem) {
     own.OnData()(own, 0, nullptr, 0);
     EXPECT_EQ(toOwn, 1);
     EXPECT_EQ(toDefault, 0);
+
+    // The error handler reaches the listed devices that still use the controller's, and none
+    // made later.
+    std::vector<std::string> errors;
+    own.SetOnDataError([&](THidDevice&, std::uint32_t) { errors.emplace_back("own"); });
+    hid->SetOnDeviceDataError([&](THidDevice&, std::uint32_t) { errors.emplace_back("default"); });
+    hid->Device(0).OnDataError()(hid->Device(0), 5);
+    own.OnDataError()(own, 5);
+    EXPECT_EQ(errors, (std::vector<std::string>{"default", "own"}));
+    platform.plug(keyboardSpec());
+    settleHotplug();
+    EXPECT_FALSE(hid->Device(3).OnDataError());
+}
+
+TEST_F(Transport, ArrivalAndRemovalNameEachDeviceAScanAddsOrFindsGone) {
+    const std::uint32_t adapter = platform.plug(adapterSpec());
+    hid = std::make_unique<THidDeviceController>(loop, platform);
+    std::vector<std::string> seen;
+    const auto name = [](const THidDevice& device) {
+        return std::string(isAdapter(device) ? "adapter" : "keyboard");
+    };
+    hid->SetOnArrival([&](THidDevice& device) { seen.push_back("+" + name(device)); });
+    hid->SetOnRemoval([&](THidDevice& device) { seen.push_back("-" + name(device)); });
+    hid->SetOnEnumerate([](THidDevice& device, std::int32_t) {
+        if (isAdapter(device)) {
+            device.CheckOut();
+        }
+        return true;
+    });
+    hid->SetOnDeviceChange([this](THidDeviceController&) { hid->Enumerate(); });
+    ASSERT_TRUE(pump([this] { return !hid->Loading(); }));
+    const std::uint32_t keyboard = platform.plug(keyboardSpec());
+    settleHotplug();
+    platform.unplug(keyboard);
+    settleHotplug();
+    // The claimed adapter stays listed when unplugged: every later scan finds it gone again.
+    platform.unplug(adapter);
+    settleHotplug();
+    platform.touch();
+    settleHotplug();
+    EXPECT_EQ(seen, (std::vector<std::string>{"+adapter", "+keyboard", "-keyboard", "-adapter",
+                                              "-adapter"}));
 }
 
 TEST_F(Transport, ADeviceWithoutAccessIsListedAndClaimedButNeitherReadNorWritten) {
