@@ -22,13 +22,14 @@ constexpr double kLowBaselineFraction = 0.2;
 constexpr double kRoughThresholdFraction = 0.75;
 constexpr double kMmPerStep = 0.2;  // one step of the sample byte
 
-// Window widths in samples, for a period of at least 1 s.
-int samplesIn(double seconds, int period) {
+// Window widths in samples, for a period of at least 1 s: the number of samples nearest to the
+// time, rounded half away from zero.
+int nearestSampleCount(double seconds, int period) {
     return static_cast<int>(std::lround(seconds / period));
 }
 // Each side of the centre: half a minute for the smoothing, an hour for the baseline.
 int smoothingHalfWidth(int period) {
-    return samplesIn(30, period);
+    return nearestSampleCount(30, period);
 }
 int baselineHalfWidth(int period) {
     return (3600 + period - 1) / period;
@@ -39,23 +40,23 @@ int wideBaselineWidth(int period) {
 }
 // Each side of the centre of the level a peak must hold: three minutes in all.
 int peakHalfWidth(int period) {
-    return samplesIn(90, period);
+    return nearestSampleCount(90, period);
 }
 // The flanks of an episode (its rise and fall below the threshold), left out of the resting
 // diameter, and the stretch beside each flank where that diameter is taken.
 int flankWidth(int period) {
-    return samplesIn(300, period);
+    return nearestSampleCount(300, period);
 }
 int sideWidth(int period) {
-    return samplesIn(1200, period);
+    return nearestSampleCount(1200, period);
 }
 // The fewest resting samples a level is taken from: five minutes beside an episode, ten within
 // the baseline's window.
 int minimumSideCount(int period) {
-    return samplesIn(300, period);
+    return nearestSampleCount(300, period);
 }
 int minimumRestingCount(int period) {
-    return samplesIn(600, period);
+    return nearestSampleCount(600, period);
 }
 
 // smoothed - baseline where both are known; NaN elsewhere.

@@ -38,7 +38,8 @@ void addStretches(const std::vector<bool>& flags, Fault fault, std::size_t join,
     }
 }
 
-std::size_t samplesIn(int seconds, int period) {
+// The fewest samples that cover the time: rounded up.
+std::size_t samplesCovering(int seconds, int period) {
     return static_cast<std::size_t>((seconds + period - 1) / period);
 }
 
@@ -222,7 +223,7 @@ QualityAssessment assessQuality(const NightRecording& recording) {
         otherThanRangeEnd[i] = otherThanRangeEnd[i] || erased[i];
     }
     addStretches(erased, Fault::Erased, 1, period, sensorFault, q.stretches);
-    addStretches(rangeEnd, Fault::RangeEnd, samplesIn(kStretchJoinS, period), period,
+    addStretches(rangeEnd, Fault::RangeEnd, samplesCovering(kStretchJoinS, period), period,
                  otherThanRangeEnd, q.stretches);
     q.stretches.insert(q.stretches.end(), sensor.begin(), sensor.end());
     std::sort(q.stretches.begin(), q.stretches.end(),

@@ -19,8 +19,8 @@ int bytesOf(double mm) {
     return static_cast<int>(std::lround(mm / kMmPerStep));
 }
 
-// Samples in a time, at least one.
-std::size_t samplesIn(int seconds, int period) {
+// The number of samples nearest to the time, rounded half away from zero, and at least one.
+std::size_t nearestSampleCountOfAtLeastOne(int seconds, int period) {
     return static_cast<std::size_t>(
         std::max(1L, std::lround(static_cast<double>(seconds) / period)));
 }
@@ -35,9 +35,9 @@ struct Step {
 // than the old one is; `level` is the one-minute median of the series.
 std::vector<Step> findSteps(const std::vector<int>& series, const std::vector<int>& level,
                             int period) {
-    const auto half = static_cast<int>(samplesIn(30, period));
+    const auto half = static_cast<int>(nearestSampleCountOfAtLeastOne(30, period));
     // The new level may be reached through intermediate samples within kStepWithinS.
-    const std::size_t within = samplesIn(kStepWithinS, period) - 1;
+    const std::size_t within = nearestSampleCountOfAtLeastOne(kStepWithinS, period) - 1;
     const std::vector<int> low = slidingQuantile(series, half, 0.2);
     const std::vector<int> high = slidingQuantile(series, half, 0.8);
     const std::size_t n = series.size();
@@ -233,7 +233,7 @@ SensorFaults sensorFaults(std::span<const std::uint8_t> bytes, const std::vector
     }
     // The one-minute median.
     const std::vector<int> level =
-        slidingQuantile(series, static_cast<int>(samplesIn(30, period)), 0.5);
+        slidingQuantile(series, static_cast<int>(nearestSampleCountOfAtLeastOne(30, period)), 0.5);
     const std::vector<Step> steps = findSteps(series, level, period);
     const std::vector<Segment> segments = segmentsBetween(steps, series, level, period);
     const std::optional<int> worn = wornLevel(segments, series);
@@ -274,7 +274,7 @@ SensorFaults sensorFaults(std::span<const std::uint8_t> bytes, const std::vector
         }
     }
     // A reading that does not change at all is no sensor on the body, whatever its level.
-    const std::size_t unchanged = samplesIn(kStillMinimumS, period);
+    const std::size_t unchanged = nearestSampleCountOfAtLeastOne(kStillMinimumS, period);
     for (std::size_t i = 0; i < n;) {
         std::size_t j = i + 1;
         while (j < n && series[i] != kNoValue && series[j] == series[i]) {
@@ -291,7 +291,7 @@ SensorFaults sensorFaults(std::span<const std::uint8_t> bytes, const std::vector
         }
     }
     if (worn) {
-        const std::size_t margin = samplesIn(30, period);
+        const std::size_t margin = nearestSampleCountOfAtLeastOne(30, period);
         for (std::size_t i = 0; i < n;) {
             if (!offLevel(level[i])) {
                 ++i;
