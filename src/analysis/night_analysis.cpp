@@ -331,7 +331,7 @@ class PartBaseline {
     std::vector<Run> runs;
 
     PartBaseline(const std::vector<int>& measured, const std::vector<int>& smoothed,
-                 const std::vector<double>& smoothedMm, std::vector<int> barrier,
+                 const std::vector<double>& smoothedMm, const std::vector<int>& barrier,
                  const AnalysisParameters& parameters, int period)
         : resting_(),
           roughMm_(),
@@ -351,7 +351,6 @@ class PartBaseline {
                 baselineMm[i] = roughMm_[i];
             }
         }
-        barrier.push_back(barrier.empty() ? 0 : barrier.back());
         runs = episodeRuns(risesAbove(smoothedMm, baselineMm), parameters, period, barrier);
     }
 
@@ -363,7 +362,7 @@ class PartBaseline {
     const std::vector<int>& restingOf(const std::vector<int>& measured,
                                       const std::vector<int>& smoothed,
                                       const std::vector<double>& smoothedMm,
-                                      std::vector<int> barrier,
+                                      const std::vector<int>& barrier,
                                       const AnalysisParameters& parameters, int period) {
         const std::size_t n = measured.size();
         const std::vector<int> lowNear =
@@ -377,7 +376,6 @@ class PartBaseline {
                     diameterOf(static_cast<std::uint8_t>(std::min(lowNear[i], lowFar[i])));
             }
         }
-        barrier.push_back(barrier.empty() ? 0 : barrier.back());
         resting_ = measured;
         const auto flank = static_cast<std::size_t>(flankWidth(period));
         // Rises of three quarters of the threshold are no rest either: an episode barely above the
@@ -446,19 +444,22 @@ NightAnalysis analyseNight(const NightRecording& recording, const AnalysisParame
     std::vector<double> baselineMm(n, kNoRise);
     std::vector<double> rise(n, kNoRise);
     // Each position of the sensor on the body is a night of its own for the baseline.
-    std::vector<std::size_t> bounds = assessment.newPositions;
-    bounds.insert(bounds.begin(), 0);
+    std::vector<std::size_t> bounds = {0};
+    for (const int moved : result.quality.moved_s) {
+        bounds.push_back(static_cast<std::size_t>(moved / period));
+    }
     bounds.push_back(n);
     for (std::size_t k = 0; k + 1 < bounds.size(); ++k) {
         const std::size_t first = bounds[k];
         const std::size_t last = bounds[k + 1];
-        const auto part = [&](const auto& v) {
+        const auto part = [&](const auto& v, std::size_t extra = 0) {
             using T = typename std::decay_t<decltype(v)>::value_type;
             return std::vector<T>(v.begin() + static_cast<std::ptrdiff_t>(first),
-                                  v.begin() + static_cast<std::ptrdiff_t>(last));
+                                  v.begin() + static_cast<std::ptrdiff_t>(last + extra));
         };
-        PartBaseline b(part(measured), part(smoothed), part(smoothedMm), part(barrier), parameters,
-                       period);
+        // The barrier counts left-out samples before each position, the part's end included.
+        PartBaseline b(part(measured), part(smoothed), part(smoothedMm), part(barrier, 1),
+                       parameters, period);
         std::copy(b.baselineMm.begin(), b.baselineMm.end(),
                   baselineMm.begin() + static_cast<std::ptrdiff_t>(first));
         for (std::size_t i = first; i < last; ++i) {

@@ -194,8 +194,7 @@ QualityAssessment assessQuality(const NightRecording& recording) {
     // ends of the range are located only outside them, so that no time is left out twice.
     SensorFaults faults = sensorFaults(bytes, broken, period);
     const std::vector<Stretch>& sensor = faults.stretches;
-    result.newPositions = std::move(faults.newPositions);
-    for (const std::size_t position : result.newPositions) {
+    for (const std::size_t position : faults.newPositions) {
         q.moved_s.push_back(static_cast<int>(position) * period);
     }
     std::vector<bool> sensorFault(n, false);

@@ -92,8 +92,6 @@ struct QualityAssessment {
     NightQuality quality;
     // One flag per written position of the night: true when the sample is left out.
     std::vector<bool> excluded;
-    // Where the sensor took a new position on the body (sensor_faults.h), ascending.
-    std::vector<std::size_t> newPositions;
 };
 
 QualityAssessment assessQuality(const NightRecording& recording);
