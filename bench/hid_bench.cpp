@@ -10,8 +10,8 @@
 
 #include "hid/hid_device_controller.h"
 #include "hid/poll_loop.h"
-#include "hid/simulated_recorder_device.h"
 #include "recorder/example_night.h"
+#include "recorder_sim/simulated_recorder_device.h"
 
 namespace {
 

@@ -14,8 +14,8 @@
 #include "hid/hid_device.h"
 #include "hid/hid_device_controller.h"
 #include "hid/poll_loop.h"
-#include "hid/simulated_recorder_device.h"
 #include "recorder/example_night.h"
+#include "recorder_sim/simulated_recorder_device.h"
 
 namespace {
 

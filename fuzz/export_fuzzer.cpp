@@ -18,9 +18,9 @@
 
 #include "cli/json_writer.h"
 #include "cli/plain_text.h"
+#include "os/file_error.h"
 #include "recorder/utf8.h"
 #include "records/export_table.h"
-#include "records/file_error.h"
 #include "records/spreadsheet.h"
 #include "records/workbook_check.h"
 

@@ -6,9 +6,9 @@
 //   make_example OUT.txt [PASSWORD]
 #include <iostream>
 
+#include "os/file_error.h"
 #include "recorder/example_night.h"
 #include "records/data_file.h"
-#include "records/file_error.h"
 
 int main(int argc, char** argv) {
     if (argc < 2 || argc > 3) {

@@ -5,7 +5,7 @@
 #include <cerrno>
 
 #include "analysis/analysis_text.h"
-#include "records/file_error.h"
+#include "os/file_error.h"
 
 namespace npt::link_texts {
 

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "analysis/parameters.h"
+#include "os/ini_text.h"
 
 namespace npt {
 
@@ -96,15 +97,5 @@ class IniSettingsFile final : public SettingsStore {
 
     SettingsLocation location_;
 };
-
-namespace ini {
-// The file's text as UTF-8: UTF-8 as it is (a BOM dropped), anything else read as the
-// Windows-1251 files older versions wrote.
-std::string decodeText(std::string_view raw);
-std::optional<std::string> value(std::string_view text, std::string_view section,
-                                 std::string_view key);
-std::string withValue(std::string_view text, std::string_view section, std::string_view key,
-                      std::string_view value);
-}  // namespace ini
 
 }  // namespace npt

@@ -9,11 +9,11 @@
 #include "chart/zoom.h"
 #include "measure/calibration.h"
 #include "measure/time_of_day.h"
+#include "os/file_error.h"
+#include "os/file_name.h"
 #include "recorder/battery.h"
 #include "recorder/passport.h"
 #include "records/data_file.h"
-#include "records/file_error.h"
-#include "records/file_name.h"
 #include "records/spreadsheet.h"
 
 namespace npt {

@@ -15,6 +15,7 @@
 
 #include "analysis/night_analysis.h"
 #include "analysis/night_report.h"
+#include "app/age_field.h"
 #include "app/clock.h"
 #include "app/form_view.h"
 #include "app/read_check.h"
@@ -23,9 +24,8 @@
 #include "measure/samples.h"
 #include "recorder/command_reports.h"
 #include "recorder/memory_image.h"
-#include "records/age_field.h"
+#include "recorder/password.h"
 #include "records/export_table.h"
-#include "records/password.h"
 
 namespace npt::hid {
 class THidDevice;

@@ -9,9 +9,9 @@
 #include "analysis/analysis_text.h"
 #include "app/ttm_form.h"
 #include "measure/time_of_day.h"
+#include "os/file_name.h"
 #include "recorder/example_night.h"
 #include "recorder/recording_check.h"
-#include "records/file_name.h"
 
 namespace npt {
 

@@ -4,7 +4,7 @@
 // between runs) and the name a night's file is offered under, made from the patient's name and
 // the study date, never from a name that is withheld.
 #include "app/ttm_form.h"
-#include "records/file_name.h"
+#include "os/file_name.h"
 
 namespace npt {
 

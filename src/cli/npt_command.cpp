@@ -18,12 +18,12 @@
 #include "cli/plain_text.h"
 #include "cli/read_command.h"
 #include "cli/tool_view.h"
-#include "hid/linux_platform.h"
+#include "hid/linux/linux_platform.h"
 #include "npt_version.h"
+#include "os/file_error.h"
+#include "os/file_name.h"
+#include "recorder/password.h"
 #include "recorder/utf8.h"
-#include "records/file_error.h"
-#include "records/file_name.h"
-#include "records/password.h"
 
 namespace npt {
 

@@ -5,7 +5,7 @@
 // a wrong password. The password prompt then stays unanswered, and the warning the window gives
 // for a wrong password says instead that the recording is protected and why its name is hidden.
 #include "cli/batch_view.h"
-#include "records/password.h"
+#include "recorder/password.h"
 
 namespace npt {
 

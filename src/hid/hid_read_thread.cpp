@@ -4,7 +4,6 @@
 
 #include <poll.h>
 #include <pthread.h>
-#include <sys/eventfd.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -30,15 +29,6 @@ struct THidDeviceReadThread::Link {
     THidDevice* device = nullptr;      // null once the reader has been stopped
 };
 
-namespace {
-
-void drain(int fd) {
-    std::uint64_t count;
-    [[maybe_unused]] const auto n = ::read(fd, &count, sizeof count);
-}
-
-}  // namespace
-
 THidDeviceReadThread::THidDeviceReadThread(THidDevice& device,
                                            std::shared_ptr<const THidDeviceFlags> flags,
                                            THidPnPInfo info, HidPlatform& platform, MainLoop& loop,
@@ -52,10 +42,6 @@ THidDeviceReadThread::THidDeviceReadThread(THidDevice& device,
     link_->device = &device;
     // Room for the report ID at least, even for a device that declares no input report.
     link_->report.assign(std::max<std::size_t>(reportLength, 1), 0);
-    wakeFd_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    if (wakeFd_ < 0) {
-        throw std::system_error(errno, std::generic_category(), "eventfd");
-    }
     thread_ = std::thread([this] { Execute(); });
 }
 
@@ -63,12 +49,10 @@ THidDeviceReadThread::~THidDeviceReadThread() {
     if (thread_.joinable()) {
         Stop(false);
     }
-    ::close(wakeFd_);
 }
 
 void THidDeviceReadThread::Wake() {
-    const std::uint64_t one = 1;
-    [[maybe_unused]] const auto n = ::write(wakeFd_, &one, sizeof one);
+    wake_.signal();
 }
 
 void THidDeviceReadThread::Serve(const std::shared_ptr<Link>& link, std::uint64_t handOff) {
@@ -137,9 +121,9 @@ bool THidDeviceReadThread::HandOff(bool isReport, std::size_t bytesRead, std::ui
 }
 
 void THidDeviceReadThread::Pause(std::int32_t ms) {
-    pollfd wake{wakeFd_, POLLIN, 0};
+    pollfd wake{wake_.fd(), POLLIN, 0};
     if (::poll(&wake, 1, std::max(ms, 0)) > 0) {
-        drain(wakeFd_);
+        wake_.take();
     }
 }
 
@@ -172,7 +156,7 @@ void THidDeviceReadThread::Execute() {
             }
         }
 
-        pollfd fds[2] = {{channel->fd(), POLLIN, 0}, {wakeFd_, POLLIN, 0}};
+        pollfd fds[2] = {{channel->fd(), POLLIN, 0}, {wake_.fd(), POLLIN, 0}};
         const int ready = ::poll(fds, 2, std::max(slice, 0));
         if (ready < 0) {
             // A signal only interrupts the wait: wait again at once, for the device sends on
@@ -183,7 +167,7 @@ void THidDeviceReadThread::Execute() {
             continue;
         }
         if (fds[1].revents != 0) {
-            drain(wakeFd_);
+            wake_.take();
             continue;  // a stop, or the device became unusable
         }
         if (ready == 0) {

@@ -16,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "hid/event_fd.h"
 #include "hid/hid_platform.h"
 #include "hid/main_loop.h"
 
@@ -80,7 +81,7 @@ class THidDeviceReadThread {
     const bool numberedReports_;
     // The read handle is open: from now on no report of the device is missed.
     std::atomic<bool> reading_{false};
-    int wakeFd_ = -1;  // eventfd: written by the main thread to interrupt the reader's waits
+    const EventFd wake_;  // signalled by the main thread to interrupt the reader's waits
     std::thread thread_;
 };
 

@@ -3,7 +3,6 @@
 #include "hid/poll_loop.h"
 
 #include <poll.h>
-#include <sys/eventfd.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -12,21 +11,11 @@
 
 namespace npt::hid {
 
-PollLoop::PollLoop() {
-    wakeFd_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    if (wakeFd_ < 0) {
-        throw std::system_error(errno, std::generic_category(), "eventfd");
-    }
-}
-
-PollLoop::~PollLoop() {
-    ::close(wakeFd_);
-}
+PollLoop::PollLoop() = default;
+PollLoop::~PollLoop() = default;
 
 void PollLoop::wake() {
-    const std::uint64_t one = 1;
-    // A full counter (never reached in practice) still leaves the descriptor readable.
-    [[maybe_unused]] const auto n = ::write(wakeFd_, &one, sizeof one);
+    wake_.signal();
 }
 
 void PollLoop::post(Callback callback) {
@@ -125,7 +114,7 @@ bool PollLoop::processEvents(std::chrono::milliseconds timeout) {
 
     std::vector<pollfd> fds;
     std::vector<WatchId> ids;
-    fds.push_back({wakeFd_, POLLIN, 0});
+    fds.push_back({wake_.fd(), POLLIN, 0});
     for (const auto& [id, watch] : watches_) {
         fds.push_back({watch.fd, POLLIN, 0});
         ids.push_back(id);
@@ -135,8 +124,7 @@ bool PollLoop::processEvents(std::chrono::milliseconds timeout) {
         throw std::system_error(errno, std::generic_category(), "poll");
     }
     if (ready > 0 && (fds[0].revents & POLLIN)) {
-        std::uint64_t count;
-        [[maybe_unused]] const auto n = ::read(wakeFd_, &count, sizeof count);
+        wake_.take();
     }
 
     bool handled = runPosted();

@@ -10,6 +10,7 @@
 #include <map>
 #include <mutex>
 
+#include "hid/event_fd.h"
 #include "hid/main_loop.h"
 
 namespace npt::hid {
@@ -58,7 +59,7 @@ class PollLoop final : public MainLoop {
     bool runPosted();
     bool runDueTimers();
 
-    int wakeFd_ = -1;
+    EventFd wake_;            // signalled by post() and quit() from any thread
     std::mutex postedMutex_;  // guards posted_ and quit_
     std::deque<Callback> posted_;
     bool quit_ = false;

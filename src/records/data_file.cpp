@@ -3,9 +3,9 @@
 #include "records/data_file.h"
 
 #include "analysis/analysis_text.h"
-#include "records/atomic_file.h"
-#include "records/file_error.h"
-#include "records/regular_file.h"
+#include "os/atomic_file.h"
+#include "os/file_error.h"
+#include "os/regular_file.h"
 
 namespace npt {
 

@@ -7,10 +7,10 @@
 #include <charconv>
 
 #include "measure/time_of_day.h"
+#include "os/atomic_file.h"
+#include "os/file_error.h"
+#include "os/silenced_stderr.h"
 #include "records/analysis_sheet.h"
-#include "records/atomic_file.h"
-#include "records/file_error.h"
-#include "records/silenced_stderr.h"
 #include "records/workbook_check.h"
 
 namespace npt {

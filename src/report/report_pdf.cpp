@@ -10,8 +10,8 @@
 #include <string_view>
 #include <vector>
 
-#include "records/atomic_file.h"
-#include "records/file_error.h"
+#include "os/atomic_file.h"
+#include "os/file_error.h"
 #include "report/report_page.h"
 
 namespace npt {

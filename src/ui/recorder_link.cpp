@@ -2,11 +2,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/recorder_link.h"
 
-#include "hid/linux_platform.h"
-#include "hid/simulated_platform.h"
-#include "hid/simulated_recorder.h"
-#include "hid/simulated_recorder_device.h"
+#include "hid/linux/linux_platform.h"
+#include "hid/simulated/simulated_platform.h"
 #include "recorder/example_night.h"
+#include "recorder_sim/simulated_recorder.h"
+#include "recorder_sim/simulated_recorder_device.h"
 
 namespace npt {
 

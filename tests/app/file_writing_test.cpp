@@ -14,9 +14,9 @@
 #include <thread>
 
 #include "app/settings_file.h"
-#include "records/atomic_file.h"
+#include "os/atomic_file.h"
+#include "os/file_error.h"
 #include "records/data_file.h"
-#include "records/file_error.h"
 #include "records/spreadsheet.h"
 #include "support/child_process.h"
 #include "support/export_fixture.h"

@@ -25,10 +25,10 @@
 #include "app/clock.h"
 #include "app/ttm_form.h"
 #include "cli/batch_view.h"
+#include "os/file_error.h"
 #include "recorder/cp1251.h"
 #include "recorder/memory_image.h"
 #include "records/data_file.h"
-#include "records/file_error.h"
 #include "support/scratch.h"
 
 namespace npt::test {

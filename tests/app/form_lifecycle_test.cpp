@@ -10,7 +10,7 @@
 
 #include "app/settings_file.h"
 #include "form_fixture.h"
-#include "records/file_error.h"
+#include "os/file_error.h"
 
 namespace npt {
 namespace {

@@ -13,9 +13,9 @@
 #include "form_fixture.h"
 #include "hid/hid_device_controller.h"
 #include "hid/poll_loop.h"
-#include "hid/simulated_platform.h"
-#include "hid/simulated_recorder.h"
-#include "hid/simulated_recorder_device.h"
+#include "hid/simulated/simulated_platform.h"
+#include "recorder_sim/simulated_recorder.h"
+#include "recorder_sim/simulated_recorder_device.h"
 
 namespace npt::test {
 

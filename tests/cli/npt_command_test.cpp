@@ -11,7 +11,7 @@
 #include "cli/npt_command.h"
 #include "form_fixture.h"
 #include "npt_version.h"
-#include "records/file_error.h"
+#include "os/file_error.h"
 #include "records/spreadsheet.h"
 #include "records/workbook_check.h"
 #include "support/ramped_rise.h"

@@ -9,9 +9,9 @@
 #include <sstream>
 
 #include "form_fixture.h"
-#include "hid/simulated_platform.h"
-#include "hid/simulated_recorder.h"
-#include "hid/simulated_recorder_device.h"
+#include "hid/simulated/simulated_platform.h"
+#include "recorder_sim/simulated_recorder.h"
+#include "recorder_sim/simulated_recorder_device.h"
 #include "records/data_file.h"
 
 namespace npt {

@@ -11,9 +11,9 @@
 #include <fstream>
 #include <thread>
 
-#include "hid/simulated_recorder_device.h"
-#include "passport_write_model.h"
 #include "recorder/example_night.h"
+#include "recorder_sim/simulated_recorder_device.h"
+#include "support/passport_write_model.h"
 #include "transport_fixture.h"
 
 namespace npt::hid::test {

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "hid/report_descriptor.h"
-#include "hid/simulated_recorder.h"
+#include "recorder_sim/simulated_recorder.h"
 
 namespace npt::hid {
 namespace {

@@ -14,8 +14,8 @@
 
 #include "hid/hid_device_controller.h"
 #include "hid/poll_loop.h"
-#include "hid/simulated_platform.h"
-#include "hid/simulated_recorder.h"
+#include "hid/simulated/simulated_platform.h"
+#include "recorder_sim/simulated_recorder.h"
 
 namespace npt::hid::test {
 

@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "hid/simulated_recorder.h"
 #include "recorder/example_night.h"
+#include "recorder_sim/simulated_recorder.h"
 
 namespace npt {
 namespace {

@@ -8,7 +8,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
-#include "records/file_error.h"
+#include "os/file_error.h"
 #include "support/scratch.h"
 
 namespace npt {

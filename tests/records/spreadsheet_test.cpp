@@ -12,7 +12,7 @@
 #include <sstream>
 
 #include "analysis/analysis_text.h"
-#include "records/file_error.h"
+#include "os/file_error.h"
 #include "records/workbook_check.h"
 #include "support/export_fixture.h"
 #include "support/scratch.h"

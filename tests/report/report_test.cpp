@@ -18,9 +18,9 @@
 #include "app/clock.h"
 #include "app/ttm_form.h"
 #include "cli/batch_view.h"
+#include "os/file_error.h"
 #include "recorder/example_night.h"
 #include "records/data_file.h"
-#include "records/file_error.h"
 #include "report/report_page.h"
 #include "support/scratch.h"
 

@@ -8,8 +8,8 @@
 #include <QElapsedTimer>
 
 #include "hid/hid_device_controller.h"
-#include "hid/simulated_recorder_device.h"
 #include "recorder/example_night.h"
+#include "recorder_sim/simulated_recorder_device.h"
 #include "ui/qt_main_loop.h"
 #include "window_fixture.h"
 

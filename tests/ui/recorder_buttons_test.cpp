@@ -9,8 +9,8 @@
 
 #include "hid/hid_device.h"
 #include "hid/hid_device_controller.h"
-#include "hid/simulated_recorder_device.h"
 #include "recorder/example_night.h"
+#include "recorder_sim/simulated_recorder_device.h"
 #include "records/data_file.h"
 #include "support/scratch.h"
 #include "ui/qt_main_loop.h"
