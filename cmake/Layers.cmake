@@ -17,6 +17,12 @@ function(npt_layer)
   endforeach()
 endfunction()
 
+# npt_layer_unbuilt(<folder> <library>): a folder this configuration leaves out (the graphical
+# part, without NPT_BUILD_GUI). Sources built elsewhere only for it still include its headers.
+function(npt_layer_unbuilt folder library)
+  set_property(GLOBAL APPEND PROPERTY NPT_LAYER_TARGETS_${folder} ${library})
+endfunction()
+
 # The libraries folder's README allows, in out_var.
 function(npt_allowed_libraries folder out_var)
   set(readme ${PROJECT_SOURCE_DIR}/src/${folder}/README.md)
