@@ -3,7 +3,7 @@
 #pragma once
 // The night's report written as a one-page PDF, the way every file of the program is written:
 // into a temporary file beside the chosen one, checked, synced and only then put in its place
-// (records/atomic_file.h), so that a failure leaves an earlier file as it was. Needs a
+// (os/atomic_file.h), so that a failure leaves an earlier file as it was. Needs a
 // QGuiApplication (the fonts); the command-line tool creates one on the offscreen platform.
 #include <cstdint>
 #include <optional>
