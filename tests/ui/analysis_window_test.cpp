@@ -2,6 +2,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The night's analysis in the real window: the line under the chart, the shaded episodes, the
 // dialog "Анализ ночи" with its parameters and table, the report saved from it, and printing.
+#include <algorithm>
+
 #include <QDir>
 #include <QDoubleSpinBox>
 #include <QFileDialog>
@@ -9,7 +11,9 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPrinter>
+#include <QScreen>
 #include <QTableWidget>
+#include <QtCharts/QChart>
 
 #include "analysis/analysis_text.h"
 #include "recorder/example_night.h"
@@ -33,6 +37,13 @@ class AnalysisWindowTest : public WindowTest {
   protected:
     AnalysisDialog& dialog() { return *view_->analysisDialog(); }
     std::size_t bands() { return view_->chart()->episodeBands().size(); }
+    // The plot area, inside the axes, in the window's coordinates.
+    QRect plotInWindow() {
+        DiameterChart* chart = view_->chart();
+        const QRectF scene = chart->chart()->mapRectToScene(chart->chart()->plotArea());
+        return chart->mapFromScene(scene).boundingRect().translated(
+            chart->mapTo(view_->window(), QPoint(0, 0)));
+    }
 };
 
 TEST_F(AnalysisWindowTest, NothingToAnalyseBeforeARecording) {
@@ -223,6 +234,50 @@ TEST_F(AnalysisWindowTest, AChangedParameterRedrawsTableLineAndBandsAtOnce) {
     EXPECT_DOUBLE_EQ(dialog().minDurationField()->value(), 5.0);
     EXPECT_EQ(bands(), 5u);
     dialog().close();
+}
+
+// What the screen shows after each zoom button is what a whole repaint of the window draws: no
+// band or episode number of the range shown before stays behind where the night has none now.
+TEST_F(AnalysisWindowTest, AfterEveryZoomButtonThePlotOnScreenIsTheWholeNightRedrawn) {
+    QWidget* window = view_->window();
+    window->show();
+    loadThroughDialog(kNight);
+    ASSERT_EQ(bands(), 5u);
+    const auto settle = [] {
+        for (int round = 0; round < 5; ++round) {
+            QApplication::processEvents();
+        }
+    };
+    settle();
+    struct Step {
+        Control button;
+        const char* name;
+    };
+    const Step steps[] = {{Control::Hplus, "H+"},        {Control::Hminus, "H-"},
+                          {Control::Hminus, "H- again"}, {Control::ZoomPlus, "+"},
+                          {Control::ZoomMinus, "-"},     {Control::ZoomReset, "0"}};
+    for (const Step& step : steps) {
+        button(step.button)->click();
+        settle();
+        // The offscreen screen shows the window's backing store, painted only where the
+        // window asked for it; the window's grab paints everything anew.
+        const QImage shown = window->screen()->grabWindow(window->winId()).toImage();
+        const QImage whole = window->grab().toImage();
+        const QRect plot = plotInWindow().adjusted(2, 2, -2, -2);
+        int stale = 0;
+        for (int y = plot.top(); y <= plot.bottom(); ++y) {
+            for (int x = plot.left(); x <= plot.right(); ++x) {
+                const QColor a = shown.pixelColor(x, y);
+                const QColor b = whole.pixelColor(x, y);
+                stale += std::max({std::abs(a.red() - b.red()), std::abs(a.green() - b.green()),
+                                   std::abs(a.blue() - b.blue())}) > 40;
+            }
+        }
+        EXPECT_EQ(stale, 0) << "after " << step.name;
+        if (stale != 0) {
+            shown.save(QString(NPT_TEST_OUTPUT_DIR "/stale-after-%1.png").arg(step.name));
+        }
+    }
 }
 
 TEST_F(AnalysisWindowTest, TheLongestLinesFitUnderTheChart) {
