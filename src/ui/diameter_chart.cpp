@@ -11,7 +11,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "ui/axis_scale.h"
+#include "chart/axis_scale.h"
 
 namespace npt {
 namespace {

@@ -8,7 +8,7 @@
 #include <QMouseEvent>
 #include <QtCharts/QChart>
 
-#include "ui/axis_scale.h"
+#include "chart/axis_scale.h"
 #include "window_fixture.h"
 
 namespace npt::testing {
