@@ -13,7 +13,6 @@
 #include <QPrinter>
 #include <QScreen>
 #include <QTableWidget>
-#include <QtCharts/QChart>
 
 #include "analysis/analysis_text.h"
 #include "recorder/example_night.h"
@@ -40,8 +39,7 @@ class AnalysisWindowTest : public WindowTest {
     // The plot area, inside the axes, in the window's coordinates.
     QRect plotInWindow() {
         DiameterChart* chart = view_->chart();
-        const QRectF scene = chart->chart()->mapRectToScene(chart->chart()->plotArea());
-        return chart->mapFromScene(scene).boundingRect().translated(
+        return chart->plotArea().toAlignedRect().translated(
             chart->mapTo(view_->window(), QPoint(0, 0)));
     }
 };
@@ -71,11 +69,8 @@ TEST_F(AnalysisWindowTest, ALoadShadesTheEpisodesAndTheDialogListsThem) {
     // from the curve and the grid, and not where there is none.
     const QImage picture = view_->chart()->grab().toImage();
     const auto& first = view_->chart()->episodeBands()[0];
-    QLineSeries* curve = view_->chart()->series(1);
-    const QPointF inside =
-        view_->chart()->chart()->mapToPosition(QPointF((first.from + first.to) / 2, 31), curve);
-    const QPointF outside =
-        view_->chart()->chart()->mapToPosition(QPointF(first.from - 0.01, 31), curve);
+    const QPointF inside = view_->chart()->mapToPosition((first.from + first.to) / 2, 31);
+    const QPointF outside = view_->chart()->mapToPosition(first.from - 0.01, 31);
     const QColor band = picture.pixelColor(inside.toPoint());
     EXPECT_GT(band.red(), band.blue() + 40) << band.name().toStdString();
     const QColor plain = picture.pixelColor(outside.toPoint());
@@ -87,8 +82,8 @@ TEST_F(AnalysisWindowTest, ALoadShadesTheEpisodesAndTheDialogListsThem) {
     ASSERT_EQ(baseline.times.size(), 4320u);
     const std::size_t middle = static_cast<std::size_t>((first.from + first.to) / 2 * 86400 / 10 -
                                                         baseline.times[0] * 86400 / 10);
-    const QPointF under = view_->chart()->chart()->mapToPosition(
-        QPointF(baseline.times[middle], baseline.mm[middle]), curve);
+    const QPointF under =
+        view_->chart()->mapToPosition(baseline.times[middle], baseline.mm[middle]);
     int dark = 0;
     for (int dx = -12; dx <= 12; ++dx) {
         for (int dy = -1; dy <= 1; ++dy) {
@@ -138,9 +133,8 @@ TEST_F(AnalysisWindowTest, WhatTheAnalysisLeftOutIsGreyBehindTheCurve) {
     const QImage picture = view_->window()->grab().toImage();
     picture.save(NPT_TEST_OUTPUT_DIR "/npt-desk-unusable.png");
     const auto& still = view_->chart()->unusableBands()[0];
-    QLineSeries* curve = view_->chart()->series(1);
     const auto at = [&](double day) {
-        const QPointF point = view_->chart()->chart()->mapToPosition(QPointF(day, 33), curve);
+        const QPointF point = view_->chart()->mapToPosition(day, 33);
         return picture.pixelColor(view_->chart()->mapTo(view_->window(), point.toPoint()));
     };
     const QColor grey = at((still.from + still.to) / 2);
