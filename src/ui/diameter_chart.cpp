@@ -23,7 +23,7 @@ const QColor kFrameColour(160, 160, 160);
 
 QColor toQColor(Rgb c, int transparencyPercent) {
     QColor colour(c.r, c.g, c.b);
-    colour.setAlphaF(1.0 - transparencyPercent / 100.0);
+    colour.setAlphaF(static_cast<float>(1.0 - transparencyPercent / 100.0));
     return colour;
 }
 
