@@ -10,19 +10,19 @@
 #include <QImage>
 #include <cmath>
 #include <limits>
-#include <memory>
 
 namespace npt::plot {
 namespace {
 
 void ensureApplication() {
-    static std::unique_ptr<QGuiApplication> app;
-    if (!app) {
+    // Never destroyed: tearing Qt down among the program's static destructors crashes.
+    static QGuiApplication* app = nullptr;
+    if (app == nullptr) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
         static int argc = 1;
         static char name[] = "plot_tests";
         static char* argv[] = {name, nullptr};
-        app = std::make_unique<QGuiApplication>(argc, argv);
+        app = new QGuiApplication(argc, argv);
     }
 }
 
