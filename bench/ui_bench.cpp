@@ -62,6 +62,24 @@ void BM_ParameterChangeRedrawn(benchmark::State& state) {
 }
 BENCHMARK(BM_ParameterChangeRedrawn)->Unit(benchmark::kMillisecond);
 
+// A zoom button under the chart: the time axis steps in and out, and the window is painted with
+// the bands, numbers and curve on the new range.
+void BM_ZoomRedrawn(benchmark::State& state) {
+    ensureApplication();
+    Window window;
+    bool in = false;
+    for (auto _ : state) {
+        in = !in;
+        if (in) {
+            window.form.HplusClick();
+        } else {
+            window.form.HMinusClick();
+        }
+        window.view.window()->repaint();
+    }
+}
+BENCHMARK(BM_ZoomRedrawn)->Unit(benchmark::kMillisecond);
+
 // The same painting with nothing changed: how much of the above is painting alone.
 void BM_WindowRepainted(benchmark::State& state) {
     ensureApplication();

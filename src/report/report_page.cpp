@@ -3,7 +3,6 @@
 #include "report/report_page.h"
 
 #include <QFontMetricsF>
-#include <QPainterPath>
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -11,6 +10,8 @@
 #include <vector>
 
 #include "analysis/analysis_text.h"
+#include "chart/axis_scale.h"
+#include "plot/night_plot.h"
 
 namespace npt {
 
@@ -108,16 +109,6 @@ class Page {
     double k_;
 };
 
-// A step between axis labels from the usual round ones, so that about `count` fit the span.
-double roundStep(double span, double count, std::initializer_list<double> steps) {
-    for (double step : steps) {
-        if (span / step <= count) {
-            return step;
-        }
-    }
-    return *(steps.end() - 1);
-}
-
 std::string clockOfDays(double days) {
     const auto minutes = static_cast<long long>(std::llround(days * 24 * 60)) % (24 * 60);
     char text[8];
@@ -194,7 +185,9 @@ double drawPassport(Page& page, const NightReport& r, double y) {
     return y + 2;
 }
 
-// The diameter against the time of night, the episodes shaded and numbered behind the curve.
+// The diameter against the time of night with the window's drawing, on the same ticks: the
+// episodes shaded and numbered, the stretches left out in grey, the baseline dashed under the
+// curve; the legend under it.
 double drawChart(Page& page, const NightReport& r, double y) {
     QPainter& p = page.painter();
     const QFont small = reportFont(7.5);
@@ -202,7 +195,6 @@ double drawChart(Page& page, const NightReport& r, double y) {
     const double right = kMarginLeft + kContentWidth - 2;
     const double top = y + 5;
     const double bottom = y + kChartHeight - 15;  // room for the time labels and the legend
-    page.text(kMarginLeft, y, 60, 5, "диаметр, мм", small, Qt::AlignLeft | Qt::AlignTop, kGrey);
 
     double yMin = std::numeric_limits<double>::infinity();
     double yMax = -yMin;
@@ -213,6 +205,7 @@ double drawChart(Page& page, const NightReport& r, double y) {
         }
     }
     if (!(yMin <= yMax)) {
+        page.text(kMarginLeft, y, 60, 5, "диаметр, мм", small, Qt::AlignLeft | Qt::AlignTop, kGrey);
         page.text(left, top, right - left, bottom - top, "Нет записанных измерений", reportFont(10),
                   Qt::AlignCenter, kGrey);
         p.setPen(QPen(kRule, page.px(0.2)));
@@ -220,98 +213,52 @@ double drawChart(Page& page, const NightReport& r, double y) {
         p.drawRect(page.rect(left, top, right - left, bottom - top));
         return y + kChartHeight;
     }
-    const double yStep = roundStep(yMax - yMin + 2, 8, {1, 2, 5, 10, 20});
-    const double y0 = std::floor((yMin - 0.5) / yStep) * yStep;
-    const double y1 = std::ceil((yMax + 0.5) / yStep) * yStep;
+    // The ranges as the window fits them to the night, but at least twelve minutes of it, so
+    // that every tick falls on a whole minute as its text is written.
+    const AxisState automatic;
     const double x0 = r.times.front();
-    const double x1 = std::max(r.times.back(), x0 + 1.0 / 24 / 60);
-    const auto X = [&](double days) { return left + (days - x0) / (x1 - x0) * (right - left); };
-    const auto Y = [&](double mm) { return bottom - (mm - y0) / (y1 - y0) * (bottom - top); };
+    const double x1 = std::max(r.times.back(), x0 + 12.0 / (24 * 60));
+    const axis_scale::Scale time = axis_scale::scaleFor(AxisId::Bottom, automatic, {x0, x1});
+    const axis_scale::Scale mm = axis_scale::scaleFor(AxisId::Left, automatic, {yMin, yMax});
 
-    // Bands first, so that the grid and the curve stay on top of them: the stretches the
-    // analysis could not use in grey, the episodes numbered as in the table.
-    const auto band = [&](double from, double to, const QColor& colour) {
-        const double a = std::clamp(X(from), left, right);
-        const double b = std::clamp(X(to), left, right);
-        p.setPen(Qt::NoPen);
-        p.setBrush(colour);
-        p.drawRect(page.rect(a, top, std::max(b - a, 0.3), bottom - top));
-        return std::pair(a, b);
-    };
-    for (const TimeSpan& stretch : r.unusable) {
-        band(stretch.from, stretch.to, kUnusable);
-    }
-    double labelsEnd = -1;  // where the last number drawn ends; crowded numbers are left out
-    for (std::size_t i = 0; i < r.episodes.size(); ++i) {
-        const auto [a, b] = band(r.episodes[i].from, r.episodes[i].to, kBand);
-        const QString number = QString::number(i + 1);
-        const double width = page.widthOf(number, reportFont(7, true)) + 0.6;
-        const double middle = (a + b) / 2;
-        if (middle - width / 2 > labelsEnd) {
-            page.text(middle - width / 2, top + 0.5, width, 4, number, reportFont(7, true),
-                      Qt::AlignHCenter | Qt::AlignTop, kBandEdge);
-            labelsEnd = middle + width / 2;
-        }
-    }
+    plot::Style style;
+    style.tickFont = small;
+    style.titleFont = small;
+    style.numberFont = reportFont(7, true);
+    style.ink = kInk;
+    style.titleInk = kGrey;
+    style.grid = kGrid;
+    style.number = kBandEdge;
+    style.band = kBand;
+    style.leftOut = kUnusable;
+    style.baseline = kBaseline;
+    style.axisWidth = page.px(0.25);
+    style.gridWidth = page.px(0.15);
+    style.curveWidth = page.px(0.25);
+    style.baselineWidth = page.px(0.25);
+    style.baselineDash = {6, 4};
+    style.tickLength = page.px(1);
+    style.gap = page.px(0.4);
+    style.narrowestBand = page.px(0.3);
+    style.titles = plot::TitlePlace::Corners;
+    style.timeTitle = "время ночи, чч:мм";
+    style.diameterTitle = "диаметр, мм";
+    style.timeText = &clockOfDays;
 
-    // Grid and labels: whole millimetres on the left, round times of night below.
-    for (double v = y0; v <= y1 + 1e-9; v += yStep) {
-        page.line(left, Y(v), right, Y(v), kGrid, 0.15);
-        page.text(kMarginLeft, Y(v) - 2, left - kMarginLeft - 1.5, 4, QString::number(v), small,
-                  Qt::AlignRight | Qt::AlignVCenter, kInk);
-    }
-    const double minutes = (x1 - x0) * 24 * 60;
-    const double xStep = roundStep(minutes, 14, {5, 10, 15, 30, 60, 120, 180}) / (24 * 60);
-    for (double t = std::ceil(x0 / xStep - 1e-9) * xStep; t <= x1 + 1e-9; t += xStep) {
-        page.line(X(t), top, X(t), bottom, kGrid, 0.15);
-        page.line(X(t), bottom, X(t), bottom + 1, kInk, 0.2);
-        page.text(X(t) - 8, bottom + 1.2, 16, 4, q(clockOfDays(t)), small,
-                  Qt::AlignHCenter | Qt::AlignTop, kInk);
-    }
-    const QString timeTitle = "время ночи, чч:мм";
-    page.text(left, bottom + 5, right - left, 4, timeTitle, small, Qt::AlignRight | Qt::AlignTop,
-              kGrey);
+    plot::NightLayers layers;
+    layers.curves.push_back({&r.times, &r.diameters, kCurve});
+    layers.episodes = &r.episodes;
+    layers.leftOut = &r.unusable;
+    layers.baseline = &r.baseline;
+    plot::paintNight(p, plot::Frame(page.rect(left, top, right - left, bottom - top), time, mm),
+                     style, layers);
+
     // The legend in two lines beside the axis title.
-    page.text(kMarginLeft, bottom + 5, right - kMarginLeft - page.widthOf(timeTitle, small) - 4, 8,
+    page.text(kMarginLeft, bottom + 5,
+              right - kMarginLeft - page.widthOf(style.timeTitle, small) - 4, 8,
               "Оранжевым — эпизоды тумесценции (номера — как в таблице); пунктиром — базовый "
               "уровень, от которого считается прирост; серым — участки, не вошедшие в анализ",
               small, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, kGrey);
-
-    // A line through the values, broken where one is NaN.
-    const auto pathOf = [&](const std::vector<double>& times, const std::vector<double>& mm) {
-        QPainterPath path;
-        bool drawing = false;
-        for (std::size_t i = 0; i < times.size(); ++i) {
-            if (std::isnan(mm[i])) {
-                drawing = false;
-                continue;
-            }
-            const QPointF point = page.at(X(times[i]), Y(mm[i]));
-            if (drawing) {
-                path.lineTo(point);
-            } else {
-                path.moveTo(point);
-                drawing = true;
-            }
-        }
-        return path;
-    };
-    p.setBrush(Qt::NoBrush);
-    // The baseline each increase was measured against, thin and dashed under the curve.
-    QPen dashed(kBaseline, page.px(0.25), Qt::CustomDashLine, Qt::FlatCap, Qt::RoundJoin);
-    dashed.setDashPattern({6, 4});
-    p.save();
-    p.setClipRect(page.rect(left, top, right - left, bottom - top));
-    p.setPen(dashed);
-    p.drawPath(pathOf(r.baseline.times, r.baseline.mm));
-    p.restore();
-    // The curve, broken where the recorder skipped a sample.
-    p.setPen(QPen(kCurve, page.px(0.25), Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-    p.drawPath(pathOf(r.times, r.diameters));
-
-    p.setPen(QPen(kInk, page.px(0.25)));
-    p.drawLine(page.at(left, top), page.at(left, bottom));
-    p.drawLine(page.at(left, bottom), page.at(right, bottom));
     return y + kChartHeight;
 }
 

@@ -2,23 +2,28 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/diameter_chart.h"
 
-#include <QLocale>
+#include <QFontMetricsF>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QPainterPath>
 #include <QRubberBand>
-#include <QtCharts/QChart>
-#include <algorithm>
 #include <cmath>
-
-#include "ui/axis_scale.h"
 
 namespace npt {
 namespace {
 
+// The chart's frame inside the widget, and the margins inside the frame: the left one keeps the
+// value labels clear of the buttons laid over the chart's edge; the right one leaves room for
+// the last time label.
+constexpr int kFrameInset = 9;
+constexpr QMarginsF kMargins{36, 2, 26, 2};
+constexpr int kTitlePixels = 16;
+constexpr int kAxisPixels = 11;
+constexpr int kNumberPixels = 10;
+const QColor kFrameColour(160, 160, 160);
+
 QColor toQColor(Rgb c, int transparencyPercent) {
     QColor colour(c.r, c.g, c.b);
-    colour.setAlphaF(1.0 - transparencyPercent / 100.0);
+    colour.setAlphaF(static_cast<float>(1.0 - transparencyPercent / 100.0));
     return colour;
 }
 
@@ -35,6 +40,11 @@ const LineSeries& modelSeries(const ChartModel& model, int index) {
     }
 }
 
+// Series4 never had a colour of its own; it is never filled either.
+QColor seriesColour(const LineSeries& series, int index) {
+    return index < 3 ? toQColor(series.colour(), series.transparencyPercent()) : QColor(Qt::black);
+}
+
 QFont pixelFont(const QFont& base, int pixels, bool bold = false) {
     QFont font = base;
     font.setPixelSize(pixels);
@@ -42,57 +52,21 @@ QFont pixelFont(const QFont& base, int pixels, bool bold = false) {
     return font;
 }
 
+// A one-pixel line on a pixel's middle is drawn sharp, not smeared over two.
+double onPixel(double v) {
+    return std::floor(v) + 0.5;
+}
+
 }  // namespace
 
 DiameterChart::DiameterChart(ChartModel& model, QWidget* parent)
-    : QChartView(parent), model_(model) {
-    auto* chart = new QChart();
-    chart->setTitle(QString::fromUtf8(kChartTitle));
-    chart->setTitleFont(pixelFont(font(), 16));
-    chart->legend()->hide();
-    chart->setBackgroundRoundness(0);
-    chart->setDropShadowEnabled(false);
-    chart->setBackgroundBrush(Qt::NoBrush);
-    chart->setBackgroundPen(QPen(QColor(160, 160, 160)));
-    chart->setPlotAreaBackgroundVisible(false);
-    // The left margin keeps the value labels clear of the buttons laid over the chart's edge; the
-    // right one leaves room for the last time label.
-    chart->setMargins(QMargins(36, 2, 26, 2));
-    chart->setAnimationOptions(QChart::NoAnimation);
-    // Tenths of a millimetre on a deep zoom are written with the decimal comma.
-    chart->setLocale(QLocale(QLocale::Russian, QLocale::Russia));
-    chart->setLocalizeNumbers(true);
-
-    timeAxis_ = new QCategoryAxis();
-    timeAxis_->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
-    timeAxis_->setTitleText(QString::fromUtf8(kBottomAxisTitle));
-    diameterAxis_ = new QValueAxis();
-    diameterAxis_->setTitleText(QString::fromUtf8(kLeftAxisTitle));
-    diameterAxis_->setTickType(QValueAxis::TicksDynamic);
-    diameterAxis_->setTickAnchor(0);
-    diameterAxis_->setLabelFormat("%.5g");  // localized labels need a precision
-    for (QAbstractAxis* axis :
-         {static_cast<QAbstractAxis*>(timeAxis_), static_cast<QAbstractAxis*>(diameterAxis_)}) {
-        axis->setLabelsFont(pixelFont(font(), 11));
-        axis->setTitleFont(pixelFont(font(), 11));
-        axis->setLinePen(QPen(Qt::black, 1));
-        axis->setGridLineColor(QColor(220, 220, 220));
-    }
-    chart->addAxis(timeAxis_, Qt::AlignBottom);
-    chart->addAxis(diameterAxis_, Qt::AlignLeft);
-    for (int i = 0; i < 4; ++i) {
-        auto* line = new QLineSeries();
-        line->setUseOpenGL(false);
-        line->setPointsVisible(false);
-        chart->addSeries(line);
-        line->attachAxis(timeAxis_);
-        line->attachAxis(diameterAxis_);
-        series_[i] = line;
-    }
-    setChart(chart);
-    setRenderHint(QPainter::Antialiasing);
-    setFrameShape(QFrame::NoFrame);
-    setStyleSheet("QGraphicsView { background: transparent; }");
+    : QWidget(parent), model_(model), title_(QString::fromUtf8(kChartTitle)) {
+    style_.tickFont = pixelFont(font(), kAxisPixels);
+    style_.titleFont = pixelFont(font(), kAxisPixels);
+    style_.numberFont = pixelFont(font(), kNumberPixels, true);
+    style_.timeTitle = QString::fromUtf8(kBottomAxisTitle);
+    style_.diameterTitle = QString::fromUtf8(kLeftAxisTitle);
+    style_.titles = plot::TitlePlace::AlongAxes;
     redraw(true);
 }
 
@@ -100,198 +74,99 @@ void DiameterChart::redraw(bool force) {
     if (!force && model_.revision() == drawnRevision_) {
         return;
     }
-    drawSeries();
-    drawAxes();
+    takeRanges();
     drawnRevision_ = model_.revision();
+    update();
 }
 
-void DiameterChart::drawSeries() {
-    for (int i = 0; i < 4; ++i) {
-        const LineSeries& source = modelSeries(model_, i);
-        QLineSeries* line = series_[i];
-        QList<QPointF> points;
-        points.reserve(static_cast<qsizetype>(source.count()));
-        for (std::size_t k = 0; k < source.count(); ++k) {
-            points.append(QPointF(source.xs()[k], source.ys()[k]));
-        }
-        line->replace(points);
-        // Series4 never had a colour of its own: it keeps the chart's default.
-        if (i < 3) {
-            line->setPen(QPen(toQColor(source.colour(), source.transparencyPercent()), 1));
-        }
-        line->setVisible(source.active());
-    }
-}
-
-void DiameterChart::drawAxes() {
+void DiameterChart::takeRanges() {
     // An empty chart shows the night and the diameters the model gives it, so that what is on
     // screen and what the zoom buttons step from are the same.
-    const axis_scale::Scale time = axis_scale::scaleFor(AxisId::Bottom, model_.axis(AxisId::Bottom),
-                                                        model_.fittedRange(AxisId::Bottom));
-    const axis_scale::Scale mm = axis_scale::scaleFor(AxisId::Left, model_.axis(AxisId::Left),
-                                                      model_.fittedRange(AxisId::Left));
-
-    const QStringList oldLabels = timeAxis_->categoriesLabels();
-    for (const QString& label : oldLabels) {
-        timeAxis_->remove(label);
-    }
-    timeAxis_->setStartValue(time.min);
-    // A category label must be unique; over more than a day the same time of day comes again,
-    // and a trailing blank keeps the repeated label apart without changing what is read.
-    QStringList used;
-    for (double x = axis_scale::firstTick(time.min, time.step); x <= time.max + 1e-9;
-         x += time.step) {
-        QString label = QString::fromStdString(axis_scale::timeLabel(x));
-        while (used.contains(label)) {
-            label += ' ';
-        }
-        used.append(label);
-        timeAxis_->append(label, x);
-    }
-    timeAxis_->setRange(time.min, time.max);
-
-    diameterAxis_->setTickInterval(mm.step);
-    diameterAxis_->setRange(mm.min, mm.max);
-
+    time_ = axis_scale::scaleFor(AxisId::Bottom, model_.axis(AxisId::Bottom),
+                                 model_.fittedRange(AxisId::Bottom));
+    mm_ = axis_scale::scaleFor(AxisId::Left, model_.axis(AxisId::Left),
+                               model_.fittedRange(AxisId::Left));
     // The zoom buttons start from what is on screen.
-    model_.reportDrawnRange(AxisId::Bottom, {time.min, time.max});
-    model_.reportDrawnRange(AxisId::Left, {mm.min, mm.max});
+    model_.reportDrawnRange(AxisId::Bottom, {time_.min, time_.max});
+    model_.reportDrawnRange(AxisId::Left, {mm_.min, mm_.max});
+}
+
+void DiameterChart::setTitle(const QString& title) {
+    if (title != title_) {
+        title_ = title;
+        update();
+    }
 }
 
 void DiameterChart::setEpisodeBands(std::vector<TimeSpan> bands) {
     if (bands != bands_) {
         bands_ = std::move(bands);
-        viewport()->update();
+        update();
     }
 }
 
 void DiameterChart::setUnusableBands(std::vector<TimeSpan> bands) {
     if (bands != unusable_) {
         unusable_ = std::move(bands);
-        viewport()->update();
+        update();
     }
 }
 
 void DiameterChart::setBaseline(ChartLine line) {
     baseline_ = std::move(line);
-    viewport()->update();
+    update();
 }
 
-QRectF DiameterChart::bandOnScreen(const TimeSpan& span) const {
-    const QRectF plot = chart()->plotArea();
-    const double from = chart()->mapToPosition(QPointF(span.from, 0), series_[1]).x();
-    const double to = chart()->mapToPosition(QPointF(span.to, 0), series_[1]).x();
-    const QRectF band(QPointF(std::max(from, plot.left()), plot.top()),
-                      QPointF(std::min(to, plot.right()), plot.bottom()));
-    return band.width() > 0 ? chart()->mapRectToScene(band) : QRectF();
+DiameterChart::SeriesOnScreen DiameterChart::series(int index) const {
+    const LineSeries& source = modelSeries(model_, index);
+    return {source.count(), seriesColour(source, index), source.active()};
 }
 
-void DiameterChart::drawBaseline(QPainter* painter) const {
-    if (baseline_.empty()) {
-        return;
-    }
-    // The axes map values to the plot linearly: two points give the whole mapping, so that a
-    // night's thousands of samples cost no lookup each.
-    const QPointF origin = chart()->mapToScene(chart()->mapToPosition(QPointF(0, 0), series_[1]));
-    const QPointF unit = chart()->mapToScene(chart()->mapToPosition(QPointF(1, 1), series_[1]));
-    const double kx = unit.x() - origin.x();
-    const double ky = unit.y() - origin.y();
-    // One point per pixel column is all a screen shows; a break in the line is always kept.
-    QPainterPath path;
-    bool drawing = false;
-    double lastX = 0;
-    QPointF pending;
-    bool hasPending = false;
-    for (std::size_t i = 0; i < baseline_.times.size(); ++i) {
-        const double mm = baseline_.mm[i];
-        if (std::isnan(mm)) {
-            if (hasPending) {
-                path.lineTo(pending);
-            }
-            drawing = hasPending = false;
-            continue;
-        }
-        const QPointF point(origin.x() + baseline_.times[i] * kx, origin.y() + mm * ky);
-        if (!drawing) {
-            path.moveTo(point);
-            drawing = true;
-            lastX = point.x();
-            hasPending = false;
-        } else if (std::abs(point.x() - lastX) >= 1) {
-            path.lineTo(point);
-            lastX = point.x();
-            hasPending = false;
-        } else {
-            pending = point;
-            hasPending = true;
-        }
-    }
-    if (hasPending) {
-        path.lineTo(pending);
-    }
-    // A quiet reference: dark grey, thin and dashed, so the curve over it stays what is read.
-    static const QColor kBaseline(80, 80, 80);
-    QPen pen(kBaseline, 1.2, Qt::CustomDashLine, Qt::FlatCap, Qt::RoundJoin);
-    pen.setDashPattern({5, 3});
-    painter->save();
-    painter->setClipRect(chart()->mapRectToScene(chart()->plotArea()));
-    painter->setPen(pen);
-    painter->setBrush(Qt::NoBrush);
-    painter->drawPath(path);
-    painter->restore();
+QStringList DiameterChart::timeTickTexts() const {
+    return plot::timeTexts(time_, style_);
 }
 
-void DiameterChart::drawBackground(QPainter* painter, const QRectF& rect) {
-    QChartView::drawBackground(painter, rect);
-    drawBands(painter);
-    // Over the bands, under the grid and the curves.
-    drawBaseline(painter);
+plot::Frame DiameterChart::frame() const {
+    const QRectF chartFrame =
+        QRectF(rect()).adjusted(kFrameInset, kFrameInset, -kFrameInset, -kFrameInset);
+    const double titleBottom =
+        chartFrame.top() + 3 + QFontMetricsF(pixelFont(font(), kTitlePixels)).height();
+    const QRectF area(
+        QPointF(chartFrame.left() + kMargins.left(), titleBottom + kMargins.top()),
+        QPointF(chartFrame.right() - kMargins.right(), chartFrame.bottom() - kMargins.bottom()));
+    const QRectF plot = plot::plotWithin(area, mm_, style_);
+    return plot::Frame(QRectF(QPointF(onPixel(plot.left()), onPixel(plot.top())),
+                              QPointF(onPixel(plot.right()), onPixel(plot.bottom()))),
+                       time_, mm_);
 }
 
-void DiameterChart::drawBands(QPainter* painter) const {
-    if (bands_.empty() && unusable_.empty()) {
-        return;
-    }
-    // Light bands over the whole height of the plot, clipped to the time on screen; the grid and
-    // the curves are drawn over them. Grey where the analysis could not use the recording (as on
-    // the report), amber for the episodes, numbered as in the analysis table.
-    static const QColor kUnusable(150, 150, 150, 70);
-    static const QColor kBand(255, 196, 120, 110);
-    static const QColor kNumber(200, 110, 20);
-    const QRectF plot = chart()->plotArea();
-    painter->save();
-    painter->setPen(Qt::NoPen);
-    painter->setBrush(kUnusable);
-    for (const TimeSpan& span : unusable_) {
-        const QRectF scene = bandOnScreen(span);
-        if (!scene.isEmpty()) {
-            painter->drawRect(scene);
+void DiameterChart::paintEvent(QPaintEvent* /*event*/) {
+    QPainter painter(this);
+    // The whole chart every time: a band or a number of the range shown before must not stay.
+    const QRectF chartFrame = QRectF(rect()).adjusted(kFrameInset + 0.5, kFrameInset + 0.5,
+                                                      -kFrameInset - 0.5, -kFrameInset - 0.5);
+    painter.setPen(QPen(kFrameColour, 1));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRect(chartFrame);
+    const QFont titleFont = pixelFont(font(), kTitlePixels);
+    painter.setRenderHint(QPainter::TextAntialiasing);
+    painter.setFont(titleFont);
+    painter.setPen(Qt::black);
+    painter.drawText(QRectF(chartFrame.left(), chartFrame.top() + 3, chartFrame.width(),
+                            QFontMetricsF(titleFont).height()),
+                     Qt::AlignHCenter | Qt::AlignTop, title_);
+
+    plot::NightLayers layers;
+    for (int i = 0; i < 4; ++i) {
+        const LineSeries& source = modelSeries(model_, i);
+        if (source.active() && !source.empty()) {
+            layers.curves.push_back({&source.xs(), &source.ys(), seriesColour(source, i)});
         }
     }
-    QFont numberFont = font();
-    numberFont.setPixelSize(10);
-    numberFont.setBold(true);
-    painter->setFont(numberFont);
-    double numbersEnd =
-        chart()->mapToScene(plot.topLeft()).x() - 1;  // crowded numbers are left out
-    for (std::size_t i = 0; i < bands_.size(); ++i) {
-        const QRectF scene = bandOnScreen(bands_[i]);
-        if (scene.isEmpty()) {
-            continue;
-        }
-        painter->setPen(Qt::NoPen);
-        painter->setBrush(kBand);
-        painter->drawRect(scene);
-        const QString number = QString::number(i + 1);
-        const double width = painter->fontMetrics().horizontalAdvance(number) + 2;
-        if (scene.center().x() - width / 2 > numbersEnd) {
-            painter->setPen(kNumber);
-            painter->drawText(QRectF(scene.center().x() - width / 2, scene.top() + 1, width, 12),
-                              Qt::AlignCenter, number);
-            numbersEnd = scene.center().x() + width / 2;
-        }
-    }
-    painter->restore();
+    layers.episodes = &bands_;
+    layers.leftOut = &unusable_;
+    layers.baseline = &baseline_;
+    plot::paintNight(painter, frame(), style_, layers);
 }
 
 void DiameterChart::mousePressEvent(QMouseEvent* event) {
@@ -314,7 +189,7 @@ void DiameterChart::mousePressEvent(QMouseEvent* event) {
         event->accept();
         return;
     }
-    QChartView::mousePressEvent(event);
+    QWidget::mousePressEvent(event);
 }
 
 void DiameterChart::mouseMoveEvent(QMouseEvent* event) {
@@ -323,12 +198,12 @@ void DiameterChart::mouseMoveEvent(QMouseEvent* event) {
         event->accept();
         return;
     }
-    QChartView::mouseMoveEvent(event);
+    QWidget::mouseMoveEvent(event);
 }
 
 void DiameterChart::mouseReleaseEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton || band_ == nullptr || !band_->isVisible()) {
-        QChartView::mouseReleaseEvent(event);
+        QWidget::mouseReleaseEvent(event);
         return;
     }
     band_->hide();
@@ -338,10 +213,9 @@ void DiameterChart::mouseReleaseEvent(QMouseEvent* event) {
     if (rect.width() < 4 || rect.height() < 4) {
         return;
     }
-    const QPointF topLeft =
-        chart()->mapToValue(chart()->mapFromScene(mapToScene(rect.topLeft())), series_[1]);
-    const QPointF bottomRight =
-        chart()->mapToValue(chart()->mapFromScene(mapToScene(rect.bottomRight())), series_[1]);
+    const plot::Frame drawn = frame();
+    const QPointF topLeft = drawn.valueAt(rect.topLeft());
+    const QPointF bottomRight = drawn.valueAt(rect.bottomRight());
     model_.mouseZoom({topLeft.x(), bottomRight.x()}, {bottomRight.y(), topLeft.y()});
     redraw();
     if (onZoomed_) {

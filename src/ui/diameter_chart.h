@@ -1,35 +1,39 @@
 // SPDX-FileCopyrightText: 2026 the npt-desk authors
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// The diameter chart: draws the chart model (titles, axes on round ticks, the four series) and
-// turns a rubber band drawn with the left mouse button into a zoom of the model; the right
-// button undoes it. Every range on screen comes from the model and is reported back to it.
-// Behind the curves, the night's episodes as given are shaded and numbered, and the baseline
-// they were measured against is drawn as a thin dashed line.
-#include <QtCharts/QCategoryAxis>
-#include <QtCharts/QChartView>
-#include <QtCharts/QLineSeries>
-#include <QtCharts/QValueAxis>
-#include <array>
+// The diameter chart: paints the chart model (title, axes on round ticks, the visible series)
+// with the night's drawing of `plot`, and turns a rubber band drawn with the left mouse button
+// into a zoom of the model; the right button undoes it. Every range on screen comes from the
+// model and is reported back to it. Behind the curves, the night's episodes as given are shaded
+// and numbered, and the baseline they were measured against is drawn as a thin dashed line.
+// Every change paints the whole chart anew, so that nothing of an earlier range stays on screen.
+#include <QString>
+#include <QStringList>
+#include <QWidget>
 #include <cstdint>
 #include <functional>
 #include <vector>
 
 #include "analysis/night_report.h"
+#include "chart/axis_scale.h"
 #include "chart/chart_model.h"
+#include "plot/night_plot.h"
 
 class QRubberBand;
 
 namespace npt {
 
-class DiameterChart : public QChartView {
+class DiameterChart : public QWidget {
   public:
     DiameterChart(ChartModel& model, QWidget* parent);
 
-    // Draws the model anew when it changed since the last drawing (or always when forced).
+    // Takes the model's ranges anew when it changed since the last drawing (or always when
+    // forced) and paints the chart at the next frame.
     void redraw(bool force = false);
     // Called after a mouse zoom or its undo changed the model.
     void setOnZoomed(std::function<void()> onZoomed) { onZoomed_ = std::move(onZoomed); }
+    void setTitle(const QString& title);
+    const QString& title() const { return title_; }
     // The episodes to shade, on the time axis; drawn at the next paint.
     void setEpisodeBands(std::vector<TimeSpan> bands);
     const std::vector<TimeSpan>& episodeBands() const { return bands_; }
@@ -41,29 +45,36 @@ class DiameterChart : public QChartView {
     void setBaseline(ChartLine line);
     const ChartLine& baseline() const { return baseline_; }
 
-    QLineSeries* series(int index) const { return series_[index]; }
-    QCategoryAxis* timeAxis() const { return timeAxis_; }
-    QValueAxis* diameterAxis() const { return diameterAxis_; }
+    // What is drawn of the model's series (0 to 3): hidden series are not among the curves.
+    struct SeriesOnScreen {
+        std::size_t count = 0;
+        QColor colour;
+        bool visible = false;
+    };
+    SeriesOnScreen series(int index) const;
+    // The ranges and ticks on screen, and the plot's rectangle in the widget.
+    const axis_scale::Scale& timeScale() const { return time_; }
+    const axis_scale::Scale& diameterScale() const { return mm_; }
+    QStringList timeTickTexts() const;
+    QRectF plotArea() const { return frame().plot(); }
+    // A time and a diameter as a point of the widget.
+    QPointF mapToPosition(double days, double mm) const { return frame().pointOf(days, mm); }
 
   protected:
-    void drawBackground(QPainter* painter, const QRectF& rect) override;
+    void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
 
   private:
-    void drawSeries();
-    void drawAxes();
-    // The span's part on screen as a strip over the plot's height, in scene coordinates; empty
-    // when none of it is on screen.
-    QRectF bandOnScreen(const TimeSpan& span) const;
-    void drawBands(QPainter* painter) const;
-    void drawBaseline(QPainter* painter) const;
+    plot::Frame frame() const;
+    void takeRanges();
 
     ChartModel& model_;
-    std::array<QLineSeries*, 4> series_{};
-    QCategoryAxis* timeAxis_ = nullptr;
-    QValueAxis* diameterAxis_ = nullptr;
+    plot::Style style_;
+    QString title_;
+    axis_scale::Scale time_;
+    axis_scale::Scale mm_;
     QRubberBand* band_ = nullptr;
     QPoint bandOrigin_;
     std::uint64_t drawnRevision_ = UINT64_MAX;

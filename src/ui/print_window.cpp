@@ -8,7 +8,7 @@
 #include <QPrinter>
 #include <QWidget>
 
-#include "records/print_layout.h"
+#include "ui/print_layout.h"
 #include "ui/qt_form_view.h"
 
 namespace npt {

@@ -691,8 +691,8 @@ void QtFormView::showAnalysis(const AnalysisDisplay& analysis) {
     if (chart_ != nullptr) {
         // The chart's title goes on paper: a printout of the demonstration night says what it
         // is, one of a patient's night never does, whatever recorder the window was started with.
-        chart_->chart()->setTitle(q(kChartTitle) +
-                                  (analysis.demonstration ? q(kDemoChartSuffix) : QString()));
+        chart_->setTitle(q(kChartTitle) +
+                         (analysis.demonstration ? q(kDemoChartSuffix) : QString()));
         chart_->setEpisodeBands(analysis.episodes);
         chart_->setUnusableBands(analysis.unusable);
         chart_->setBaseline(analysis.baseline);

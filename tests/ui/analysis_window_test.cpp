@@ -2,6 +2,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The night's analysis in the real window: the line under the chart, the shaded episodes, the
 // dialog "Анализ ночи" with its parameters and table, the report saved from it, and printing.
+#include <algorithm>
+
 #include <QDir>
 #include <QDoubleSpinBox>
 #include <QFileDialog>
@@ -9,6 +11,7 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPrinter>
+#include <QScreen>
 #include <QTableWidget>
 
 #include "analysis/analysis_text.h"
@@ -33,6 +36,12 @@ class AnalysisWindowTest : public WindowTest {
   protected:
     AnalysisDialog& dialog() { return *view_->analysisDialog(); }
     std::size_t bands() { return view_->chart()->episodeBands().size(); }
+    // The plot area, inside the axes, in the window's coordinates.
+    QRect plotInWindow() {
+        DiameterChart* chart = view_->chart();
+        return chart->plotArea().toAlignedRect().translated(
+            chart->mapTo(view_->window(), QPoint(0, 0)));
+    }
 };
 
 TEST_F(AnalysisWindowTest, NothingToAnalyseBeforeARecording) {
@@ -60,11 +69,8 @@ TEST_F(AnalysisWindowTest, ALoadShadesTheEpisodesAndTheDialogListsThem) {
     // from the curve and the grid, and not where there is none.
     const QImage picture = view_->chart()->grab().toImage();
     const auto& first = view_->chart()->episodeBands()[0];
-    QLineSeries* curve = view_->chart()->series(1);
-    const QPointF inside =
-        view_->chart()->chart()->mapToPosition(QPointF((first.from + first.to) / 2, 31), curve);
-    const QPointF outside =
-        view_->chart()->chart()->mapToPosition(QPointF(first.from - 0.01, 31), curve);
+    const QPointF inside = view_->chart()->mapToPosition((first.from + first.to) / 2, 31);
+    const QPointF outside = view_->chart()->mapToPosition(first.from - 0.01, 31);
     const QColor band = picture.pixelColor(inside.toPoint());
     EXPECT_GT(band.red(), band.blue() + 40) << band.name().toStdString();
     const QColor plain = picture.pixelColor(outside.toPoint());
@@ -76,8 +82,8 @@ TEST_F(AnalysisWindowTest, ALoadShadesTheEpisodesAndTheDialogListsThem) {
     ASSERT_EQ(baseline.times.size(), 4320u);
     const std::size_t middle = static_cast<std::size_t>((first.from + first.to) / 2 * 86400 / 10 -
                                                         baseline.times[0] * 86400 / 10);
-    const QPointF under = view_->chart()->chart()->mapToPosition(
-        QPointF(baseline.times[middle], baseline.mm[middle]), curve);
+    const QPointF under =
+        view_->chart()->mapToPosition(baseline.times[middle], baseline.mm[middle]);
     int dark = 0;
     for (int dx = -12; dx <= 12; ++dx) {
         for (int dy = -1; dy <= 1; ++dy) {
@@ -127,9 +133,8 @@ TEST_F(AnalysisWindowTest, WhatTheAnalysisLeftOutIsGreyBehindTheCurve) {
     const QImage picture = view_->window()->grab().toImage();
     picture.save(NPT_TEST_OUTPUT_DIR "/npt-desk-unusable.png");
     const auto& still = view_->chart()->unusableBands()[0];
-    QLineSeries* curve = view_->chart()->series(1);
     const auto at = [&](double day) {
-        const QPointF point = view_->chart()->chart()->mapToPosition(QPointF(day, 33), curve);
+        const QPointF point = view_->chart()->mapToPosition(day, 33);
         return picture.pixelColor(view_->chart()->mapTo(view_->window(), point.toPoint()));
     };
     const QColor grey = at((still.from + still.to) / 2);
@@ -223,6 +228,50 @@ TEST_F(AnalysisWindowTest, AChangedParameterRedrawsTableLineAndBandsAtOnce) {
     EXPECT_DOUBLE_EQ(dialog().minDurationField()->value(), 5.0);
     EXPECT_EQ(bands(), 5u);
     dialog().close();
+}
+
+// What the screen shows after each zoom button is what a whole repaint of the window draws: no
+// band or episode number of the range shown before stays behind where the night has none now.
+TEST_F(AnalysisWindowTest, AfterEveryZoomButtonThePlotOnScreenIsTheWholeNightRedrawn) {
+    QWidget* window = view_->window();
+    window->show();
+    loadThroughDialog(kNight);
+    ASSERT_EQ(bands(), 5u);
+    const auto settle = [] {
+        for (int round = 0; round < 5; ++round) {
+            QApplication::processEvents();
+        }
+    };
+    settle();
+    struct Step {
+        Control button;
+        const char* name;
+    };
+    const Step steps[] = {{Control::Hplus, "H+"},        {Control::Hminus, "H-"},
+                          {Control::Hminus, "H- again"}, {Control::ZoomPlus, "+"},
+                          {Control::ZoomMinus, "-"},     {Control::ZoomReset, "0"}};
+    for (const Step& step : steps) {
+        button(step.button)->click();
+        settle();
+        // The offscreen screen shows the window's backing store, painted only where the
+        // window asked for it; the window's grab paints everything anew.
+        const QImage shown = window->screen()->grabWindow(window->winId()).toImage();
+        const QImage whole = window->grab().toImage();
+        const QRect plot = plotInWindow().adjusted(2, 2, -2, -2);
+        int stale = 0;
+        for (int y = plot.top(); y <= plot.bottom(); ++y) {
+            for (int x = plot.left(); x <= plot.right(); ++x) {
+                const QColor a = shown.pixelColor(x, y);
+                const QColor b = whole.pixelColor(x, y);
+                stale += std::max({std::abs(a.red() - b.red()), std::abs(a.green() - b.green()),
+                                   std::abs(a.blue() - b.blue())}) > 40;
+            }
+        }
+        EXPECT_EQ(stale, 0) << "after " << step.name;
+        if (stale != 0) {
+            shown.save(QString(NPT_TEST_OUTPUT_DIR "/stale-after-%1.png").arg(step.name));
+        }
+    }
 }
 
 TEST_F(AnalysisWindowTest, TheLongestLinesFitUnderTheChart) {

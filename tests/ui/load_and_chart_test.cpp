@@ -6,9 +6,8 @@
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QMouseEvent>
-#include <QtCharts/QChart>
 
-#include "ui/axis_scale.h"
+#include "chart/axis_scale.h"
 #include "window_fixture.h"
 
 namespace npt::testing {
@@ -33,23 +32,22 @@ TEST_F(LoadedWindowTest, ShowsThePassportTheSmoothedCurveInBlueAndTheBatteryVolt
     EXPECT_EQ(view_->text(Control::Tscan), "10");
     EXPECT_EQ(view_->text(Control::Ubat), "3,01 В");
 
-    QLineSeries* raw = chart().series(0);
-    QLineSeries* smoothed = chart().series(1);
-    EXPECT_FALSE(raw->isVisible());
-    ASSERT_TRUE(smoothed->isVisible());
-    EXPECT_EQ(smoothed->count(), 4320);
-    EXPECT_EQ(smoothed->pen().color().rgb(), QColor(0, 0, 255).rgb());
-    EXPECT_NEAR(smoothed->pen().color().alphaF(), 0.70, 0.01);
-    EXPECT_FALSE(chart().chart()->legend()->isVisible());
+    const auto raw = chart().series(0);
+    const auto smoothed = chart().series(1);
+    EXPECT_FALSE(raw.visible);
+    ASSERT_TRUE(smoothed.visible);
+    EXPECT_EQ(smoothed.count, 4320u);
+    EXPECT_EQ(smoothed.colour.rgb(), QColor(0, 0, 255).rgb());
+    EXPECT_NEAR(smoothed.colour.alphaF(), 0.70, 0.01);
 
     // The axes on round values around the night, and the labels in time of day past midnight.
-    auto* time = chart().timeAxis();
-    EXPECT_LE(time->min(), form_->chart().dataRange(AxisId::Bottom)->min);
-    EXPECT_GE(time->max(), form_->chart().dataRange(AxisId::Bottom)->max);
-    EXPECT_NEAR(std::fmod(time->min() * 24, 0.5), 0, 1e-6);
-    EXPECT_TRUE(time->categoriesLabels().contains("00.00.00"));
-    EXPECT_DOUBLE_EQ(chart().diameterAxis()->min(), 25);
-    EXPECT_DOUBLE_EQ(chart().diameterAxis()->max(), 40);
+    const axis_scale::Scale& time = chart().timeScale();
+    EXPECT_LE(time.min, form_->chart().dataRange(AxisId::Bottom)->min);
+    EXPECT_GE(time.max, form_->chart().dataRange(AxisId::Bottom)->max);
+    EXPECT_NEAR(std::fmod(time.min * 24, 0.5), 0, 1e-6);
+    EXPECT_TRUE(chart().timeTickTexts().contains("00.00.00"));
+    EXPECT_DOUBLE_EQ(chart().diameterScale().min, 25);
+    EXPECT_DOUBLE_EQ(chart().diameterScale().max, 40);
     EXPECT_EQ(form_->chart().currentRange(AxisId::Left), (ValueRange{25, 40}));
 
     QDir().mkpath(NPT_TEST_OUTPUT_DIR);
@@ -60,38 +58,37 @@ TEST_F(LoadedWindowTest, ZoomAndSmoothingButtonsChangeTheModelAndTheDrawnAxes) {
     const ValueRange before = form_->chart().currentRange(AxisId::Left);
     button(Control::ZoomPlus)->click();
     EXPECT_FALSE(form_->chart().axis(AxisId::Left).automaticMaximum);
-    EXPECT_DOUBLE_EQ(chart().diameterAxis()->max(), before.max - 5);
-    EXPECT_DOUBLE_EQ(chart().diameterAxis()->min(), before.min);
+    EXPECT_DOUBLE_EQ(chart().diameterScale().max, before.max - 5);
+    EXPECT_DOUBLE_EQ(chart().diameterScale().min, before.min);
 
     const ValueRange night = form_->chart().currentRange(AxisId::Bottom);
     button(Control::Hplus)->click();
-    EXPECT_NEAR(chart().timeAxis()->max(), night.max - 0.1, 1e-9);
+    EXPECT_NEAR(chart().timeScale().max, night.max - 0.1, 1e-9);
     button(Control::Hminus)->click();
     button(Control::Hminus)->click();
-    EXPECT_NEAR(chart().timeAxis()->max(), night.max + 0.1, 1e-9);
+    EXPECT_NEAR(chart().timeScale().max, night.max + 0.1, 1e-9);
 
     button(Control::Filter_plus)->click();
     button(Control::Filter_plus)->click();
     EXPECT_EQ(form_->chart().period(), 3);
-    EXPECT_EQ(chart().series(1)->count(), 4318);
+    EXPECT_EQ(chart().series(1).count, 4318u);
     button(Control::Filter_minus)->click();
-    EXPECT_EQ(chart().series(1)->count(), 4319);
+    EXPECT_EQ(chart().series(1).count, 4319u);
 
     button(Control::ZoomReset)->click();
     EXPECT_EQ(form_->chart().period(), 1);
-    EXPECT_EQ(chart().series(1)->count(), 4320);
+    EXPECT_EQ(chart().series(1).count, 4320u);
     EXPECT_TRUE(form_->chart().axis(AxisId::Left).automaticMaximum);
-    EXPECT_DOUBLE_EQ(chart().diameterAxis()->max(), before.max);
-    EXPECT_NEAR(chart().timeAxis()->max(), night.max, 1e-9);
+    EXPECT_DOUBLE_EQ(chart().diameterScale().max, before.max);
+    EXPECT_NEAR(chart().timeScale().max, night.max, 1e-9);
 }
 
 TEST_F(LoadedWindowTest, RubberBandZoomsTheModelToTheDrawnRectangleAndRightClickUndoesIt) {
     const ValueRange time = form_->chart().currentRange(AxisId::Bottom);
     const ValueRange mm = form_->chart().currentRange(AxisId::Left);
-    QWidget* viewport = chart().viewport();
+    QWidget* viewport = &chart();
     // From the plot's centre to a point right of and below it.
-    const QPointF centre = chart().chart()->plotArea().center();
-    const QPoint from = chart().mapFromScene(chart().chart()->mapToScene(centre));
+    const QPoint from = chart().plotArea().center().toPoint();
     const QPoint to = from + QPoint(200, 100);
     auto mouse = [viewport](QEvent::Type type, QPoint at, Qt::MouseButton button) {
         QMouseEvent event(type, at, viewport->mapToGlobal(at), button,
@@ -111,8 +108,8 @@ TEST_F(LoadedWindowTest, RubberBandZoomsTheModelToTheDrawnRectangleAndRightClick
     EXPECT_GT(bottom.maximum, bottom.minimum);
     EXPECT_NEAR(left.maximum, (mm.min + mm.max) / 2, (mm.max - mm.min) * 0.01);
     EXPECT_LT(left.minimum, left.maximum);
-    EXPECT_NEAR(chart().timeAxis()->min(), bottom.minimum, 1e-9);
-    EXPECT_NEAR(chart().diameterAxis()->max(), left.maximum, 1e-9);
+    EXPECT_NEAR(chart().timeScale().min, bottom.minimum, 1e-9);
+    EXPECT_NEAR(chart().diameterScale().max, left.maximum, 1e-9);
 
     mouse(QEvent::MouseButtonPress, from, Qt::RightButton);
     EXPECT_FALSE(form_->chart().mouseZoomed());
@@ -178,15 +175,15 @@ TEST_F(WindowTest, OnAnEmptyChartTheZoomOutButtonsWidenTheRangeOnScreen) {
     view_->window()->show();
     QApplication::processEvents();
     DiameterChart& chart = *view_->chart();
-    EXPECT_DOUBLE_EQ(chart.diameterAxis()->max(), 50);
-    EXPECT_NEAR(chart.timeAxis()->max(), 34.0 / 24, 1e-12);
+    EXPECT_DOUBLE_EQ(chart.diameterScale().max, 50);
+    EXPECT_NEAR(chart.timeScale().max, 34.0 / 24, 1e-12);
 
     button(Control::ZoomMinus)->click();
-    EXPECT_DOUBLE_EQ(chart.diameterAxis()->min(), 0);
-    EXPECT_DOUBLE_EQ(chart.diameterAxis()->max(), 55);
+    EXPECT_DOUBLE_EQ(chart.diameterScale().min, 0);
+    EXPECT_DOUBLE_EQ(chart.diameterScale().max, 55);
     button(Control::Hminus)->click();
-    EXPECT_NEAR(chart.timeAxis()->min(), 22.0 / 24, 1e-12);
-    EXPECT_NEAR(chart.timeAxis()->max(), 34.0 / 24 + 0.1, 1e-12);
+    EXPECT_NEAR(chart.timeScale().min, 22.0 / 24, 1e-12);
+    EXPECT_NEAR(chart.timeScale().max, 34.0 / 24 + 0.1, 1e-12);
 }
 
 TEST_F(WindowTest, EveryKeyInTheWindowIsOfferedToTheWindowFirst) {
@@ -212,7 +209,7 @@ TEST_F(WindowTest, AFileTooShortIsReportedAndChangesNothing) {
     loadThroughDialog(shortFile);
     EXPECT_FALSE(shown.isEmpty());
     EXPECT_EQ(view_->text(Control::Name), "");
-    EXPECT_EQ(view_->chart()->series(1)->count(), 0);
+    EXPECT_EQ(view_->chart()->series(1).count, 0u);
 }
 
 }  // namespace

@@ -88,7 +88,7 @@ TEST(RecorderButtons, APassportWrittenAndTheNightReadThroughTheWindow) {
 
     qobject_cast<QPushButton*>(view.widget(Control::ReadData))->click();
     // Timer2's check asks for the password, then shows the recording.
-    ASSERT_TRUE(runUntil([&] { return view.chart()->series(1)->count() == 4320; }));
+    ASSERT_TRUE(runUntil([&] { return view.chart()->series(1).count == 4320u; }));
     EXPECT_EQ(answers.seen.size(), 3) << answers.seen.join("; ").toStdString();
     ASSERT_EQ(answers.buttonTips.size(), 2);
     EXPECT_EQ(answers.buttonTips.back().toStdString(),
@@ -115,7 +115,7 @@ TEST(RecorderButtons, TheDemonstrationSaysSoAfterAPatientsPassportWasWrittenInto
     const FormState& state = form.state();
     ASSERT_TRUE(runUntil(
         [&] { return state.recorderDevice != nullptr && state.recorderDevice->IsReading(); }));
-    EXPECT_FALSE(view.chart()->chart()->title().contains(QString::fromUtf8("демонстрация")));
+    EXPECT_FALSE(view.chart()->title().contains(QString::fromUtf8("демонстрация")));
 
     Answerer answers("Ключ");
     qobject_cast<QLineEdit*>(view.widget(Control::Name))->setText("Сидоров Семён");
@@ -125,11 +125,11 @@ TEST(RecorderButtons, TheDemonstrationSaysSoAfterAPatientsPassportWasWrittenInto
     EXPECT_EQ(answers.seen.back(), QString::fromUtf8("Датчик будет запущен в 22:00!"));
 
     qobject_cast<QPushButton*>(view.widget(Control::ReadData))->click();
-    ASSERT_TRUE(runUntil([&] { return view.chart()->series(1)->count() == 4320; }));
+    ASSERT_TRUE(runUntil([&] { return view.chart()->series(1).count == 4320u; }));
     // The name typed for the write does not come back as a patient's; the rest of it does.
     EXPECT_EQ(view.text(Control::Name), kDemonstrationName);
     EXPECT_EQ(view.text(Control::Old), "61");
-    EXPECT_TRUE(view.chart()->chart()->title().contains(QString::fromUtf8("демонстрация")));
+    EXPECT_TRUE(view.chart()->title().contains(QString::fromUtf8("демонстрация")));
     EXPECT_TRUE(form.state().nightAnalysis->result.quality.recording());
 
     // Saved, it is the demonstration's wherever it is opened later.

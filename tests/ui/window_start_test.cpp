@@ -97,7 +97,7 @@ TEST_F(WindowTest, ARecordingGivenOnTheCommandLineOpensOnceTheWindowIsShown) {
     EXPECT_EQ(view_->text(Control::Name), "") << "loaded before the window is on screen";
     QApplication::processEvents();
     EXPECT_EQ(view_->text(Control::Name), "Петров Пётр Петрович");
-    EXPECT_EQ(view_->chart()->series(1)->count(), 4320);
+    EXPECT_EQ(view_->chart()->series(1).count, 4320u);
 }
 
 TEST_F(WindowTest, ARecordingThatCannotBeLoadedIsReportedAsByTheOpenButton) {
@@ -181,7 +181,7 @@ TEST_F(WindowTest, TheChartsTitleSaysWhenTheNightShownIsTheDemonstrations) {
     // window; one of a patient's never does, even in a window started for a demonstration.
     const auto file = test::scratchDir("ui") / "demo.txt";
     test::writeAll(file, dataFileBytes(demonstrationNight()));
-    const auto title = [&] { return view_->chart()->chart()->title(); };
+    const auto title = [&] { return view_->chart()->title(); };
     const QString marked = QString::fromUtf8(kChartTitle) + " (демонстрация, имитатор датчика)";
     ASSERT_TRUE(form_->loadRecording(file.string()));
     EXPECT_EQ(title(), marked);

@@ -1,6 +1,6 @@
 // SPDX-FileCopyrightText: 2026 the npt-desk authors
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "ui/axis_scale.h"
+#include "chart/axis_scale.h"
 
 #include <gtest/gtest.h>
 

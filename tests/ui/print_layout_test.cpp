@@ -1,6 +1,6 @@
 // SPDX-FileCopyrightText: 2026 the npt-desk authors
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "records/print_layout.h"
+#include "ui/print_layout.h"
 
 #include <gtest/gtest.h>
 
