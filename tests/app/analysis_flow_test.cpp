@@ -260,17 +260,6 @@ TEST(AnalysisFlowTest, TheBaselineIsTheAnalysisOnTheChartsAxisOnScreenAndOnPaper
     EXPECT_TRUE(sameLine(rig.form.nightReport().baseline.mm, shown.baseline.mm));
 }
 
-TEST(AnalysisFlowTest, ParametersAnalyseTheNightShownEvenWhileTheImageIsRefilled) {
-    FormRig rig;
-    ASSERT_TRUE(rig.form.loadRecording(kNight));
-    // A read starts over the image; the chart still shows the night before until it ends.
-    rig.form.mutableState().memoryImage.reset();
-    AnalysisParameters p;
-    p.min_duration_s = 10 * 60;
-    ASSERT_EQ(rig.form.setAnalysisParameters(p), std::nullopt);
-    EXPECT_EQ(rig.view.analysisShown().analysis.episodes.size(), 5u);
-}
-
 TEST(AnalysisFlowTest, ReportOfTheNightShown) {
     const fs::path dir = scratchDir("app");
     FormRig rig;
