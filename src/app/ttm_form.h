@@ -178,7 +178,6 @@ class TTMForm {
     void OldKeyUp(bool backspace, Control field = Control::Old);
 
     const FormState& state() const { return state_; }
-    FormState& mutableState() { return state_; }
     const ChartModel& chart() const { return chart_; }
     ChartModel& chart() { return chart_; }
 

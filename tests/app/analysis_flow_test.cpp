@@ -5,11 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <sstream>
 
 #include "analysis/analysis_text.h"
 #include "app/settings_file.h"
-#include "cli/npt_command.h"
 #include "form_fixture.h"
 #include "recorder/example_night.h"
 
@@ -262,17 +260,6 @@ TEST(AnalysisFlowTest, TheBaselineIsTheAnalysisOnTheChartsAxisOnScreenAndOnPaper
     EXPECT_TRUE(sameLine(rig.form.nightReport().baseline.mm, shown.baseline.mm));
 }
 
-TEST(AnalysisFlowTest, ParametersAnalyseTheNightShownEvenWhileTheImageIsRefilled) {
-    FormRig rig;
-    ASSERT_TRUE(rig.form.loadRecording(kNight));
-    // A read starts over the image; the chart still shows the night before until it ends.
-    rig.form.mutableState().memoryImage.reset();
-    AnalysisParameters p;
-    p.min_duration_s = 10 * 60;
-    ASSERT_EQ(rig.form.setAnalysisParameters(p), std::nullopt);
-    EXPECT_EQ(rig.view.analysisShown().analysis.episodes.size(), 5u);
-}
-
 TEST(AnalysisFlowTest, ReportOfTheNightShown) {
     const fs::path dir = scratchDir("app");
     FormRig rig;
@@ -449,13 +436,6 @@ TEST(AnalysisSettingsTest, ParametersLeftInTheSettingsAreSaidInTheLine) {
     ASSERT_TRUE(form.loadRecording(kNight));
     const std::string line = view.analysisShown().summaryLine;
     EXPECT_EQ(line.substr(line.rfind(" · ")), " · параметры изменены: порог") << line;
-
-    std::ostringstream defaults, changed, err;
-    ASSERT_EQ(runNpt({"show", kNight}, defaults, err), 0);
-    ASSERT_EQ(runNpt({"show", kNight, "--threshold=4,5"}, changed, err), 0);
-    EXPECT_EQ(defaults.str().find("параметры изменены"), std::string::npos);
-    EXPECT_NE(changed.str().find("Анализ:           " + line + "\n"), std::string::npos)
-        << changed.str();
 }
 
 // Each value is used when it can be; one that cannot gives way to its default, and a full

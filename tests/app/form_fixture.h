@@ -23,8 +23,11 @@
 #include <vector>
 
 #include "app/clock.h"
+#include "app/form_view.h"
 #include "app/ttm_form.h"
-#include "cli/batch_view.h"
+#include "app/view_record.h"
+#include "app/view_timers.h"
+#include "hid/main_loop.h"
 #include "os/file_error.h"
 #include "recorder/cp1251.h"
 #include "recorder/memory_image.h"
@@ -35,10 +38,8 @@ namespace npt::test {
 
 namespace fs = std::filesystem;
 
-class ScriptedView : public BatchView {
+class ScriptedView : public FormView {
   public:
-    ScriptedView() : BatchView(std::nullopt) {}
-
     // Queued answers; an empty queue answers as a cancelled dialog and fails the test, so that
     // an unexpected dialog never goes unnoticed.
     std::deque<std::optional<std::string>> passwordAnswers;
@@ -65,16 +66,65 @@ class ScriptedView : public BatchView {
     int chartChanges = 0;
     int chartSentBack = 0;
     int repaints = 0;
+    std::map<TimerId, int> timerStarts;
+    std::map<TimerId, int> timerIntervals;
+    // What the file dialogs were opened with, the last time each opened.
+    std::string openFolder, saveProposal, reportProposal;
 
-    std::optional<std::string> askPassword() override {
-        BatchView::askPassword();
-        auto answer = next(passwordAnswers, "password");
-        runWhileOpen();
-        return answer;
+    // Timers from now on tick on loop (which must outlive the view), each tick going to onTimer;
+    // until then the test fires them.
+    void runTimersOn(hid::MainLoop& loop) { timers_.runOn(loop); }
+    std::function<void(TimerId)> onTimer;
+
+    // The screen as the behaviour left it.
+    const std::vector<CollectedMessage>& messages() const { return screen_.messages(); }
+    void clearMessages() { screen_.clearMessages(); }
+    std::optional<Rgb> colour(Control control) const { return screen_.colour(control); }
+    std::optional<int> top(Control control) const { return screen_.top(control); }
+    int beeps() const { return beeps_; }
+    int passwordPrompts() const { return passwordPrompts_; }
+    // The analysis as last shown, and how often the analysis dialog was asked for.
+    const AnalysisDisplay& analysisShown() const { return analysisShown_; }
+    int analysisDialogs() const { return analysisDialogs_; }
+    // Every field text the form reports, for before/after comparisons.
+    std::vector<std::string> fieldTexts() const {
+        std::vector<std::string> texts;
+        for (Control c :
+             {Control::Name, Control::Old, Control::Tscan, Control::Date, Control::TimeStart,
+              Control::TimeEnd, Control::TimeNow, Control::Ubat, Control::VName}) {
+            texts.push_back(text(c));
+        }
+        return texts;
     }
+
+    std::string text(Control control) const override { return screen_.text(control); }
+    void setText(Control control, std::string_view text) override {
+        screen_.setText(control, text);
+    }
+    std::size_t caret(Control control) const override { return screen_.caret(control); }
+    void setCaret(Control control, std::size_t position) override {
+        screen_.setCaret(control, position);
+    }
+    void setMaxLength(Control control, int characters) override {
+        maxLengths[control] = characters;
+    }
+    void setVisible(Control control, bool visible) override {
+        screen_.setVisible(control, visible);
+    }
+    bool visible(Control control) const override { return screen_.visible(control); }
+    void setEnabled(Control control, bool on) override { enabled[control] = on; }
+    void setReadOnly(Control control, bool on) override { readOnly[control] = on; }
+    void setColour(Control control, std::optional<Rgb> colour) override {
+        screen_.setColour(control, colour);
+        colourLog.emplace_back(control, colour);
+    }
+    void setTop(Control control, int top) override { screen_.setTop(control, top); }
+    void setHeight(Control, int) override {}
+    void setFocus(Control control) override { focusLog.push_back(control); }
+
     MessageAnswer messageBox(std::string_view title, std::string_view text, MessageIcon icon,
                              MessageButtons buttons) override {
-        BatchView::messageBox(title, text, icon, buttons);
+        screen_.addMessage(title, text, icon, buttons);
         runWhileOpen();
         if (buttons == MessageButtons::Ok) {
             return MessageAnswer::Ok;
@@ -87,27 +137,40 @@ class ScriptedView : public BatchView {
         questionAnswers.pop_front();
         return answer;
     }
-    void startTimer(TimerId timer, int intervalMs) override {
-        ++timerStarts[timer];
-        timerIntervals[timer] = intervalMs;
-        BatchView::startTimer(timer, intervalMs);
-    }
-    std::map<TimerId, int> timerStarts;
-    std::map<TimerId, int> timerIntervals;
-    PrintOutcome printWindow() override {
-        ++prints;
-        return onPrint ? onPrint() : PrintOutcome::Cancelled;
-    }
-    // What the file dialogs were opened with, the last time each opened.
-    std::string openFolder, saveProposal, reportProposal;
-    std::optional<std::string> chooseOpenFile(const std::string& folder) override {
-        openFolder = folder;
-        return next(openAnswers, "open");
+    std::optional<std::string> askPassword() override {
+        ++passwordPrompts_;
+        auto answer = next(passwordAnswers, "password");
+        runWhileOpen();
+        return answer;
     }
     std::optional<std::string> chooseSaveFile(const std::string& proposed) override {
         saveProposal = proposed;
         return next(saveAnswers, "save");
     }
+    std::optional<std::string> chooseOpenFile(const std::string& folder) override {
+        openFolder = folder;
+        return next(openAnswers, "open");
+    }
+    PrintOutcome printWindow() override {
+        ++prints;
+        return onPrint ? onPrint() : PrintOutcome::Cancelled;
+    }
+
+    void startTimer(TimerId timer, int intervalMs) override {
+        ++timerStarts[timer];
+        timerIntervals[timer] = intervalMs;
+        timers_.start(timer, intervalMs);
+    }
+    void stopTimer(TimerId timer) override { timers_.stop(timer); }
+    bool timerRunning(TimerId timer) const override { return timers_.running(timer); }
+
+    void beep() override { ++beeps_; }
+    void repaint() override { ++repaints; }
+    void chartChanged() override { ++chartChanges; }
+    void sendChartToBack() override { ++chartSentBack; }
+
+    void showAnalysis(const AnalysisDisplay& analysis) override { analysisShown_ = analysis; }
+    void openAnalysisDialog() override { ++analysisDialogs_; }
     std::optional<std::string> chooseReportFile(const std::string& proposed) override {
         reportProposal = proposed;
         return next(reportAnswers, "report file");
@@ -117,31 +180,6 @@ class ScriptedView : public BatchView {
             throw *reportFailure;
         }
         reportsWritten.emplace_back(path, report);
-    }
-    void setMaxLength(Control control, int characters) override {
-        maxLengths[control] = characters;
-    }
-    void setReadOnly(Control control, bool on) override { readOnly[control] = on; }
-    void setEnabled(Control control, bool on) override { enabled[control] = on; }
-    void setFocus(Control control) override { focusLog.push_back(control); }
-    void setColour(Control control, std::optional<Rgb> colour) override {
-        BatchView::setColour(control, colour);
-        colourLog.emplace_back(control, colour);
-    }
-    void chartChanged() override { ++chartChanges; }
-    void sendChartToBack() override { ++chartSentBack; }
-    void repaint() override { ++repaints; }
-
-    void clearMessages() { messages_.clear(); }
-    // Every field text the form reports, for before/after comparisons.
-    std::vector<std::string> fieldTexts() const {
-        std::vector<std::string> texts;
-        for (Control c :
-             {Control::Name, Control::Old, Control::Tscan, Control::Date, Control::TimeStart,
-              Control::TimeEnd, Control::TimeNow, Control::Ubat, Control::VName}) {
-            texts.push_back(text(c));
-        }
-        return texts;
     }
 
   private:
@@ -163,6 +201,17 @@ class ScriptedView : public BatchView {
         queue.pop_front();
         return answer;
     }
+
+    ViewRecord screen_;
+    int beeps_ = 0;
+    int passwordPrompts_ = 0;
+    AnalysisDisplay analysisShown_;
+    int analysisDialogs_ = 0;
+    ViewTimers timers_{[this](TimerId timer) {
+        if (onTimer) {
+            onTimer(timer);
+        }
+    }};
 };
 
 // 9 December 2026, 08:05.

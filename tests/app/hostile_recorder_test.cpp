@@ -1,231 +1,23 @@
 // SPDX-FileCopyrightText: 2026 the npt-desk authors
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Recorders and adapters that misbehave, read through the real controller and reader thread over
-// the in-process platform: each row once in the window's session (the scripted view, with the
-// completion check on real timers as in the window) and once through `npt read`. Only the
-// recorder's memory, block for block, may be kept; whatever is not kept, the doctor is told why.
+// Recorders and adapters that misbehave (the rows of hostile_recorder_fixture.h), read through
+// the real controller and reader thread over the in-process platform in the window's session:
+// the scripted view, with the completion check on real timers as in the window. The same rows
+// read by `npt read` are the command-line tool's tests.
 //
 // Also the doctor pressing "Чтение" a second time while the demonstration recorder answers.
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <sstream>
 
 #include "app/link_texts.h"
-#include "cli/read_command.h"
+#include "hostile_recorder_fixture.h"
 #include "link_fixture.h"
 
 namespace npt {
 namespace {
 
 using namespace npt::test;
-using Seen = std::pair<std::string, std::string>;  // title, text
-namespace lt = link_texts;
-
-constexpr std::uint16_t kBattery = 3300;  // no battery warning
-const Seen kIncomplete{lt::kReadErrorTitle, lt::kIncompleteText};
-const Seen kOverlong{lt::kReadErrorTitle, lt::kOverlongText};
-const Seen kWrongPassword{kWrongPasswordTitle, kWrongPasswordText};
-const std::string kPatient = "Иванов Иван Иванович";
-
-// The image a whole read of flash brings: the acknowledgement with the battery, the flash's
-// blocks 1-138, the closing block.
-MemoryImage asRead(const MemoryImage& flash) {
-    MemoryImage image = flash;
-    auto bytes = image.bytes();
-    std::fill(bytes.begin(), bytes.begin() + 32, 0);
-    std::fill(bytes.begin() + 139 * 32, bytes.end(), 0);
-    bytes[0] = 0xFE;
-    bytes[1] = 0xFE;
-    image.setWord(ImageOffsets::kBattery, kBattery);
-    bytes[139 * 32] = 0xFE;
-    bytes[139 * 32 + 1] = 0xFF;
-    return image;
-}
-
-// The same with the patient's name hidden, as saved without the password.
-MemoryImage withoutName(MemoryImage image) {
-    std::fill(image.bytes().begin() + ImageOffsets::kPassportLead,
-              image.bytes().begin() + ImageOffsets::kName + ImageOffsets::kNameLength, 0);
-    return image;
-}
-
-struct Hostile {
-    std::string name;
-    ImageOptions memory;  // the recorder's flash
-    std::function<void(hid::RecorderFaults&)> fault;
-    std::optional<std::string> typed;  // the password the doctor types when asked
-    bool twoAdapters = false;          // a second adapter, hearing another recorder
-    int reports = 140;                 // reaching the window; 0: the adapter is not claimed
-    // In the window: the messages on the adapter, the read and the password, in order; the
-    // indicator; the name shown.
-    std::vector<Seen> said;
-    std::optional<Rgb> indicator;
-    std::optional<std::string> nameShown;
-    std::optional<std::string> nameAtFirstCheck;  // of a read checked twice
-    // What "В файл" and `npt read` keep (nothing: both refuse), and why the window refuses.
-    std::function<MemoryImage(const MemoryImage& flash)> kept;
-    const char* refusal = lt::kReadIncompleteSaveText;
-    std::string toolSays;  // part of what `npt read` says on stderr
-};
-
-std::vector<Hostile> hostileRecorders() {
-    using Leftover = hid::RecorderFaults::Leftover;
-    const auto whole = [](const MemoryImage& flash) { return asRead(flash); };
-    std::vector<Hostile> rows;
-
-    Hostile h;
-    h.name = "InputReportsOf31Bytes";
-    h.fault = [](auto& f) { f.inputReportBytes = 31; };
-    h.reports = 0;
-    h.said = {{lt::kAdapterTitle, lt::unsupportedAdapter(33, 32)}};
-    h.toolSays = "передаёт ответы датчика отчётами по 32 байта";
-    rows.push_back(h);
-
-    // 140 reports, every block one place off: the passport gone, the curve shifted.
-    h = {};
-    h.name = "LeftoverDataBlockBeforeTheAcknowledgementAndABlockLost";
-    h.fault = [](auto& f) {
-        f.leftover = Leftover::DataBlock;
-        f.dropBlock = 70;
-    };
-    h.said = {kIncomplete};
-    h.indicator = colours::kRed;
-    h.toolSays = "первым пришёл не блок подтверждения датчика";
-    rows.push_back(h);
-
-    h = {};
-    h.name = "LeftoverClosingBlockBeforeTheAcknowledgementAndABlockLost";
-    h.fault = [](auto& f) {
-        f.leftover = Leftover::ClosingBlock;
-        f.dropBlock = 70;
-    };
-    h.said = {kIncomplete};
-    h.indicator = colours::kRed;
-    h.toolSays = "первым пришёл не блок подтверждения датчика";
-    rows.push_back(h);
-
-    // No acknowledgement arms a check: the window waits, blue, as for a recorder that does not
-    // answer.
-    h = {};
-    h.name = "NoAcknowledgement";
-    h.fault = [](auto& f) {
-        f.leftover = Leftover::DataBlock;
-        f.acknowledgementLost = true;
-    };
-    h.indicator = colours::kBlue;
-    h.refusal = lt::kReadNotOverText;
-    h.toolSays = "датчик не подтвердил команду чтения: получено блоков 140";
-    rows.push_back(h);
-
-    h = {};
-    h.name = "ClosingBlockLostAndAnotherInItsPlace";
-    h.fault = [](auto& f) {
-        f.closingBlockLost = true;
-        f.extraBlocks = 1;
-    };
-    h.said = {kIncomplete};
-    h.indicator = colours::kRed;
-    h.toolSays = "140-м пришёл не завершающий блок";
-    rows.push_back(h);
-
-    h = {};
-    h.name = "ABlockLost";
-    h.fault = [](auto& f) { f.dropBlock = 70; };
-    h.reports = 139;
-    h.said = {kIncomplete};
-    h.indicator = colours::kRed;
-    h.toolSays = "чтение неполное: получено блоков 139 из 140";
-    rows.push_back(h);
-
-    h = {};
-    h.name = "ABlockTwice";
-    h.fault = [](auto& f) { f.duplicateBlock = 70; };
-    h.reports = 141;
-    h.said = {kOverlong};
-    h.indicator = colours::kRed;
-    h.toolSays = "чтение неверное: получено блоков 141 вместо 140, и 140-м пришёл не завершающий";
-    rows.push_back(h);
-
-    // The first 140 blocks are the memory: said, but kept.
-    h = {};
-    h.name = "BlocksAfterTheClosingBlock";
-    h.fault = [](auto& f) { f.extraBlocks = 3; };
-    h.reports = 143;
-    h.said = {kOverlong};
-    h.indicator = colours::kRed;
-    h.nameShown = kPatient;
-    h.kept = whole;
-    h.toolSays = "после завершающего блока пришло лишних блоков: 3";
-    rows.push_back(h);
-
-    // The first check finds one block and must not ask for the password, whose bytes have not
-    // come; the second, whole one asks once, and the right password keeps the name.
-    h = {};
-    h.name = "PauseAfterTheAcknowledgement";
-    h.memory = ImageOptions().withPassword("1234");
-    h.fault = [](auto& f) {
-        f.stallAfterReports = 1;
-        f.stallFor = 1500ms;
-    };
-    h.typed = "1234";
-    h.said = {kIncomplete};
-    h.indicator = colours::kGreen;
-    h.nameShown = kPatient;
-    h.kept = whole;
-    rows.push_back(h);
-
-    h.name = "PauseAfterTheAcknowledgementWithoutPassword";
-    h.memory = ImageOptions();
-    h.typed.reset();
-    rows.push_back(h);
-
-    // Here the password has come by the first check, but that check is not of a whole read:
-    // it asks nothing and shows no name yet.
-    h.name = "PauseAfterThePassport";
-    h.memory = ImageOptions().withPassword("1234");
-    h.typed = "1234";
-    h.fault = [](auto& f) {
-        f.stallAfterReports = 10;
-        f.stallFor = 1500ms;
-    };
-    h.nameAtFirstCheck = "";
-    rows.push_back(h);
-
-    // The 22nd letter «я» is 0xFF at offset 100, which the passport-presence test reads as
-    // erased flash: the name must go from the file all the same.
-    h = {};
-    h.name = "NameEndingInYaWithoutItsPassword";
-    h.memory = ImageOptions().withName("Александрова Анастасия").withPassword("1234");
-    h.typed = "";
-    h.said = {kWrongPassword};
-    h.indicator = colours::kGreen;
-    h.nameShown = "";
-    h.kept = [](const MemoryImage& flash) { return withoutName(asRead(flash)); };
-    h.toolSays = kWrongPasswordText;
-    rows.push_back(h);
-
-    h = {};
-    h.name = "TwoAdapters";
-    h.twoAdapters = true;
-    h.said = {{lt::kAdapterTitle, lt::kSeveralAdaptersText}};
-    h.indicator = colours::kGreen;
-    h.nameShown = kPatient;
-    h.kept = whole;
-    h.toolSays = lt::kSeveralAdaptersText;
-    rows.push_back(h);
-
-    return rows;
-}
-
-void PrintTo(const Hostile& h, std::ostream* out) {
-    *out << h.name;
-}
-
-// The recorder a second adapter hears: another patient's night.
-MemoryImage otherNight() {
-    return makeImage(ImageOptions().withName("Сидоров Сидор Сидорович").withSamples(60));
-}
 
 class HostileRecorder : public ::testing::TestWithParam<Hostile> {};
 
@@ -314,43 +106,6 @@ TEST_P(HostileRecorder, InTheWindow) {
                       std::tie(refused.title, refused.text, refused.icon, refused.buttons));
         }
         EXPECT_TRUE(entriesOf(dir).empty());
-    }
-}
-
-TEST_P(HostileRecorder, ThroughNptRead) {
-    const Hostile& h = GetParam();
-    hid::SimulatedHidPlatform platform;
-    hid::SimulatedRecorder recorder(makeImage(h.memory), kBattery);
-    if (h.fault) {
-        h.fault(recorder.faults);
-    }
-    hid::SimulatedRecorder other(otherNight());
-    std::optional<hid::SimulatedRecorderDevice> adapter, second;
-    adapter.emplace(platform, recorder);
-    if (h.twoAdapters) {
-        second.emplace(platform, other);
-    }
-    const fs::path file = scratchDir("cli") / "night.txt";
-    std::ostringstream out, err;
-    const int status = readRecorder({file.string(), h.typed, 5s}, platform, out, err);
-    const std::string said = err.str();
-    EXPECT_NE(said.find(h.toolSays), std::string::npos) << said;
-    if (h.kept) {
-        ASSERT_EQ(status, 0) << said;
-        EXPECT_EQ(out.str(),
-                  "Память датчика прочитана (140 блоков) и сохранена в «" + file.string() + "».\n");
-        EXPECT_EQ(readAll(file), dataFileBytes(h.kept(recorder.flash())));
-        // A slow read is checked twice; only how it ended is said.
-        EXPECT_EQ(said.find(lt::kIncompleteText), std::string::npos) << said;
-    } else {
-        EXPECT_EQ(status, 1);
-        EXPECT_EQ(out.str(), "");
-        EXPECT_FALSE(fs::exists(file));
-        // One line names why nothing was kept.
-        EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
-        EXPECT_NE(said.find(h.reports == 0 ? "не используется" : "запись не сохранена"),
-                  std::string::npos)
-            << said;
     }
 }
 

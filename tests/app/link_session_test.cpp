@@ -987,6 +987,22 @@ TEST_P(LinkSession, WhatTheDoctorSeesAndWhatSurvives) {
     }
 }
 
+// "Запись" empties the image to take the recorder's echo, while the chart still shows the night
+// before until the echo comes: parameters changed meanwhile analyse the night shown, not the
+// emptied image.
+TEST(LinkAnalysisTest, ParametersAnalyseTheNightShownWhileAWriteRefillsTheImage) {
+    LinkRig rig;
+    rig.start();
+    ASSERT_TRUE(rig.form->loadRecording(std::string(NPT_EXAMPLES_DIR) + "/night.txt"));
+    rig.write("Петров Пётр Петрович", "52", true);
+    ASSERT_EQ(rig.written().size(), 1u) << "the passport went out";
+    ASSERT_EQ(rig.state().memoryImage, MemoryImage()) << "the image awaits the echo";
+    AnalysisParameters p;
+    p.min_duration_s = 10 * 60;
+    ASSERT_EQ(rig.form->setAnalysisParameters(p), std::nullopt);
+    EXPECT_EQ(rig.view.analysisShown().analysis.episodes.size(), 5u);
+}
+
 TEST(LinkTextsTest, AnAdaptersReportLengthIsCountedInProperRussian) {
     for (const auto& [length, said] :
          std::vector<std::pair<int, std::string>>{{1, "отчётами по 1 байту,"},

@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "analysis/analysis_text.h"
+#include "app/settings_file.h"
 #include "cli/npt_command.h"
 #include "form_fixture.h"
 #include "npt_version.h"
@@ -505,6 +506,29 @@ TEST(NptAnalysisTest, OptionsSetTheParameters) {
                   std::string::npos);
         EXPECT_EQ(countOf(r.out, "\"start_s\":"), c.episodes);
     }
+}
+
+// A threshold left in the window's settings from an earlier session: the line under its chart
+// says the parameters are changed, and npt says the same line with the same threshold, never
+// with its defaults.
+TEST(NptAnalysisTest, ChangedParametersAreSaidInTheWindowsLine) {
+    const fs::path file = scratchDir("cli") / "rdp.ini";
+    const std::string text = "[analysis]\nthreshold_mm=4,5\n";
+    writeAll(file, std::vector<std::uint8_t>(text.begin(), text.end()));
+    IniSettingsFile settings({file.string(), ""});
+    ScriptedView view;
+    TTMForm form(view, testClock(), &settings);
+    form.FormCreate();
+    ASSERT_TRUE(form.loadRecording(kNight));
+    const std::string line = view.analysisShown().summaryLine;
+
+    const NptRun defaults = npt({"show", kNight});
+    const NptRun changed = npt({"show", kNight, "--threshold=4,5"});
+    ASSERT_EQ(defaults.status, 0) << defaults.err;
+    ASSERT_EQ(changed.status, 0) << changed.err;
+    EXPECT_EQ(defaults.out.find("параметры изменены"), std::string::npos);
+    EXPECT_NE(changed.out.find("Анализ:           " + line + "\n"), std::string::npos)
+        << changed.out;
 }
 
 TEST(NptAnalysisTest, ParametersThatCannotBeUsedAreWrongUsage) {

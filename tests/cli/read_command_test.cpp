@@ -1,17 +1,21 @@
 // SPDX-FileCopyrightText: 2026 the npt-desk authors
 // SPDX-License-Identifier: GPL-3.0-or-later
 // `npt read` against the simulated recorder behind the in-process platform: a whole read saved,
-// and each way it ends without a file. Real timers: every read waits out its one-second check.
+// each way it ends without a file, and every misbehaving recorder of the window's table. Real
+// timers: every read waits out its one-second check.
 #include "cli/read_command.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <optional>
 #include <sstream>
 
 #include "form_fixture.h"
 #include "hid/simulated/simulated_platform.h"
 #include "recorder_sim/simulated_recorder.h"
 #include "recorder_sim/simulated_recorder_device.h"
+#include "hostile_recorder_fixture.h"
 #include "records/data_file.h"
 
 namespace npt {
@@ -120,6 +124,51 @@ TEST_F(NptReadTest, EndsWithoutAFileWhenTheReadCannotBeHad) {
         EXPECT_FALSE(fs::exists(file));
     }
 }
+
+// The recorders and adapters that misbehave, each read by `npt read` as the window's own
+// session reads them (app's HostileRecorder.InTheWindow): the same memory kept, or no file and
+// one line saying why.
+class HostileRecorder : public ::testing::TestWithParam<Hostile> {};
+
+TEST_P(HostileRecorder, ThroughNptRead) {
+    const Hostile& h = GetParam();
+    hid::SimulatedHidPlatform platform;
+    hid::SimulatedRecorder recorder(makeImage(h.memory), kBattery);
+    if (h.fault) {
+        h.fault(recorder.faults);
+    }
+    hid::SimulatedRecorder other(otherNight());
+    std::optional<hid::SimulatedRecorderDevice> adapter, second;
+    adapter.emplace(platform, recorder);
+    if (h.twoAdapters) {
+        second.emplace(platform, other);
+    }
+    const fs::path file = scratchDir("cli") / "night.txt";
+    std::ostringstream out, err;
+    const int status = readRecorder({file.string(), h.typed, 5s}, platform, out, err);
+    const std::string said = err.str();
+    EXPECT_NE(said.find(h.toolSays), std::string::npos) << said;
+    if (h.kept) {
+        ASSERT_EQ(status, 0) << said;
+        EXPECT_EQ(out.str(),
+                  "Память датчика прочитана (140 блоков) и сохранена в «" + file.string() + "».\n");
+        EXPECT_EQ(readAll(file), dataFileBytes(h.kept(recorder.flash())));
+        // A slow read is checked twice; only how it ended is said.
+        EXPECT_EQ(said.find(lt::kIncompleteText), std::string::npos) << said;
+    } else {
+        EXPECT_EQ(status, 1);
+        EXPECT_EQ(out.str(), "");
+        EXPECT_FALSE(fs::exists(file));
+        // One line names why nothing was kept.
+        EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+        EXPECT_NE(said.find(h.reports == 0 ? "не используется" : "запись не сохранена"),
+                  std::string::npos)
+            << said;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, HostileRecorder, ::testing::ValuesIn(hostileRecorders()),
+                         [](const auto& info) { return info.param.name; });
 
 }  // namespace
 }  // namespace npt

@@ -16,10 +16,10 @@
 
 #include "analysis/analysis_text.h"
 #include "app/clock.h"
+#include "app/form_fixture.h"
 #include "app/ttm_form.h"
-#include "cli/batch_view.h"
-#include "os/file_error.h"
 #include "recorder/example_night.h"
+#include "os/file_error.h"
 #include "records/data_file.h"
 #include "report/report_page.h"
 #include "support/scratch.h"
@@ -77,7 +77,8 @@ std::string output(const std::string& command) {
 // the doctor's name typed.
 NightReport reportOf(const std::string& file, const std::string& password = "",
                      const AnalysisParameters& parameters = {}) {
-    BatchView view(password);
+    ScriptedView view;
+    view.passwordAnswers.push_back(password);  // typed, should the recording ask for it
     const FixedClock clock({2026, 12, 9, 8, 5, 0});
     TTMForm form(view, clock, nullptr);
     form.FormCreate();

@@ -373,7 +373,8 @@ TEST_F(PrintTest, ShortcutsActAsTheirButtonsExceptWhileAReadIsComingIn) {
         // The window is active again once a dialog it opened has closed.
         window->activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(window));
-        form_->mutableState().blockCounter = 17;
+        blocksArrive(17);
+        ASSERT_EQ(form_->state().blockCounter, 17);
         QTest::keyClick(w(Control::Name), keys.key(), keys.keyboardModifiers());
         EXPECT_EQ(form_->state().blockCounter, 0) << "the key went to the window's key hook";
     };

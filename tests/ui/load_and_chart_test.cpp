@@ -187,7 +187,8 @@ TEST_F(WindowTest, OnAnEmptyChartTheZoomOutButtonsWidenTheRangeOnScreen) {
 }
 
 TEST_F(WindowTest, EveryKeyInTheWindowIsOfferedToTheWindowFirst) {
-    form_->mutableState().blockCounter = 17;
+    blocksArrive(17);
+    ASSERT_EQ(form_->state().blockCounter, 17);
     QKeyEvent press(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, "a");
     QApplication::sendEvent(w(Control::Name), &press);
     EXPECT_EQ(form_->state().blockCounter, 0);

@@ -11,6 +11,8 @@
 #include <QPushButton>
 #include <QStyleFactory>
 #include <QTimer>
+#include <array>
+#include <cstdint>
 #include <functional>
 #include <memory>
 
@@ -77,6 +79,16 @@ class WindowTest : public ::testing::Test {
             static_cast<QDialog*>(dialog)->accept();
         });
         button(Control::LoadFile)->click();
+    }
+
+    // Blocks of the recorder's memory reaching the window, as during a read (blank ones: no
+    // marker, nothing to say): each moves the read's block counter on.
+    void blocksArrive(int count) {
+        const std::array<std::uint8_t, 32> block{};
+        for (int i = 0; i < count; ++i) {
+            form_->HIDDeviceData(nullptr, 0, block.data(),
+                                 static_cast<std::uint16_t>(block.size()));
+        }
     }
 
     FixedClock clock_{{2026, 12, 9, 8, 5, 0}};
