@@ -243,6 +243,11 @@ std::string lastError(const BatchView& view) {
     return "не удалось выполнить действие";
 }
 
+// The fields whose texts the JSON output reports, in this order.
+constexpr Control kReportedFields[] = {Control::Name,    Control::Old,       Control::Tscan,
+                                       Control::Date,    Control::TimeStart, Control::TimeEnd,
+                                       Control::TimeNow, Control::Ubat};
+
 void writeJson(std::ostream& out, const BatchView& view, const TTMForm& form) {
     out << "{\"fields\":{";
     bool first = true;
