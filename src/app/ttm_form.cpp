@@ -20,6 +20,7 @@ namespace npt {
 
 namespace {
 constexpr int kNameMaxLength = 23;
+constexpr int kNumberMaxLength = 2;  // the age and the sample period
 constexpr int kDefaultPeriodText = 10;
 constexpr double kStudyStartDays = 22.0 / 24.0;
 
@@ -78,6 +79,8 @@ void TTMForm::warning(const char* title, const std::string& text) {
 
 void TTMForm::FormCreate() {
     view_.setMaxLength(Control::Name, kNameMaxLength);
+    view_.setMaxLength(Control::Old, kNumberMaxLength);
+    view_.setMaxLength(Control::Tscan, kNumberMaxLength);
     std::string doctor = kDefaultDoctorName;
     if (settings_ != nullptr) {
         if (auto stored = settings_->doctorName()) {
@@ -95,6 +98,12 @@ void TTMForm::FormCreate() {
     state_.writeButtonTop = kWriteButtonTop;
     view_.setReadOnly(Control::Tscan, true);
     view_.setEnabled(Control::Tscan, false);
+    // The study's times and date come from the clock or the passport, the battery voltage from
+    // the recorder: none of them is typed.
+    for (Control shown :
+         {Control::TimeStart, Control::TimeEnd, Control::Date, Control::TimeNow, Control::Ubat}) {
+        view_.setReadOnly(shown, true);
+    }
     state_.recorderPresent = false;
     view_.setColour(Control::OpenIndicator, colours::kGreen);
     Click_code(CommandCode::None);

@@ -19,6 +19,7 @@
 #include "app/form_view.h"
 #include "app/read_check.h"
 #include "app/settings_file.h"
+#include "app/window_layout.h"
 #include "chart/chart_model.h"
 #include "measure/samples.h"
 #include "recorder/command_reports.h"
@@ -39,8 +40,9 @@ inline constexpr const char* kWindowCaption =
 inline constexpr const char* kErrorTitle = "Ошибка";
 inline constexpr const char* kReadTitle = "Чтение данных датчика регистратора";
 inline constexpr const char* kEmptyMemoryText = "Память датчика пустая (без паспортной части)!";
-inline constexpr int kReadButtonTop = 488;
-inline constexpr int kWriteButtonTop = 14;
+// The ends of the indicator's travel during a read or a write.
+inline constexpr int kReadButtonTop = placeOf(Control::ReadData).top;
+inline constexpr int kWriteButtonTop = placeOf(Control::WriteData).top;
 
 // The night drawn last, as it was analysed: its own copy of the samples (a read refills the
 // image while the chart still shows the night before), the period and the start, and the result.
