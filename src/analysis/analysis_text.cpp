@@ -26,39 +26,6 @@ std::string decimalText(double value, int decimals) {
     return text;
 }
 
-std::string durationText(int seconds) {
-    if (seconds > 0 && seconds < 30) {
-        return "менее 1 мин";
-    }
-    const auto minutes = static_cast<long long>(std::nearbyint(seconds / 60.0));
-    const long long hours = minutes / 60;
-    if (hours == 0) {
-        return std::to_string(minutes) + " мин";
-    }
-    return std::to_string(hours) + " ч" +
-           (minutes % 60 != 0 ? " " + std::to_string(minutes % 60) + " мин" : std::string());
-}
-
-std::string exactDurationText(int seconds) {
-    const int hours = seconds / 3600;
-    const int minutes = seconds / 60 % 60;
-    const int rest = seconds % 60;
-    std::string text;
-    const auto part = [&](int value, const char* unit) {
-        if (value != 0) {
-            text += (text.empty() ? "" : " ") + std::to_string(value) + " " + unit;
-        }
-    };
-    part(hours, "ч");
-    part(minutes, "мин");
-    part(rest, "с");
-    return text.empty() ? "0 мин" : text;
-}
-
-std::string nightClockText(long long seconds) {
-    return clockText(seconds).substr(0, 5);
-}
-
 const char* pluralRu(long long count, const char* one, const char* few, const char* many) {
     const long long n = std::llabs(count);
     if (n % 100 >= 11 && n % 100 <= 14) {
@@ -211,7 +178,7 @@ std::string recordedSpanText(const NightAnalysis& analysis) {
         return "";
     }
     const long long start = analysis.startSeconds;
-    return "с " + nightClockText(start) + " до " + nightClockText(start + analysis.summary.valid_s);
+    return "с " + hourMinuteText(start) + " до " + hourMinuteText(start + analysis.summary.valid_s);
 }
 
 std::vector<LeftOutRow> leftOutRows(const NightAnalysis& analysis) {
@@ -219,7 +186,7 @@ std::vector<LeftOutRow> leftOutRows(const NightAnalysis& analysis) {
     const long long start = analysis.startSeconds;
     for (const Stretch& s : analysis.quality.stretches) {
         if (s.named()) {
-            rows.push_back({nightClockText(start + s.start_s), nightClockText(start + s.end_s),
+            rows.push_back({hourMinuteText(start + s.start_s), hourMinuteText(start + s.end_s),
                             durationText(s.end_s - s.start_s), faultText(s.fault)});
         }
     }

@@ -22,7 +22,7 @@ namespace {
 constexpr int kNameMaxLength = 23;
 constexpr int kNumberMaxLength = 2;  // the age and the sample period
 constexpr int kDefaultPeriodText = 10;
-constexpr double kStudyStartDays = 22.0 / 24.0;
+constexpr long long kStudyStartSeconds = 22 * 3600;  // the default study window starts at 22:00
 
 // A conversion error: a text in a field that should hold a time does not.
 class ConversionError : public std::runtime_error {
@@ -92,8 +92,8 @@ void TTMForm::FormCreate() {
     const LocalDateTime now = clock_.now();
     view_.setText(Control::Date, shortDateText(now));
     view_.setText(Control::TimeNow, hourMinuteText(now));
-    view_.setText(Control::TimeStart, tenthsOfHourText(kStudyStartDays * 240));
-    view_.setText(Control::TimeEnd, tenthsOfHourText((kStudyStartDays + 0.5) * 240));
+    view_.setText(Control::TimeStart, hourMinuteText(kStudyStartSeconds));
+    view_.setText(Control::TimeEnd, hourMinuteText(kStudyStartSeconds + kSecondsPerDay / 2));
     state_.readButtonTop = kReadButtonTop;
     state_.writeButtonTop = kWriteButtonTop;
     view_.setReadOnly(Control::Tscan, true);
@@ -324,9 +324,9 @@ void TTMForm::Edit_byteArray(int first) {
     view_.setText(Control::Tscan, f.tscan);
     view_.setText(Control::Old, f.age);
     view_.setText(Control::Date, f.date);
-    view_.setText(Control::TimeStart, f.timeStart);
-    view_.setText(Control::TimeEnd, f.timeEnd);
-    view_.setText(Control::TimeNow, f.timeNow);
+    view_.setText(Control::TimeStart, hourMinuteText(f.timeStart * 60LL));
+    view_.setText(Control::TimeEnd, hourMinuteText(f.timeEnd * 60LL));
+    view_.setText(Control::TimeNow, hourMinuteText(f.timeNow * 60LL));
     state_.samplePeriod = f.samplePeriod;
     state_.programTime = f.programTime;
     state_.delayHigh = f.delayHigh;
