@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "analysis/night_facts.h"
 #include "measure/time_of_day.h"
 
 namespace npt {
@@ -208,37 +209,12 @@ std::vector<EpisodeRow> episodeRows(const NightAnalysis& analysis) {
 }
 
 std::vector<std::pair<std::string, std::string>> summaryFacts(const NightAnalysis& analysis) {
-    const NightSummary& s = analysis.summary;
-    if (!analysis.quality.recording()) {
-        return {};  // not even a recorded time: the bytes are no night
+    std::vector<std::pair<std::string, std::string>> facts;
+    for (const NightFactKind& kind : nightFactKinds()) {
+        if (const auto value = nightFact(analysis, kind)) {
+            facts.emplace_back(kind.label, factText(kind.unit, *value));
+        }
     }
-    std::vector<std::pair<std::string, std::string>> facts = {
-        {"Записано", durationText(s.valid_s)},
-    };
-    if (!analysable(analysis.quality.usability)) {
-        return facts;
-    }
-    // Stated always, not only when it differs: equal to the recorded time it says that nothing
-    // was left out, and the rate per hour below is of this time.
-    facts.insert(facts.end(), {
-                                  {"Проанализировано", durationText(s.analysed_s)},
-                                  {"Эпизодов", std::to_string(s.episodes)},
-                                  {"Всего в эпизодах", durationText(s.total_s)},
-                              });
-    if (s.episodes > 0) {
-        facts.insert(
-            facts.end(),
-            {
-                {"Самый длинный", durationText(s.longest_s)},
-                {"Средний эпизод", durationText(static_cast<int>(std::nearbyint(s.mean_s)))},
-                {"Макс. прирост", decimalText(s.max_increase_mm, 1) + " мм"},
-                {"Площадь эпизодов", decimalText(s.area_mm_min, 1) + " мм·мин"},
-            });
-    } else {
-        // "0 episodes" alone does not say how near the night came to one.
-        facts.emplace_back("Наибольший прирост", decimalText(s.largest_rise_mm, 1) + " мм");
-    }
-    facts.emplace_back("Эпизодов в час анализа", decimalText(s.per_hour, 2));
     return facts;
 }
 

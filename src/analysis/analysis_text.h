@@ -50,10 +50,10 @@ EpisodeRow episodeColumns(const AnalysisParameters& parameters);
 // durations rounded to minutes, millimetres and percentages to a tenth with a decimal comma.
 std::vector<EpisodeRow> episodeRows(const NightAnalysis& analysis);
 
-// The night's figures as "label", "value" pairs in reading order: recorded and analysed time,
-// episodes and their times, the largest increase and the area (a night without episodes: the
-// largest rise it reached, "Наибольший прирост"), and the rate per analysed hour. Only the
-// recorded time when the night could not be analysed; nothing when the bytes are not a
+// The night's figures (night_facts.h) as "label", "value" pairs in reading order: recorded and
+// analysed time, episodes and their times, the largest increase and the area (a night without
+// episodes: the largest rise it reached, "Наибольший прирост"), and the rate per analysed hour.
+// Only the recorded time when the night could not be analysed; nothing when the bytes are not a
 // recording.
 std::vector<std::pair<std::string, std::string>> summaryFacts(const NightAnalysis& analysis);
 
