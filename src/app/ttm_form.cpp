@@ -206,15 +206,15 @@ void TTMForm::showRecording() {
 }
 
 void TTMForm::SaveFileDataClick() {
-    const auto path = view_.chooseSaveFile(proposedPath(".txt"));
+    const auto path = view_.chooseSaveFile(proposedPath(FileKind::DataFile));
     if (!path) {
         return;
     }
     rememberFolder(*path);
-    const std::string extension = lowerCaseExtension(*path);
-    if (extension == ".txt") {
+    const FileKind kind = fileKindOf(*path);
+    if (kind == FileKind::DataFile) {
         saveDataFile(*path);
-    } else if (extension == ".xlsx") {
+    } else if (kind == FileKind::Workbook) {
         exportSpreadsheet(*path);
     } else {
         warning("Сохранение данных",

@@ -26,6 +26,7 @@
 #include "recorder/memory_image.h"
 #include "records/age_field.h"
 #include "records/export_table.h"
+#include "records/file_name.h"
 #include "records/password.h"
 
 namespace npt::hid {
@@ -223,7 +224,7 @@ class TTMForm {
     std::optional<CommandCode> pendingSession() const;
     ExportTable exportTable() const;
     // The file dialogs' folder and proposed names (ttm_form_files.cpp).
-    std::string proposedPath(const std::string& extension) const;
+    std::string proposedPath(FileKind kind) const;
     void rememberFolder(const std::string& chosen);
     void loadFolderSetting();
     void saveFolderSetting();
