@@ -14,17 +14,17 @@ namespace {
 
 constexpr std::array kKinds = {
     NightFactKind{"Записано", "valid_s", FactUnit::Duration, FactScope::Recording,
-                  [](const NightSummary& s) { return double(s.valid_s); }},
+                  [](const NightSummary& s) { return static_cast<double>(s.valid_s); }},
     // Stated always, not only when it differs: equal to the recorded time it says that nothing
     // was left out, and the rate per hour below is of this time.
     NightFactKind{"Проанализировано", "analysed_s", FactUnit::Duration, FactScope::Analysed,
-                  [](const NightSummary& s) { return double(s.analysed_s); }},
+                  [](const NightSummary& s) { return static_cast<double>(s.analysed_s); }},
     NightFactKind{"Эпизодов", "episodes", FactUnit::Count, FactScope::Analysed,
-                  [](const NightSummary& s) { return double(s.episodes); }},
+                  [](const NightSummary& s) { return static_cast<double>(s.episodes); }},
     NightFactKind{"Всего в эпизодах", "total_s", FactUnit::Duration, FactScope::Analysed,
-                  [](const NightSummary& s) { return double(s.total_s); }},
+                  [](const NightSummary& s) { return static_cast<double>(s.total_s); }},
     NightFactKind{"Самый длинный", "longest_s", FactUnit::Duration, FactScope::WithEpisodes,
-                  [](const NightSummary& s) { return double(s.longest_s); }},
+                  [](const NightSummary& s) { return static_cast<double>(s.longest_s); }},
     NightFactKind{"Средний эпизод", "mean_s", FactUnit::Duration, FactScope::WithEpisodes,
                   [](const NightSummary& s) { return s.mean_s; }},
     NightFactKind{"Макс. прирост", "max_increase_mm", FactUnit::Millimetres,
