@@ -1,7 +1,7 @@
 // SPDX-FileCopyrightText: 2026 the npt-desk authors
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Decodes arbitrary bytes as a passport block (short inputs are padded with zeros) and as
-// code-page text. Every byte value must yield some text.
+// code-page text. Every byte value must yield some text, and times within the day.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -11,12 +11,19 @@
 #include "recorder/passport.h"
 #include "recorder/utf8.h"
 
+namespace {
+bool minuteOfTheDay(int minute) {
+    return minute >= 0 && minute < 24 * 60;
+}
+}  // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     npt::MemoryImage image;
     std::copy_n(data, std::min(size, npt::MemoryImage::kSize), image.bytes().begin());
     for (bool hidden : {false, true}) {
         const npt::PassportFields f = npt::decodePassport(image, hidden);
-        if (!npt::utf8::isValid(f.name) || f.timeStart.size() != 5 || f.timeEnd.size() != 5) {
+        if (!npt::utf8::isValid(f.name) || !minuteOfTheDay(f.timeStart) ||
+            !minuteOfTheDay(f.timeEnd)) {
             __builtin_trap();
         }
     }

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "analysis/night_facts.h"
 #include "measure/time_of_day.h"
 
 namespace npt {
@@ -24,39 +25,6 @@ std::string decimalText(double value, int decimals) {
             "," + std::string(static_cast<std::size_t>(decimals) - fraction.size(), '0') + fraction;
     }
     return text;
-}
-
-std::string durationText(int seconds) {
-    if (seconds > 0 && seconds < 30) {
-        return "менее 1 мин";
-    }
-    const auto minutes = static_cast<long long>(std::nearbyint(seconds / 60.0));
-    const long long hours = minutes / 60;
-    if (hours == 0) {
-        return std::to_string(minutes) + " мин";
-    }
-    return std::to_string(hours) + " ч" +
-           (minutes % 60 != 0 ? " " + std::to_string(minutes % 60) + " мин" : std::string());
-}
-
-std::string exactDurationText(int seconds) {
-    const int hours = seconds / 3600;
-    const int minutes = seconds / 60 % 60;
-    const int rest = seconds % 60;
-    std::string text;
-    const auto part = [&](int value, const char* unit) {
-        if (value != 0) {
-            text += (text.empty() ? "" : " ") + std::to_string(value) + " " + unit;
-        }
-    };
-    part(hours, "ч");
-    part(minutes, "мин");
-    part(rest, "с");
-    return text.empty() ? "0 мин" : text;
-}
-
-std::string nightClockText(long long seconds) {
-    return clockText(seconds).substr(0, 5);
 }
 
 const char* pluralRu(long long count, const char* one, const char* few, const char* many) {
@@ -211,7 +179,7 @@ std::string recordedSpanText(const NightAnalysis& analysis) {
         return "";
     }
     const long long start = analysis.startSeconds;
-    return "с " + nightClockText(start) + " до " + nightClockText(start + analysis.summary.valid_s);
+    return "с " + hourMinuteText(start) + " до " + hourMinuteText(start + analysis.summary.valid_s);
 }
 
 std::vector<LeftOutRow> leftOutRows(const NightAnalysis& analysis) {
@@ -219,7 +187,7 @@ std::vector<LeftOutRow> leftOutRows(const NightAnalysis& analysis) {
     const long long start = analysis.startSeconds;
     for (const Stretch& s : analysis.quality.stretches) {
         if (s.named()) {
-            rows.push_back({nightClockText(start + s.start_s), nightClockText(start + s.end_s),
+            rows.push_back({hourMinuteText(start + s.start_s), hourMinuteText(start + s.end_s),
                             durationText(s.end_s - s.start_s), faultText(s.fault)});
         }
     }
@@ -241,37 +209,12 @@ std::vector<EpisodeRow> episodeRows(const NightAnalysis& analysis) {
 }
 
 std::vector<std::pair<std::string, std::string>> summaryFacts(const NightAnalysis& analysis) {
-    const NightSummary& s = analysis.summary;
-    if (!analysis.quality.recording()) {
-        return {};  // not even a recorded time: the bytes are no night
+    std::vector<std::pair<std::string, std::string>> facts;
+    for (const NightFactKind& kind : nightFactKinds()) {
+        if (const auto value = nightFact(analysis, kind)) {
+            facts.emplace_back(kind.label, factText(kind.unit, *value));
+        }
     }
-    std::vector<std::pair<std::string, std::string>> facts = {
-        {"Записано", durationText(s.valid_s)},
-    };
-    if (!analysable(analysis.quality.usability)) {
-        return facts;
-    }
-    // Stated always, not only when it differs: equal to the recorded time it says that nothing
-    // was left out, and the rate per hour below is of this time.
-    facts.insert(facts.end(), {
-                                  {"Проанализировано", durationText(s.analysed_s)},
-                                  {"Эпизодов", std::to_string(s.episodes)},
-                                  {"Всего в эпизодах", durationText(s.total_s)},
-                              });
-    if (s.episodes > 0) {
-        facts.insert(
-            facts.end(),
-            {
-                {"Самый длинный", durationText(s.longest_s)},
-                {"Средний эпизод", durationText(static_cast<int>(std::nearbyint(s.mean_s)))},
-                {"Макс. прирост", decimalText(s.max_increase_mm, 1) + " мм"},
-                {"Площадь эпизодов", decimalText(s.area_mm_min, 1) + " мм·мин"},
-            });
-    } else {
-        // "0 episodes" alone does not say how near the night came to one.
-        facts.emplace_back("Наибольший прирост", decimalText(s.largest_rise_mm, 1) + " мм");
-    }
-    facts.emplace_back("Эпизодов в час анализа", decimalText(s.per_hour, 2));
     return facts;
 }
 

@@ -2,7 +2,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Texts of the night's analysis shared by the window, the report and the command-line tool:
-// numbers with a decimal comma, durations and the one-line summary, in Russian.
+// numbers with a decimal comma and the one-line summary, in Russian. Durations and times of
+// night are written by measure/time_of_day.
 #include <array>
 #include <string>
 #include <utility>
@@ -10,22 +11,13 @@
 
 #include "analysis/night_analysis.h"
 #include "analysis/parameters.h"
+#include "measure/time_of_day.h"
 
 namespace npt {
 
 // The value rounded to the given number of decimals (halves to the even neighbour), with a
 // decimal comma: decimalText(12.44, 1) is "12,4".
 std::string decimalText(double value, int decimals);
-
-// A duration rounded to whole minutes: "2 ч 18 мин", "2 ч", "45 мин", "0 мин"; below half a
-// minute but not zero, "менее 1 мин".
-std::string durationText(int seconds);
-
-// A duration as it is set, without rounding: "5 мин", "1 ч", "1 мин 30 с", "45 с".
-std::string exactDurationText(int seconds);
-
-// "HH:MM" of a time of day in seconds, taken modulo one day; seconds are dropped.
-std::string nightClockText(long long seconds);
 
 // The Russian noun form for a count: one ("участок"), few ("участка") or many ("участков").
 const char* pluralRu(long long count, const char* one, const char* few, const char* many);
@@ -58,10 +50,10 @@ EpisodeRow episodeColumns(const AnalysisParameters& parameters);
 // durations rounded to minutes, millimetres and percentages to a tenth with a decimal comma.
 std::vector<EpisodeRow> episodeRows(const NightAnalysis& analysis);
 
-// The night's figures as "label", "value" pairs in reading order: recorded and analysed time,
-// episodes and their times, the largest increase and the area (a night without episodes: the
-// largest rise it reached, "Наибольший прирост"), and the rate per analysed hour. Only the
-// recorded time when the night could not be analysed; nothing when the bytes are not a
+// The night's figures (night_facts.h) as "label", "value" pairs in reading order: recorded and
+// analysed time, episodes and their times, the largest increase and the area (a night without
+// episodes: the largest rise it reached, "Наибольший прирост"), and the rate per analysed hour.
+// Only the recorded time when the night could not be analysed; nothing when the bytes are not a
 // recording.
 std::vector<std::pair<std::string, std::string>> summaryFacts(const NightAnalysis& analysis);
 

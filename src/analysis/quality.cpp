@@ -54,8 +54,8 @@ std::string namedStretchesText(const std::vector<Stretch>& all, int startSeconds
     const auto append = [&](const std::string& part) { text += (text.empty() ? "" : "; ") + part; };
     if (stretches.size() <= kListedAtMost) {
         for (const Stretch& s : stretches) {
-            append(nightClockText(startSeconds + s.start_s) + "–" +
-                   nightClockText(startSeconds + s.end_s) + " — " + faultText(s.fault));
+            append(hourMinuteText(startSeconds + s.start_s) + "–" +
+                   hourMinuteText(startSeconds + s.end_s) + " — " + faultText(s.fault));
         }
         return text;
     }

@@ -22,7 +22,7 @@ std::string shortDateText(const LocalDateTime& t) {
 }
 
 std::string hourMinuteText(const LocalDateTime& t) {
-    return padded(static_cast<unsigned>(t.hour)) + ":" + padded(static_cast<unsigned>(t.minute));
+    return hourMinuteText(t.hour * 3600LL + t.minute * 60LL);
 }
 
 }  // namespace npt

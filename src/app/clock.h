@@ -4,6 +4,8 @@
 // The local date and time, injectable so that tests see a fixed moment.
 #include <string>
 
+#include "measure/time_of_day.h"
+
 namespace npt {
 
 struct LocalDateTime {
@@ -34,7 +36,7 @@ class FixedClock final : public Clock {
 
 // "dd.MM.yy", as dates are shown on the application's Russian-language systems.
 std::string shortDateText(const LocalDateTime& t);
-// "HH:mm".
+// "HH:mm" of the moment's time of day.
 std::string hourMinuteText(const LocalDateTime& t);
 
 }  // namespace npt

@@ -51,9 +51,4 @@ enum class Control {
 // The control's object name, e.g. "OpenIndicator".
 std::string_view controlName(Control control);
 
-// The fields whose texts the command-line tool reports, in this order.
-inline constexpr Control kReportedFields[] = {
-    Control::Name,      Control::Old,     Control::Tscan,   Control::Date,
-    Control::TimeStart, Control::TimeEnd, Control::TimeNow, Control::Ubat};
-
 }  // namespace npt

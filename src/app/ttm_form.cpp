@@ -20,8 +20,9 @@ namespace npt {
 
 namespace {
 constexpr int kNameMaxLength = 23;
+constexpr int kNumberMaxLength = 2;  // the age and the sample period
 constexpr int kDefaultPeriodText = 10;
-constexpr double kStudyStartDays = 22.0 / 24.0;
+constexpr long long kStudyStartSeconds = 22 * 3600;  // the default study window starts at 22:00
 
 // A conversion error: a text in a field that should hold a time does not.
 class ConversionError : public std::runtime_error {
@@ -78,6 +79,8 @@ void TTMForm::warning(const char* title, const std::string& text) {
 
 void TTMForm::FormCreate() {
     view_.setMaxLength(Control::Name, kNameMaxLength);
+    view_.setMaxLength(Control::Old, kNumberMaxLength);
+    view_.setMaxLength(Control::Tscan, kNumberMaxLength);
     std::string doctor = kDefaultDoctorName;
     if (settings_ != nullptr) {
         if (auto stored = settings_->doctorName()) {
@@ -89,12 +92,18 @@ void TTMForm::FormCreate() {
     const LocalDateTime now = clock_.now();
     view_.setText(Control::Date, shortDateText(now));
     view_.setText(Control::TimeNow, hourMinuteText(now));
-    view_.setText(Control::TimeStart, tenthsOfHourText(kStudyStartDays * 240));
-    view_.setText(Control::TimeEnd, tenthsOfHourText((kStudyStartDays + 0.5) * 240));
+    view_.setText(Control::TimeStart, hourMinuteText(kStudyStartSeconds));
+    view_.setText(Control::TimeEnd, hourMinuteText(kStudyStartSeconds + kSecondsPerDay / 2));
     state_.readButtonTop = kReadButtonTop;
     state_.writeButtonTop = kWriteButtonTop;
     view_.setReadOnly(Control::Tscan, true);
     view_.setEnabled(Control::Tscan, false);
+    // The study's times and date come from the clock or the passport, the battery voltage from
+    // the recorder: none of them is typed.
+    for (Control shown :
+         {Control::TimeStart, Control::TimeEnd, Control::Date, Control::TimeNow, Control::Ubat}) {
+        view_.setReadOnly(shown, true);
+    }
     state_.recorderPresent = false;
     view_.setColour(Control::OpenIndicator, colours::kGreen);
     Click_code(CommandCode::None);
@@ -197,15 +206,15 @@ void TTMForm::showRecording() {
 }
 
 void TTMForm::SaveFileDataClick() {
-    const auto path = view_.chooseSaveFile(proposedPath(".txt"));
+    const auto path = view_.chooseSaveFile(proposedPath(FileKind::DataFile));
     if (!path) {
         return;
     }
     rememberFolder(*path);
-    const std::string extension = lowerCaseExtension(*path);
-    if (extension == ".txt") {
+    const FileKind kind = fileKindOf(*path);
+    if (kind == FileKind::DataFile) {
         saveDataFile(*path);
-    } else if (extension == ".xlsx") {
+    } else if (kind == FileKind::Workbook) {
         exportSpreadsheet(*path);
     } else {
         warning("Сохранение данных",
@@ -315,9 +324,9 @@ void TTMForm::Edit_byteArray(int first) {
     view_.setText(Control::Tscan, f.tscan);
     view_.setText(Control::Old, f.age);
     view_.setText(Control::Date, f.date);
-    view_.setText(Control::TimeStart, f.timeStart);
-    view_.setText(Control::TimeEnd, f.timeEnd);
-    view_.setText(Control::TimeNow, f.timeNow);
+    view_.setText(Control::TimeStart, hourMinuteText(f.timeStart * 60LL));
+    view_.setText(Control::TimeEnd, hourMinuteText(f.timeEnd * 60LL));
+    view_.setText(Control::TimeNow, hourMinuteText(f.timeNow * 60LL));
     state_.samplePeriod = f.samplePeriod;
     state_.programTime = f.programTime;
     state_.delayHigh = f.delayHigh;

@@ -20,12 +20,14 @@
 #include "app/form_view.h"
 #include "app/read_check.h"
 #include "app/settings_file.h"
+#include "app/window_layout.h"
 #include "chart/chart_model.h"
 #include "measure/samples.h"
 #include "recorder/command_reports.h"
 #include "recorder/memory_image.h"
 #include "recorder/password.h"
 #include "records/export_table.h"
+#include "os/file_name.h"
 
 namespace npt::hid {
 class THidDevice;
@@ -39,8 +41,9 @@ inline constexpr const char* kWindowCaption =
 inline constexpr const char* kErrorTitle = "Ошибка";
 inline constexpr const char* kReadTitle = "Чтение данных датчика регистратора";
 inline constexpr const char* kEmptyMemoryText = "Память датчика пустая (без паспортной части)!";
-inline constexpr int kReadButtonTop = 488;
-inline constexpr int kWriteButtonTop = 14;
+// The ends of the indicator's travel during a read or a write.
+inline constexpr int kReadButtonTop = placeOf(Control::ReadData).top;
+inline constexpr int kWriteButtonTop = placeOf(Control::WriteData).top;
 
 // The night drawn last, as it was analysed: its own copy of the samples (a read refills the
 // image while the chart still shows the night before), the period and the start, and the result.
@@ -220,7 +223,7 @@ class TTMForm {
     std::optional<CommandCode> pendingSession() const;
     ExportTable exportTable() const;
     // The file dialogs' folder and proposed names (ttm_form_files.cpp).
-    std::string proposedPath(const std::string& extension) const;
+    std::string proposedPath(FileKind kind) const;
     void rememberFolder(const std::string& chosen);
     void loadFolderSetting();
     void saveFolderSetting();

@@ -148,12 +148,12 @@ void TTMForm::SaveReportClick() {
         warning(kReportTitle, *refusal);
         return;
     }
-    const auto path = view_.chooseReportFile(proposedPath(".pdf"));
+    const auto path = view_.chooseReportFile(proposedPath(FileKind::Report));
     if (!path) {
         return;
     }
     rememberFolder(*path);
-    if (lowerCaseExtension(*path) != ".pdf") {
+    if (fileKindOf(*path) != FileKind::Report) {
         // Never a recording (.txt) or a workbook replaced by a report by a slip of the hand.
         warning(kReportTitle,
                 "Файл «" + *path + "» не сохранён: имя отчёта должно оканчиваться на .pdf.");

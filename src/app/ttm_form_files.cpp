@@ -8,9 +8,10 @@
 
 namespace npt {
 
-std::string TTMForm::proposedPath(const std::string& extension) const {
+std::string TTMForm::proposedPath(FileKind kind) const {
     const std::string name = nameWithheld() ? "" : view_.text(Control::Name);
-    const std::string file = proposedFileName(name, view_.text(Control::Date)) + extension;
+    const std::string file =
+        proposedFileName(name, view_.text(Control::Date)) + std::string(fileEnding(kind));
     if (lastFolder_.empty()) {
         return file;
     }

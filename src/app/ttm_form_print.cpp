@@ -10,8 +10,6 @@ namespace npt {
 
 namespace {
 
-constexpr int kChartPrintHeight = 470;
-constexpr int kChartHeightAfterPrint = 425;
 constexpr const char* kPrintTitle = "Печать";
 constexpr const char* kPrintFailed =
     "Не удалось напечатать: принтер не выбран или недоступен. Выберите принтер или печать в "
@@ -52,7 +50,8 @@ void TTMForm::PrintGrafClick() {
     for (Control c : kOffPaper) {
         view_.setVisible(c, enumerated_ && followsAdapter(c) ? state_.recorderPresent : before[c]);
     }
-    view_.setHeight(Control::ChartGraf, kChartHeightAfterPrint);
+    // Back to its place in the window's layout, as at start-up.
+    view_.setHeight(Control::ChartGraf, placeOf(Control::ChartGraf).height);
     if (outcome == PrintOutcome::Failed) {
         view_.messageBox(kPrintTitle, kPrintFailed, MessageIcon::Error, MessageButtons::Ok);
     }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "analysis/analysis_text.h"
+#include "analysis/night_facts.h"
 #include "cli/json_writer.h"
 #include "recorder/utf8.h"
 
@@ -117,17 +118,13 @@ void writeAnalysisJson(std::ostream& out, const NightAnalysis& a) {
     out << ']';
     {
         analysis.key("summary");
+        // Every figure under its key, null where the night has none (the text leaves it out), so
+        // that a program finds the same keys in every document.
         JsonObject s(out);
-        s.integer("valid_s", a.summary.valid_s);
-        s.integer("episodes", a.summary.episodes);
-        s.integer("total_s", a.summary.total_s);
-        s.integer("longest_s", a.summary.longest_s);
-        s.number("mean_s", a.summary.mean_s);
-        s.number("max_increase_mm", a.summary.max_increase_mm);
-        s.number("area_mm_min", a.summary.area_mm_min);
-        s.number("per_hour", a.summary.per_hour);
-        s.integer("analysed_s", a.summary.analysed_s);
-        s.number("largest_rise_mm", a.summary.largest_rise_mm);
+        for (const NightFactKind& kind : nightFactKinds()) {
+            const auto value = nightFact(a, kind);
+            s.key(kind.key) << (value ? json::number(*value) : "null");
+        }
     }
     {
         analysis.key("quality");

@@ -10,7 +10,8 @@
 namespace npt {
 
 // {"parameters":{…},"episodes":[{…}],"summary":{…},"quality":{…}}, keys named as the members of
-// the analysis; integers for seconds and counts, numbers for the rest; "quality" ends with
+// the analysis; integers for seconds and counts, numbers for the rest; "summary" holds every
+// figure of night_facts.h in its order, null where the night has none; "quality" ends with
 // "recording", false when the bytes are not a recorder's memory (its verdict says why), and
 // "unusable": the stretches left out that the verdict names, in time order, each
 // {"start_s","end_s","reason","text"} (seconds from the first sample, faultCode, faultText).

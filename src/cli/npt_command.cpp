@@ -133,7 +133,7 @@ std::optional<std::string> usageError(const Options& o) {
     if (o.command != "show" && o.json) {
         return "ключ --json относится только к команде show";
     }
-    if (o.command == "report" && lowerCaseExtension(o.positional[1]) != ".pdf") {
+    if (o.command == "report" && fileKindOf(o.positional[1]) != FileKind::Report) {
         return "report: имя отчёта " + quotedName(o.positional[1]) + " должно оканчиваться на .pdf";
     }
     if (const auto error = parametersError(o.parameters)) {
@@ -153,13 +153,13 @@ std::optional<std::string> usageError(const Options& o) {
     if (o.command != "read" && o.timeout) {
         return "ключ --timeout относится только к команде read";
     }
-    if (o.command == "read" && lowerCaseExtension(o.positional[0]) != ".txt") {
+    if (o.command == "read" && fileKindOf(o.positional[0]) != FileKind::DataFile) {
         return "read: имя файла записи " + quotedName(o.positional[0]) +
                " должно оканчиваться на .txt";
     }
     if (o.command == "export") {
-        const std::string ext = lowerCaseExtension(o.positional[1]);
-        if (ext != ".xlsx" && ext != ".csv") {
+        const FileKind kind = fileKindOf(o.positional[1]);
+        if (kind != FileKind::Workbook && kind != FileKind::Csv) {
             return "export: имя таблицы " + quotedName(o.positional[1]) +
                    " должно оканчиваться на .xlsx или .csv";
         }
@@ -242,6 +242,11 @@ std::string lastError(const BatchView& view) {
     }
     return "не удалось выполнить действие";
 }
+
+// The fields whose texts the JSON output reports, in this order.
+constexpr Control kReportedFields[] = {Control::Name,    Control::Old,       Control::Tscan,
+                                       Control::Date,    Control::TimeStart, Control::TimeEnd,
+                                       Control::TimeNow, Control::Ubat};
 
 void writeJson(std::ostream& out, const BatchView& view, const TTMForm& form) {
     out << "{\"fields\":{";
@@ -395,9 +400,9 @@ int runNpt(const std::vector<std::string>& args, std::ostream& out, std::ostream
     }
 
     const std::size_t loadMessages = view.messages().size();
-    const bool ok = options.command == "report"             ? form.saveReport(target)
-                    : lowerCaseExtension(target) == ".xlsx" ? form.exportSpreadsheet(target)
-                                                            : form.exportCsv(target);
+    const bool ok = options.command == "report"                ? form.saveReport(target)
+                    : fileKindOf(target) == FileKind::Workbook ? form.exportSpreadsheet(target)
+                                                               : form.exportCsv(target);
     if (!ok) {
         err << "npt: " << plain::escaped(lastError(view)) << "\n";
         return 1;

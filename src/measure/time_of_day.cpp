@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "measure/time_of_day.h"
 
+#include <cmath>
 #include <vector>
 
 namespace npt {
@@ -56,15 +57,55 @@ std::optional<int> parseTimeOfDaySeconds(std::string_view text) {
     return *hours * 3600 + *minutes * 60 + *seconds;
 }
 
-std::string clockText(long long seconds) {
+namespace {
+long long secondOfDay(long long seconds) {
     seconds %= kSecondsPerDay;
-    if (seconds < 0) {
-        seconds += kSecondsPerDay;
+    return seconds < 0 ? seconds + kSecondsPerDay : seconds;
+}
+
+std::string twoDigits(long long v) {
+    return std::string(1, static_cast<char>('0' + v / 10)) + static_cast<char>('0' + v % 10);
+}
+}  // namespace
+
+std::string clockText(long long seconds) {
+    seconds = secondOfDay(seconds);
+    return twoDigits(seconds / 3600) + ":" + twoDigits(seconds / 60 % 60) + ":" +
+           twoDigits(seconds % 60);
+}
+
+std::string hourMinuteText(long long seconds) {
+    seconds = secondOfDay(seconds);
+    return twoDigits(seconds / 3600) + ":" + twoDigits(seconds / 60 % 60);
+}
+
+std::string durationText(int seconds) {
+    if (seconds > 0 && seconds < 30) {
+        return "менее 1 мин";
     }
-    const auto two = [](long long v) {
-        return std::string(1, static_cast<char>('0' + v / 10)) + static_cast<char>('0' + v % 10);
+    const auto minutes = static_cast<long long>(std::nearbyint(seconds / 60.0));
+    const long long hours = minutes / 60;
+    if (hours == 0) {
+        return std::to_string(minutes) + " мин";
+    }
+    return std::to_string(hours) + " ч" +
+           (minutes % 60 != 0 ? " " + std::to_string(minutes % 60) + " мин" : std::string());
+}
+
+std::string exactDurationText(int seconds) {
+    const int hours = seconds / 3600;
+    const int minutes = seconds / 60 % 60;
+    const int rest = seconds % 60;
+    std::string text;
+    const auto part = [&](int value, const char* unit) {
+        if (value != 0) {
+            text += (text.empty() ? "" : " ") + std::to_string(value) + " " + unit;
+        }
     };
-    return two(seconds / 3600) + ":" + two(seconds / 60 % 60) + ":" + two(seconds % 60);
+    part(hours, "ч");
+    part(minutes, "мин");
+    part(rest, "с");
+    return text.empty() ? "0 мин" : text;
 }
 
 }  // namespace npt

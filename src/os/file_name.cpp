@@ -10,16 +10,42 @@
 
 namespace npt {
 
-std::string lowerCaseExtension(const std::string& path) {
+namespace {
+constexpr FileKind kKinds[] = {FileKind::DataFile, FileKind::Workbook, FileKind::Csv,
+                               FileKind::Report};
+}  // namespace
+
+FileKind fileKindOf(std::string_view path) {
     const auto slash = path.rfind('/');
     const auto dot = path.rfind('.');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) {
-        return "";
+    if (dot == std::string_view::npos || (slash != std::string_view::npos && dot < slash)) {
+        return FileKind::Other;
     }
-    std::string extension = path.substr(dot);
-    std::transform(extension.begin(), extension.end(), extension.begin(),
+    std::string ending(path.substr(dot));
+    std::transform(ending.begin(), ending.end(), ending.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return extension;
+    for (FileKind kind : kKinds) {
+        if (ending == fileEnding(kind)) {
+            return kind;
+        }
+    }
+    return FileKind::Other;
+}
+
+std::string_view fileEnding(FileKind kind) {
+    switch (kind) {
+        case FileKind::DataFile:
+            return ".txt";
+        case FileKind::Workbook:
+            return ".xlsx";
+        case FileKind::Csv:
+            return ".csv";
+        case FileKind::Report:
+            return ".pdf";
+        case FileKind::Other:
+            break;
+    }
+    return "";
 }
 
 namespace {

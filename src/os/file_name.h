@@ -7,9 +7,21 @@
 
 namespace npt {
 
-// The extension of a file name in lower case (ASCII): from the last point after the last path
-// separator, the point included; empty when there is none. ".TXT" and ".txt" ask for the same.
-std::string lowerCaseExtension(const std::string& path);
+// The kinds of file the application writes or reads, each known by its name's ending.
+enum class FileKind {
+    Other,     // any other ending, or none
+    DataFile,  // ".txt": the recorder's memory
+    Workbook,  // ".xlsx": the table of samples and the sheet "Анализ"
+    Csv,       // ".csv": the table of samples as text
+    Report,    // ".pdf": the night's one-page report
+};
+
+// The kind a file name asks for, by its ending after the last point of its last path part, in
+// any case: "night.TXT" and "night.txt" ask for the same; "night.txt.bak" and "night" for none.
+FileKind fileKindOf(std::string_view path);
+
+// The ending a file of the kind carries, point included (".txt"); empty for Other.
+std::string_view fileEnding(FileKind kind);
 
 // The name (without extension) offered for a night's file: the patient's surname, the initials
 // of the other parts of the name and the study date, joined by "_" ("Иванов Иван Иванович" and

@@ -24,12 +24,11 @@ std::string padded(unsigned value) {
     return text;
 }
 
-std::string tenthsOfHourText(double tenths) {
+int minuteOfDay(double tenths) {
     const double days = tenths / kTenthsPerDay;
     const double fraction = days - std::floor(days);
-    long long ms = std::llround(fraction * static_cast<double>(kMsPerDay)) % kMsPerDay;
-    const auto minutesOfDay = static_cast<unsigned>(ms / 60'000);
-    return padded(minutesOfDay / 60) + ":" + padded(minutesOfDay % 60);
+    const long long ms = std::llround(fraction * static_cast<double>(kMsPerDay)) % kMsPerDay;
+    return static_cast<int>(ms / 60'000);
 }
 
 PassportFields decodePassport(const MemoryImage& image, bool nameHidden) {
@@ -59,9 +58,9 @@ PassportFields decodePassport(const MemoryImage& image, bool nameHidden) {
     if (end >= kTenthsPerDay) {
         end -= kTenthsPerDay;
     }
-    f.timeStart = tenthsOfHourText(start);
-    f.timeEnd = tenthsOfHourText(end);
-    f.timeNow = tenthsOfHourText(f.programTime);
+    f.timeStart = minuteOfDay(start);
+    f.timeEnd = minuteOfDay(end);
+    f.timeNow = minuteOfDay(f.programTime);
     return f;
 }
 

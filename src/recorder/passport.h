@@ -28,21 +28,24 @@ struct PassportFields {
     std::string tscan;  // the period as stored, capped at 10 (a stored 0 shows "0")
     std::string age;    // unpadded
     std::string date;   // dd.mm.y: day and month padded, the year byte unpadded
-    std::string timeStart;
-    std::string timeEnd;
-    std::string timeNow;            // the time of programming
+    // Times of day in minutes since midnight: the study's start and end, and the time of
+    // programming.
+    int timeStart = 0;
+    int timeEnd = 0;
+    int timeNow = 0;
     std::uint8_t samplePeriod = 0;  // seconds; 10 whenever the stored byte is outside 1..10
     double programTime = 0;         // tenths of an hour
     std::uint8_t delayHigh = 0;
     std::uint8_t delayLow = 0;
 };
 
-// Decodes the passport block. Never fails: every byte value yields some text. The image is not
-// changed.
+// Decodes the passport block. Never fails: every byte value yields some text or time. The image
+// is not changed.
 PassportFields decodePassport(const MemoryImage& image, bool nameHidden);
 
-// "HH:MM" of a time given in tenths of an hour; whole days are dropped and seconds truncated.
-std::string tenthsOfHourText(double tenths);
+// The minute of the day of a time given in tenths of an hour; whole days are dropped and
+// seconds truncated.
+int minuteOfDay(double tenths);
 
 // A number with a leading "0" when it is 9 or less.
 std::string padded(unsigned value);

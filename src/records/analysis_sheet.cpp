@@ -6,6 +6,7 @@
 #include <iterator>
 
 #include "analysis/analysis_text.h"
+#include "analysis/night_facts.h"
 #include "measure/time_of_day.h"
 
 namespace npt {
@@ -126,25 +127,18 @@ lxw_error addAnalysisSheet(lxw_workbook* workbook, lxw_format* timeFormat,
     w.labelNumber("Время с приростом от, мм", a.parameters.full_threshold_mm);
     w.gap();
 
-    const NightSummary& s = a.summary;
     w.heading("Итоги ночи");
     w.next();
-    // Bytes that are no recording have no figures at all, not even a recorded time.
-    if (a.quality.recording()) {
-        w.labelTime("Записано", s.valid_s);
-    }
-    if (analysable(a.quality.usability)) {
-        w.labelTime("Проанализировано", s.analysed_s);
-        w.labelNumber("Эпизодов", s.episodes);
-        w.labelTime("Всего в эпизодах", s.total_s);
-        w.labelTime("Самый длинный", s.longest_s);
-        w.labelTime("Средний эпизод", s.mean_s);
-        w.labelNumber("Макс. прирост, мм", s.max_increase_mm);
-        w.labelNumber("Площадь эпизодов, мм·мин", s.area_mm_min);
-        if (s.episodes == 0) {
-            w.labelNumber("Наибольший прирост, мм", s.largest_rise_mm);
+    // The figures the text shows, as numbers: durations as times, the rest with their unit in
+    // the label.
+    for (const NightFactKind& kind : nightFactKinds()) {
+        if (const auto value = nightFact(a, kind)) {
+            if (kind.unit == FactUnit::Duration) {
+                w.labelTime(kind.label, *value);
+            } else {
+                w.labelNumber(sheetLabel(kind), *value);
+            }
         }
-        w.labelNumber("Эпизодов в час анализа", s.per_hour);
     }
     w.labelText("Качество записи", a.quality.verdict);
     if (a.quality.recording()) {

@@ -18,6 +18,7 @@
 #include <QShortcut>
 
 #include "app/ttm_form.h"
+#include "app/window_layout.h"
 #include "report/report_pdf.h"
 #include "ui/analysis_dialog.h"
 #include "ui/app_icon.h"
@@ -100,8 +101,6 @@ class WindowEvents : public QObject {
 
 namespace {
 
-constexpr int kClientWidth = 998;
-constexpr int kClientHeight = 529;
 constexpr int kFontPixels = 11;        // 8 pt at 96 dpi
 constexpr int kHeaderFontPixels = 13;  // 10 pt at 96 dpi
 
@@ -111,6 +110,11 @@ QString q(std::string_view text) {
 
 QColor toQColor(Rgb c) {
     return QColor(c.r, c.g, c.b);
+}
+
+QRect placeRect(Control control) {
+    const ControlPlace p = placeOf(control);
+    return {p.left, p.top, p.width, p.height};
 }
 
 QFont sansFont(int pixels, bool condensed = false) {
@@ -130,107 +134,60 @@ QFont sansFont(int pixels, bool condensed = false) {
 // or more grows the age field to the right into the free end of the patient strip (up to the
 // strip's edge); it goes back once the number is short again.
 constexpr int kNumberFieldDigits = 2;
-constexpr int kOldMostWidth = 29;  // Old at 364 to the strip's right edge at 393
+constexpr int kOldMostWidth =
+    placeOf(Control::Shape1).left + placeOf(Control::Shape1).width - placeOf(Control::Old).left;
 
-struct ButtonPlace {
+struct ButtonText {
     Control control;
     const char* caption;
     const char* hint;
-    QRect rect;
 };
 
-const ButtonPlace kWindowButtons[] = {
-    {Control::WriteData,
-     "Запись",
-     "Запись паспортных данных в датчик-регистратор",
-     {919, 14, 57, 25}},
-    {Control::PrintGraf, "Печать", "Печать графика с паспортной частью", {556, 488, 57, 25}},
-    {Control::SaveFileData, "В файл", "Сброс данных в файл", {619, 488, 57, 25}},
-    {Control::LoadFile, "Из файла", "Чтение данных из файла", {682, 488, 57, 25}},
-    {Control::ReadData,
-     "Чтение",
-     "Чтение данных по радиоканалу из датчика-регистратора",
-     {910, 488, 57, 25}},
+const ButtonText kWindowButtons[] = {
+    {Control::WriteData, "Запись", "Запись паспортных данных в датчик-регистратор"},
+    {Control::PrintGraf, "Печать", "Печать графика с паспортной частью"},
+    {Control::SaveFileData, "В файл", "Сброс данных в файл"},
+    {Control::LoadFile, "Из файла", "Чтение данных из файла"},
+    {Control::ReadData, "Чтение", "Чтение данных по радиоканалу из датчика-регистратора"},
     // In the free space under the chart, left of "Печать", at the buttons' distance.
-    {Control::ShowAnalysis,
-     "Анализ",
-     "Анализ ночи: эпизоды тумесценции, качество записи, параметры, отчёт",
-     {493, 488, 57, 25}},
+    {Control::ShowAnalysis, "Анализ",
+     "Анализ ночи: эпизоды тумесценции, качество записи, параметры, отчёт"},
 };
 
-// The line of the night's analysis, from the window's left edge to the "Анализ" button.
-constexpr QRect kAnalysisLine{12, 484, 476, 33};
 constexpr const char* kDemoChartSuffix = " (демонстрация, имитатор датчика)";
 
 // The chart buttons: tab stops off. Hplus and Hminus sit inside the chart panel.
-const ButtonPlace kChartButtons[] = {
-    {Control::ZoomPlus, "+", "Увеличить масштаб по вертикали", {16, 369, 33, 25}},
-    {Control::ZoomMinus, "-", "Уменьшить масштаб по вертикали", {16, 400, 33, 25}},
-    {Control::ZoomReset, "0", "Возврат к исходному масштабу графика", {16, 446, 33, 25}},
-    {Control::Filter_plus, "F+", "Увеличить сглаживание кривой", {16, 305, 33, 25}},
-    {Control::Filter_minus, "F-", "Уменьшить сглаживание кривой", {16, 336, 33, 25}},
+const ButtonText kChartButtons[] = {
+    {Control::ZoomPlus, "+", "Увеличить масштаб по вертикали"},
+    {Control::ZoomMinus, "-", "Уменьшить масштаб по вертикали"},
+    {Control::ZoomReset, "0", "Возврат к исходному масштабу графика"},
+    {Control::Filter_plus, "F+", "Увеличить сглаживание кривой"},
+    {Control::Filter_minus, "F-", "Уменьшить сглаживание кривой"},
 };
-const ButtonPlace kChartPanelButtons[] = {
-    {Control::Hplus, "+", "Увеличить масштаб по горизонтали", {104, 392, 33, 25}},
-    {Control::Hminus, "-", "Уменьшить масштаб по горизонтали", {60, 392, 33, 25}},
+const ButtonText kChartPanelButtons[] = {
+    {Control::Hplus, "+", "Увеличить масштаб по горизонтали"},
+    {Control::Hminus, "-", "Уменьшить масштаб по горизонтали"},
 };
 
-struct FieldPlace {
+struct FieldText {
     Control label;
     const char* caption;
     Control field;
     const char* hint;
-    QRect rect;
     const char* mask;  // empty: a plain edit
     bool header;       // the patient strip's larger font
 };
 
-const FieldPlace kFields[] = {
-    {Control::Label3,
-     "Т,сек:",
-     Control::Tscan,
-     "Период считывания, сек.",
-     {56, 16, 16, 19},
-     "",
-     true},
-    {Control::LabelName, "ФИО:", Control::Name, "ФИО пациента", {116, 16, 182, 19}, "", true},
-    {Control::LabelOld, "Возраст:", Control::Old, "Возраст пациента", {364, 16, 16, 19}, "", true},
-    {Control::LabelTimeStart,
-     "с:",
-     Control::TimeStart,
-     "Начало исследования",
-     {444, 16, 34, 19},
-     "09:99;_",
-     true},
-    {Control::LabelTimeEnd,
-     "до:",
-     Control::TimeEnd,
-     "Окончание исследования",
-     {508, 16, 34, 19},
-     "09:99;_",
-     true},
-    {Control::LabelDate,
-     "Дата:",
-     Control::Date,
-     "Дата исследования",
-     {594, 17, 53, 19},
-     "00.00.99;_",
-     true},
-    {Control::Label2,
-     "Время:",
-     Control::TimeNow,
-     "Текущее вемя",
-     {700, 17, 38, 19},
-     "09:99;_",
-     true},
-    {Control::Label8, "Врач:", Control::VName, "ФИО врача", {784, 16, 129, 19}, "", true},
-    {Control::LabelBatt,
-     "Uбат:",
-     Control::Ubat,
-     "Напряжение батареи датчика",
-     {849, 490, 46, 21},
-     "",
-     false},
+const FieldText kFields[] = {
+    {Control::Label3, "Т,сек:", Control::Tscan, "Период считывания, сек.", "", true},
+    {Control::LabelName, "ФИО:", Control::Name, "ФИО пациента", "", true},
+    {Control::LabelOld, "Возраст:", Control::Old, "Возраст пациента", "", true},
+    {Control::LabelTimeStart, "с:", Control::TimeStart, "Начало исследования", "09:99;_", true},
+    {Control::LabelTimeEnd, "до:", Control::TimeEnd, "Окончание исследования", "09:99;_", true},
+    {Control::LabelDate, "Дата:", Control::Date, "Дата исследования", "00.00.99;_", true},
+    {Control::Label2, "Время:", Control::TimeNow, "Текущее вемя", "09:99;_", true},
+    {Control::Label8, "Врач:", Control::VName, "ФИО врача", "", true},
+    {Control::LabelBatt, "Uбат:", Control::Ubat, "Напряжение батареи датчика", "", false},
 };
 
 // Opens a save dialog on a proposed path: its folder, when it still exists, and its name.
@@ -303,19 +260,19 @@ void QtFormView::add(Control control, QWidget* widget) {
 void QtFormView::buildControls() {
     QWidget* w = window_.get();
     auto* shape1 = new ShapeWidget(toQColor(colours::kMoneyGreen), std::nullopt, w);
-    shape1->setGeometry(8, 2, 385, 47);
+    shape1->setGeometry(placeRect(Control::Shape1));
     add(Control::Shape1, shape1);
     auto* shape2 = new ShapeWidget(toQColor(colours::kMoneyGreen), std::nullopt, w);
-    shape2->setGeometry(745, 480, 232, 41);
+    shape2->setGeometry(placeRect(Control::Shape2));
     add(Control::Shape2, shape2);
 
-    for (const FieldPlace& f : kFields) {
+    for (const FieldText& f : kFields) {
         auto* edit = new QLineEdit(w);
-        edit->setGeometry(f.rect);
+        const QRect rect = placeRect(f.field);
+        edit->setGeometry(rect);
         edit->setToolTip(q(f.hint));
         if (*f.mask != '\0') {
             edit->setInputMask(f.mask);
-            edit->setReadOnly(true);
         }
         add(f.field, edit);
 
@@ -323,19 +280,11 @@ void QtFormView::buildControls() {
         label->setFont(sansFont(f.header ? kHeaderFontPixels : kFontPixels));
         label->setToolTip(edit->toolTip());
         const int width = label->fontMetrics().horizontalAdvance(label->text()) + 2;
-        label->setGeometry(f.rect.left() - 4 - width, f.rect.top(), width, f.rect.height());
+        label->setGeometry(rect.left() - 4 - width, rect.top(), width, rect.height());
         label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         add(f.label, label);
     }
-    auto* tscan = static_cast<QLineEdit*>(widget(Control::Tscan));
-    tscan->setText("10");
-    setMaxLength(Control::Tscan, 2);
-    tscan->setReadOnly(true);
-    tscan->setEnabled(false);
-    setMaxLength(Control::Name, 23);
-    setMaxLength(Control::Old, 2);
-    static_cast<QLineEdit*>(widget(Control::Ubat))->setReadOnly(true);
-    for (const FieldPlace& f : kFields) {
+    for (const FieldText& f : kFields) {
         auto* edit = static_cast<QLineEdit*>(widget(f.field));
         // The fields were sized for a narrower face than the sans serifs found on Linux: a
         // condensed cut one pixel smaller than the labels' keeps the usual texts at full size.
@@ -355,31 +304,32 @@ void QtFormView::buildControls() {
     }
 
     auto* image = new QLabel(w);
-    image->setGeometry(400, 13, 25, 29);
+    image->setGeometry(placeRect(Control::Image1));
     image->setPixmap(appIcon(22));
     image->setScaledContents(true);
     add(Control::Image1, image);
 
-    for (const ButtonPlace& b : kWindowButtons) {
+    for (const ButtonText& b : kWindowButtons) {
         auto* button = new QPushButton(q(b.caption), w);
-        button->setGeometry(b.rect);
+        button->setGeometry(placeRect(b.control));
         button->setToolTip(q(b.hint));
         add(b.control, button);
     }
-    for (const ButtonPlace& b : kChartButtons) {
+    for (const ButtonText& b : kChartButtons) {
         auto* button = new QPushButton(q(b.caption), w);
-        button->setGeometry(b.rect);
+        button->setGeometry(placeRect(b.control));
         button->setToolTip(q(b.hint));
         button->setFocusPolicy(Qt::ClickFocus);
         add(b.control, button);
     }
 
-    auto* indicator = new ShapeWidget(toQColor(colours::kGreen), QColor(Qt::white), w);
-    indicator->setGeometry(983, 488, 9, 25);
+    // Its colour is the link's state, which the behaviour paints from the start.
+    auto* indicator = new ShapeWidget(w->palette().color(QPalette::Window), QColor(Qt::white), w);
+    indicator->setGeometry(placeRect(Control::OpenIndicator));
     add(Control::OpenIndicator, indicator);
 
     auto* analysisLine = new QLabel(w);
-    analysisLine->setGeometry(kAnalysisLine);
+    analysisLine->setGeometry(placeRect(Control::LabelAnalysis));
     analysisLine->setFont(sansFont(kHeaderFontPixels));
     analysisLine->setWordWrap(true);
     analysisLine->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
@@ -392,11 +342,11 @@ void QtFormView::attach(TTMForm& form) {
     form_ = &form;
     QWidget* w = window_.get();
     chart_ = new DiameterChart(form.chart(), w);
-    chart_->setGeometry(8, 55, 969, 423);
+    chart_->setGeometry(placeRect(Control::ChartGraf));
     add(Control::ChartGraf, chart_);
-    for (const ButtonPlace& b : kChartPanelButtons) {
+    for (const ButtonText& b : kChartPanelButtons) {
         auto* button = new QPushButton(q(b.caption), chart_);
-        button->setGeometry(b.rect);
+        button->setGeometry(placeRect(b.control));
         button->setToolTip(q(b.hint));
         button->setFocusPolicy(Qt::ClickFocus);
         add(b.control, button);

@@ -29,28 +29,6 @@ TEST(AnalysisTextTest, Numbers) {
     }
 }
 
-TEST(AnalysisTextTest, Durations) {
-    struct Case {
-        int seconds;
-        const char* rounded;
-        const char* exact;
-    };
-    const Case cases[] = {
-        {0, "0 мин", "0 мин"},
-        {20, "менее 1 мин", "20 с"},
-        {90, "2 мин", "1 мин 30 с"},  // 1,5 min rounds to the even 2
-        {150, "2 мин", "2 мин 30 с"},
-        {45 * 60, "45 мин", "45 мин"},
-        {3600, "1 ч", "1 ч"},
-        {2 * 3600 + 18 * 60 + 10, "2 ч 18 мин", "2 ч 18 мин 10 с"},
-        {3600 + 59 * 60 + 50, "2 ч", "1 ч 59 мин 50 с"},
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(durationText(c.seconds), c.rounded) << c.seconds;
-        EXPECT_EQ(exactDurationText(c.seconds), c.exact) << c.seconds;
-    }
-}
-
 TEST(AnalysisTextTest, RussianPlural) {
     const std::pair<long long, const char*> cases[] = {
         {1, "участок"},   {2, "участка"},    {4, "участка"},   {5, "участков"},

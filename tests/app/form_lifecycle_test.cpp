@@ -64,9 +64,15 @@ TEST(FormCreateTest, FillsFieldsFromClockAndDefaults) {
     EXPECT_EQ(view.text(Control::TimeEnd), "10:00");
     EXPECT_EQ(view.colour(Control::OpenIndicator), colours::kGreen);
     EXPECT_TRUE(view.messages().empty());
-    // The patient's name fits the passport; the sample period is never typed in.
+    // The patient's name fits the passport, the age two digits; the sample period, the study's
+    // times and date and the battery voltage are never typed in.
     EXPECT_EQ(view.maxLengths[Control::Name], 23);
-    EXPECT_TRUE(view.readOnly[Control::Tscan]);
+    EXPECT_EQ(view.maxLengths[Control::Old], 2);
+    EXPECT_EQ(view.maxLengths[Control::Tscan], 2);
+    for (Control shown : {Control::Tscan, Control::TimeStart, Control::TimeEnd, Control::Date,
+                          Control::TimeNow, Control::Ubat}) {
+        EXPECT_TRUE(view.readOnly[shown]) << controlName(shown);
+    }
     EXPECT_FALSE(view.enabled[Control::Tscan]);
     // No command has gone to the recorder, the image is all zeros and no password is held.
     EXPECT_FALSE(form.state().recorderPresent);

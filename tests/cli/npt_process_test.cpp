@@ -13,10 +13,13 @@
 #include <cstdio>
 #include <fstream>
 #include <random>
+#include <set>
 
 #include "form_fixture.h"
+#include "records/spreadsheet.h"
 #include "support/child_process.h"
 #include "support/ramped_rise.h"
+#include "support/sheet_cells.h"
 
 namespace npt {
 namespace {
@@ -88,9 +91,9 @@ a = d["analysis"]
 assert list(a) == ["parameters", "episodes", "summary", "quality"], list(a)
 assert list(a["parameters"]) == ["threshold_mm", "min_duration_s", "merge_gap_s",
                                  "full_threshold_mm"]
-assert list(a["summary"]) == ["valid_s", "episodes", "total_s", "longest_s", "mean_s",
-                              "max_increase_mm", "area_mm_min", "per_hour", "analysed_s",
-                              "largest_rise_mm"]
+assert list(a["summary"]) == ["valid_s", "analysed_s", "episodes", "total_s", "longest_s",
+                              "mean_s", "max_increase_mm", "area_mm_min", "largest_rise_mm",
+                              "per_hour"]
 assert list(a["quality"]) == ["erased", "at_range_ends", "flat_s", "verdict", "recording",
                               "unusable"]
 assert a["quality"]["recording"] is True, a["quality"]
@@ -99,9 +102,15 @@ ints = ("start_s", "end_s", "duration_s", "full_s", "valid_s", "episodes", "tota
         "analysed_s")
 texts = ("start", "end", "verdict", "reason", "text")
 unusable = a["quality"]["unusable"]
+# The figures of episodes belong to a night with episodes, the largest rise to one without: the
+# other ones are null, as the text leaves them out.
+episodic = ("longest_s", "mean_s", "max_increase_mm", "area_mm_min")
+with_episodes = a["summary"]["episodes"] > 0
+for k in episodic + ("largest_rise_mm",):
+    assert (a["summary"][k] is None) == (with_episodes == (k == "largest_rise_mm")), a["summary"]
 for group in [a["parameters"], a["summary"], a["quality"]] + a["episodes"] + unusable:
     for k, v in group.items():
-        if k in ("recording", "unusable"):
+        if k in ("recording", "unusable") or (group is a["summary"] and v is None):
             continue
         kind = int if k in ints else str if k in texts else (int, float)
         assert isinstance(v, kind) and not isinstance(v, bool), (k, v)
@@ -118,7 +127,7 @@ for e in a["episodes"]:
 s = a["summary"]
 durations = [e["duration_s"] for e in a["episodes"]]
 assert s["episodes"] == len(durations) and s["total_s"] == sum(durations)
-assert s["longest_s"] == max(durations, default=0)
+assert s["longest_s"] == max(durations, default=None)
 assert abs(s["area_mm_min"] - sum(e["area_mm_min"] for e in a["episodes"])) < 0.051
 assert s["valid_s"] == expected["valid_s"], s
 assert s["episodes"] == expected["episodes"], s
@@ -196,6 +205,105 @@ TEST(NptProcessTest, AnalysisInTheJsonOfTheExampleAndOfASyntheticNight) {
         EXPECT_EQ(valid.status, 0) << valid.out;
         EXPECT_EQ(valid.out, "ok\n");
     }
+}
+
+// The night's figures are the same in all four places a doctor or a program reads them: the
+// summary npt show prints, its JSON (null for a figure the night does not have), the sheet
+// "Анализ" of the workbook and the report. A night without episodes has no longest or mean
+// episode, no largest increase and no area, but the largest rise it reached; a night that could
+// not be analysed has only its recorded time.
+TEST(NptProcessTest, EveryOutputShowsTheFiguresTheNightHas) {
+#ifndef NPT_TOOL_HAS_REPORT
+    GTEST_SKIP() << "the tool is built without the report";
+#else
+    if (!openpyxlAvailable() || std::system("command -v pdftotext >/dev/null 2>&1") != 0) {
+        GTEST_SKIP() << "python3-openpyxl and poppler-utils (pdftotext) are needed to read back";
+    }
+    const fs::path dir = scratchDir("cli");
+    // Resting bytes 82, 83, 84, 83 for 3000 samples: a quiet night without a rise; the same
+    // samples all 82: a sensor that never moved.
+    MemoryImage quiet = makeImage();
+    MemoryImage still = makeImage();
+    for (std::size_t i = 0; i < ImageOffsets::kSampleCount; ++i) {
+        quiet[ImageOffsets::kSamples + i] =
+            i >= 3000 ? kErasedByte : static_cast<std::uint8_t>(82 + (i % 4 == 2 ? 2 : i % 2));
+        still[ImageOffsets::kSamples + i] = i >= 3000 ? kErasedByte : 82;
+    }
+    struct Figure {
+        const char* label;  // in the text and the report
+        const char* sheet;  // in column A of the sheet
+        const char* key;    // in the JSON summary
+    };
+    const Figure figures[] = {
+        {"Записано", "Записано", "valid_s"},
+        {"Проанализировано", "Проанализировано", "analysed_s"},
+        {"Всего в эпизодах", "Всего в эпизодах", "total_s"},
+        {"Самый длинный", "Самый длинный", "longest_s"},
+        {"Средний эпизод", "Средний эпизод", "mean_s"},
+        {"Макс. прирост", "Макс. прирост, мм", "max_increase_mm"},
+        {"Площадь эпизодов", "Площадь эпизодов, мм·мин", "area_mm_min"},
+        {"Наибольший прирост", "Наибольший прирост, мм", "largest_rise_mm"},
+        {"Эпизодов в час анализа", "Эпизодов в час анализа", "per_hour"},
+    };
+    struct Case {
+        const char* what;
+        std::string file;
+        std::set<std::string> shown;  // labels of the figures the night has
+    };
+    const Case cases[] = {
+        {"a night with episodes",
+         kNight,
+         {"Записано", "Проанализировано", "Всего в эпизодах", "Самый длинный", "Средний эпизод",
+          "Макс. прирост", "Площадь эпизодов", "Эпизодов в час анализа"}},
+        {"a night without episodes",
+         writeImage(dir / "quiet.txt", quiet).string(),
+         {"Записано", "Проанализировано", "Всего в эпизодах", "Наибольший прирост",
+          "Эпизодов в час анализа"}},
+        {"a sensor that never moved", writeImage(dir / "still.txt", still).string(), {"Записано"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const fs::path json = dir / "night.json";
+        const fs::path book = dir / "night.xlsx";
+        const fs::path pdf = dir / "night.pdf";
+        const Process text = run(quoted(kTool) + " show " + quoted(c.file));
+        ASSERT_EQ(text.status, 0);
+        ASSERT_EQ(
+            run(quoted(kTool) + " show " + quoted(c.file) + " --json > " + quoted(json.string()))
+                .status,
+            0);
+        ASSERT_EQ(
+            run(quoted(kTool) + " export " + quoted(c.file) + " " + quoted(book.string())).status,
+            0);
+        ASSERT_EQ(
+            run(quoted(kTool) + " report " + quoted(c.file) + " " + quoted(pdf.string())).status,
+            0);
+        // The keys of the summary with a value, one a line.
+        const Process valued = run(
+            "/usr/bin/python3 -c \"import json,sys; s=json.load(sys.stdin)['analysis']['summary']; "
+            "print(*[k for k, v in s.items() if v is not None], sep=chr(10))\" < " +
+            quoted(json.string()));
+        ASSERT_EQ(valued.status, 0);
+        const Process report = run("pdftotext -layout " + quoted(pdf.string()) + " -");
+        std::set<std::string> sheetLabels;
+        for (const auto& [ref, cell] : sheetCells(book, kAnalysisSheetName)) {
+            if (ref.rfind("A", 0) == 0 && !cell.empty()) {
+                sheetLabels.insert(cell.front());
+            }
+        }
+        for (const Figure& f : figures) {
+            SCOPED_TRACE(f.label);
+            const bool expected = c.shown.count(f.label) != 0;
+            EXPECT_EQ(text.out.find(std::string(f.label) + ":") != std::string::npos, expected)
+                << "text";
+            EXPECT_EQ(valued.out.find(std::string(f.key) + "\n") != std::string::npos, expected)
+                << "JSON";
+            EXPECT_EQ(sheetLabels.count(f.sheet) != 0, expected) << "sheet";
+            EXPECT_EQ(report.out.find(std::string(f.label) + ":") != std::string::npos, expected)
+                << "report";
+        }
+    }
+#endif
 }
 
 // npt report on a machine without a display: the tool draws on Qt's offscreen platform whatever

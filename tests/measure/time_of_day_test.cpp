@@ -38,22 +38,47 @@ TEST(TimeOfDayTest, Parse) {
     }
 }
 
-TEST(TimeOfDayTest, ClockTextWrapsAtMidnight) {
+TEST(TimeOfDayTest, ClockTextsWrapAtMidnight) {
     struct Case {
         long long seconds;
         const char* text;
+        const char* hourMinute;  // seconds dropped, never rounded up
     };
     const Case cases[] = {
-        {0, "00:00:00"},             // midnight
-        {3661, "01:01:01"},          // every part padded
-        {86399, "23:59:59"},         // last second of the day
-        {86400, "00:00:00"},         // next midnight
-        {86400 + 3661, "01:01:01"},  // next day
-        {-1, "23:59:59"},            // before midnight
+        {0, "00:00:00", "00:00"},               // midnight
+        {3661, "01:01:01", "01:01"},            // every part padded
+        {22 * 3600 + 59, "22:00:59", "22:00"},  // a minute's last second stays in it
+        {86399, "23:59:59", "23:59"},           // last second of the day
+        {86400, "00:00:00", "00:00"},           // next midnight
+        {86400 + 3661, "01:01:01", "01:01"},    // next day
+        {-1, "23:59:59", "23:59"},              // before midnight
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.seconds);
         EXPECT_EQ(clockText(c.seconds), c.text);
+        EXPECT_EQ(hourMinuteText(c.seconds), c.hourMinute);
+    }
+}
+
+TEST(TimeOfDayTest, Durations) {
+    struct Case {
+        int seconds;
+        const char* rounded;
+        const char* exact;
+    };
+    const Case cases[] = {
+        {0, "0 мин", "0 мин"},
+        {20, "менее 1 мин", "20 с"},
+        {90, "2 мин", "1 мин 30 с"},  // 1,5 min rounds to the even 2
+        {150, "2 мин", "2 мин 30 с"},
+        {45 * 60, "45 мин", "45 мин"},
+        {3600, "1 ч", "1 ч"},
+        {2 * 3600 + 18 * 60 + 10, "2 ч 18 мин", "2 ч 18 мин 10 с"},
+        {3600 + 59 * 60 + 50, "2 ч", "1 ч 59 мин 50 с"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(durationText(c.seconds), c.rounded) << c.seconds;
+        EXPECT_EQ(exactDurationText(c.seconds), c.exact) << c.seconds;
     }
 }
 

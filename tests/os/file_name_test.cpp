@@ -1,12 +1,33 @@
 // SPDX-FileCopyrightText: 2026 the npt-desk authors
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The name a night's file is offered under.
+// The kind of file a name asks for, and the name a night's file is offered under.
 #include "os/file_name.h"
 
 #include <gtest/gtest.h>
 
 namespace npt {
 namespace {
+
+TEST(FileKindTest, TheLastEndingOfTheLastPathPartDecidesInAnyCase) {
+    const std::pair<const char*, FileKind> cases[] = {
+        {"night.txt", FileKind::DataFile},
+        {"/home/doc/NIGHT.TXT", FileKind::DataFile},
+        {"night.Xlsx", FileKind::Workbook},
+        {"night.csv", FileKind::Csv},
+        {"отчёт.PDF", FileKind::Report},
+        {"night.txt.bak", FileKind::Other},
+        {"night.xls", FileKind::Other},
+        {"night", FileKind::Other},
+        {"/home/doc.pdf/night", FileKind::Other},  // a point in a folder's name asks for nothing
+        {"", FileKind::Other},
+    };
+    for (const auto& [name, kind] : cases) {
+        EXPECT_EQ(fileKindOf(name), kind) << name;
+        if (kind != FileKind::Other) {
+            EXPECT_EQ(fileKindOf(std::string("x") + std::string(fileEnding(kind))), kind);
+        }
+    }
+}
 
 TEST(ProposedFileNameTest, SurnameInitialsAndDateWithUnfitCharactersReplaced) {
     struct Case {

@@ -12,6 +12,11 @@ namespace {
 
 using namespace ImageOffsets;
 
+// Minutes since midnight of "HH:MM", as the tables below write the times.
+int minutes(const char* hhmm) {
+    return ((hhmm[0] - '0') * 10 + (hhmm[1] - '0')) * 60 + (hhmm[3] - '0') * 10 + (hhmm[4] - '0');
+}
+
 struct Passport {
     std::vector<std::uint8_t> name = {0xC8, 0xE2, 0xE0, 0xED};  // "Иван"
     std::uint8_t period = 10;
@@ -46,9 +51,9 @@ TEST(PassportTest, ExampleNightProgrammedAt15WithSevenHoursDelay) {
     EXPECT_EQ(f.samplePeriod, 10);
     EXPECT_EQ(f.age, "45");
     EXPECT_EQ(f.date, "09.12.26");
-    EXPECT_EQ(f.timeNow, "15:00");
-    EXPECT_EQ(f.timeStart, "22:00");
-    EXPECT_EQ(f.timeEnd, "10:00");
+    EXPECT_EQ(f.timeNow, minutes("15:00"));
+    EXPECT_EQ(f.timeStart, minutes("22:00"));
+    EXPECT_EQ(f.timeEnd, minutes("10:00"));
     EXPECT_EQ(f.programTime, 150);
     EXPECT_EQ(f.delayHigh, 420 >> 8);
     EXPECT_EQ(f.delayLow, 420 & 0xFF);
@@ -80,9 +85,9 @@ TEST(PassportTest, StudyTimes) {
         p.programTime = c.programTime;
         p.delayMinutes = c.delayMinutes;
         const PassportFields f = decodePassport(imageWith(p), false);
-        EXPECT_EQ(f.timeNow, c.now);
-        EXPECT_EQ(f.timeStart, c.start);
-        EXPECT_EQ(f.timeEnd, c.end);
+        EXPECT_EQ(f.timeNow, minutes(c.now));
+        EXPECT_EQ(f.timeStart, minutes(c.start));
+        EXPECT_EQ(f.timeEnd, minutes(c.end));
     }
 }
 
@@ -142,7 +147,7 @@ TEST(PassportTest, NameField) {
         EXPECT_EQ(f.name, c.name);
         // A hidden name leaves every other field filled.
         EXPECT_EQ(f.age, "45");
-        EXPECT_EQ(f.timeStart, "22:00");
+        EXPECT_EQ(f.timeStart, minutes("22:00"));
     }
 }
 
