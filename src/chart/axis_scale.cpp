@@ -4,7 +4,6 @@
 
 #include <array>
 #include <cmath>
-#include <cstdio>
 
 namespace npt::axis_scale {
 namespace {
@@ -88,15 +87,6 @@ Scale scaleFor(AxisId axis, const AxisState& state, ValueRange fitted) {
 
 double firstTick(double min, double step) {
     return ceilTo(min, step);
-}
-
-std::string timeLabel(double days) {
-    double fraction = days - std::floor(days);
-    long seconds = std::lround(fraction * 86400.0) % 86400;
-    char text[16];
-    std::snprintf(text, sizeof text, "%02ld.%02ld.%02ld", seconds / 3600, seconds / 60 % 60,
-                  seconds % 60);
-    return text;
 }
 
 }  // namespace npt::axis_scale

@@ -28,6 +28,5 @@ Scale scaleFor(AxisId axis, const AxisState& state, ValueRange fitted);
 double firstTick(double min, double step);
 
 // "HH.mm.ss" of the time of day of x days (x above 1 is after midnight).
-std::string timeLabel(double days);
 
 }  // namespace npt::axis_scale

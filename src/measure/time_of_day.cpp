@@ -68,9 +68,9 @@ std::string twoDigits(long long v) {
 }
 }  // namespace
 
-std::string clockText(long long seconds) {
+std::string clockText(long long seconds, char separator) {
     seconds = secondOfDay(seconds);
-    return twoDigits(seconds / 3600) + ":" + twoDigits(seconds / 60 % 60) + ":" +
+    return twoDigits(seconds / 3600) + separator + twoDigits(seconds / 60 % 60) + separator +
            twoDigits(seconds % 60);
 }
 

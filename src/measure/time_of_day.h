@@ -13,8 +13,9 @@ namespace npt {
 // midnight; nothing when the text is not a valid time of day.
 std::optional<int> parseTimeOfDaySeconds(std::string_view text);
 
-// "HH:MM:SS" of a number of seconds, taken modulo one day.
-std::string clockText(long long seconds);
+// "HH:MM:SS" of a number of seconds, taken modulo one day; the window's time axis writes
+// "HH.MM.SS" (separator '.').
+std::string clockText(long long seconds, char separator = ':');
 
 // "HH:MM" of a time of day in seconds, taken modulo one day; seconds are dropped.
 std::string hourMinuteText(long long seconds);

@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "measure/time_of_day.h"
+
 namespace npt::plot {
 namespace {
 
@@ -309,6 +311,16 @@ std::vector<double> ticks(const axis_scale::Scale& scale) {
         out.push_back(tick);
     }
     return out;
+}
+
+std::string secondsTickText(double days) {
+    return clockText(std::llround(days * kSecondsPerDay), '.');
+}
+
+std::string minutesTickText(double days) {
+    // The report's ticks fall on whole minutes; the nearest second keeps one a hair below
+    // its minute in it.
+    return hourMinuteText(std::llround(days * kSecondsPerDay));
 }
 
 QStringList timeTexts(const axis_scale::Scale& scale, const Style& style) {

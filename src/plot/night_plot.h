@@ -43,6 +43,11 @@ struct NightLayers {
 // texts, the time's at the right end under them).
 enum class TitlePlace { AlongAxes, Corners };
 
+// The time axis's tick texts of a time of night in days (past midnight too): the window's
+// "HH.MM.SS", the report's "HH:MM".
+std::string secondsTickText(double days);
+std::string minutesTickText(double days);
+
 // Sizes in the painter's units, colours and texts: the look of one kind of drawing.
 struct Style {
     QFont tickFont;
@@ -67,7 +72,7 @@ struct Style {
     TitlePlace titles = TitlePlace::AlongAxes;
     QString timeTitle;
     QString diameterTitle;
-    std::string (*timeText)(double days) = &axis_scale::timeLabel;
+    std::string (*timeText)(double days) = &secondsTickText;
 };
 
 // The plot's rectangle and the ranges it shows: how values map to the painter's coordinates.

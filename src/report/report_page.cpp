@@ -109,13 +109,6 @@ class Page {
     double k_;
 };
 
-std::string clockOfDays(double days) {
-    const auto minutes = static_cast<long long>(std::llround(days * 24 * 60)) % (24 * 60);
-    char text[8];
-    std::snprintf(text, sizeof text, "%02lld:%02lld", minutes / 60, minutes % 60);
-    return text;
-}
-
 double drawTitle(Page& page, const NightReport& r, double y) {
     // A recording shorter than a night is not titled as one, and says so beside the title.
     const bool isShort = shortRecording(r.analysis);
@@ -243,7 +236,7 @@ double drawChart(Page& page, const NightReport& r, double y) {
     style.titles = plot::TitlePlace::Corners;
     style.timeTitle = "время ночи, чч:мм";
     style.diameterTitle = "диаметр, мм";
-    style.timeText = &clockOfDays;
+    style.timeText = &plot::minutesTickText;
 
     plot::NightLayers layers;
     layers.curves.push_back({&r.times, &r.diameters, kCurve});

@@ -7,16 +7,6 @@
 namespace npt::axis_scale {
 namespace {
 
-TEST(AxisScale, TimeLabelsShowTheTimeOfDayAlsoPastMidnight) {
-    const std::pair<double, const char*> cases[] = {
-        {22.0 / 24, "22.00.00"},       {1.0, "00.00.00"},       {1.5, "12.00.00"},
-        {1 + 1.0 / 86400, "00.00.01"}, {0.9999999, "00.00.00"}, {2.25, "06.00.00"},
-    };
-    for (const auto& [days, label] : cases) {
-        EXPECT_EQ(timeLabel(days), label) << days;
-    }
-}
-
 TEST(AxisScale, AutomaticEndsWidenToRoundTicksAndFixedEndsStay) {
     const AxisState automatic{};
     const AxisState fixedTop{true, false, 0, 33};

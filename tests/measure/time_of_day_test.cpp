@@ -56,6 +56,9 @@ TEST(TimeOfDayTest, ClockTextsWrapAtMidnight) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.seconds);
         EXPECT_EQ(clockText(c.seconds), c.text);
+        std::string dotted = c.text;
+        std::replace(dotted.begin(), dotted.end(), ':', '.');
+        EXPECT_EQ(clockText(c.seconds, '.'), dotted);
         EXPECT_EQ(hourMinuteText(c.seconds), c.hourMinute);
     }
 }

@@ -26,6 +26,28 @@ void ensureApplication() {
     }
 }
 
+TEST(NightPlot, TickTextsShowTheTimeOfDayAlsoPastMidnight) {
+    struct Case {
+        double days;
+        const char* window;
+        const char* report;
+    };
+    const Case cases[] = {
+        {22.0 / 24, "22.00.00", "22:00"},
+        {1.0, "00.00.00", "00:00"},
+        {1.5, "12.00.00", "12:00"},
+        {1 + 1.0 / 86400, "00.00.01", "00:00"},
+        {0.9999999, "00.00.00", "00:00"},
+        {2.25, "06.00.00", "06:00"},
+        {1 + 1.0 / 24 - 1e-9, "01.00.00", "01:00"},  // a tick a hair below its minute
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.days);
+        EXPECT_EQ(secondsTickText(c.days), c.window);
+        EXPECT_EQ(minutesTickText(c.days), c.report);
+    }
+}
+
 TEST(NightPlot, TicksAreCountedFromTheFirstRoundValueToTheEndOfTheRange) {
     struct Case {
         axis_scale::Scale scale;
