@@ -50,8 +50,7 @@ void TTMForm::PrintGrafClick() {
     for (Control c : kOffPaper) {
         view_.setVisible(c, enumerated_ && followsAdapter(c) ? state_.recorderPresent : before[c]);
     }
-    // Back to its place in the window's layout, as at start-up.
-    view_.setHeight(Control::ChartGraf, placeOf(Control::ChartGraf).height);
+    view_.setHeight(Control::ChartGraf, kChartHeightAfterPrint);
     if (outcome == PrintOutcome::Failed) {
         view_.messageBox(kPrintTitle, kPrintFailed, MessageIcon::Error, MessageButtons::Ok);
     }

@@ -22,8 +22,10 @@ inline constexpr int kClientWidth = 998;
 inline constexpr int kClientHeight = 529;
 
 // While printing, the chart grows into the space of the hidden buttons under it; afterwards it
-// goes back to its place in the table.
+// is 425 px high, two more than at start, as the window has always left it (the printout's
+// chart and the layout the doctors know after a print stay as they were).
 inline constexpr int kChartPrintHeight = 470;
+inline constexpr int kChartHeightAfterPrint = 425;
 
 // The place of a control; nothing for the labels, which are sized to their captions and end
 // left of their fields. Hplus and Hminus are placed inside the chart panel, in its coordinates.

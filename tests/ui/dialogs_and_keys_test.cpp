@@ -307,7 +307,7 @@ TEST_F(PrintTest, PrintsTheWindowOnOnePageAndPutsTheWindowBack) {
     EXPECT_TRUE(content.contains("/Height 529")) << "picture height";
 
     EXPECT_EQ(visibility(), before);
-    EXPECT_EQ(w(Control::ChartGraf)->geometry(), QRect(8, 55, 969, 423)) << "as at start";
+    EXPECT_EQ(w(Control::ChartGraf)->geometry(), QRect(8, 55, 969, kChartHeightAfterPrint));
 }
 
 TEST_F(PrintTest, AFailedPrintIsReportedAndTheWindowStillComesBack) {
@@ -321,7 +321,7 @@ TEST_F(PrintTest, AFailedPrintIsReportedAndTheWindowStillComesBack) {
     printTo(QStringLiteral("/nonexistent-directory/printout.pdf"));
     EXPECT_FALSE(shown.isEmpty());
     EXPECT_EQ(visibility(), before);
-    EXPECT_EQ(w(Control::ChartGraf)->geometry(), QRect(8, 55, 969, 423)) << "as at start";
+    EXPECT_EQ(w(Control::ChartGraf)->geometry(), QRect(8, 55, 969, kChartHeightAfterPrint));
 }
 
 // Closes every message box that opens while it lives, and counts them.
@@ -355,7 +355,7 @@ TEST_F(PrintTest, CancellingThePrintDialogPrintsNothingAndPutsTheWindowBack) {
     EXPECT_TRUE(asked);
     EXPECT_EQ(boxes.count, 0) << "nothing printed, so nothing to report";
     EXPECT_EQ(visibility(), before);
-    EXPECT_EQ(w(Control::ChartGraf)->geometry(), QRect(8, 55, 969, 423)) << "as at start";
+    EXPECT_EQ(w(Control::ChartGraf)->geometry(), QRect(8, 55, 969, kChartHeightAfterPrint));
 }
 
 // The keys of the buttons "Из файла", "В файл" and "Печать", and F1 for the short help; each
