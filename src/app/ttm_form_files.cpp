@@ -10,7 +10,7 @@ namespace npt {
 
 std::string TTMForm::proposedPath(const std::string& extension) const {
     const std::string name = nameWithheld() ? "" : view_.text(Control::Name);
-    const std::string file = proposedFileName(name, view_.text(Control::Date)) + extension;
+    std::string file = proposedFileName(name, view_.text(Control::Date)) + extension;
     if (lastFolder_.empty()) {
         return file;
     }

@@ -74,7 +74,7 @@ class BatchView : public FormView {
     PrintOutcome printWindow() override { return PrintOutcome::Cancelled; }
     void startTimer(TimerId timer, int intervalMs) override;
     void stopTimer(TimerId timer) override;
-    bool timerRunning(TimerId timer) const override { return timers_.count(timer) != 0; }
+    bool timerRunning(TimerId timer) const override { return timers_.contains(timer); }
     void beep() override { ++beeps_; }
     void repaint() override {}
     void chartChanged() override {}
