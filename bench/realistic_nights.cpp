@@ -510,6 +510,7 @@ bool hasStretchesToLeaveOut(NightKind kind) {
 
 std::vector<RealisticNight> realisticNights() {
     std::vector<RealisticNight> nights;
+    nights.reserve(40 + std::size(kAllKinds) * 8);
     for (int i = 0; i < 40; ++i) {
         nights.push_back(cleanNight(i));
     }

@@ -333,9 +333,7 @@ class PartBaseline {
     PartBaseline(const std::vector<int>& measured, const std::vector<int>& smoothed,
                  const std::vector<double>& smoothedMm, const std::vector<int>& barrier,
                  const AnalysisParameters& parameters, int period)
-        : resting_(),
-          roughMm_(),
-          baselineMm(measured.size(), kNoRise),
+        : baselineMm(measured.size(), kNoRise),
           nearest(restingOf(measured, smoothed, smoothedMm, barrier, parameters, period), period) {
         const std::size_t n = measured.size();
         const std::vector<double> restingMedian = slidingInterpolatedQuantile(

@@ -168,12 +168,12 @@ void TTMForm::loadImage(const MemoryImage& image) {
         info(kReadTitle, kEmptyMemoryText);
         view_.setFocus(Control::Name);
     } else {
-        Edit_byteArray(1);
+        Edit_byteArray();
     }
     view_.setText(Control::Ubat, "");
     // A load gives no battery warnings, so a warning colour left by an earlier read goes.
     view_.setColour(Control::Ubat, std::nullopt);
-    Edit_Buttery(0);
+    Edit_Buttery();
     Graf_byteArray();
     showRecording();
 }
@@ -303,7 +303,7 @@ void TTMForm::Graf_byteArray() {
         info(kReadTitle, kEmptyMemoryText);
         view_.setFocus(Control::Name);
     } else {
-        Edit_byteArray(1);
+        Edit_byteArray();
     }
     const int startSeconds = parseStartSeconds(view_.text(Control::TimeStart));
     const double start = startSeconds / static_cast<double>(kSecondsPerDay);
@@ -317,8 +317,7 @@ void TTMForm::Graf_byteArray() {
     analyseRecording(startSeconds);
 }
 
-void TTMForm::Edit_byteArray(int first) {
-    (void)first;  // both callers start the name at the byte after the passport's lead byte
+void TTMForm::Edit_byteArray() {
     const PassportFields f = decodePassport(state_.memoryImage, nameWithheld());
     view_.setText(Control::Name, f.name);
     view_.setText(Control::Tscan, f.tscan);
@@ -346,8 +345,7 @@ void TTMForm::Korr_edit() {
     }
 }
 
-void TTMForm::Edit_Buttery(int argument) {
-    (void)argument;  // both callers pass 0; it does not affect the display
+void TTMForm::Edit_Buttery() {
     view_.setEnabled(Control::LabelBatt, true);
     state_.batteryLevel = battery::level(state_.memoryImage);
     view_.setText(Control::Ubat, battery::voltageText(state_.batteryLevel));

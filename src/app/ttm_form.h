@@ -151,9 +151,9 @@ class TTMForm {
 
     // Recording display.
     void Graf_byteArray();
-    void Edit_byteArray(int first);
+    void Edit_byteArray();
     void Korr_edit();
-    void Edit_Buttery(int argument);
+    void Edit_Buttery();
 
     // Chart navigation.
     void ZoomPlusClick();

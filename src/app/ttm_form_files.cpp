@@ -10,7 +10,7 @@ namespace npt {
 
 std::string TTMForm::proposedPath(FileKind kind) const {
     const std::string name = nameWithheld() ? "" : view_.text(Control::Name);
-    const std::string file =
+    std::string file =
         proposedFileName(name, view_.text(Control::Date)) + std::string(fileEnding(kind));
     if (lastFolder_.empty()) {
         return file;

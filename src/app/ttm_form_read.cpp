@@ -154,7 +154,7 @@ void TTMForm::HIDDeviceData(hid::THidDevice* HidDev, std::uint8_t ReportID,
                     break;
                 case CommandCode::WritePassport:
                     state_.blockCounter = 0;
-                    Edit_Buttery(0);
+                    Edit_Buttery();
                     if (!view_.timerRunning(TimerId::Timer1)) {
                         view_.startTimer(TimerId::Timer1, kTimer1IntervalMs);
                     }
@@ -217,7 +217,7 @@ void TTMForm::Timer2Timer() {
         }
         Graf_byteArray();
         showRecording();
-        Edit_Buttery(0);
+        Edit_Buttery();
         batteryWarnings(true);
         if (read) {
             view_.beep();

@@ -116,7 +116,6 @@ std::optional<Options> parse(int argc, char** argv) {
         std::optional<long> n;
         if (flag == "--memory") {
             options.memory = value;
-            continue;
         } else if (flag == "--battery" && (n = number(value, 0, 65535))) {
             options.battery = *n;
         } else if (flag == "--report-interval" && (n = number(value, 0, 10000))) {

@@ -54,7 +54,8 @@ std::optional<std::string> reportDefect(std::span<const std::uint8_t> file) {
         return "нет заголовка PDF";
     }
     const auto end = text.rfind("%%EOF");
-    if (end == std::string_view::npos || text.find_first_not_of("\r\n ", end + 5) != text.npos) {
+    if (end == std::string_view::npos ||
+        text.find_first_not_of("\r\n ", end + 5) != std::string_view::npos) {
         return "файл оборван";
     }
     const std::size_t pages = countOf(text, "/Type /Page") - countOf(text, "/Type /Pages");

@@ -28,7 +28,7 @@ class AnalysisDialog : public QDialog {
     explicit AnalysisDialog(QWidget* parent);
 
     // Shows the analysis; the parameter fields follow it without reporting a change.
-    void display(const AnalysisDisplay& analysis);
+    void display(const AnalysisDisplay& shown);
 
     // Called with the four parameters whenever the doctor changes one of them; returns why they
     // were refused, if they were (the dialog shows it).

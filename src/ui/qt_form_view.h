@@ -65,9 +65,9 @@ class QtFormView final : public FormView {
     std::optional<std::string> chooseSaveFile(const std::string& proposed) override;
     std::optional<std::string> chooseOpenFile(const std::string& folder) override;
     PrintOutcome printWindow() override;
-    void startTimer(TimerId timer, int intervalMs) override;
-    void stopTimer(TimerId timer) override;
-    bool timerRunning(TimerId timer) const override;
+    void startTimer(TimerId id, int intervalMs) override;
+    void stopTimer(TimerId id) override;
+    bool timerRunning(TimerId id) const override;
     void beep() override;
     void repaint() override;
     void chartChanged() override;

@@ -222,7 +222,7 @@ using test::kRampAboveThreshold;
 
 struct StepNight {
     std::vector<std::uint8_t> bytes = std::vector<std::uint8_t>(4320, 0xFF);
-    StepNight(std::size_t length, std::vector<std::pair<std::size_t, std::size_t>> rises) {
+    StepNight(std::size_t length, const std::vector<std::pair<std::size_t, std::size_t>>& rises) {
         const std::uint8_t ripple[] = {0, 1, 2, 1};
         for (std::size_t i = 0; i < length; ++i) {
             long lift = 0;

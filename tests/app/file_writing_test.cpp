@@ -175,7 +175,7 @@ std::string failedWrite(const FailureKind& failure, const FileKind& kind, const 
     }
     const fs::path target = dir / (std::string("night") + kind.extension);
     writeAll(target, kEarlier);
-    const std::string problem = failure.arrange(dir, target, kind);
+    std::string problem = failure.arrange(dir, target, kind);
     if (!problem.empty()) {
         return problem;
     }

@@ -13,7 +13,7 @@ using namespace npt::test;
 // A rig with a recording loaded from dir/source.txt.
 struct LoadedRig : FormRig {
     explicit LoadedRig(const fs::path& dir, const ImageOptions& options = {},
-                       std::optional<std::string> password = std::nullopt) {
+                       const std::optional<std::string>& password = std::nullopt) {
         const fs::path source = writeImage(dir / "source.txt", makeImage(options));
         if (password) {
             view.passwordAnswers.push_back(password);

@@ -36,7 +36,7 @@ class NptReadTest : public ::testing::Test {
     hid::SimulatedRecorder recorder{makeImage(ImageOptions().withPassword("1234")), 2900};
     const std::string file = (scratchDir("cli") / "night.txt").string();
 
-    ReadRun read(std::optional<std::string> password, std::chrono::seconds timeout = 10s) {
+    ReadRun read(const std::optional<std::string>& password, std::chrono::seconds timeout = 10s) {
         std::ostringstream out, err;
         const int status = readRecorder({file, password, timeout}, platform, out, err);
         return {status, out.str(), err.str()};

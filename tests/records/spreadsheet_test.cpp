@@ -197,7 +197,7 @@ TEST(SpreadsheetTest, AnalysisSheetBesideAnUnchangedFirstSheet) {
         for (std::size_t c = 0; c < columns; ++c) {
             const std::string ref =
                 std::string(1, static_cast<char>('A' + c)) + std::to_string(number);
-            values.push_back(cells.count(ref) != 0 ? cells[ref][0] : "");
+            values.push_back(cells.contains(ref) ? cells[ref][0] : "");
         }
         return values;
     };
@@ -278,7 +278,7 @@ TEST(SpreadsheetTest, TheNightsFiguresAreThoseItHas) {
         writeXlsx((dir / "night.xlsx").string(), wholeNightTable(), &night);
         auto cells = sheetCells(dir / "night.xlsx", kAnalysisSheetName);
         std::vector<std::string> rows;
-        for (int row = 11; cells.count("A" + std::to_string(row)) != 0; ++row) {
+        for (int row = 11; cells.contains("A" + std::to_string(row)); ++row) {
             rows.push_back(cells.at("A" + std::to_string(row)).front());
         }
         EXPECT_EQ(rows, c.rows);

@@ -29,7 +29,7 @@ inline fs::path scratchDir(const char* layer) {
             c = '_';
         }
     }
-    const fs::path dir = fs::path(NPT_TEST_OUTPUT_DIR) / layer / name;
+    fs::path dir = fs::path(NPT_TEST_OUTPUT_DIR) / layer / name;
     if (fs::exists(dir)) {
         for (const auto& e : fs::recursive_directory_iterator(dir)) {
             if (!e.is_symlink()) {  // a link's permissions are its target's, if it has one

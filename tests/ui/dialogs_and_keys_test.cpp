@@ -70,8 +70,7 @@ QString examplePatchedTo(std::uint8_t age, const std::string& name, std::uint16_
             static_cast<char>(i < encoded.size() ? encoded[i] : 0);
     }
     QDir().mkpath(NPT_TEST_OUTPUT_DIR);
-    const QString path =
-        QStringLiteral(NPT_TEST_OUTPUT_DIR "/age-%1.txt").arg(static_cast<int>(age));
+    QString path = QStringLiteral(NPT_TEST_OUTPUT_DIR "/age-%1.txt").arg(static_cast<int>(age));
     QFile out(path);
     EXPECT_TRUE(out.open(QIODevice::WriteOnly));
     out.write(bytes);

@@ -44,8 +44,6 @@
 #include "recorder_sim/simulated_recorder.h"
 #include "support/passport_write_model.h"
 
-extern char** environ;
-
 namespace {
 
 using namespace npt;
@@ -88,6 +86,7 @@ pid_t spawnQuiet(const std::string& program, std::vector<std::string> args,
                  const std::string& errPath = "/dev/null") {
     args.insert(args.begin(), program);
     std::vector<char*> argv;
+    argv.reserve(args.size() + 1);
     for (auto& a : args) {
         argv.push_back(a.data());
     }
@@ -335,7 +334,8 @@ void writeDataFile(const std::string& path, const MemoryImage& image) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+// An exception escaping main ends the check with a failure status, which is all it has to say.
+int main(int argc, char** argv) {  // NOLINT(bugprone-exception-escape)
     if (argc != 5) {
         std::fprintf(stderr, "usage: hid_kernel_check SIMULATOR RULE DATA-FILE NPT\n");
         return 2;
