@@ -49,7 +49,7 @@ class ViewTimers {
         }
         running_.erase(it);
     }
-    bool running(TimerId timer) const { return running_.count(timer) != 0; }
+    bool running(TimerId timer) const { return running_.contains(timer); }
 
   private:
     std::function<void(TimerId)> onTick_;

@@ -287,18 +287,18 @@ TEST(NptProcessTest, EveryOutputShowsTheFiguresTheNightHas) {
         const Process report = run("pdftotext -layout " + quoted(pdf.string()) + " -");
         std::set<std::string> sheetLabels;
         for (const auto& [ref, cell] : sheetCells(book, kAnalysisSheetName)) {
-            if (ref.rfind("A", 0) == 0 && !cell.empty()) {
+            if (ref.rfind('A', 0) == 0 && !cell.empty()) {
                 sheetLabels.insert(cell.front());
             }
         }
         for (const Figure& f : figures) {
             SCOPED_TRACE(f.label);
-            const bool expected = c.shown.count(f.label) != 0;
+            const bool expected = c.shown.contains(f.label);
             EXPECT_EQ(text.out.find(std::string(f.label) + ":") != std::string::npos, expected)
                 << "text";
             EXPECT_EQ(valued.out.find(std::string(f.key) + "\n") != std::string::npos, expected)
                 << "JSON";
-            EXPECT_EQ(sheetLabels.count(f.sheet) != 0, expected) << "sheet";
+            EXPECT_EQ(sheetLabels.contains(f.sheet), expected) << "sheet";
             EXPECT_EQ(report.out.find(std::string(f.label) + ":") != std::string::npos, expected)
                 << "report";
         }
