@@ -23,11 +23,11 @@
 #include "app/window_layout.h"
 #include "chart/chart_model.h"
 #include "measure/samples.h"
+#include "os/file_name.h"
 #include "recorder/command_reports.h"
 #include "recorder/memory_image.h"
 #include "recorder/password.h"
 #include "records/export_table.h"
-#include "os/file_name.h"
 
 namespace npt::hid {
 class THidDevice;

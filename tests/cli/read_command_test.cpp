@@ -13,9 +13,9 @@
 
 #include "form_fixture.h"
 #include "hid/simulated/simulated_platform.h"
+#include "hostile_recorder_fixture.h"
 #include "recorder_sim/simulated_recorder.h"
 #include "recorder_sim/simulated_recorder_device.h"
-#include "hostile_recorder_fixture.h"
 #include "records/data_file.h"
 
 namespace npt {
