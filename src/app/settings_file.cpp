@@ -2,20 +2,28 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/settings_file.h"
 
+#ifdef _WIN32
+#include <windows.h>
+
+#include <shlobj.h>
+#else
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
+#include <filesystem>
 #include <vector>
 
 #include "analysis/analysis_text.h"
 #include "os/atomic_file.h"
 #include "os/file_error.h"
 #include "os/regular_file.h"
+#include "os/utf8_path.h"
 
 namespace npt {
 
@@ -42,6 +50,27 @@ std::string decimalPointText(double value) {
     return std::string(buffer, result.ptr);
 }
 
+#ifdef _WIN32
+bool fileExists(const std::string& path) {
+    std::error_code error;
+    return std::filesystem::is_regular_file(pathFromUtf8(path), error);
+}
+
+bool missing(const std::string& path) {
+    return ::GetFileAttributesW(wideFromUtf8(path).c_str()) == INVALID_FILE_ATTRIBUTES &&
+           (::GetLastError() == ERROR_FILE_NOT_FOUND || ::GetLastError() == ERROR_PATH_NOT_FOUND);
+}
+
+// Creates the folder that holds file, and every folder above it that is missing (a first start
+// may find no %APPDATA%\npt-desk).
+void createFoldersFor(const std::string& file) {
+    std::error_code error;
+    const std::filesystem::path folder = pathFromUtf8(file).parent_path();
+    if (!folder.empty() && !std::filesystem::create_directories(folder, error) && error) {
+        throwErrnoError(file, kSavePrefix, error.value());
+    }
+}
+#else
 bool fileExists(const std::string& path) {
     struct stat info {};
     return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
@@ -70,6 +99,12 @@ void createFoldersFor(const std::string& file) {
         }
     }
 }
+
+bool missing(const std::string& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) != 0 && errno == ENOENT;
+}
+#endif
 
 // A value as the message shows it: on one line, and not the whole of a long one.
 std::string shownValue(std::string_view value) {
@@ -178,9 +213,25 @@ StoredAnalysis readAnalysis(std::string_view text) {
     return result;
 }
 
+#ifdef _WIN32
+// Windows answers a folder's write permission only to a try: a file created there and deleted
+// on close. A folder under Program Files is not writable for a user this way.
+bool directoryWritable(const std::string& dir) {
+    const std::wstring probe =
+        wideFromUtf8(dir + "\\.npt-desk-write-check-" + std::to_string(::GetCurrentProcessId()));
+    HANDLE file = ::CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    ::CloseHandle(file);
+    return true;
+}
+#else
 bool directoryWritable(const std::string& dir) {
     return ::access(dir.c_str(), W_OK) == 0;
 }
+#endif
 }  // namespace
 
 SettingsLocation chooseSettingsLocation(const std::string& executableDir,
@@ -193,6 +244,38 @@ SettingsLocation chooseSettingsLocation(const std::string& executableDir,
     return {userConfigDir + "/" + kSettingsFileName, beside};
 }
 
+#ifdef _WIN32
+std::string userConfigDirectory() {
+    PWSTR folder = nullptr;
+    std::string dir;
+    if (::SHGetKnownFolderPath(FOLDERID_RoamingAppData, 0, nullptr, &folder) == S_OK) {
+        dir = utf8FromWide(folder);
+    } else if (const wchar_t* appData = ::_wgetenv(L"APPDATA"); appData != nullptr) {
+        dir = utf8FromWide(appData);
+    }
+    ::CoTaskMemFree(folder);
+    return (dir.empty() ? std::string(".") : dir) + "\\npt-desk";
+}
+
+std::string executableDirectory() {
+    std::wstring buffer(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD n =
+            ::GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+        if (n == 0) {
+            return ".";
+        }
+        if (n < buffer.size()) {
+            buffer.resize(n);
+            break;
+        }
+        buffer.resize(buffer.size() * 2);
+    }
+    const std::string path = utf8FromWide(buffer);
+    const auto slash = path.find_last_of("\\/");
+    return slash == std::string::npos ? "." : path.substr(0, slash);
+}
+#else
 std::string userConfigDirectory() {
     if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg != nullptr && *xdg == '/') {
         return std::string(xdg) + "/npt-desk";
@@ -211,17 +294,17 @@ std::string executableDirectory() {
     const auto slash = path.rfind('/');
     return slash == std::string::npos ? "." : path.substr(0, slash == 0 ? 1 : slash);
 }
+#endif
 
 IniSettingsFile::Content IniSettingsFile::current() const {
     std::string file = location_.path;
-    struct stat info {};
-    if (::stat(file.c_str(), &info) != 0 && errno == ENOENT) {
+    if (missing(file)) {
         if (location_.legacyPath.empty()) {
             return {file, std::nullopt, std::nullopt};
         }
         // Until the first save in the new place, the old file speaks for it.
         file = location_.legacyPath;
-        if (::stat(file.c_str(), &info) != 0 && errno == ENOENT) {
+        if (missing(file)) {
             return {location_.path, std::nullopt, std::nullopt};
         }
     }

@@ -67,7 +67,7 @@ struct SettingsLocation {
 SettingsLocation chooseSettingsLocation(const std::string& executableDir,
                                         const std::string& userConfigDir,
                                         const std::string& installedDir = "");
-// $XDG_CONFIG_HOME/npt-desk, or ~/.config/npt-desk.
+// $XDG_CONFIG_HOME/npt-desk, or ~/.config/npt-desk; on Windows %APPDATA%\npt-desk.
 std::string userConfigDirectory();
 std::string executableDirectory();
 
