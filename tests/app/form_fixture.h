@@ -5,8 +5,10 @@
 // and everything the behaviour does to the screen is recorded. Also builders for recorder
 // memory images and a scratch directory per test.
 #include <gtest/gtest.h>
+#ifndef _WIN32
 #include <sys/resource.h>
 #include <unistd.h>
+#endif
 
 #include <csignal>
 

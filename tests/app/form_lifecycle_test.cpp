@@ -2,7 +2,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Start-up and shut-down of the window, and the settings file that keeps the doctor's name.
 #include <gtest/gtest.h>
+#ifndef _WIN32
 #include <sys/stat.h>
+#endif
 
 #include <fstream>
 #include <functional>
@@ -250,6 +252,8 @@ TEST(IniSettingsFileTest, LegacyFileIsReadUntilTheNewOneExists) {
 }
 
 // A FIFO left under the settings file's name must not hold up the start of the window.
+#ifndef _WIN32
+// Linux only: a FIFO in the file's place.
 TEST(IniSettingsFileTest, FifoInPlaceOfTheFileIsNotReadFrom) {
     const fs::path dir = scratchDir("app");
     ASSERT_EQ(::mkfifo((dir / "rdp.ini").c_str(), 0600), 0);
@@ -263,6 +267,7 @@ TEST(IniSettingsFileTest, FifoInPlaceOfTheFileIsNotReadFrom) {
     }
     EXPECT_TRUE(fs::is_fifo(dir / "rdp.ini"));
 }
+#endif
 
 // A settings file that cannot be read (one far larger than any settings file, one the user may
 // not read) gives the defaults, says so when the window opens, and is never replaced: closing
@@ -339,26 +344,47 @@ TEST(IniSettingsFileTest, FileThatCannotBeReadIsSaidAndLeftAsItIs) {
 TEST(SettingsLocationTest, BesideExecutableWhenWritableAndNotInstalledElseConfigDir) {
     const fs::path dir = scratchDir("app");
     const auto writable = chooseSettingsLocation(dir.string(), "/cfg");
-    EXPECT_EQ(writable.path, (dir / "rdp.ini").string());
+    EXPECT_EQ(writable.path, dir.string() + "/rdp.ini");
     EXPECT_EQ(writable.legacyPath, "");
 
     // Installed into a system directory, the program leaves it alone even where root may write.
     const auto installed = chooseSettingsLocation(dir.string(), "/cfg", dir.string());
     EXPECT_EQ(installed.path, "/cfg/rdp.ini");
-    EXPECT_EQ(installed.legacyPath, (dir / "rdp.ini").string());
+    EXPECT_EQ(installed.legacyPath, dir.string() + "/rdp.ini");
 
     const auto missing = chooseSettingsLocation((dir / "absent").string(), "/cfg");
     EXPECT_EQ(missing.path, "/cfg/rdp.ini");
-    EXPECT_EQ(missing.legacyPath, (dir / "absent" / "rdp.ini").string());
+    EXPECT_EQ(missing.legacyPath, (dir / "absent").string() + "/rdp.ini");
 
+#ifndef _WIN32
+    // Linux only: a folder made unwritable with chmod (Windows keeps that in ACLs).
     if (!runningAsRoot()) {
         fs::permissions(dir, fs::perms::owner_write, fs::perm_options::remove);
         const auto readOnly = chooseSettingsLocation(dir.string(), "/cfg");
         fs::permissions(dir, fs::perms::owner_write, fs::perm_options::add);
         EXPECT_EQ(readOnly.path, "/cfg/rdp.ini");
-        EXPECT_EQ(readOnly.legacyPath, (dir / "rdp.ini").string());
+        EXPECT_EQ(readOnly.legacyPath, dir.string() + "/rdp.ini");
     }
+#endif
 }
+
+#ifdef _WIN32
+TEST(SettingsLocationTest, WindowsFoldersOfTheProgramAndTheUser) {
+    // The test program runs from its build folder, whatever the current folder is.
+    std::error_code error;
+    EXPECT_TRUE(fs::equivalent(fs::u8path(executableDirectory()),
+                               fs::path(NPT_TEST_OUTPUT_DIR).parent_path() / "tests" / "app",
+                               error))
+        << executableDirectory();
+    // The roaming application data of the user, npt-desk's own folder in it.
+    const fs::path config = fs::u8path(userConfigDirectory());
+    EXPECT_EQ(config.filename(), "npt-desk");
+    EXPECT_TRUE(fs::is_directory(config.parent_path())) << userConfigDirectory();
+    const char* appData = std::getenv("APPDATA");
+    ASSERT_NE(appData, nullptr);
+    EXPECT_TRUE(fs::equivalent(config.parent_path(), fs::path(appData), error));
+}
+#endif
 
 }  // namespace
 }  // namespace npt

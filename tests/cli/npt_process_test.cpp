@@ -1,6 +1,8 @@
 // SPDX-FileCopyrightText: 2026 the npt-desk authors
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The built npt tool run as a separate process, as a script or another program would use it.
+#ifndef _WIN32
+// Linux only for now: the tool is run as a child with fork and exec.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -627,3 +629,4 @@ TEST(NptProcessTest, TerminationWhileWritingLeavesNothingBehind) {
 
 }  // namespace
 }  // namespace npt
+#endif

@@ -147,6 +147,31 @@ WorkbookAnalysis twoEpisodes() {
     return w;
 }
 
+// A doctor's folder and file names: the spreadsheet library opens the file by its narrow name
+// (UTF-8 through the program's code page on Windows), the table is written by the file layer.
+TEST(SpreadsheetTest, CyrillicFolderAndFileNames) {
+    const auto dir = scratchDir("records") / u8"Пациенты";
+    fs::create_directories(dir);
+    const auto utf8 = [](const fs::path& p) {
+        const std::u8string text = p.u8string();
+        return std::string(text.begin(), text.end());
+    };
+    const fs::path workbook = dir / u8"Иванов И.И. 10.12.26.xlsx";
+    const fs::path table = dir / u8"Иванов И.И. 10.12.26.csv";
+    for (int round = 0; round < 2; ++round) {  // written, then replaced
+        writeXlsx(utf8(workbook), wholeNightTable());
+        writeCsv(utf8(table), wholeNightTable());
+    }
+    const auto bytes = readAll(workbook);
+    ASSERT_GT(bytes.size(), 4u);
+    EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + 2), "PK");
+    EXPECT_FALSE(workbookDefect(bytes, {wholeNightTable().rows.size() + 3}));
+    const std::string csv = csvText(wholeNightTable());
+    EXPECT_EQ(readAll(table), std::vector<std::uint8_t>(csv.begin(), csv.end()));
+    EXPECT_EQ(entriesOf(dir),
+              (std::set<std::string>{"Иванов И.И. 10.12.26.csv", "Иванов И.И. 10.12.26.xlsx"}));
+}
+
 TEST(SpreadsheetTest, AnalysisSheetBesideAnUnchangedFirstSheet) {
     const auto dir = scratchDir("records");
     const WorkbookAnalysis night = twoEpisodes();
@@ -296,6 +321,8 @@ TEST(SpreadsheetTest, TheNightsFiguresAreThoseItHas) {
     }
 }
 
+#ifndef _WIN32
+// Linux only: a file-size limit (rlimit) makes the export fail.
 TEST(SpreadsheetTest, FailedExportNamesTheChosenFileAndKeepsTheEarlierOne) {
     const auto dir = scratchDir("records");
     const auto path = dir / "night.xlsx";
@@ -313,6 +340,7 @@ TEST(SpreadsheetTest, FailedExportNamesTheChosenFileAndKeepsTheEarlierOne) {
     EXPECT_EQ(readAll(path), earlier);
     EXPECT_EQ(entriesOf(dir), std::set<std::string>{"night.xlsx"});
 }
+#endif
 
 }  // namespace
 }  // namespace npt

@@ -2,10 +2,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Helpers for tests that touch the file system: a fresh directory per test under the build
-// tree, whole-file reads and writes, and a file-size limit that makes writes fail even for root.
+// tree, whole-file reads and writes, and a file-size limit that makes writes fail even for root
+// (Linux: Windows has no such limit).
 #include <gtest/gtest.h>
+#ifndef _WIN32
 #include <sys/resource.h>
 #include <unistd.h>
+#endif
 
 #include <csignal>
 #include <cstdint>
@@ -57,11 +60,18 @@ inline void writeAll(const fs::path& path, const std::vector<std::uint8_t>& byte
 inline std::set<std::string> entriesOf(const fs::path& dir) {
     std::set<std::string> names;
     for (const auto& e : fs::directory_iterator(dir)) {
-        names.insert(e.path().filename().string());
+        const std::u8string name = e.path().filename().u8string();  // UTF-8 on every system
+        names.insert(std::string(name.begin(), name.end()));
     }
     return names;
 }
 
+#ifdef _WIN32
+// Windows: the tests run as a user whom file permissions bind.
+inline bool runningAsRoot() {
+    return false;
+}
+#else
 inline bool runningAsRoot() {
     return ::geteuid() == 0;
 }
@@ -88,5 +98,6 @@ class FileSizeLimit {
     rlimit old_{};
     void (*oldHandler_)(int) = nullptr;
 };
+#endif
 
 }  // namespace npt::test
