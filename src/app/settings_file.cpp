@@ -2,9 +2,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/settings_file.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
@@ -15,7 +12,9 @@
 #include "analysis/analysis_text.h"
 #include "os/atomic_file.h"
 #include "os/file_error.h"
+#include "os/file_system.h"
 #include "os/regular_file.h"
+#include "os/save_target.h"
 
 namespace npt {
 
@@ -43,32 +42,29 @@ std::string decimalPointText(double value) {
 }
 
 bool fileExists(const std::string& path) {
-    struct stat info {};
-    return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+    return pathKind(path) == PathKind::RegularFile;
 }
 
 bool isDirectory(const std::string& path) {
-    struct stat info {};
-    return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+    return pathKind(path) == PathKind::Directory;
 }
 
-// Creates the folder that holds file, and every folder above it that is missing, each with
-// the permissions the user's umask allows (a first start may find no ~/.config either).
-void createFoldersFor(const std::string& file) {
-    const auto slash = file.rfind('/');
-    if (slash == std::string::npos || slash == 0) {
+// Creates the folder dir, and every folder above it that is missing, each with the permissions
+// the user's umask allows (a first start may find no ~/.config, or no %APPDATA%\\npt-desk).
+void createFolder(const std::string& dir, const std::string& file) {
+    if (dir.empty() || dir == "." || isDirectory(dir)) {
         return;
     }
-    const std::string dir = file.substr(0, slash);
-    for (std::size_t end = dir.find('/', 1);; end = dir.find('/', end + 1)) {
-        const std::string folder = dir.substr(0, end);
-        if (!isDirectory(folder) && ::mkdir(folder.c_str(), 0777) != 0 && errno != EEXIST) {
-            throwErrnoError(file, kSavePrefix, errno);
-        }
-        if (end == std::string::npos) {
-            return;
-        }
+    if (const std::string parent = directoryOf(dir); parent != dir) {
+        createFolder(parent, file);
     }
+    if (const int error = createDirectory(dir); error != 0 && error != EEXIST) {
+        throwErrnoError(file, kSavePrefix, error);
+    }
+}
+
+void createFoldersFor(const std::string& file) {
+    createFolder(directoryOf(file), file);
 }
 
 // A value as the message shows it: on one line, and not the whole of a long one.
@@ -177,10 +173,6 @@ StoredAnalysis readAnalysis(std::string_view text) {
     }
     return result;
 }
-
-bool directoryWritable(const std::string& dir) {
-    return ::access(dir.c_str(), W_OK) == 0;
-}
 }  // namespace
 
 SettingsLocation chooseSettingsLocation(const std::string& executableDir,
@@ -194,34 +186,18 @@ SettingsLocation chooseSettingsLocation(const std::string& executableDir,
 }
 
 std::string userConfigDirectory() {
-    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg != nullptr && *xdg == '/') {
-        return std::string(xdg) + "/npt-desk";
-    }
-    const char* home = std::getenv("HOME");
-    return std::string(home != nullptr ? home : ".") + "/.config/npt-desk";
-}
-
-std::string executableDirectory() {
-    std::vector<char> buffer(4096);
-    const ssize_t n = ::readlink("/proc/self/exe", buffer.data(), buffer.size() - 1);
-    if (n <= 0) {
-        return ".";
-    }
-    std::string path(buffer.data(), static_cast<std::size_t>(n));
-    const auto slash = path.rfind('/');
-    return slash == std::string::npos ? "." : path.substr(0, slash == 0 ? 1 : slash);
+    return userSettingsBase() + "/npt-desk";
 }
 
 IniSettingsFile::Content IniSettingsFile::current() const {
     std::string file = location_.path;
-    struct stat info {};
-    if (::stat(file.c_str(), &info) != 0 && errno == ENOENT) {
+    if (pathKind(file) == PathKind::Missing) {
         if (location_.legacyPath.empty()) {
             return {file, std::nullopt, std::nullopt};
         }
         // Until the first save in the new place, the old file speaks for it.
         file = location_.legacyPath;
-        if (::stat(file.c_str(), &info) != 0 && errno == ENOENT) {
+        if (pathKind(file) == PathKind::Missing) {
             return {location_.path, std::nullopt, std::nullopt};
         }
     }

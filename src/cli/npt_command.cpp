@@ -2,8 +2,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/npt_command.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
@@ -22,6 +20,7 @@
 #include "npt_version.h"
 #include "os/file_error.h"
 #include "os/file_name.h"
+#include "os/file_system.h"
 #include "recorder/password.h"
 #include "recorder/utf8.h"
 
@@ -225,13 +224,6 @@ std::pair<Options, std::optional<std::string>> parse(const std::vector<std::stri
         error = usageError(o);
     }
     return {o, error};
-}
-
-bool sameFile(const std::string& a, const std::string& b) {
-    struct stat first {
-    }, second{};
-    return ::stat(a.c_str(), &first) == 0 && ::stat(b.c_str(), &second) == 0 &&
-           first.st_dev == second.st_dev && first.st_ino == second.st_ino;
 }
 
 std::string lastError(const BatchView& view) {

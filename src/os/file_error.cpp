@@ -26,12 +26,16 @@ std::string reasonForErrno(int error) {
             return "превышен допустимый размер файла";
         case EROFS:
             return "диск доступен только для чтения";
+#ifdef EDQUOT
         case EDQUOT:
             return "превышена квота на диске";
+#endif
         case ENAMETOOLONG:
             return "слишком длинное имя файла";
+#ifdef ELOOP
         case ELOOP:
             return "слишком много символических ссылок подряд";
+#endif
         case EIO:
             return "ошибка ввода-вывода";
         case EPIPE:
@@ -43,11 +47,17 @@ std::string reasonForErrno(int error) {
             return "открыто слишком много файлов";
         case ENOMEM:
             return "не хватает памяти";
+#ifdef ETXTBSY
         case ETXTBSY:
+#endif
         case EBUSY:
             return "файл занят другой программой";
         default: {
+#ifdef __GLIBC__
             const char* name = strerrorname_np(error);
+#else
+            const char* name = nullptr;
+#endif
             return std::string("системная ошибка ") +
                    (name != nullptr ? name : std::to_string(error));
         }
@@ -64,9 +74,11 @@ std::string reasonForFileType(unsigned mode) {
     if (S_ISFIFO(mode)) {
         return kFifoReason;
     }
+#ifdef S_ISSOCK
     if (S_ISSOCK(mode)) {
         return kSocketReason;
     }
+#endif
     return kDeviceReason;
 }
 

@@ -2,8 +2,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "os/save_target.h"
 
+#ifndef _WIN32
 #include <fcntl.h>
 #include <unistd.h>
+#endif
 
 #include <cerrno>
 #include <vector>
@@ -13,6 +15,7 @@
 namespace npt {
 
 namespace {
+#ifndef _WIN32
 // As many links as the kernel itself follows in one name before giving up with ELOOP.
 constexpr int kMaxLinks = 40;
 
@@ -30,6 +33,7 @@ std::string linkContent(const std::string& link, const std::string& chosen,
         buffer.resize(buffer.size() * 2);
     }
 }
+#endif
 
 // The length of the longest prefix of text within limit bytes that ends between characters.
 std::size_t cutAtCharacter(std::string_view text, std::size_t limit) {
@@ -44,6 +48,24 @@ std::size_t cutAtCharacter(std::string_view text, std::size_t limit) {
 }
 }  // namespace
 
+#ifdef _WIN32
+// Windows takes both separators; a folder in the root of a drive ("C:\\") keeps its separator.
+std::string directoryOf(const std::string& path) {
+    const auto slash = path.find_last_of("/\\");
+    if (slash == std::string::npos) {
+        return ".";
+    }
+    if (slash == 0 || (slash == 2 && path[1] == ':')) {
+        return path.substr(0, slash + 1);
+    }
+    return path.substr(0, slash);
+}
+
+std::string baseNameOf(const std::string& path) {
+    const auto slash = path.find_last_of("/\\");
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+#else
 std::string directoryOf(const std::string& path) {
     const auto slash = path.rfind('/');
     if (slash == std::string::npos) {
@@ -56,7 +78,9 @@ std::string baseNameOf(const std::string& path) {
     const auto slash = path.rfind('/');
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
+#endif
 
+#ifndef _WIN32
 SaveTarget findSaveTarget(const std::string& chosen, const std::string& messagePrefix) {
     SaveTarget target;
     target.path = chosen;
@@ -96,12 +120,17 @@ SaveTarget findSaveTarget(const std::string& chosen, const std::string& messageP
     }
     return target;
 }
+#endif
 
 std::string temporaryPath(const SaveTarget& target, std::size_t nameMax, std::string_view suffix) {
     const std::string name = baseNameOf(target.path);
     const std::size_t fixed = 2 + suffix.size();  // the two points
     const std::size_t room = nameMax > fixed ? nameMax - fixed : 0;
-    std::string temp = target.directory + "/.";
+    std::string temp = target.directory;
+    if (!temp.ends_with('/') && !temp.ends_with('\\')) {
+        temp += '/';
+    }
+    temp += '.';
     temp.append(name, 0, cutAtCharacter(name, room));
     temp += '.';
     temp += suffix;

@@ -3,7 +3,11 @@
 #include "os/silenced_stderr.h"
 
 #include <fcntl.h>
+#ifdef _WIN32
+#include <io.h>
+#else
 #include <unistd.h>
+#endif
 
 #include <cstdio>
 
@@ -16,6 +20,33 @@ std::mutex& stderrMutex() {
 }
 }  // namespace
 
+#ifdef _WIN32
+// The C runtime's descriptors, and the null device's Windows name.
+SilencedStderr::SilencedStderr() : lock_(stderrMutex()) {
+    std::fflush(stderr);
+    saved_ = ::_dup(2);
+    if (saved_ < 0) {
+        return;
+    }
+    const int null = ::_open("NUL", _O_WRONLY | _O_NOINHERIT);
+    if (null < 0 || ::_dup2(null, 2) < 0) {
+        ::_close(saved_);
+        saved_ = -1;
+    }
+    if (null >= 0) {
+        ::_close(null);
+    }
+}
+
+SilencedStderr::~SilencedStderr() {
+    if (saved_ < 0) {
+        return;
+    }
+    std::fflush(stderr);
+    ::_dup2(saved_, 2);
+    ::_close(saved_);
+}
+#else
 SilencedStderr::SilencedStderr() : lock_(stderrMutex()) {
     std::fflush(stderr);
     saved_ = ::fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, STDERR_FILENO + 1);
@@ -40,5 +71,6 @@ SilencedStderr::~SilencedStderr() {
     ::dup2(saved_, STDERR_FILENO);
     ::close(saved_);
 }
+#endif
 
 }  // namespace npt
