@@ -14,7 +14,9 @@ std::string adapterReason(int error) {
         case ENODEV:
         case ENXIO:
         case ENOENT:
+#ifdef ESHUTDOWN
         case ESHUTDOWN:
+#endif
             return "устройство отключено (адаптер радиоканала вынут из разъёма USB)";
         case EACCES:
         case EPERM:
