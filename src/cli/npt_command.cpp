@@ -16,7 +16,11 @@
 #include "cli/plain_text.h"
 #include "cli/read_command.h"
 #include "cli/tool_view.h"
+#ifdef _WIN32
+#include "hid/windows/windows_platform.h"
+#else
 #include "hid/linux/linux_platform.h"
+#endif
 #include "npt_version.h"
 #include "os/file_error.h"
 #include "os/file_name.h"
@@ -351,7 +355,11 @@ int runNpt(const std::vector<std::string>& args, std::ostream& out, std::ostream
     if (options.command == "read") {
         ReadOptions read{file, options.password,
                          std::chrono::seconds(options.timeout.value_or(30))};
+#ifdef _WIN32
+        hid::WindowsHidPlatform platform;
+#else
         hid::LinuxHidPlatform platform;
+#endif
         return readRecorder(read, platform, out, err);
     }
     const std::string target =

@@ -109,9 +109,7 @@ bool THidDevice::WriteFile(const std::uint8_t* Report, std::uint32_t ToWrite,
 
 THidCaps THidDevice::Caps() {
     if (!layout_) {
-        if (auto descriptor = platform_.reportDescriptor(pnpInfo_)) {
-            layout_ = parseReportDescriptor(*descriptor);
-        }
+        layout_ = platform_.reportLayout(pnpInfo_);
     }
     return layout_ ? layout_->caps : THidCaps{};
 }

@@ -12,7 +12,6 @@
 #include "hid/hid_platform.h"
 #include "hid/hid_read_thread.h"
 #include "hid/main_loop.h"
-#include "hid/report_descriptor.h"
 
 namespace npt::hid {
 
@@ -32,7 +31,7 @@ class THidDevice {
     bool WriteFile(const std::uint8_t* Report, std::uint32_t ToWrite, std::uint32_t& BytesWritten);
     int LastError() const { return lastError_; }
 
-    // Report lengths and top-level usage; all zeros while the report descriptor cannot be read.
+    // Report lengths and top-level usage; all zeros while the platform cannot read them.
     THidCaps Caps();
     const THidAttributes& Attributes() const { return attributes_; }
     const THidPnPInfo& PnPInfo() const { return pnpInfo_; }

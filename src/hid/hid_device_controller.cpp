@@ -8,11 +8,11 @@ namespace npt::hid {
 
 THidDeviceController::THidDeviceController(MainLoop& loop, HidPlatform& platform)
     : loop_(loop), platform_(platform), self_(std::make_shared<THidDeviceController*>(this)) {
-    const int fd = platform_.hotplugFd();
-    if (fd >= 0) {
-        hotplugWatch_ = loop_.watchReadable(fd, [this] {
+    const WaitHandle hotplug = platform_.hotplugHandle();
+    if (hotplug != kNoWaitHandle) {
+        hotplugWatch_ = loop_.watchReady(hotplug, [this] {
             // Every event is taken, also while a scan runs: a dropped notification must not
-            // keep the descriptor readable.
+            // keep the handle ready.
             if (platform_.takeHotplugEvent()) {
                 Notify(false);
             }

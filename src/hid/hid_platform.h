@@ -2,9 +2,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the transport needs from the operating system's raw HID access: the present interfaces,
-// their attributes and report descriptors, handles to write and to read, and a hot-plug
-// source. Implemented over hidraw and udev (LinuxHidPlatform) and in process for tests and
-// demonstrations (SimulatedHidPlatform).
+// their attributes and report layouts, handles to write and to read, and a hot-plug source.
+// Implemented over hidraw and udev (LinuxHidPlatform), over SetupAPI and the HID class driver
+// (WindowsHidPlatform), and in process for tests and demonstrations (SimulatedHidPlatform).
+//
+// Errors cross this interface as errno values on every system: the Windows platform turns its
+// system error codes into the nearest one, so the application words them alike.
 //
 // Threads: everything is called on the main thread except openRead and the HidReadChannel it
 // returns, which the device's reader uses on its own thread.
@@ -16,6 +19,8 @@
 #include <vector>
 
 #include "hid/hid_types.h"
+#include "hid/report_descriptor.h"
+#include "hid/wait_handle.h"
 
 namespace npt::hid {
 
@@ -29,8 +34,9 @@ class HidHandle {
     virtual int write(std::span<const std::uint8_t> report) = 0;
 };
 
-// The reader's own handle. fd() becomes readable (or reports POLLHUP/POLLERR) when a report has
-// arrived or the device has gone; read() then takes one report.
+// The reader's own handle. waitHandle() becomes ready (readable, or POLLHUP/POLLERR, on Linux;
+// signalled on Windows) when a report has arrived or the device has gone; read() then takes one
+// report, and the handle stays ready while more are waiting.
 class HidReadChannel {
   public:
     struct Result {
@@ -38,7 +44,7 @@ class HidReadChannel {
         std::size_t size;  // bytes of the report, report ID first, when kind is Report
     };
     virtual ~HidReadChannel() = default;
-    virtual int fd() const = 0;
+    virtual WaitHandle waitHandle() const = 0;
     // Reads one report into buffer with its report ID in front (0 for a device without
     // numbered reports); longer reports are cut to the buffer. Does not block.
     virtual Result read(std::span<std::uint8_t> buffer) = 0;
@@ -63,9 +69,11 @@ class HidPlatform {
     // be read.
     virtual std::optional<THidAttributes> attributes(const THidPnPInfo& info) = 0;
 
-    // The report descriptor, read without needing access to the interface where the platform
-    // allows it; nullopt when it cannot be read.
-    virtual std::optional<std::vector<std::uint8_t>> reportDescriptor(const THidPnPInfo& info) = 0;
+    // The report lengths, top-level usage and report numbering, read without needing access to
+    // the interface where the platform allows it: from the report descriptor where the system
+    // hands it out (Linux), from the HID class driver's parsed capabilities where it does not
+    // (Windows). nullopt when they cannot be read.
+    virtual std::optional<ReportLayout> reportLayout(const THidPnPInfo& info) = 0;
 
     // Called on a reader's thread. numberedReports says whether the device's reports carry
     // their own ID byte. nullptr with error set (errno) when the interface cannot be opened for
@@ -73,9 +81,9 @@ class HidPlatform {
     virtual std::unique_ptr<HidReadChannel> openRead(const THidPnPInfo& info, bool numberedReports,
                                                      int& error) = 0;
 
-    // A descriptor that becomes readable when HID interfaces may have come or gone; -1 when
-    // the platform has no hot-plug source.
-    virtual int hotplugFd() = 0;
+    // A wait handle that becomes ready when HID interfaces may have come or gone, watched on the
+    // main thread; kNoWaitHandle when the platform has no hot-plug source.
+    virtual WaitHandle hotplugHandle() = 0;
     // Takes one pending hot-plug event; true when it is the arrival or removal of a HID
     // interface's node, the only events that start a scan.
     virtual bool takeHotplugEvent() = 0;

@@ -2,17 +2,98 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "hid/hid_read_thread.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <poll.h>
 #include <pthread.h>
-#include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <cerrno>
-#include <system_error>
 
 #include "hid/hid_device.h"
 
 namespace npt::hid {
+
+namespace {
+
+// What ended one wait of the reader.
+enum class Wait {
+    Woken,        // the wake handle: a stop, or the device became unusable
+    Ready,        // a report is waiting on the channel
+    Gone,         // the channel reports a hang-up or an error without data
+    Timeout,      // a whole slice without either
+    Interrupted,  // a signal cut the wait short
+    Failed,       // the wait itself failed
+};
+
+#ifdef _WIN32
+
+void nameThisThread() {
+    // SetThreadDescription is there from Windows 10 1607 on; a debugger shows the name.
+    using SetDescription = HRESULT(WINAPI*)(HANDLE, PCWSTR);
+    const HMODULE kernel = ::GetModuleHandleW(L"kernel32.dll");
+    const FARPROC proc =
+        kernel != nullptr ? ::GetProcAddress(kernel, "SetThreadDescription") : nullptr;
+    if (proc != nullptr) {
+        // Through a pointer to a function without parameters, which any function pointer may
+        // become and be turned back from.
+        const auto setDescription =
+            reinterpret_cast<SetDescription>(reinterpret_cast<void (*)()>(proc));
+        setDescription(::GetCurrentThread(), L"hid-reader");
+    }
+}
+
+Wait waitFor(WaitHandle channel, WaitHandle wake, std::int32_t ms) {
+    // The wake handle first: when both are ready the lower index is reported, as the stop
+    // request is looked at first on Linux too.
+    const HANDLE handles[2] = {wake, channel};
+    switch (::WaitForMultipleObjects(2, handles, FALSE, static_cast<DWORD>(std::max(ms, 0)))) {
+        case WAIT_OBJECT_0:
+            return Wait::Woken;
+        case WAIT_OBJECT_0 + 1:
+            return Wait::Ready;  // the completed read tells a report from the device gone
+        case WAIT_TIMEOUT:
+            return Wait::Timeout;
+        default:
+            return Wait::Failed;
+    }
+}
+
+bool waitForWake(WaitHandle wake, std::int32_t ms) {
+    return ::WaitForSingleObject(wake, static_cast<DWORD>(std::max(ms, 0))) == WAIT_OBJECT_0;
+}
+
+#else
+
+void nameThisThread() {
+    ::pthread_setname_np(::pthread_self(), "hid-reader");
+}
+
+Wait waitFor(WaitHandle channel, WaitHandle wake, std::int32_t ms) {
+    pollfd fds[2] = {{channel, POLLIN, 0}, {wake, POLLIN, 0}};
+    const int ready = ::poll(fds, 2, std::max(ms, 0));
+    if (ready < 0) {
+        return errno == EINTR ? Wait::Interrupted : Wait::Failed;
+    }
+    if (fds[1].revents != 0) {
+        return Wait::Woken;
+    }
+    if (ready == 0) {
+        return Wait::Timeout;
+    }
+    return (fds[0].revents & POLLIN) != 0 ? Wait::Ready : Wait::Gone;
+}
+
+bool waitForWake(WaitHandle wake, std::int32_t ms) {
+    pollfd fd{wake, POLLIN, 0};
+    return ::poll(&fd, 1, std::max(ms, 0)) > 0;
+}
+
+#endif
+
+}  // namespace
 
 struct THidDeviceReadThread::Link {
     std::mutex mutex;  // guards every field below
@@ -121,14 +202,13 @@ bool THidDeviceReadThread::HandOff(bool isReport, std::size_t bytesRead, std::ui
 }
 
 void THidDeviceReadThread::Pause(std::int32_t ms) {
-    pollfd wake{wake_.fd(), POLLIN, 0};
-    if (::poll(&wake, 1, std::max(ms, 0)) > 0) {
+    if (waitForWake(wake_.handle(), ms)) {
         wake_.take();
     }
 }
 
 void THidDeviceReadThread::Execute() {
-    ::pthread_setname_np(::pthread_self(), "hid-reader");
+    nameThisThread();
     std::vector<std::uint8_t>& report = link_->report;  // ours while no hand-off is under way
     std::unique_ptr<HidReadChannel> channel;
     while (!StopRequested()) {
@@ -156,26 +236,26 @@ void THidDeviceReadThread::Execute() {
             }
         }
 
-        pollfd fds[2] = {{channel->fd(), POLLIN, 0}, {wake_.fd(), POLLIN, 0}};
-        const int ready = ::poll(fds, 2, std::max(slice, 0));
-        if (ready < 0) {
+        const Wait wait = waitFor(channel->waitHandle(), wake_.handle(), slice);
+        if (wait == Wait::Interrupted) {
             // A signal only interrupts the wait: wait again at once, for the device sends on
-            // and its queue is short. A descriptor gone bad waits a slice before the next look.
-            if (errno != EINTR) {
-                Pause(slice);
-            }
+            // and its queue is short.
             continue;
         }
-        if (fds[1].revents != 0) {
+        if (wait == Wait::Failed) {
+            Pause(slice);  // a handle gone bad waits a slice before the next look
+            continue;
+        }
+        if (wait == Wait::Woken) {
             wake_.take();
             continue;  // a stop, or the device became unusable
         }
-        if (ready == 0) {
+        if (wait == Wait::Timeout) {
             continue;  // a whole slice without a report
         }
 
         HidReadChannel::Result result{HidReadChannel::Result::Gone, 0};
-        if (fds[0].revents & POLLIN) {
+        if (wait == Wait::Ready) {
             std::fill(report.begin(), report.end(), 0);
             result = channel->read(report);
         }

@@ -7,7 +7,7 @@
 //
 // The reader opens, uses and closes its own read handle: the main thread never touches it. At
 // an unplug the main thread only wakes the reader, which then finds the device unusable and
-// closes the handle itself, so no read ever meets a closed or reused descriptor.
+// closes the handle itself, so no read ever meets a closed or reused descriptor or handle.
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
@@ -16,7 +16,7 @@
 #include <thread>
 #include <vector>
 
-#include "hid/event_fd.h"
+#include "hid/event_counter.h"
 #include "hid/hid_platform.h"
 #include "hid/main_loop.h"
 
@@ -81,7 +81,7 @@ class THidDeviceReadThread {
     const bool numberedReports_;
     // The read handle is open: from now on no report of the device is missed.
     std::atomic<bool> reading_{false};
-    const EventFd wake_;  // signalled by the main thread to interrupt the reader's waits
+    const EventCounter wake_;  // signalled by the main thread to interrupt the reader's waits
     std::thread thread_;
 };
 

@@ -2,11 +2,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the HID transport needs from whoever runs the main thread: run a callable there, watch a
-// descriptor for readability, and timers. The window runs it on Qt's event loop, the `npt` tool
-// and the tests on PollLoop.
+// wait handle (a descriptor on Linux, an event object on Windows), and timers. The window runs it
+// on Qt's event loop, the `npt` tool and the tests on PollLoop.
 #include <chrono>
 #include <cstdint>
 #include <functional>
+
+#include "hid/wait_handle.h"
 
 namespace npt::hid {
 
@@ -22,10 +24,10 @@ class MainLoop {
     // any thread; never waits for the callback to run.
     virtual void post(Callback callback) = 0;
 
-    // Main thread only. Calls callback on the main thread whenever fd is readable (level
-    // triggered: it is called again while data stays unread). fd stays owned by the caller and
-    // must stay open until unwatch.
-    virtual WatchId watchReadable(int fd, Callback callback) = 0;
+    // Main thread only. Calls callback on the main thread whenever handle is ready (readable, or
+    // signalled; level triggered: it is called again while the callback leaves it ready). handle
+    // stays owned by the caller and must stay open until unwatch.
+    virtual WatchId watchReady(WaitHandle handle, Callback callback) = 0;
     virtual void unwatch(WatchId id) = 0;
 
     // Main thread only. Calls callback once after interval, or every interval when repeating,

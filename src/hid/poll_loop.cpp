@@ -2,14 +2,72 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "hid/poll_loop.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <poll.h>
-#include <unistd.h>
+#endif
 
 #include <cerrno>
+#include <stdexcept>
 #include <system_error>
 #include <vector>
 
 namespace npt::hid {
+
+namespace {
+
+#ifdef _WIN32
+
+// Waits up to timeout until one of handles is signalled; then tells which ones are. The handles
+// are level (see wait_handle.h): looking at them does not take their signal. The loop's thread
+// owns no window (the hot-plug notifications have a thread of their own), so there are no
+// messages to dispatch.
+std::vector<bool> readyHandles(const std::vector<WaitHandle>& handles,
+                               std::chrono::milliseconds timeout) {
+    const auto ms =
+        static_cast<DWORD>(std::min<std::chrono::milliseconds::rep>(timeout.count(), INFINITE - 1));
+    std::vector<bool> ready(handles.size(), false);
+    const DWORD result =
+        ::WaitForMultipleObjects(static_cast<DWORD>(handles.size()), handles.data(), FALSE, ms);
+    if (result == WAIT_FAILED) {
+        throw std::system_error(static_cast<int>(::GetLastError()), std::system_category(),
+                                "WaitForMultipleObjects");
+    }
+    if (result == WAIT_TIMEOUT) {
+        return ready;
+    }
+    for (std::size_t i = 0; i < handles.size(); ++i) {
+        ready[i] = ::WaitForSingleObject(handles[i], 0) == WAIT_OBJECT_0;
+    }
+    return ready;
+}
+
+#else
+
+// Waits up to timeout until one of the descriptors is readable or reports an error or hang-up;
+// then tells which ones do. A signal ends the wait with none ready.
+std::vector<bool> readyHandles(const std::vector<WaitHandle>& handles,
+                               std::chrono::milliseconds timeout) {
+    std::vector<pollfd> fds;
+    fds.reserve(handles.size());
+    for (const WaitHandle fd : handles) {
+        fds.push_back({fd, POLLIN, 0});
+    }
+    std::vector<bool> ready(handles.size(), false);
+    const int count = ::poll(fds.data(), fds.size(), static_cast<int>(timeout.count()));
+    if (count < 0 && errno != EINTR) {
+        throw std::system_error(errno, std::generic_category(), "poll");
+    }
+    for (std::size_t i = 0; count > 0 && i < fds.size(); ++i) {
+        ready[i] = fds[i].revents != 0;
+    }
+    return ready;
+}
+
+#endif
+
+}  // namespace
 
 PollLoop::PollLoop() = default;
 PollLoop::~PollLoop() = default;
@@ -26,9 +84,15 @@ void PollLoop::post(Callback callback) {
     wake();
 }
 
-MainLoop::WatchId PollLoop::watchReadable(int fd, Callback callback) {
+MainLoop::WatchId PollLoop::watchReady(WaitHandle handle, Callback callback) {
+#ifdef _WIN32
+    // One wait takes at most MAXIMUM_WAIT_OBJECTS handles, the loop's own wake handle among them.
+    if (watches_.size() + 1 >= MAXIMUM_WAIT_OBJECTS) {
+        throw std::length_error("PollLoop: too many handles watched");
+    }
+#endif
     const WatchId id = nextId_++;
-    watches_.emplace(id, Watch{fd, std::move(callback)});
+    watches_.emplace(id, Watch{handle, std::move(callback)});
     return id;
 }
 
@@ -112,36 +176,31 @@ bool PollLoop::processEvents(std::chrono::milliseconds timeout) {
         wait = std::min(wait, std::max(untilDue, std::chrono::milliseconds(0)));
     }
 
-    std::vector<pollfd> fds;
+    std::vector<WaitHandle> handles;
     std::vector<WatchId> ids;
-    fds.push_back({wake_.fd(), POLLIN, 0});
+    handles.push_back(wake_.handle());
     for (const auto& [id, watch] : watches_) {
-        fds.push_back({watch.fd, POLLIN, 0});
+        handles.push_back(watch.handle);
         ids.push_back(id);
     }
-    const int ready = ::poll(fds.data(), fds.size(), static_cast<int>(wait.count()));
-    if (ready < 0 && errno != EINTR) {
-        throw std::system_error(errno, std::generic_category(), "poll");
-    }
-    if (ready > 0 && (fds[0].revents & POLLIN)) {
+    const std::vector<bool> ready = readyHandles(handles, wait);
+    if (ready[0]) {
         wake_.take();
     }
 
     bool handled = runPosted();
     handled = runDueTimers() || handled;
-    if (ready > 0) {
-        for (std::size_t i = 1; i < fds.size(); ++i) {
-            if (fds[i].revents == 0) {
-                continue;
-            }
-            auto it = watches_.find(ids[i - 1]);
-            if (it == watches_.end()) {
-                continue;  // unwatched by an earlier callback of this round
-            }
-            Callback callback = it->second.callback;
-            callback();
-            handled = true;
+    for (std::size_t i = 1; i < handles.size(); ++i) {
+        if (!ready[i]) {
+            continue;
         }
+        auto it = watches_.find(ids[i - 1]);
+        if (it == watches_.end()) {
+            continue;  // unwatched by an earlier callback of this round
+        }
+        Callback callback = it->second.callback;
+        callback();
+        handled = true;
     }
     return handled;
 }

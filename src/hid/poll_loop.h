@@ -1,16 +1,17 @@
 // SPDX-FileCopyrightText: 2026 the npt-desk authors
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// A main loop on poll(2): posts wake it through an eventfd, timers bound its wait. Runs the
-// main thread of the `npt` tool and of the tests; nested calls (a handler that waits inside
-// processEvents, as a modal box would) are allowed.
+// A main loop on poll(2), or on WaitForMultipleObjects on Windows: posts wake it through an
+// event counter, timers bound its wait. Runs the main thread of the `npt` tool and of the tests;
+// nested calls (a handler that waits inside processEvents, as a modal box would) are allowed.
+// On Windows it watches at most MAXIMUM_WAIT_OBJECTS - 1 (63) handles.
 #include <chrono>
 #include <deque>
 #include <functional>
 #include <map>
 #include <mutex>
 
-#include "hid/event_fd.h"
+#include "hid/event_counter.h"
 #include "hid/main_loop.h"
 
 namespace npt::hid {
@@ -23,14 +24,14 @@ class PollLoop final : public MainLoop {
     PollLoop& operator=(const PollLoop&) = delete;
 
     void post(Callback callback) override;
-    WatchId watchReadable(int fd, Callback callback) override;
+    WatchId watchReady(WaitHandle handle, Callback callback) override;
     void unwatch(WatchId id) override;
     TimerId startTimer(std::chrono::milliseconds interval, bool repeating,
                        Callback callback) override;
     void stopTimer(TimerId id) override;
 
     // Waits at most timeout for something to happen, then handles what is ready: the callables
-    // posted so far, the timers that are due and the watched descriptors that are readable.
+    // posted so far, the timers that are due and the watched handles that are ready.
     // Returns whether anything was handled.
     bool processEvents(std::chrono::milliseconds timeout);
 
@@ -45,7 +46,7 @@ class PollLoop final : public MainLoop {
   private:
     using Clock = std::chrono::steady_clock;
     struct Watch {
-        int fd;
+        WaitHandle handle;
         Callback callback;
     };
     struct Timer {
@@ -59,7 +60,7 @@ class PollLoop final : public MainLoop {
     bool runPosted();
     bool runDueTimers();
 
-    EventFd wake_;            // signalled by post() and quit() from any thread
+    EventCounter wake_;       // signalled by post() and quit() from any thread
     std::mutex postedMutex_;  // guards posted_ and quit_
     std::deque<Callback> posted_;
     bool quit_ = false;

@@ -294,8 +294,8 @@ int main(int argc, char** argv) {
 
     PollLoop loop;
     Radio radio(loop, device, recorder, *options);
-    loop.watchReadable(device.fd(), [&] { radio.takeEvent(); });
-    loop.watchReadable(signalFd, [&] { loop.quit(); });
+    loop.watchReady(device.fd(), [&] { radio.takeEvent(); });
+    loop.watchReady(signalFd, [&] { loop.quit(); });
     loop.run();
 
     device.destroy();

@@ -3,8 +3,12 @@
 #include "ui/qt_main_loop.h"
 
 #include <QMetaObject>
-#include <QSocketNotifier>
 #include <QTimer>
+#ifdef _WIN32
+#include <QWinEventNotifier>
+#else
+#include <QSocketNotifier>
+#endif
 
 namespace npt {
 
@@ -16,10 +20,16 @@ void QtMainLoop::post(Callback callback) {
     QMetaObject::invokeMethod(context_.get(), std::move(callback), Qt::QueuedConnection);
 }
 
-hid::MainLoop::WatchId QtMainLoop::watchReadable(int fd, Callback callback) {
+hid::MainLoop::WatchId QtMainLoop::watchReady(hid::WaitHandle handle, Callback callback) {
     const WatchId id = nextId_++;
-    auto* notifier = new QSocketNotifier(fd, QSocketNotifier::Read, context_.get());
-    QObject::connect(notifier, &QSocketNotifier::activated, context_.get(),
+#ifdef _WIN32
+    // The notifier waits on a thread pool's thread and, after each activation, waits again: a
+    // manual-reset event that the callback leaves set fires again, as a readable descriptor does.
+    auto* notifier = new Notifier(handle, context_.get());
+#else
+    auto* notifier = new Notifier(handle, QSocketNotifier::Read, context_.get());
+#endif
+    QObject::connect(notifier, &Notifier::activated, context_.get(),
                      [callback = std::move(callback)] { callback(); });
     watches_.emplace(id, notifier);
     return id;

@@ -2,7 +2,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/recorder_link.h"
 
+#ifdef _WIN32
+#include "hid/windows/windows_platform.h"
+#else
 #include "hid/linux/linux_platform.h"
+#endif
 #include "hid/simulated/simulated_platform.h"
 #include "recorder/example_night.h"
 #include "recorder_sim/simulated_recorder.h"
@@ -37,7 +41,11 @@ RecorderLink::RecorderLink(bool demo) {
         demoPace(recorder_->faults);
         adapter_ = std::make_unique<hid::SimulatedRecorderDevice>(*simulated_, *recorder_);
     } else {
+#ifdef _WIN32
+        platform_ = std::make_unique<hid::WindowsHidPlatform>();
+#else
         platform_ = std::make_unique<hid::LinuxHidPlatform>();
+#endif
     }
     controller_ = std::make_unique<hid::THidDeviceController>(loop_, *platform_);
 }

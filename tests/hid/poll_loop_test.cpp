@@ -3,12 +3,11 @@
 // The poll loop: posts from other threads run on the loop's thread in order, timers and watched
 // descriptors fire, and a nested round (what a modal box does) still runs what was queued.
 #include <gtest/gtest.h>
-#include <sys/eventfd.h>
-#include <unistd.h>
 
 #include <thread>
 #include <vector>
 
+#include "hid/event_counter.h"
 #include "hid/poll_loop.h"
 
 namespace npt::hid {
@@ -36,7 +35,7 @@ TEST(PollLoop, PostsFromAnotherThreadRunOnTheLoopThreadInOrder) {
     }
 }
 
-TEST(PollLoop, TimersAndWatchedDescriptorsFire) {
+TEST(PollLoop, TimersAndWatchedHandlesFire) {
     PollLoop loop;
     int once = 0;
     int repeated = 0;
@@ -49,21 +48,35 @@ TEST(PollLoop, TimersAndWatchedDescriptorsFire) {
     EXPECT_EQ(once, 1);
     EXPECT_EQ(repeated, stoppedAt);
 
-    const int fd = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-    int readable = 0;
-    const auto watch = loop.watchReadable(fd, [&] {
-        std::uint64_t n;
-        [[maybe_unused]] auto r = ::read(fd, &n, sizeof n);
-        ++readable;
+    const EventCounter counter;
+    int ready = 0;
+    const auto watch = loop.watchReady(counter.handle(), [&] {
+        counter.take();
+        ++ready;
     });
-    const std::uint64_t one = 1;
-    [[maybe_unused]] auto w = ::write(fd, &one, sizeof one);
-    ASSERT_TRUE(loop.runUntil([&] { return readable == 1; }, 5s));
+    counter.signal();
+    ASSERT_TRUE(loop.runUntil([&] { return ready == 1; }, 5s));
     loop.unwatch(watch);
-    w = ::write(fd, &one, sizeof one);
+    counter.signal();
     loop.processEvents(10ms);
-    EXPECT_EQ(readable, 1);
-    ::close(fd);
+    EXPECT_EQ(ready, 1);
+}
+
+TEST(PollLoop, AWatchFiresAgainWhileItsHandleStaysReady) {
+    // Level triggered: a callback that leaves the handle ready is called at the next round.
+    PollLoop loop;
+    const EventCounter counter(EventCounter::Counting::One);
+    int calls = 0;
+    loop.watchReady(counter.handle(), [&] {
+        ++calls;
+        counter.take();
+    });
+    counter.signal();
+    counter.signal();
+    counter.signal();
+    ASSERT_TRUE(loop.runUntil([&] { return calls == 3; }, 5s));
+    loop.processEvents(10ms);
+    EXPECT_EQ(calls, 3);
 }
 
 TEST(PollLoop, NestedRoundRunsTheRestOfTheQueue) {

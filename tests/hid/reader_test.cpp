@@ -3,9 +3,11 @@
 // The reader of a claimed device: whole reports on the main thread, one at a time in read order,
 // the reader held while the handler runs, writes from inside the handler, stops during a wait
 // and during a hand-off, unplugs, and no threads or descriptors left behind.
+#ifndef _WIN32
 #include <signal.h>
 #include <sys/syscall.h>
 #include <unistd.h>
+#endif
 
 #include <cerrno>
 #include <fstream>
@@ -27,6 +29,7 @@ std::vector<std::uint8_t> block(std::uint8_t first) {
     return bytes;
 }
 
+#ifndef _WIN32
 // The thread id of a reader thread of this process blocked in poll(2), or 0.
 pid_t readerInPoll() {
     for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
@@ -41,6 +44,7 @@ pid_t readerInPoll() {
     }
     return 0;
 }
+#endif
 
 TEST_F(RecorderOwner, AReadArrivesAsWholeReportsInOrderOnTheMainThread) {
     SimulatedRecorder recorder(exampleNight(""), 3300);
@@ -148,6 +152,8 @@ TEST_F(RecorderOwner, AStopIsNoticedWithoutWaitingForTheSlice) {
     EXPECT_EQ(platform.readersOpen(id), 0);  // the read handle went with the reader
 }
 
+#ifndef _WIN32
+// Linux only: Windows has no signals that interrupt a thread's wait.
 TEST_F(RecorderOwner, ASignalToTheReaderDoesNotHoldBackTheNextReport) {
     const std::uint32_t id = platform.plug(adapterSpec());
     startOwner();
@@ -172,6 +178,7 @@ TEST_F(RecorderOwner, ASignalToTheReaderDoesNotHoldBackTheNextReport) {
     EXPECT_TRUE(pump([&] { return reports.size() == 2; }, 2s));
     ::sigaction(SIGUSR1, &before, nullptr);
 }
+#endif
 
 TEST_F(RecorderOwner, AStopDuringAHandOffDeliversTheWaitingReportAndEnds) {
     const std::uint32_t id = platform.plug(adapterSpec());
@@ -286,27 +293,35 @@ TEST_F(RecorderOwner, AnUnplugInTheMiddleOfAReadEndsItAndTheAdapterComesBack) {
     ASSERT_TRUE(pump([&] { return reports.size() == 140; }));
 }
 
-TEST_F(RecorderOwner, AHundredPlugCyclesLeaveNoReaderThreadOrDescriptor) {
+TEST_F(RecorderOwner, AHundredPlugCyclesLeaveNoReaderThreadOrHandle) {
     SimulatedRecorder recorder(exampleNight(""), 3300);
     SimulatedRecorderDevice device(platform, recorder);
     device.unplug();
     startOwner();
     settleHotplug();
-    const std::size_t threads = entriesIn("/proc/self/task");
-    const std::size_t fds = entriesIn("/proc/self/fd");
-    for (int cycle = 0; cycle < 100; ++cycle) {
-        SCOPED_TRACE(cycle);
+    const auto cycle = [&](int n) {
+        SCOPED_TRACE(n);
         device.plug();
         settleHotplug();
         ASSERT_TRUE(adapterReading(device.id()));
         device.unplug();
         settleHotplug();
         ASSERT_EQ(adapter, nullptr);
+    };
+    // The first cycle counts before the others: what it starts once for good (GoogleTest's
+    // watcher of the main thread's trace, on Windows) is not a leak.
+    cycle(0);
+    const std::size_t threads = threadsOfThisProcess();
+    const std::size_t handles = handlesOfThisProcess();
+    for (int n = 1; n <= 100 && !HasFatalFailure(); ++n) {
+        cycle(n);
     }
     EXPECT_EQ(hid->Count(), 0u);
-    // A thread that has been joined may take a moment to leave /proc.
-    EXPECT_TRUE(pump([&] { return entriesIn("/proc/self/task") == threads; }, 5s));
-    EXPECT_EQ(entriesIn("/proc/self/fd"), fds);
+    // A thread that has been joined may take a moment to leave the system's list.
+    EXPECT_TRUE(pump([&] { return threadsOfThisProcess() == threads; }, 5s));
+    // A leak leaves a handle behind at every cycle. The few that may come on top are the event
+    // objects a long-lived lock gets when it is first contended (Windows only), at any cycle.
+    EXPECT_LE(handlesOfThisProcess(), handles + kLateLockHandles);
 }
 
 }  // namespace

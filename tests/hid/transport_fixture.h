@@ -3,7 +3,14 @@
 #pragma once
 // A controller on the in-process platform, driven by a poll loop on the test's thread.
 #include <gtest/gtest.h>
+#ifdef _WIN32
+#include <windows.h>
+// <windows.h> first.
+#include <tlhelp32.h>
+#include <winternl.h>
+#else
 #include <poll.h>
+#endif
 
 #include <atomic>
 #include <chrono>
@@ -31,8 +38,8 @@ class CountingLoop final : public MainLoop {
         ++posts;
         poll.post(std::move(callback));
     }
-    WatchId watchReadable(int fd, Callback callback) override {
-        return poll.watchReadable(fd, std::move(callback));
+    WatchId watchReady(WaitHandle handle, Callback callback) override {
+        return poll.watchReady(handle, std::move(callback));
     }
     void unwatch(WatchId id) override { poll.unwatch(id); }
     TimerId startTimer(std::chrono::milliseconds interval, bool repeating,
@@ -64,6 +71,71 @@ inline bool isAdapter(const THidDevice& device) {
            device.Attributes().ProductID == kAdapterProductId;
 }
 
+// Whether a wait handle is ready now, without taking anything.
+inline bool isReady(WaitHandle handle) {
+#ifdef _WIN32
+    return ::WaitForSingleObject(handle, 0) == WAIT_OBJECT_0;
+#else
+    pollfd fd{handle, POLLIN, 0};
+    return ::poll(&fd, 1, 0) > 0;
+#endif
+}
+
+#ifdef _WIN32
+// The threads library gives a lock its event object when the lock is first contended, and keeps
+// it for the lock's life: the loop's, the platform's and the radio's locks may get theirs late.
+inline constexpr std::size_t kLateLockHandles = 8;
+
+inline std::size_t threadsOfThisProcess() {
+    const HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    std::size_t n = 0;
+    THREADENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = ::Thread32First(snapshot, &entry); more;
+         more = ::Thread32Next(snapshot, &entry)) {
+        n += entry.th32OwnerProcessID == ::GetCurrentProcessId();
+    }
+    ::CloseHandle(snapshot);
+    return n;
+}
+// The system's list of open handles, which Wine keeps too (its GetProcessHandleCount says 0).
+inline std::size_t handlesOfThisProcess() {
+    struct Entry {  // SYSTEM_HANDLE_TABLE_ENTRY_INFO_EX
+        PVOID object;
+        ULONG_PTR processId;
+        ULONG_PTR handle;
+        ULONG access;
+        USHORT creatorBackTrace;
+        USHORT objectType;
+        ULONG attributes;
+        ULONG reserved;
+    };
+    constexpr auto kExtendedHandleInformation = static_cast<SYSTEM_INFORMATION_CLASS>(64);
+    constexpr auto kInfoLengthMismatch = static_cast<NTSTATUS>(0xC0000004L);
+    std::vector<ULONG_PTR> buffer(1 << 14);
+    NTSTATUS status;
+    ULONG length = 0;
+    while (
+        (status = ::NtQuerySystemInformation(kExtendedHandleInformation, buffer.data(),
+                                             static_cast<ULONG>(buffer.size() * sizeof(ULONG_PTR)),
+                                             &length)) == kInfoLengthMismatch) {
+        buffer.resize(buffer.size() * 2);
+    }
+    if (status != 0) {
+        ADD_FAILURE() << "NtQuerySystemInformation: " << std::hex << status;
+        return 0;
+    }
+    // The number of entries and a reserved word, then the entries.
+    const auto* entries = reinterpret_cast<const Entry*>(buffer.data() + 2);
+    std::size_t n = 0;
+    for (ULONG_PTR i = 0; i < buffer[0]; ++i) {
+        n += entries[i].processId == ::GetCurrentProcessId();
+    }
+    return n;
+}
+#else
+inline constexpr std::size_t kLateLockHandles = 0;
+
 inline std::size_t entriesIn(const char* dir) {
     std::size_t n = 0;
     for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir)) {
@@ -71,6 +143,14 @@ inline std::size_t entriesIn(const char* dir) {
     }
     return n;
 }
+inline std::size_t threadsOfThisProcess() {
+    return entriesIn("/proc/self/task");
+}
+// Open descriptors: those of the devices, the readers' wake counters and the loop's.
+inline std::size_t handlesOfThisProcess() {
+    return entriesIn("/proc/self/fd");
+}
+#endif
 
 class Transport : public ::testing::Test {
   protected:
@@ -101,10 +181,7 @@ class Transport : public ::testing::Test {
 
     // Runs the loop until every hot-plug event so far has been taken (and its scan has run).
     void settleHotplug() {
-        ASSERT_TRUE(pump([this] {
-            pollfd fd{platform.hotplugFd(), POLLIN, 0};
-            return ::poll(&fd, 1, 0) == 0;
-        }));
+        ASSERT_TRUE(pump([this] { return !isReady(platform.hotplugHandle()); }));
     }
 
     std::function<void()> onChange;

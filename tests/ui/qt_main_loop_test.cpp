@@ -1,12 +1,14 @@
 // SPDX-FileCopyrightText: 2026 the npt-desk authors
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The HID transport on Qt's event loop (offscreen): the first scan, hot-plug through a socket
-// notifier, a read of the simulated recorder handed over by queued calls, and timers.
+// The HID transport on Qt's event loop (offscreen): the first scan, hot-plug through the loop's
+// notifier (a socket notifier on Linux, an event notifier on Windows), a read of the simulated
+// recorder handed over by queued calls, and timers.
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 
+#include "hid/event_counter.h"
 #include "hid/hid_device_controller.h"
 #include "recorder/example_night.h"
 #include "recorder_sim/simulated_recorder_device.h"
@@ -66,6 +68,29 @@ TEST(QtMainLoop, CarriesTheTransportThroughScansHotPlugAndARead) {
     device->unplug();
     ASSERT_TRUE(processUntil([&] { return changes == 3 && controller.Count() == 0; }));
     EXPECT_EQ(adapter, nullptr);
+}
+
+TEST(QtMainLoop, AWatchFiresAgainWhileItsHandleStaysReady) {
+    // Level triggered, as the transport needs: each of three hot-plug events is taken by its own
+    // call, and once all are taken the watch stays quiet.
+    testing::ensureApplication();
+    QtMainLoop loop;
+    const hid::EventCounter counter(hid::EventCounter::Counting::One);
+    int calls = 0;
+    const auto watch = loop.watchReady(counter.handle(), [&] {
+        ++calls;
+        counter.take();
+    });
+    counter.signal();
+    counter.signal();
+    counter.signal();
+    ASSERT_TRUE(processUntil([&] { return calls == 3; }));
+    processUntil([] { return false; }, 30);
+    EXPECT_EQ(calls, 3);
+    loop.unwatch(watch);
+    counter.signal();
+    processUntil([] { return false; }, 30);
+    EXPECT_EQ(calls, 3);
 }
 
 TEST(QtMainLoop, TimersFireOnceOrRepeatUntilStopped) {

@@ -59,7 +59,7 @@ class LinuxHandle final : public HidHandle {
 class LinuxChannel final : public HidReadChannel {
   public:
     LinuxChannel(int fd, bool numbered) : fd_(fd), numbered_(numbered) {}
-    int fd() const override { return fd_.get(); }
+    WaitHandle waitHandle() const override { return fd_.get(); }
     Result read(std::span<std::uint8_t> buffer) override {
         // hidraw leaves out the report ID of a device without numbered reports: put 0 there.
         const std::size_t offset = numbered_ ? 0 : 1;
@@ -280,6 +280,11 @@ std::optional<std::vector<std::uint8_t>> LinuxHidPlatform::reportDescriptor(
     return std::vector<std::uint8_t>(descriptor.value, descriptor.value + size);
 }
 
+std::optional<ReportLayout> LinuxHidPlatform::reportLayout(const THidPnPInfo& info) {
+    const auto descriptor = reportDescriptor(info);
+    return descriptor ? parseReportDescriptor(*descriptor) : std::nullopt;
+}
+
 std::unique_ptr<HidReadChannel> LinuxHidPlatform::openRead(const THidPnPInfo& info,
                                                            bool numberedReports, int& error) {
     const int fd = openNode(info.DevicePath, O_RDONLY | O_NONBLOCK);
@@ -290,7 +295,7 @@ std::unique_ptr<HidReadChannel> LinuxHidPlatform::openRead(const THidPnPInfo& in
     return std::make_unique<LinuxChannel>(fd, numberedReports);
 }
 
-int LinuxHidPlatform::hotplugFd() {
+WaitHandle LinuxHidPlatform::hotplugHandle() {
     return monitor_ != nullptr ? ::udev_monitor_get_fd(monitor_) : inotifyFd_;
 }
 

@@ -34,15 +34,17 @@ class LinuxHidPlatform final : public HidPlatform {
     std::unique_ptr<HidHandle> open(const THidPnPInfo& info, OpenStatus& status,
                                     int& error) override;
     std::optional<THidAttributes> attributes(const THidPnPInfo& info) override;
-    std::optional<std::vector<std::uint8_t>> reportDescriptor(const THidPnPInfo& info) override;
+    std::optional<ReportLayout> reportLayout(const THidPnPInfo& info) override;
     std::unique_ptr<HidReadChannel> openRead(const THidPnPInfo& info, bool numberedReports,
                                              int& error) override;
-    int hotplugFd() override;
+    WaitHandle hotplugHandle() override;
     bool takeHotplugEvent() override;
 
   private:
     // The sysfs path of the HID device that carries the interface; empty when there is none.
     std::string hidParentPath(const THidPnPInfo& info);
+    // From sysfs, which lets every user read it, else from the node; nullopt when neither can.
+    std::optional<std::vector<std::uint8_t>> reportDescriptor(const THidPnPInfo& info);
 
     ::udev* udev_ = nullptr;
     ::udev_monitor* monitor_ = nullptr;

@@ -2,8 +2,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "hid/simulated/simulated_platform.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <string>
@@ -11,13 +9,13 @@
 
 namespace npt::hid {
 
-// The reports waiting for one read handle. Its eventfd is readable exactly while a report is
-// waiting or the device has gone, like a hidraw node.
+// The reports waiting for one read handle. Its counter's handle is ready exactly while a report
+// is waiting or the device has gone, like a hidraw node.
 struct SimulatedHidPlatform::Queue {
     std::mutex mutex;  // guards reports and gone
     std::deque<std::vector<std::uint8_t>> reports;
     bool gone = false;
-    const EventFd ready;
+    const EventCounter ready;
 
     void push(std::span<const std::uint8_t> bytes) {
         std::lock_guard lock(mutex);
@@ -60,7 +58,7 @@ class SimulatedHidPlatform::Channel final : public HidReadChannel {
             bool numberedReports)
         : platform_(platform), id_(id), queue_(std::move(queue)), numbered_(numberedReports) {}
     ~Channel() override { platform_.closeReader(id_, queue_); }
-    int fd() const override { return queue_->ready.fd(); }
+    WaitHandle waitHandle() const override { return queue_->ready.handle(); }
     Result read(std::span<std::uint8_t> buffer) override {
         std::lock_guard lock(queue_->mutex);
         if (queue_->gone) {
@@ -94,7 +92,7 @@ class SimulatedHidPlatform::Channel final : public HidReadChannel {
     const bool numbered_;
 };
 
-SimulatedHidPlatform::SimulatedHidPlatform() : hotplug_(EventFd::Counting::One) {
+SimulatedHidPlatform::SimulatedHidPlatform() : hotplug_(EventCounter::Counting::One) {
     radio_ = std::thread([this] { radioLoop(); });
 }
 
@@ -239,14 +237,13 @@ std::optional<THidAttributes> SimulatedHidPlatform::attributes(const THidPnPInfo
     return it->second.spec.attributes;
 }
 
-std::optional<std::vector<std::uint8_t>> SimulatedHidPlatform::reportDescriptor(
-    const THidPnPInfo& info) {
+std::optional<ReportLayout> SimulatedHidPlatform::reportLayout(const THidPnPInfo& info) {
     std::lock_guard lock(mutex_);
     auto it = devices_.find(info.DeviceID);
     if (it == devices_.end()) {
         return std::nullopt;
     }
-    return it->second.spec.reportDescriptor;
+    return parseReportDescriptor(it->second.spec.reportDescriptor);
 }
 
 std::unique_ptr<HidReadChannel> SimulatedHidPlatform::openRead(const THidPnPInfo& info,

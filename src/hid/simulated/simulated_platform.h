@@ -35,7 +35,7 @@
 #include <mutex>
 #include <thread>
 
-#include "hid/event_fd.h"
+#include "hid/event_counter.h"
 #include "hid/hid_platform.h"
 
 namespace npt::hid {
@@ -74,10 +74,10 @@ class SimulatedHidPlatform final : public HidPlatform {
     std::unique_ptr<HidHandle> open(const THidPnPInfo& info, OpenStatus& status,
                                     int& error) override;
     std::optional<THidAttributes> attributes(const THidPnPInfo& info) override;
-    std::optional<std::vector<std::uint8_t>> reportDescriptor(const THidPnPInfo& info) override;
+    std::optional<ReportLayout> reportLayout(const THidPnPInfo& info) override;
     std::unique_ptr<HidReadChannel> openRead(const THidPnPInfo& info, bool numberedReports,
                                              int& error) override;
-    int hotplugFd() override { return hotplug_.fd(); }
+    WaitHandle hotplugHandle() override { return hotplug_.handle(); }
     bool takeHotplugEvent() override;
 
     struct Queue;  // one read handle's reports
@@ -105,7 +105,7 @@ class SimulatedHidPlatform final : public HidPlatform {
     mutable std::mutex mutex_;  // guards devices_ and nextId_
     std::map<std::uint32_t, Device> devices_;
     std::uint32_t nextId_ = 1;
-    const EventFd hotplug_;  // counts hot-plug events not yet taken
+    const EventCounter hotplug_;  // counts hot-plug events not yet taken
 
     // The device side's thread: scheduled actions, run in order at their time.
     using Clock = std::chrono::steady_clock;

@@ -139,14 +139,14 @@ class CountingPlatform final : public HidPlatform {
     std::optional<THidAttributes> attributes(const THidPnPInfo& info) override {
         return inner_.attributes(info);
     }
-    std::optional<std::vector<std::uint8_t>> reportDescriptor(const THidPnPInfo& info) override {
-        return inner_.reportDescriptor(info);
+    std::optional<ReportLayout> reportLayout(const THidPnPInfo& info) override {
+        return inner_.reportLayout(info);
     }
     std::unique_ptr<HidReadChannel> openRead(const THidPnPInfo& info, bool numberedReports,
                                              int& error) override {
         return inner_.openRead(info, numberedReports, error);
     }
-    int hotplugFd() override { return inner_.hotplugFd(); }
+    WaitHandle hotplugHandle() override { return inner_.hotplugHandle(); }
     bool takeHotplugEvent() override {
         const bool nodeChange = inner_.takeHotplugEvent();
         scans += nodeChange;
