@@ -6,6 +6,10 @@
 # icons, the manual pages, the example recordings, the copyright and changelog, and CPack's DEB
 # settings. scripts/package configures a tree for the package (prefix /usr, Debian's hardening
 # flags) and runs cpack in it.
+if(WIN32)
+  include(${CMAKE_CURRENT_LIST_DIR}/WindowsPackaging.cmake)
+  return()
+endif()
 include(GNUInstallDirs)
 find_program(NPT_GZIP gzip REQUIRED)
 

@@ -2,7 +2,8 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Cross-compiling for 64-bit Windows with Debian's MinGW-w64 (the POSIX threads model, which
 # std::thread needs). Used for Qt itself and for npt-desk; NPT_WINDOWS_PREFIX names the folder
-# of the libraries built for Windows (Qt, libxlsxwriter), searched before the MinGW sysroot.
+# of the libraries built for Windows (Qt, libxlsxwriter, GoogleTest: scripts/windows-qt),
+# searched before the MinGW sysroot.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 
@@ -11,9 +12,14 @@ set(CMAKE_CXX_COMPILER x86_64-w64-mingw32-g++-posix)
 set(CMAKE_RC_COMPILER x86_64-w64-mingw32-windres)
 
 set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32)
-if(DEFINED ENV{NPT_WINDOWS_PREFIX})
-  # One folder or several, separated by ':'.
-  string(REPLACE ":" ";" npt_prefixes "$ENV{NPT_WINDOWS_PREFIX}")
+# One folder or several, separated by ':', from -DNPT_WINDOWS_PREFIX or the environment; kept in
+# the cache so that a later reconfiguration finds the same libraries.
+if(NOT NPT_WINDOWS_PREFIX AND DEFINED ENV{NPT_WINDOWS_PREFIX})
+  set(NPT_WINDOWS_PREFIX "$ENV{NPT_WINDOWS_PREFIX}" CACHE STRING "Folders of the Windows libraries")
+endif()
+list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES NPT_WINDOWS_PREFIX)
+if(NPT_WINDOWS_PREFIX)
+  string(REPLACE ":" ";" npt_prefixes "${NPT_WINDOWS_PREFIX}")
   list(PREPEND CMAKE_FIND_ROOT_PATH ${npt_prefixes})
 endif()
 # pkg-config reads only the Windows libraries' .pc files, never the host's.

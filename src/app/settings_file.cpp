@@ -2,28 +2,19 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/settings_file.h"
 
-#ifdef _WIN32
-#include <windows.h>
-
-#include <shlobj.h>
-#else
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
-
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
-#include <filesystem>
 #include <vector>
 
 #include "analysis/analysis_text.h"
 #include "os/atomic_file.h"
 #include "os/file_error.h"
+#include "os/file_system.h"
 #include "os/regular_file.h"
-#include "os/utf8_path.h"
+#include "os/save_target.h"
 
 namespace npt {
 
@@ -50,61 +41,31 @@ std::string decimalPointText(double value) {
     return std::string(buffer, result.ptr);
 }
 
-#ifdef _WIN32
 bool fileExists(const std::string& path) {
-    std::error_code error;
-    return std::filesystem::is_regular_file(pathFromUtf8(path), error);
-}
-
-bool missing(const std::string& path) {
-    return ::GetFileAttributesW(wideFromUtf8(path).c_str()) == INVALID_FILE_ATTRIBUTES &&
-           (::GetLastError() == ERROR_FILE_NOT_FOUND || ::GetLastError() == ERROR_PATH_NOT_FOUND);
-}
-
-// Creates the folder that holds file, and every folder above it that is missing (a first start
-// may find no %APPDATA%\npt-desk).
-void createFoldersFor(const std::string& file) {
-    std::error_code error;
-    const std::filesystem::path folder = pathFromUtf8(file).parent_path();
-    if (!folder.empty() && !std::filesystem::create_directories(folder, error) && error) {
-        throwErrnoError(file, kSavePrefix, error.value());
-    }
-}
-#else
-bool fileExists(const std::string& path) {
-    struct stat info {};
-    return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+    return pathKind(path) == PathKind::RegularFile;
 }
 
 bool isDirectory(const std::string& path) {
-    struct stat info {};
-    return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+    return pathKind(path) == PathKind::Directory;
 }
 
-// Creates the folder that holds file, and every folder above it that is missing, each with
-// the permissions the user's umask allows (a first start may find no ~/.config either).
-void createFoldersFor(const std::string& file) {
-    const auto slash = file.rfind('/');
-    if (slash == std::string::npos || slash == 0) {
+// Creates the folder dir, and every folder above it that is missing, each with the permissions
+// the user's umask allows (a first start may find no ~/.config, or no %APPDATA%\\npt-desk).
+void createFolder(const std::string& dir, const std::string& file) {
+    if (dir.empty() || dir == "." || isDirectory(dir)) {
         return;
     }
-    const std::string dir = file.substr(0, slash);
-    for (std::size_t end = dir.find('/', 1);; end = dir.find('/', end + 1)) {
-        const std::string folder = dir.substr(0, end);
-        if (!isDirectory(folder) && ::mkdir(folder.c_str(), 0777) != 0 && errno != EEXIST) {
-            throwErrnoError(file, kSavePrefix, errno);
-        }
-        if (end == std::string::npos) {
-            return;
-        }
+    if (const std::string parent = directoryOf(dir); parent != dir) {
+        createFolder(parent, file);
+    }
+    if (const int error = createDirectory(dir); error != 0 && error != EEXIST) {
+        throwErrnoError(file, kSavePrefix, error);
     }
 }
 
-bool missing(const std::string& path) {
-    struct stat info {};
-    return ::stat(path.c_str(), &info) != 0 && errno == ENOENT;
+void createFoldersFor(const std::string& file) {
+    createFolder(directoryOf(file), file);
 }
-#endif
 
 // A value as the message shows it: on one line, and not the whole of a long one.
 std::string shownValue(std::string_view value) {
@@ -212,26 +173,6 @@ StoredAnalysis readAnalysis(std::string_view text) {
     }
     return result;
 }
-
-#ifdef _WIN32
-// Windows answers a folder's write permission only to a try: a file created there and deleted
-// on close. A folder under Program Files is not writable for a user this way.
-bool directoryWritable(const std::string& dir) {
-    const std::wstring probe =
-        wideFromUtf8(dir + "\\.npt-desk-write-check-" + std::to_string(::GetCurrentProcessId()));
-    HANDLE file = ::CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        return false;
-    }
-    ::CloseHandle(file);
-    return true;
-}
-#else
-bool directoryWritable(const std::string& dir) {
-    return ::access(dir.c_str(), W_OK) == 0;
-}
-#endif
 }  // namespace
 
 SettingsLocation chooseSettingsLocation(const std::string& executableDir,
@@ -244,67 +185,19 @@ SettingsLocation chooseSettingsLocation(const std::string& executableDir,
     return {userConfigDir + "/" + kSettingsFileName, beside};
 }
 
-#ifdef _WIN32
 std::string userConfigDirectory() {
-    PWSTR folder = nullptr;
-    std::string dir;
-    if (::SHGetKnownFolderPath(FOLDERID_RoamingAppData, 0, nullptr, &folder) == S_OK) {
-        dir = utf8FromWide(folder);
-    } else if (const wchar_t* appData = ::_wgetenv(L"APPDATA"); appData != nullptr) {
-        dir = utf8FromWide(appData);
-    }
-    ::CoTaskMemFree(folder);
-    return (dir.empty() ? std::string(".") : dir) + "\\npt-desk";
+    return userSettingsBase() + "/npt-desk";
 }
-
-std::string executableDirectory() {
-    std::wstring buffer(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD n =
-            ::GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
-        if (n == 0) {
-            return ".";
-        }
-        if (n < buffer.size()) {
-            buffer.resize(n);
-            break;
-        }
-        buffer.resize(buffer.size() * 2);
-    }
-    const std::string path = utf8FromWide(buffer);
-    const auto slash = path.find_last_of("\\/");
-    return slash == std::string::npos ? "." : path.substr(0, slash);
-}
-#else
-std::string userConfigDirectory() {
-    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg != nullptr && *xdg == '/') {
-        return std::string(xdg) + "/npt-desk";
-    }
-    const char* home = std::getenv("HOME");
-    return std::string(home != nullptr ? home : ".") + "/.config/npt-desk";
-}
-
-std::string executableDirectory() {
-    std::vector<char> buffer(4096);
-    const ssize_t n = ::readlink("/proc/self/exe", buffer.data(), buffer.size() - 1);
-    if (n <= 0) {
-        return ".";
-    }
-    std::string path(buffer.data(), static_cast<std::size_t>(n));
-    const auto slash = path.rfind('/');
-    return slash == std::string::npos ? "." : path.substr(0, slash == 0 ? 1 : slash);
-}
-#endif
 
 IniSettingsFile::Content IniSettingsFile::current() const {
     std::string file = location_.path;
-    if (missing(file)) {
+    if (pathKind(file) == PathKind::Missing) {
         if (location_.legacyPath.empty()) {
             return {file, std::nullopt, std::nullopt};
         }
         // Until the first save in the new place, the old file speaks for it.
         file = location_.legacyPath;
-        if (missing(file)) {
+        if (pathKind(file) == PathKind::Missing) {
             return {location_.path, std::nullopt, std::nullopt};
         }
     }

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "analysis/parameters.h"
+#include "os/file_system.h"  // executableDirectory, for the callers
 #include "os/ini_text.h"
 
 namespace npt {
@@ -69,7 +70,6 @@ SettingsLocation chooseSettingsLocation(const std::string& executableDir,
                                         const std::string& installedDir = "");
 // $XDG_CONFIG_HOME/npt-desk, or ~/.config/npt-desk; on Windows %APPDATA%\npt-desk.
 std::string userConfigDirectory();
-std::string executableDirectory();
 
 class IniSettingsFile final : public SettingsStore {
   public:

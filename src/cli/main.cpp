@@ -16,7 +16,7 @@
 #include <io.h>
 #include <shellapi.h>
 
-#include "os/utf8_path.h"
+#include "os/windows_error.h"
 #endif
 #ifdef NPT_WITH_REPORT
 #include "cli/report_command.h"

@@ -2,12 +2,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/npt_command.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
-#include <filesystem>
 #include <optional>
 
 #include "app/clock.h"
@@ -27,7 +24,7 @@
 #include "npt_version.h"
 #include "os/file_error.h"
 #include "os/file_name.h"
-#include "os/utf8_path.h"
+#include "os/file_system.h"
 #include "recorder/password.h"
 #include "recorder/utf8.h"
 
@@ -232,21 +229,6 @@ std::pair<Options, std::optional<std::string>> parse(const std::vector<std::stri
     }
     return {o, error};
 }
-
-#ifdef _WIN32
-bool sameFile(const std::string& a, const std::string& b) {
-    // Windows has no inode numbers in stat: the file system says whether two names are one file.
-    std::error_code error;
-    return std::filesystem::equivalent(pathFromUtf8(a), pathFromUtf8(b), error);
-}
-#else
-bool sameFile(const std::string& a, const std::string& b) {
-    struct stat first {
-    }, second{};
-    return ::stat(a.c_str(), &first) == 0 && ::stat(b.c_str(), &second) == 0 &&
-           first.st_dev == second.st_dev && first.st_ino == second.st_ino;
-}
-#endif
 
 std::string lastError(const BatchView& view) {
     for (auto it = view.messages().rbegin(); it != view.messages().rend(); ++it) {

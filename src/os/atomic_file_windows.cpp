@@ -1,123 +1,103 @@
 // SPDX-FileCopyrightText: 2026 the npt-desk authors
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Windows: the temporary file is a named file beside the target (Windows has no unnamed file
-// that can be given a name later), written, flushed to disk (FlushFileBuffers) and put in the
-// target's place by ReplaceFileW, which keeps the replaced file's attributes and permissions;
-// a new file is renamed into place (MoveFileExW, written through). The target is never
-// missing: either the old file or the new one has its name at every moment.
+// Replacing a file so that the old content survives any failure, on Windows: the bytes go to a
+// temporary file beside the target (a new name, created exclusively), flushed to disk
+// (FlushFileBuffers), which then replaces the target in one step: ReplaceFileW keeps the old
+// file's attributes and permissions; a new file, or a target ReplaceFileW cannot serve, is moved
+// into place with MoveFileExW, written through to disk. The temporary file is removed on any
+// failure.
 //
-// Ctrl+C, Ctrl+Break and a closed console window wait, as termination signals do on Linux,
-// until the temporary file is gone or has become the file.
-// windows.h first: bcrypt.h needs its types.
-#include <windows.h>
-
-#include <bcrypt.h>
+// Ctrl+C or Ctrl+Break in the console (npt.exe) waits while a file is replaced, as a signal does
+// on Linux: the program ends once the temporary file is gone or has become the target; a second
+// one ends it at once.
 #include <fcntl.h>
 #include <io.h>
+#include <windows.h>
 
 #include <atomic>
 #include <cerrno>
-#include <climits>
+#include <cstdlib>
+#include <random>
 #include <vector>
 
 #include "os/atomic_file.h"
 #include "os/file_error.h"
 #include "os/save_target.h"
-#include "os/utf8_path.h"
+#include "os/windows_error.h"
 
 namespace npt {
 
 namespace {
+// NTFS and FAT allow 255 UTF-16 units in a name; 255 bytes of UTF-8 never need more.
+constexpr std::size_t kNameMax = 255;
 
-// ---- The console's Ctrl+C while a file is replaced ---------------------------------------
-//
-// Windows calls the handler on a thread of its own. While a file is replaced the handler waits
-// for the replacement to end, and the program then ends as Ctrl+C ends it; outside a
-// replacement the console's next handler (by default, the one that ends the program) acts.
+std::atomic<int> pendingControl{0};
+std::atomic<const wchar_t*> namedTemporary{nullptr};
 
-std::atomic<bool> replacing{false};
-std::atomic<bool> interruptedWhileReplacing{false};
-HANDLE replacementDone = nullptr;  // set when no file is being replaced
-
-BOOL WINAPI onConsoleEvent(DWORD /*event*/) {
-    if (replacing.load()) {
-        interruptedWhileReplacing.store(true);
-        ::WaitForSingleObject(replacementDone, INFINITE);
+BOOL WINAPI onConsoleControl(DWORD event) {
+    if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) {
+        return FALSE;  // a closed console or a logoff: Windows ends the program regardless
     }
-    return FALSE;
+    if (pendingControl.exchange(1) == 0) {
+        return TRUE;  // held back until the file is replaced or left as it was
+    }
+    if (const wchar_t* name = namedTemporary.load(); name != nullptr) {
+        ::DeleteFileW(name);
+    }
+    return FALSE;  // the second one ends the program now
 }
 
-class ConsoleEventsHeldBack {
+class ControlHeldBack {
   public:
-    ConsoleEventsHeldBack() {
-        static const bool installed = [] {
-            replacementDone = ::CreateEventW(nullptr, TRUE, TRUE, nullptr);
-            return replacementDone != nullptr && ::SetConsoleCtrlHandler(onConsoleEvent, TRUE);
-        }();
-        installed_ = installed;
+    ControlHeldBack() : installed_(::SetConsoleCtrlHandler(onConsoleControl, TRUE) != 0) {}
+    ~ControlHeldBack() {
         if (installed_) {
-            ::ResetEvent(replacementDone);
-            replacing.store(true);
+            ::SetConsoleCtrlHandler(onConsoleControl, FALSE);
+        }
+        if (pendingControl.exchange(0) != 0) {
+            std::_Exit(static_cast<int>(STATUS_CONTROL_C_EXIT));
         }
     }
-    ~ConsoleEventsHeldBack() {
-        if (installed_) {
-            replacing.store(false);
-            ::SetEvent(replacementDone);
-        }
-        if (interruptedWhileReplacing.load()) {
-            ::ExitProcess(STATUS_CONTROL_C_EXIT);
-        }
-    }
-    ConsoleEventsHeldBack(const ConsoleEventsHeldBack&) = delete;
-    ConsoleEventsHeldBack& operator=(const ConsoleEventsHeldBack&) = delete;
-
-    bool interrupted() const { return interruptedWhileReplacing.load(); }
+    ControlHeldBack(const ControlHeldBack&) = delete;
+    ControlHeldBack& operator=(const ControlHeldBack&) = delete;
+    bool signalled() const { return pendingControl.load() != 0; }
 
   private:
-    bool installed_ = false;
+    bool installed_;
 };
-
-// ---- The temporary file ------------------------------------------------------------------
 
 std::string randomSuffix() {
     static constexpr char kLetters[] =
         "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
-    unsigned char random[6] = {};
-    if (::BCryptGenRandom(nullptr, random, sizeof random, BCRYPT_USE_SYSTEM_PREFERRED_RNG) != 0) {
-        // The exclusive create below still keeps names apart.
-        static unsigned counter = 0;
-        const unsigned seed = static_cast<unsigned>(::GetCurrentProcessId()) * 2654435761u +
-                              static_cast<unsigned>(::GetTickCount()) + ++counter;
-        for (std::size_t i = 0; i < sizeof random; ++i) {
-            random[i] = static_cast<unsigned char>(seed >> (i * 5));
-        }
-    }
+    static std::random_device device;
     std::string suffix;
-    for (unsigned char r : random) {
-        suffix += kLetters[r % (sizeof kLetters - 1)];
+    for (int i = 0; i < 6; ++i) {
+        suffix += kLetters[device() % (sizeof kLetters - 1)];
     }
     return suffix;
 }
 
-// NTFS, FAT and exFAT hold names of 255 UTF-16 units; the temporary name is measured in UTF-8
-// bytes, which never undercounts them.
-constexpr std::size_t kNameMax = 255;
-
-// The temporary file beside the target, removed again unless it has replaced the target. Its
-// descriptor is the C library's, over a handle that lets writers open the file by its name
-// meanwhile (the spreadsheet library does).
 class Temporary {
   public:
     Temporary(const SaveTarget& target, const std::string& chosen, const std::string& prefix)
         : chosen_(chosen), prefix_(prefix) {
         for (int attempt = 0;; ++attempt) {
             name_ = temporaryPath(target, kNameMax, randomSuffix());
-            handle_ = ::CreateFileW(wideFromUtf8(name_).c_str(), GENERIC_READ | GENERIC_WRITE,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, CREATE_NEW,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr);
-            if (handle_ != INVALID_HANDLE_VALUE) {
-                break;
+            wide_ = wideFromUtf8(name_);
+            // Shared, so that a library writing the file by its name can open it too.
+            const HANDLE handle =
+                ::CreateFileW(wide_.c_str(), GENERIC_READ | GENERIC_WRITE,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+            if (handle != INVALID_HANDLE_VALUE) {
+                fd_ = ::_open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_RDWR | _O_BINARY);
+                if (fd_ < 0) {
+                    ::CloseHandle(handle);
+                    remove();
+                    throwErrnoError(chosen, prefix, EMFILE);
+                }
+                namedTemporary.store(wide_.c_str());
+                return;
             }
             const DWORD error = ::GetLastError();
             if (error != ERROR_FILE_EXISTS || attempt == 100) {
@@ -125,27 +105,22 @@ class Temporary {
                 throwWindowsError(chosen, prefix, error);
             }
         }
-        fd_ = ::_open_osfhandle(reinterpret_cast<intptr_t>(handle_), _O_RDWR | _O_BINARY);
-        if (fd_ < 0) {
-            ::CloseHandle(handle_);
-            handle_ = INVALID_HANDLE_VALUE;
-            removeFile();
-            throwErrnoError(chosen, prefix, EMFILE);
-        }
     }
     ~Temporary() {
         closeFile();
-        removeFile();
+        remove();
     }
     Temporary(const Temporary&) = delete;
     Temporary& operator=(const Temporary&) = delete;
 
-    const std::string& name() const { return name_; }
+    const std::string& path() const { return name_; }
+    const std::wstring& wideName() const { return wide_; }
     int fd() const { return fd_; }
 
-    // Flushes the file to disk and closes it. Throws FileError when that fails.
+    // Flushes the file to disk and closes it, ready to replace the target.
     void finish() {
-        if (!::FlushFileBuffers(handle_)) {
+        const auto handle = reinterpret_cast<HANDLE>(::_get_osfhandle(fd_));
+        if (handle == INVALID_HANDLE_VALUE || !::FlushFileBuffers(handle)) {
             throwWindowsError(chosen_, prefix_, ::GetLastError());
         }
         if (!closeFile()) {
@@ -153,98 +128,90 @@ class Temporary {
         }
     }
     // The file has replaced the target: its name is the target's now.
-    void keep() { name_.clear(); }
+    void keep() {
+        namedTemporary.store(nullptr);
+        name_.clear();
+    }
 
   private:
+    void remove() {
+        if (!name_.empty()) {
+            namedTemporary.store(nullptr);
+            ::DeleteFileW(wide_.c_str());
+            name_.clear();
+        }
+    }
     bool closeFile() {
         if (fd_ < 0) {
             return true;
         }
-        const bool closed = ::_close(fd_) == 0;  // closes the handle too
+        const bool closed = ::_close(fd_) == 0;
         fd_ = -1;
-        handle_ = INVALID_HANDLE_VALUE;
         return closed;
-    }
-    void removeFile() {
-        if (!name_.empty()) {
-            ::DeleteFileW(wideFromUtf8(name_).c_str());
-            name_.clear();
-        }
     }
 
     const std::string& chosen_;
     const std::string& prefix_;
-    std::string name_;  // its name in the folder, while it is not the target's
-    HANDLE handle_ = INVALID_HANDLE_VALUE;
+    std::string name_;
+    std::wstring wide_;
     int fd_ = -1;
 };
 
-bool moveIntoPlace(const std::wstring& temp, const std::wstring& target) {
-    return ::MoveFileExW(temp.c_str(), target.c_str(),
-                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
-}
-
-// Puts the temporary file in the place of the target. The error code when it could not, the
-// target then as it was.
-DWORD replaceTarget(const SaveTarget& target, const std::string& temp) {
-    const std::wstring wideTemp = wideFromUtf8(temp);
-    const std::wstring wideTarget = wideFromUtf8(target.path);
-    if (!target.exists) {
-        return moveIntoPlace(wideTemp, wideTarget) ? ERROR_SUCCESS : ::GetLastError();
-    }
-    if (::ReplaceFileW(wideTarget.c_str(), wideTemp.c_str(), nullptr,
+// Puts the complete temporary file in the target's place; the Windows error when it cannot.
+DWORD putInPlace(const SaveTarget& target, const Temporary& temp) {
+    const std::wstring destination = wideFromUtf8(target.path);
+    if (target.exists &&
+        ::ReplaceFileW(destination.c_str(), temp.wideName().c_str(), nullptr,
                        REPLACEFILE_IGNORE_MERGE_ERRORS | REPLACEFILE_IGNORE_ACL_ERRORS, nullptr,
                        nullptr)) {
         return ERROR_SUCCESS;
     }
-    const DWORD error = ::GetLastError();
-    switch (error) {
-        case ERROR_SHARING_VIOLATION:
-        case ERROR_LOCK_VIOLATION:
-        case ERROR_USER_MAPPED_FILE:
-        case ERROR_ACCESS_DENIED:
-            // Another program holds the file, or the user may not replace it: renaming over it
-            // would be refused the same way.
+    if (target.exists) {
+        // Another program holds the file open without letting it be replaced: a rename would be
+        // refused too, and only as "access denied"; the doctor is told which program's doing it
+        // is. ERROR_UNABLE_TO_MOVE_REPLACEMENT (the old file gone, the new one still under its
+        // temporary name) and other refusals fall through to the rename.
+        if (const DWORD error = ::GetLastError(); error == ERROR_SHARING_VIOLATION ||
+                                                  error == ERROR_LOCK_VIOLATION ||
+                                                  error == ERROR_USER_MAPPED_FILE) {
             return error;
-        default:
-            // ERROR_UNABLE_TO_MOVE_REPLACEMENT: the old file is gone and the new one still has
-            // its temporary name, so it must be renamed now; other refusals (a file system
-            // that cannot replace, a network share) leave both as they were, and a rename
-            // replaces the file as well, keeping less of its attributes.
-            return moveIntoPlace(wideTemp, wideTarget) ? ERROR_SUCCESS : ::GetLastError();
+        }
     }
+    // A new file, or a target that ReplaceFileW cannot replace (some network shares, FAT).
+    if (::MoveFileExW(temp.wideName().c_str(), destination.c_str(),
+                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        return ERROR_SUCCESS;
+    }
+    return ::GetLastError();
 }
-
 }  // namespace
 
 std::vector<std::uint8_t> fileContent(int fd) {
-    const auto handle = reinterpret_cast<HANDLE>(::_get_osfhandle(fd));
-    LARGE_INTEGER size{};
-    if (handle == INVALID_HANDLE_VALUE || !::GetFileSizeEx(handle, &size) || size.QuadPart <= 0) {
+    const __int64 size = ::_filelengthi64(fd);
+    const __int64 position = ::_telli64(fd);
+    if (size <= 0 || position < 0 || ::_lseeki64(fd, 0, SEEK_SET) < 0) {
         return {};
     }
-    const __int64 offset = ::_lseeki64(fd, 0, SEEK_CUR);
-    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size.QuadPart));
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
     std::size_t got = 0;
-    if (offset >= 0 && ::_lseeki64(fd, 0, SEEK_SET) == 0) {
-        while (got < bytes.size()) {
-            const std::size_t want = std::min<std::size_t>(bytes.size() - got, INT_MAX);
-            const int n = ::_read(fd, bytes.data() + got, static_cast<unsigned>(want));
-            if (n <= 0) {
-                break;
-            }
-            got += static_cast<std::size_t>(n);
+    while (got < bytes.size()) {
+        const int n =
+            ::_read(fd, bytes.data() + got,
+                    static_cast<unsigned>(std::min<std::size_t>(bytes.size() - got, 1u << 30)));
+        if (n <= 0) {
+            break;
         }
-        ::_lseeki64(fd, offset, SEEK_SET);
+        got += static_cast<std::size_t>(n);
     }
+    ::_lseeki64(fd, position, SEEK_SET);
     bytes.resize(got);
     return bytes;
 }
 
 bool writeFully(int fd, std::span<const std::uint8_t> bytes) {
     while (!bytes.empty()) {
-        const std::size_t chunk = std::min<std::size_t>(bytes.size(), 1u << 30);
-        const int n = ::_write(fd, bytes.data(), static_cast<unsigned>(chunk));
+        const int n = ::_write(
+            fd, bytes.data(), static_cast<unsigned>(std::min<std::size_t>(bytes.size(), 1u << 30)));
         if (n <= 0) {
             errno = n < 0 ? errno : EIO;
             return false;
@@ -256,15 +223,15 @@ bool writeFully(int fd, std::span<const std::uint8_t> bytes) {
 
 void replaceFileAtomically(const std::string& path, const std::string& messagePrefix,
                            const std::function<void(const TemporaryFile& temp)>& produce) {
-    const ConsoleEventsHeldBack heldBack;  // goes last, after the temporary file
+    const ControlHeldBack heldBack;  // goes last, after the temporary file
     const SaveTarget target = findSaveTarget(path, messagePrefix);
     Temporary temp(target, path, messagePrefix);
-    produce({temp.name(), temp.fd(), target.directory});
+    produce({temp.path(), temp.fd(), target.directory});
     temp.finish();
-    if (heldBack.interrupted()) {
+    if (heldBack.signalled()) {
         return;  // the program ends once the temporary file is gone, the target as it was
     }
-    if (const DWORD error = replaceTarget(target, temp.name()); error != ERROR_SUCCESS) {
+    if (const DWORD error = putInPlace(target, temp); error != ERROR_SUCCESS) {
         throwWindowsError(path, messagePrefix, error);
     }
     temp.keep();

@@ -28,8 +28,6 @@ inline constexpr const char* kReadOnlyFileReason = "файл защищён от
 inline constexpr const char* kFifoReason = "это канал, а не файл";
 inline constexpr const char* kDeviceReason = "это устройство, а не файл";
 inline constexpr const char* kSocketReason = "это сокет, а не файл";
-// Windows: another program holds the file open and does not let it be replaced or read.
-inline constexpr const char* kOpenElsewhereReason = "файл открыт другой программой";
 
 // Why a file of this st_mode cannot be read or replaced as a recording or a table, or an empty
 // text for a regular file.
@@ -39,12 +37,5 @@ std::string reasonForFileType(unsigned mode);
 [[noreturn]] void throwFileError(const std::string& path, const std::string& prefix,
                                  const std::string& reason);
 [[noreturn]] void throwErrnoError(const std::string& path, const std::string& prefix, int error);
-
-#ifdef _WIN32
-// The reason for a Windows error code (GetLastError), in Russian.
-std::string reasonForWindowsError(unsigned long error);
-[[noreturn]] void throwWindowsError(const std::string& path, const std::string& prefix,
-                                    unsigned long error);
-#endif
 
 }  // namespace npt

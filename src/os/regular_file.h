@@ -19,10 +19,4 @@ std::vector<std::uint8_t> readRegularFile(
     const std::string& path, const std::string& messagePrefix,
     std::size_t maxBytes = std::numeric_limits<std::size_t>::max());
 
-#ifdef _WIN32
-// Whether the name is one of the device names every folder holds (NUL, CON, COM1, LPT1, …, in
-// some versions with any ending): Windows itself makes it "\\.\NAME".
-bool namesDevice(const std::string& path);
-#endif
-
 }  // namespace npt

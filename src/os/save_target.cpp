@@ -2,9 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "os/save_target.h"
 
-#ifdef _WIN32
-#include <windows.h>
-#else
+#ifndef _WIN32
 #include <fcntl.h>
 #include <unistd.h>
 #endif
@@ -13,8 +11,6 @@
 #include <vector>
 
 #include "os/file_error.h"
-#include "os/regular_file.h"
-#include "os/utf8_path.h"
 
 namespace npt {
 
@@ -53,22 +49,20 @@ std::size_t cutAtCharacter(std::string_view text, std::size_t limit) {
 }  // namespace
 
 #ifdef _WIN32
-// Windows separates path parts by "\\" or "/", and "C:" names a drive's current folder.
+// Windows takes both separators; a folder in the root of a drive ("C:\\") keeps its separator.
 std::string directoryOf(const std::string& path) {
-    const auto slash = path.find_last_of("\\/");
-    const bool drive = path.size() >= 2 && path[1] == ':';
+    const auto slash = path.find_last_of("/\\");
     if (slash == std::string::npos) {
-        return drive ? path.substr(0, 2) : ".";
+        return ".";
     }
-    const bool root = slash == 0 || (drive && slash == 2);
-    return path.substr(0, root ? slash + 1 : slash);
+    if (slash == 0 || (slash == 2 && path[1] == ':')) {
+        return path.substr(0, slash + 1);
+    }
+    return path.substr(0, slash);
 }
 
 std::string baseNameOf(const std::string& path) {
-    auto slash = path.find_last_of("\\/");
-    if (slash == std::string::npos && path.size() >= 2 && path[1] == ':') {
-        slash = 1;
-    }
+    const auto slash = path.find_last_of("/\\");
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 #else
@@ -86,100 +80,7 @@ std::string baseNameOf(const std::string& path) {
 }
 #endif
 
-#ifdef _WIN32
-namespace {
-// The file a link or a junction leads to, as an ordinary path (the prefix \\?\ dropped).
-std::string finalPathOf(const std::wstring& wide, const std::string& chosen,
-                        const std::string& prefix) {
-    HANDLE file =
-        ::CreateFileW(wide.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        const DWORD error = ::GetLastError();
-        throwWindowsError(chosen, prefix,
-                          error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND
-                              ? ERROR_CANT_ACCESS_FILE
-                              : error);
-    }
-    std::wstring final(MAX_PATH, L'\0');
-    DWORD length =
-        ::GetFinalPathNameByHandleW(file, final.data(), static_cast<DWORD>(final.size()), 0);
-    if (length >= final.size()) {
-        final.resize(length);
-        length =
-            ::GetFinalPathNameByHandleW(file, final.data(), static_cast<DWORD>(final.size()), 0);
-    }
-    const DWORD error = ::GetLastError();
-    ::CloseHandle(file);
-    if (length == 0 || length >= final.size()) {
-        throwWindowsError(chosen, prefix, error);
-    }
-    final.resize(length);
-    if (final.starts_with(L"\\\\?\\UNC\\")) {
-        final = L"\\" + final.substr(7);
-    } else if (final.starts_with(L"\\\\?\\")) {
-        final = final.substr(4);
-    }
-    return utf8FromWide(final);
-}
-}  // namespace
-
-// A link (or a junction on the way) is followed by Windows itself when the file is opened;
-// only the name of the file it leads to is needed, so that the file, not the link, is
-// replaced. What may not be replaced: a folder, a device, a pipe, a read-only file, a file the
-// user may not write and one another program holds open without letting others write it.
-SaveTarget findSaveTarget(const std::string& chosen, const std::string& messagePrefix) {
-    if (namesDevice(chosen)) {
-        throwFileError(chosen, messagePrefix, kDeviceReason);
-    }
-    SaveTarget target;
-    target.path = chosen;
-    std::wstring wide = wideFromUtf8(chosen);
-    WIN32_FILE_ATTRIBUTE_DATA data{};
-    if (!::GetFileAttributesExW(wide.c_str(), GetFileExInfoStandard, &data)) {
-        const DWORD error = ::GetLastError();
-        if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) {
-            throwWindowsError(chosen, messagePrefix, error);
-        }
-        // A new file; a missing folder is met, with its reason, by the temporary file.
-        target.directory = directoryOf(target.path);
-        return target;
-    }
-    if ((data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
-        target.path = finalPathOf(wide, chosen, messagePrefix);
-        wide = wideFromUtf8(target.path);
-        if (!::GetFileAttributesExW(wide.c_str(), GetFileExInfoStandard, &data)) {
-            throwWindowsError(chosen, messagePrefix, ::GetLastError());
-        }
-    }
-    target.exists = true;
-    target.directory = directoryOf(target.path);
-    if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-        throwFileError(chosen, messagePrefix, reasonForErrno(EISDIR));
-    }
-    if ((data.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0) {
-        throwFileError(chosen, messagePrefix, kReadOnlyFileReason);
-    }
-    // Opening for writing, without writing, asks the file's permissions and every program that
-    // holds it open; a device or a pipe is known by its handle.
-    HANDLE file = ::CreateFileW(wide.c_str(), GENERIC_WRITE,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        throwWindowsError(chosen, messagePrefix, ::GetLastError());
-    }
-    const DWORD type = ::GetFileType(file);
-    ::CloseHandle(file);
-    if (type == FILE_TYPE_PIPE) {
-        throwFileError(chosen, messagePrefix, kFifoReason);
-    }
-    if (type != FILE_TYPE_DISK) {
-        throwFileError(chosen, messagePrefix, kDeviceReason);
-    }
-    target.existing.st_mode = S_IFREG | 0666;
-    return target;
-}
-#else
+#ifndef _WIN32
 SaveTarget findSaveTarget(const std::string& chosen, const std::string& messagePrefix) {
     SaveTarget target;
     target.path = chosen;
@@ -225,15 +126,11 @@ std::string temporaryPath(const SaveTarget& target, std::size_t nameMax, std::st
     const std::string name = baseNameOf(target.path);
     const std::size_t fixed = 2 + suffix.size();  // the two points
     const std::size_t room = nameMax > fixed ? nameMax - fixed : 0;
-#ifdef _WIN32
     std::string temp = target.directory;
-    if (!temp.empty() && temp.back() != '\\' && temp.back() != '/' && temp.back() != ':') {
-        temp += '\\';
+    if (!temp.ends_with('/') && !temp.ends_with('\\')) {
+        temp += '/';
     }
     temp += '.';
-#else
-    std::string temp = target.directory + "/.";
-#endif
     temp.append(name, 0, cutAtCharacter(name, room));
     temp += '.';
     temp += suffix;

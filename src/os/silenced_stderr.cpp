@@ -21,8 +21,7 @@ std::mutex& stderrMutex() {
 }  // namespace
 
 #ifdef _WIN32
-// Windows: the C library's descriptor 2, pointed to the NUL device; the library writes through
-// the same C runtime.
+// The C runtime's descriptors, and the null device's Windows name.
 SilencedStderr::SilencedStderr() : lock_(stderrMutex()) {
     std::fflush(stderr);
     saved_ = ::_dup(2);

@@ -7,10 +7,10 @@
 // write fails (a full disk, a file-size limit); the user is told once, in Russian, by the
 // caller. The lines cannot be avoided by checking inputs first, because they come from the
 // disk, so while an object of this class lives, the process's standard error descriptor points
-// to /dev/null (NUL on Windows). Only the library's calls run inside: the application writes
-// nothing to standard error while a workbook is written (the window logs nothing, and the
-// command-line tool prints its messages after the export has returned), and the descriptor is back,
-// with anything buffered flushed on both sides, before an error reaches the caller.
+// to /dev/null. Only the library's calls run inside: the application writes nothing to
+// standard error while a workbook is written (the window logs nothing, and the command-line
+// tool prints its messages after the export has returned), and the descriptor is back, with
+// anything buffered flushed on both sides, before an error reaches the caller.
 #include <mutex>
 
 namespace npt {

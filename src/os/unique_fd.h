@@ -2,8 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // An open file descriptor that closes itself: for the file layer's reads and the transport's
-// device nodes, so that no early return leaves a descriptor open. On Windows it is the C
-// library's descriptor (as _open and _open_osfhandle give), closed with _close.
+// device nodes, so that no early return leaves a descriptor open.
 #ifdef _WIN32
 #include <io.h>
 #else

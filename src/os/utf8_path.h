@@ -4,7 +4,8 @@
 // Paths are kept as UTF-8 text throughout the program. A std::filesystem::path, a stream or a
 // C library call made from a narrow string reads it in the system's code page on Windows (an
 // ANSI code page, where a Cyrillic name breaks); every file the program opens, examines or
-// renames goes through these conversions instead, which read and give UTF-8 on every system.
+// renames by a std::filesystem::path or a stream goes through these conversions instead, which
+// read and give UTF-8 on every system (the Windows API's own UTF-16 names: windows_error.h).
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -15,12 +16,5 @@ namespace npt {
 std::filesystem::path pathFromUtf8(std::string_view utf8);
 // A path as UTF-8 text.
 std::string utf8FromPath(const std::filesystem::path& path);
-
-#ifdef _WIN32
-// The Windows API's UTF-16 text and back; text that is not valid UTF-8 (or UTF-16) has each
-// broken sequence replaced by U+FFFD.
-std::wstring wideFromUtf8(std::string_view utf8);
-std::string utf8FromWide(std::wstring_view wide);
-#endif
 
 }  // namespace npt

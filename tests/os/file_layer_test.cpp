@@ -18,6 +18,7 @@
 #include "os/regular_file.h"
 #include "os/save_target.h"
 #include "os/utf8_path.h"
+#include "os/windows_error.h"
 
 namespace npt {
 namespace {
@@ -153,7 +154,7 @@ TEST(WindowsFileTest, FileHeldOpenByAnotherProgramIsKept) {
         writeFileAtomically(file, bytesOf("новое"), "Не удалось сохранить таблицу");
         ADD_FAILURE() << "a file held open was replaced";
     } catch (const FileError& e) {
-        EXPECT_EQ(e.reason(), kOpenElsewhereReason);
+        EXPECT_EQ(e.reason(), "файл открыт другой программой");
     }
     holder.close();
     EXPECT_EQ(readRegularFile(file, ""), bytesOf("старое"));
@@ -184,12 +185,12 @@ TEST(WindowsFileTest, WindowsErrorsHaveRussianReasons) {
         unsigned long code;
         std::string reason;
     } cases[] = {
-        {ERROR_SHARING_VIOLATION, kOpenElsewhereReason},
+        {ERROR_SHARING_VIOLATION, "файл открыт другой программой"},
         {ERROR_ACCESS_DENIED, reasonForErrno(EACCES)},
         {ERROR_DISK_FULL, reasonForErrno(ENOSPC)},
         {ERROR_PATH_NOT_FOUND, reasonForErrno(ENOENT)},
         {ERROR_FILENAME_EXCED_RANGE, reasonForErrno(ENAMETOOLONG)},
-        {ERROR_WRITE_PROTECT, "диск защищён от записи"},
+        {ERROR_WRITE_PROTECT, reasonForErrno(EROFS)},
         {ERROR_INVALID_NAME, "недопустимое имя файла или папки"},
     };
     for (const auto& c : cases) {
@@ -201,8 +202,6 @@ TEST(WindowsFileTest, PathPartsSplitAtEitherSeparator) {
     EXPECT_EQ(directoryOf("C:\\Пациенты\\ночь.txt"), "C:\\Пациенты");
     EXPECT_EQ(baseNameOf("C:\\Пациенты\\ночь.txt"), "ночь.txt");
     EXPECT_EQ(directoryOf("C:\\ночь.txt"), "C:\\");
-    EXPECT_EQ(directoryOf("D:ночь.txt"), "D:");
-    EXPECT_EQ(baseNameOf("D:ночь.txt"), "ночь.txt");
     EXPECT_EQ(directoryOf("Z:/tmp/ночь.txt"), "Z:/tmp");
 }
 #endif
