@@ -15,14 +15,29 @@ std::string TTMForm::proposedPath(FileKind kind) const {
     if (lastFolder_.empty()) {
         return file;
     }
+#ifdef _WIN32
+    // Windows' dialogs give "\\" between the parts of a name.
+    const bool separated = lastFolder_.back() == '/' || lastFolder_.back() == '\\';
+    return lastFolder_ + (separated ? "" : "\\") + file;
+#else
     return lastFolder_ + (lastFolder_.back() == '/' ? "" : "/") + file;
+#endif
 }
 
 void TTMForm::rememberFolder(const std::string& chosen) {
+#ifdef _WIN32
+    // Either separator; the root of a drive ("C:\\") keeps its own.
+    const auto slash = chosen.find_last_of("/\\");
+    if (slash != std::string::npos) {
+        const bool root = slash == 0 || (slash == 2 && chosen[1] == ':');
+        lastFolder_ = chosen.substr(0, root ? slash + 1 : slash);
+    }
+#else
     const auto slash = chosen.rfind('/');
     if (slash != std::string::npos) {
         lastFolder_ = slash == 0 ? "/" : chosen.substr(0, slash);
     }
+#endif
 }
 
 void TTMForm::loadFolderSetting() {

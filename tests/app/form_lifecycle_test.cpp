@@ -308,6 +308,11 @@ TEST(IniSettingsFileTest, FileThatCannotBeReadIsSaidAndLeftAsItIs) {
             std::cout << "[ SKIPPED  ] " << c.what << ": root may read any file\n";
             continue;
         }
+#ifdef _WIN32
+        if (c.reason == "нет доступа") {
+            continue;  // Linux only: chmod does not take the right to read on Windows
+        }
+#endif
         const auto before = fs::file_size(file);
         IniSettingsFile settings({file.string(), ""});
         ScriptedView view;
