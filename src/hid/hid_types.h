@@ -23,7 +23,9 @@ inline constexpr const char* kCannotIdentifyText = "Device cannot be identified"
 struct THidPnPInfo {
     std::uint32_t DeviceID = 0;
     std::string DevicePath;
-    std::string SysPath;  // the interface's place in sysfs; empty on the simulated backend
+    // The interface's place in the system: its sysfs path on Linux, its device instance ID on
+    // Windows; empty on the simulated backend.
+    std::string SysPath;
 };
 
 // Vendor, product and version of the device, as USB reports them (12 bytes: Size first).

@@ -135,27 +135,32 @@ TEST_F(WindowsPlatform, AReadUnderWayIsCancelledWhenTheChannelGoes) {
     ASSERT_FALSE(present.empty());
     int opened = 0;
     const std::size_t before = handlesOfThisProcess();
-    for (const THidPnPInfo& info : present) {
-        int error = 0;
-        auto channel = platform.openRead(info, false, error);
-        if (!channel) {
-            EXPECT_NE(error, 0);  // the system may keep an interface to itself
-            continue;
+    // Ten rounds: a handle left by each channel adds up past the few event objects that locks
+    // may get late.
+    for (int round = 0; round < 10; ++round) {
+        for (const THidPnPInfo& info : present) {
+            int error = 0;
+            auto channel = platform.openRead(info, false, error);
+            if (!channel) {
+                EXPECT_NE(error, 0);  // the system may keep an interface to itself
+                continue;
+            }
+            ++opened;
+            std::vector<std::uint8_t> buffer(
+                platform.reportLayout(info)->caps.InputReportByteLength);
+            const auto result = channel->read(buffer);
+            if (result.kind == HidReadChannel::Result::Report) {
+                EXPECT_GT(result.size, 0u);
+            } else {
+                EXPECT_EQ(result.kind, HidReadChannel::Result::Nothing);
+                EXPECT_FALSE(isReady(channel->waitHandle()));
+            }
+            const auto start = std::chrono::steady_clock::now();
+            channel.reset();
+            EXPECT_LT(std::chrono::steady_clock::now() - start, 1s);
         }
-        ++opened;
-        std::vector<std::uint8_t> buffer(platform.reportLayout(info)->caps.InputReportByteLength);
-        const auto result = channel->read(buffer);
-        if (result.kind == HidReadChannel::Result::Report) {
-            EXPECT_GT(result.size, 0u);
-        } else {
-            EXPECT_EQ(result.kind, HidReadChannel::Result::Nothing);
-            EXPECT_FALSE(isReady(channel->waitHandle()));
-        }
-        const auto start = std::chrono::steady_clock::now();
-        channel.reset();
-        EXPECT_LT(std::chrono::steady_clock::now() - start, 1s);
     }
-    EXPECT_EQ(handlesOfThisProcess(), before);
+    EXPECT_LE(handlesOfThisProcess(), before + kLateLockHandles);
     if (opened == 0) {
         GTEST_SKIP() << "no interface could be opened for reading";
     }
@@ -179,7 +184,9 @@ TEST_F(WindowsPlatform, TheControllerListsEveryInterfaceAndClaimsNone) {
     // SetupAPI keeps the registry keys its first listing opens.
     platform.presentInterfaces();
     const std::size_t before = handlesOfThisProcess();
-    {
+    // Ten controllers in turn: a handle left by each listing or opening adds up past the few
+    // event objects that locks may get late.
+    for (int round = 0; round < 10 && !HasFailure(); ++round) {
         THidDeviceController hid(loop, platform);
         std::vector<THidDevice*> offered;
         hid.SetOnEnumerate([&](THidDevice& device, std::int32_t) {
@@ -204,7 +211,7 @@ TEST_F(WindowsPlatform, TheControllerListsEveryInterfaceAndClaimsNone) {
         }
         EXPECT_EQ(hid.NumCheckedInDevices(), static_cast<std::int32_t>(hid.Count()));
     }
-    EXPECT_EQ(handlesOfThisProcess(), before);
+    EXPECT_LE(handlesOfThisProcess(), before + kLateLockHandles);
 }
 
 TEST_F(WindowsPlatform, OnlyHidInterfaceNotificationsCount) {

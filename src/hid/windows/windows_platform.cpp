@@ -358,6 +358,8 @@ class WindowsHidPlatform::Notifications {
         ::UnregisterDeviceNotification(registration);
     }
 
+    // A window's messages and its user data carry their pointers as integers.
+    // NOLINTBEGIN(performance-no-int-to-ptr)
     static LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
         if (message == WM_NCCREATE) {
             const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
@@ -381,6 +383,7 @@ class WindowsHidPlatform::Notifications {
                 return ::DefWindowProcW(window, message, wParam, lParam);
         }
     }
+    // NOLINTEND(performance-no-int-to-ptr)
 
     void deviceChange(WPARAM event, const DEV_BROADCAST_HDR* header) {
         if ((event != DBT_DEVICEARRIVAL && event != DBT_DEVICEREMOVECOMPLETE) ||
