@@ -165,7 +165,7 @@ TEST(SpreadsheetTest, CyrillicFolderAndFileNames) {
     const auto bytes = readAll(workbook);
     ASSERT_GT(bytes.size(), 4u);
     EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + 2), "PK");
-    EXPECT_FALSE(workbookDefect(bytes, {wholeNightTable().rows.size() + 3}));
+    EXPECT_FALSE(workbookDefect(bytes, wholeNightTable().rows.size() + 3));
     const std::string csv = csvText(wholeNightTable());
     EXPECT_EQ(readAll(table), std::vector<std::uint8_t>(csv.begin(), csv.end()));
     EXPECT_EQ(entriesOf(dir),
