@@ -9,6 +9,10 @@
 # NPT_DEPLOY_SEARCH (folders to take DLLs from, a list), NPT_DEPLOY_PLUGINS (Qt's plugins, as
 # <category>/<file>, to copy into plugins/), NPT_DEPLOY_QT_PLUGINS_DIR.
 
+# Run by the install script, which keeps the policies of old CMake: IN_LIST needs the new one.
+cmake_policy(PUSH)
+cmake_policy(SET CMP0057 NEW)
+
 function(npt_imports file out_var)
   execute_process(COMMAND ${NPT_DEPLOY_OBJDUMP} -p ${file} OUTPUT_VARIABLE dump RESULT_VARIABLE rc)
   if(NOT rc EQUAL 0)
@@ -66,3 +70,4 @@ while(queue)
 endwhile()
 list(LENGTH copied count)
 message(STATUS "deploy: ${count} DLLs beside the programs in ${NPT_DEPLOY_DIR}")
+cmake_policy(POP)

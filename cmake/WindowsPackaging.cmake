@@ -32,13 +32,23 @@ find_program(NPT_OBJDUMP x86_64-w64-mingw32-objdump REQUIRED)
 execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=libstdc++-6.dll
                 OUTPUT_VARIABLE npt_libstdcxx OUTPUT_STRIP_TRAILING_WHITESPACE)
 get_filename_component(npt_gcc_dlls "${npt_libstdcxx}" DIRECTORY)
-set(npt_deploy_search ${QT6_INSTALL_PREFIX}/bin ${npt_gcc_dlls})
+# Qt's prefix: the one of the Windows prefixes that holds its Windows platform plugin.
+set(npt_qt_prefix "")
+foreach(root IN LISTS CMAKE_FIND_ROOT_PATH)
+  if(NOT npt_qt_prefix AND EXISTS ${root}/plugins/platforms/qwindows.dll)
+    set(npt_qt_prefix ${root})
+  endif()
+endforeach()
+if(NOT npt_qt_prefix)
+  message(FATAL_ERROR "No Qt for Windows among ${CMAKE_FIND_ROOT_PATH} (NPT_WINDOWS_PREFIX)")
+endif()
+set(npt_deploy_search ${npt_qt_prefix}/bin ${npt_gcc_dlls})
 foreach(root IN LISTS CMAKE_FIND_ROOT_PATH)
   list(APPEND npt_deploy_search ${root}/bin ${root}/lib)
 endforeach()
 # The screen's platform, and the one without a screen that --screenshot draws on.
 set(npt_plugins platforms/qwindows.dll platforms/qoffscreen.dll)
-if(EXISTS ${QT6_INSTALL_PREFIX}/plugins/styles/qwindowsvistastyle.dll)
+if(EXISTS ${npt_qt_prefix}/plugins/styles/qwindowsvistastyle.dll)
   list(APPEND npt_plugins styles/qwindowsvistastyle.dll)
 endif()
 install(CODE "
@@ -46,7 +56,7 @@ install(CODE "
   set(NPT_DEPLOY_OBJDUMP \"${NPT_OBJDUMP}\")
   set(NPT_DEPLOY_SEARCH \"${npt_deploy_search}\")
   set(NPT_DEPLOY_PLUGINS \"${npt_plugins}\")
-  set(NPT_DEPLOY_QT_PLUGINS_DIR \"${QT6_INSTALL_PREFIX}/plugins\")
+  set(NPT_DEPLOY_QT_PLUGINS_DIR \"${npt_qt_prefix}/plugins\")
   include(\"${CMAKE_CURRENT_LIST_DIR}/DeployWindows.cmake\")")
 
 # CPack's NSIS script, made for a 64-bit Unicode installer: wine64 runs it without 32-bit Wine,
