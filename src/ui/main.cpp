@@ -47,11 +47,15 @@ int main(int argc, char** argv) {
         std::cerr << "npt-desk: " << early << '\n' << npt::kDeskUsage << '\n';
         return 2;
     }
-    // A picture of the window needs no screen: drawn offscreen unless a platform is chosen.
+    // A picture of the window needs no screen: drawn offscreen unless a platform is chosen. On
+    // Windows the window's own platform draws it unseen, with the system's fonts (the offscreen
+    // platform there finds none).
+#ifndef _WIN32
     if (npt::asksFor(given, npt::kScreenshotOption) &&
         qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
+#endif
     QApplication app(argc, argv);
     QApplication::setApplicationName("npt-desk");
     QApplication::setApplicationVersion(npt::kVersion);
