@@ -7,29 +7,11 @@
 #include <algorithm>
 
 #include "os/file_error.h"
+#include "os/file_handle_windows.h"
 #include "os/regular_file.h"
 #include "os/windows_error.h"
 
 namespace npt {
-
-namespace {
-class FileHandle {
-  public:
-    explicit FileHandle(HANDLE handle) : handle_(handle) {}
-    ~FileHandle() {
-        if (valid()) {
-            ::CloseHandle(handle_);
-        }
-    }
-    FileHandle(const FileHandle&) = delete;
-    FileHandle& operator=(const FileHandle&) = delete;
-    bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
-    HANDLE get() const { return handle_; }
-
-  private:
-    HANDLE handle_;
-};
-}  // namespace
 
 std::vector<std::uint8_t> readRegularFile(const std::string& path, const std::string& messagePrefix,
                                           std::size_t maxBytes) {

@@ -9,29 +9,13 @@
 #include <cerrno>
 
 #include "os/file_error.h"
+#include "os/file_handle_windows.h"
 #include "os/save_target.h"
 #include "os/windows_error.h"
 
 namespace npt {
 
 namespace {
-class FileHandle {
-  public:
-    explicit FileHandle(HANDLE handle) : handle_(handle) {}
-    ~FileHandle() {
-        if (valid()) {
-            ::CloseHandle(handle_);
-        }
-    }
-    FileHandle(const FileHandle&) = delete;
-    FileHandle& operator=(const FileHandle&) = delete;
-    bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
-    HANDLE get() const { return handle_; }
-
-  private:
-    HANDLE handle_;
-};
-
 // The final name of the file a link leads to, as a plain path ("\\?\C:\..." → "C:\...").
 std::string finalPath(HANDLE file, const std::string& fallback) {
     std::wstring buffer(1024, L'\0');
