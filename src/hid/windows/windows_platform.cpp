@@ -24,6 +24,7 @@ extern "C" {
 
 #include "hid/event_counter.h"
 #include "hid/windows/windows_error.h"
+#include "os/windows_error.h"
 
 namespace npt::hid {
 
@@ -33,34 +34,11 @@ namespace {
 // milliseconds; a device that takes none would otherwise hold the main thread for good.
 constexpr DWORD kWriteTimeoutMs = 5000;
 
-std::wstring toWide(std::string_view text) {
-    if (text.empty()) {
-        return {};
-    }
-    const int size = static_cast<int>(text.size());
-    const int n = ::MultiByteToWideChar(CP_UTF8, 0, text.data(), size, nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(std::max(n, 0)), L'\0');
-    ::MultiByteToWideChar(CP_UTF8, 0, text.data(), size, wide.data(), n);
-    return wide;
-}
-
-std::string toUtf8(std::wstring_view wide) {
-    if (wide.empty()) {
-        return {};
-    }
-    const int size = static_cast<int>(wide.size());
-    const int n =
-        ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, nullptr, 0, nullptr, nullptr);
-    std::string text(static_cast<std::size_t>(std::max(n, 0)), '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, text.data(), n, nullptr, nullptr);
-    return text;
-}
-
 // An interface path as a key: Windows compares paths without regard to case, and a notification
 // may spell a path otherwise than the listing.
 std::string pathKey(std::wstring path) {
     ::CharLowerBuffW(path.data(), static_cast<DWORD>(path.size()));
-    return toUtf8(path);
+    return npt::utf8FromWide(path);
 }
 
 GUID hidInterfaceClass() {
@@ -92,8 +70,9 @@ class OwnedHandle {
 // Opens the interface; INVALID_HANDLE_VALUE with GetLastError() set when it cannot be. access 0
 // opens it for queries only, which the system grants for every interface.
 HANDLE openInterface(const std::string& path, DWORD access, DWORD flags) {
-    return ::CreateFileW(toWide(path).c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                         OPEN_EXISTING, flags, nullptr);
+    return ::CreateFileW(npt::wideFromUtf8(path).c_str(), access,
+                         FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, flags,
+                         nullptr);
 }
 
 // The class driver's parsed form of the report descriptor.
@@ -454,7 +433,7 @@ std::vector<THidPnPInfo> WindowsHidPlatform::presentInterfaces() {
         auto known = ids_.find(key);
         const std::uint32_t id = known != ids_.end() ? known->second : nextId_++;
         ids.emplace(key, id);
-        present.push_back({id, toUtf8(path), toUtf8(instance)});
+        present.push_back({id, npt::utf8FromWide(path), npt::utf8FromWide(instance)});
     }
     ::SetupDiDestroyDeviceInfoList(set);
     ids_ = std::move(ids);
