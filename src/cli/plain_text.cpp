@@ -28,8 +28,18 @@ void appendControl(std::string& out, char32_t c) {
     }
 }
 
+#ifdef _WIN32
+// A backslash separates a Windows path's folders, and no Windows name holds a control
+// character: paths read as the doctor typed them.
+constexpr bool kBackslashAsIs = true;
+#else
+constexpr bool kBackslashAsIs = false;
+#endif
+
 void appendShown(std::string& out, char32_t c) {
-    if (const std::string_view escape = backslashEscape(c); !escape.empty()) {
+    if (c == U'\\' && kBackslashAsIs) {
+        out += '\\';
+    } else if (const std::string_view escape = backslashEscape(c); !escape.empty()) {
         out += escape;
     } else if (isControl(c)) {
         appendControl(out, c);

@@ -16,9 +16,9 @@ bool isControl(char32_t c);
 // or an empty view for any other character.
 std::string_view backslashEscape(char32_t c);
 
-// text with each backslash doubled and each control character written as an escape (\n, \r, \t,
-// \xHH, \uHHHH); a text that is not UTF-8 keeps its printable ASCII and shows every other byte
-// as \xHH.
+// text with each backslash doubled (on Windows, where it separates a path's folders, kept as it
+// is) and each control character written as an escape (\n, \r, \t, \xHH, \uHHHH); a text that
+// is not UTF-8 keeps its printable ASCII and shows every other byte as \xHH.
 std::string escaped(std::string_view text);
 
 }  // namespace npt::plain

@@ -4,15 +4,16 @@
 
 #include <QGuiApplication>
 
+#include "report/headless_platform.h"
 #include "report/report_pdf.h"
 
 namespace npt {
 
 ReportWriter offscreenReportWriter() {
     return [](const std::string& path, const NightReport& report) {
-        // The tool never shows a window: the offscreen platform needs no display, whatever the
+        // The tool never shows a window: a platform that needs no display, whatever the
         // environment names. Qt's notes (fonts, runtime folders) are not the tool's output.
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+        useHeadlessPlatform();
         qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
         static int argc = 1;
         static char name[] = "npt";

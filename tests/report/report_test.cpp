@@ -21,6 +21,7 @@
 #include "os/file_error.h"
 #include "recorder/example_night.h"
 #include "records/data_file.h"
+#include "report/headless_platform.h"
 #include "report/report_page.h"
 #include "support/scratch.h"
 
@@ -48,7 +49,7 @@ void ensureApplication() {
     // Never destroyed: tearing Qt down among the program's static destructors crashes.
     static QGuiApplication* app = nullptr;
     if (app == nullptr) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+        useHeadlessPlatform();
         static int argc = 1;
         static char name[] = "report_tests";
         static char* argv[] = {name, nullptr};
