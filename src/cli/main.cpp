@@ -66,7 +66,7 @@ int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
 #endif
 #ifdef NPT_WITH_REPORT
-    return npt::runNpt(args, std::cout, std::cerr, npt::offscreenReportWriter());
+    return npt::runNpt(args, std::cout, std::cerr, npt::headlessReportWriter());
 #else
     return npt::runNpt(args, std::cout, std::cerr);
 #endif

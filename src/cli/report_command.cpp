@@ -9,7 +9,7 @@
 
 namespace npt {
 
-ReportWriter offscreenReportWriter() {
+ReportWriter headlessReportWriter() {
     return [](const std::string& path, const NightReport& report) {
         // The tool never shows a window: a platform that needs no display, whatever the
         // environment names. Qt's notes (fonts, runtime folders) are not the tool's output.

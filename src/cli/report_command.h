@@ -8,6 +8,6 @@
 namespace npt {
 
 // A report writer that starts Qt's drawing without a screen for the one report it writes.
-ReportWriter offscreenReportWriter();
+ReportWriter headlessReportWriter();
 
 }  // namespace npt

@@ -16,6 +16,7 @@
 #include "app/settings_file.h"
 #include "app/ttm_form.h"
 #include "npt_version.h"
+#include "report/headless_platform.h"
 #include "ui/command_line.h"
 #include "ui/qt_form_view.h"
 #include "ui/recorder_link.h"
@@ -47,15 +48,12 @@ int main(int argc, char** argv) {
         std::cerr << "npt-desk: " << early << '\n' << npt::kDeskUsage << '\n';
         return 2;
     }
-    // A picture of the window needs no screen: drawn offscreen unless a platform is chosen. On
-    // Windows the window's own platform draws it unseen, with the system's fonts (the offscreen
-    // platform there finds none).
-#ifndef _WIN32
+    // A picture of the window needs no screen: drawn on the headless platform, as the report
+    // is, unless a platform is chosen.
     if (npt::asksFor(given, npt::kScreenshotOption) &&
         qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+        npt::useHeadlessPlatform();
     }
-#endif
     QApplication app(argc, argv);
     QApplication::setApplicationName("npt-desk");
     QApplication::setApplicationVersion(npt::kVersion);
