@@ -270,6 +270,28 @@ void IniSettingsFile::saveLastFolder(const std::string& folder) {
     saveValues("files", {{"folder", folder}});
 }
 
+std::optional<std::string> IniSettingsFile::archiveLocation() const {
+    const auto text = current().text;
+    const auto location = text ? ini::value(*text, "archive", "location") : std::nullopt;
+    return location && !location->empty() ? location : std::nullopt;
+}
+
+std::optional<bool> IniSettingsFile::fileLoadedNights() const {
+    const auto text = current().text;
+    const auto value = text ? ini::value(*text, "archive", "file_loads") : std::nullopt;
+    if (value == std::optional<std::string>("yes")) {
+        return true;
+    }
+    if (value == std::optional<std::string>("no")) {
+        return false;
+    }
+    return std::nullopt;
+}
+
+void IniSettingsFile::saveFileLoadedNights(bool file) {
+    saveValues("archive", {{"file_loads", file ? "yes" : "no"}});
+}
+
 void IniSettingsFile::saveValues(std::string_view section,
                                  const std::vector<std::pair<std::string, std::string>>& values) {
     // The first save in the new place keeps what the old file held besides these values.

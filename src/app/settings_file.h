@@ -4,7 +4,10 @@
 // The settings file "rdp.ini": a profile-style text file holding the doctor's name (section
 // "tools", key "edit1") and the four parameters of the night's analysis (section "analysis",
 // keys named as the parameters: threshold_mm, min_duration_s, merge_gap_s, full_threshold_mm)
-// and the folder the file dialogs used last (section "files", key "folder").
+// and the folder the file dialogs used last (section "files", key "folder"); the patient
+// archive's location (section "archive", key "location": an SQLite file or a postgresql://
+// URI; none: the user's own file) and whether recordings opened from files are filed in it
+// (key "file_loads": "yes" or "no"; none: not asked yet).
 // Other sections and keys are kept as they are when a value is written back.
 //
 // A file larger than any settings file (kSettingsMaxBytes) is not read, and neither it nor a
@@ -54,6 +57,12 @@ class SettingsStore {
     virtual std::optional<std::string> lastFolder() const { return std::nullopt; }
     // Throws FileError when the file cannot be written.
     virtual void saveLastFolder(const std::string& folder) { (void)folder; }
+    // The archive's location as stored, or nothing (the user's own file).
+    virtual std::optional<std::string> archiveLocation() const { return std::nullopt; }
+    // Whether recordings opened from files go into the archive; nothing until the doctor said.
+    virtual std::optional<bool> fileLoadedNights() const { return std::nullopt; }
+    // Throws FileError when the file cannot be written.
+    virtual void saveFileLoadedNights(bool file) { (void)file; }
 };
 
 // Where the settings file lives: beside the executable when that directory is writable (as the
@@ -81,6 +90,9 @@ class IniSettingsFile final : public SettingsStore {
     SettingsProblems readingProblems() const override;
     std::optional<std::string> lastFolder() const override;
     void saveLastFolder(const std::string& folder) override;
+    std::optional<std::string> archiveLocation() const override;
+    std::optional<bool> fileLoadedNights() const override;
+    void saveFileLoadedNights(bool file) override;
     const std::string& path() const { return location_.path; }
 
   private:

@@ -147,7 +147,11 @@ void TTMForm::LoadFileClick() {
 }
 
 bool TTMForm::loadRecording(const std::string& path) {
-    return guarded([&] { loadImage(readDataFile(path)); });
+    return guarded([&] {
+        const auto bytes = readDataFileBytes(path);
+        loadImage(imageFromDataFile(bytes, path));
+        fileLoadedNight(path, bytes);
+    });
 }
 
 bool TTMForm::loadRecordingBytes(std::span<const std::uint8_t> bytes, const std::string& name) {
@@ -156,6 +160,7 @@ bool TTMForm::loadRecordingBytes(std::span<const std::uint8_t> bytes, const std:
 
 void TTMForm::loadImage(const MemoryImage& image) {
     endLinkSession();
+    filedNight_.reset();
     state_.read = ReadSession{};  // a file is kept whole, and its password decided below
     state_.memoryImage = image;
     state_.password.resetForCheck();

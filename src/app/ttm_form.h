@@ -18,6 +18,7 @@
 #include "app/age_field.h"
 #include "app/clock.h"
 #include "app/form_view.h"
+#include "app/night_filing.h"
 #include "app/read_check.h"
 #include "app/settings_file.h"
 #include "app/window_layout.h"
@@ -175,6 +176,14 @@ class TTMForm {
     bool saveReport(const std::string& path);
     NightReport nightReport() const;
 
+    // The patient archive (ttm_form_archive.cpp). Without one nothing is filed (the tool's
+    // show, export and report). With one, every whole read is filed the moment its check finds
+    // it whole, before any question; a recording opened from a file is filed when the doctor
+    // has said so once (a setting).
+    void setNightFiling(NightFiling* filing) { filing_ = filing; }
+    // The archive's id of the night shown, when it was filed.
+    std::optional<archive::Id> filedNight() const { return filedNight_; }
+
     // Age field: the character to insert for a typed one (nothing: refused), and the
     // normalisation after every key release.
     std::optional<char32_t> OldKeyPress(char32_t typed, Control field = Control::Old);
@@ -227,6 +236,14 @@ class TTMForm {
     void rememberFolder(const std::string& chosen);
     void loadFolderSetting();
     void saveFolderSetting();
+    // ttm_form_archive.cpp: the whole read into the archive, then its patient once the password
+    // is known; a loaded file when the doctor wants loads filed.
+    void fileReadNight();
+    void identifyReadNight();
+    void fileLoadedNight(const std::string& path, std::span<const std::uint8_t> bytes);
+    void reportFiling(const FilingResult& result);
+    // The password typed for the image shown when it unlocked the name; nothing otherwise.
+    std::optional<std::string> unlockingPassword() const;
     void info(const char* title, const std::string& text);
     void warning(const char* title, const std::string& text);
 
@@ -234,6 +251,8 @@ class TTMForm {
     const Clock& clock_;
     SettingsStore* settings_;
     hid::THidDeviceController* hid_;
+    NightFiling* filing_ = nullptr;
+    std::optional<archive::Id> filedNight_;
     bool enumerated_ = false;  // an enumeration has run: the read and write buttons follow it
     bool printing_ = false;    // the print dialog is open: the off-paper controls stay hidden
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);  // for calls posted to the loop

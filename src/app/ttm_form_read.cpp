@@ -39,6 +39,7 @@ void TTMForm::ReadDataClick() {
         view_.stopTimer(TimerId::Timer1);
         // The answer is handled only after this handler has returned, so sending first is safe.
         Click_code(CommandCode::Read);
+        filedNight_.reset();
         state_.blockCounter = 0;
         chart_.clearSeries1();
         chart_.clearSeries3();
@@ -200,8 +201,14 @@ void TTMForm::Timer2Timer() {
         // The password is decided once, for a whole read: before, its bytes may not have come
         // or may stand a block off, and a mismatch would hide the name for good.
         if (check.whole() && !session.passwordDecided) {
+            // Filed before anything is asked: whatever the doctor does next (closes the
+            // window, writes the next passport, opens a file), the night is kept.
+            if (!check.overlong()) {
+                fileReadNight();
+            }
             checkPassword();
             session.passwordDecided = true;
+            identifyReadNight();
         }
         const bool read = lastCommandIs(state_, CommandCode::Read);
         if (!check.whole() && !check.overlong() && read) {

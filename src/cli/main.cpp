@@ -1,6 +1,9 @@
 // SPDX-FileCopyrightText: 2026 the npt-desk authors
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <malloc.h>
+#ifndef _WIN32
+#include <unistd.h>
+#endif
 
 #include <csignal>
 #include <iostream>
@@ -65,9 +68,14 @@ int main(int argc, char** argv) {
     std::ios::sync_with_stdio(false);
     std::vector<std::string> args(argv + 1, argv + argc);
 #endif
-#ifdef NPT_WITH_REPORT
-    return npt::runNpt(args, std::cout, std::cerr, npt::headlessReportWriter());
+#ifdef _WIN32
+    const bool terminal = ::_isatty(2) != 0;
 #else
-    return npt::runNpt(args, std::cout, std::cerr);
+    const bool terminal = ::isatty(2) != 0;
+#endif
+#ifdef NPT_WITH_REPORT
+    return npt::runNpt(args, std::cout, std::cerr, npt::headlessReportWriter(), terminal);
+#else
+    return npt::runNpt(args, std::cout, std::cerr, {}, terminal);
 #endif
 }

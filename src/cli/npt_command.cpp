@@ -11,6 +11,7 @@
 #include "app/ttm_form.h"
 #include "cli/analysis_options.h"
 #include "cli/analysis_output.h"
+#include "cli/archive_command.h"
 #include "cli/batch_view.h"
 #include "cli/json_writer.h"
 #include "cli/plain_text.h"
@@ -37,6 +38,7 @@ constexpr const char* kUsage =
     "  npt export ФАЙЛ ТАБЛИЦА.xlsx|ТАБЛИЦА.csv [--password ПАРОЛЬ] [ключи анализа]\n"
     "  npt report ФАЙЛ ОТЧЁТ.pdf [--password ПАРОЛЬ] [--doctor ФИО] [ключи анализа]\n"
     "  npt read ФАЙЛ.txt [--password ПАРОЛЬ] [--timeout СЕКУНДЫ]\n"
+    "  npt archive КОМАНДА … (архив пациентов: npt archive без команды — подробнее)\n"
     "  npt --help | --version\n";
 
 constexpr const char* kHelp =
@@ -56,6 +58,10 @@ constexpr const char* kHelp =
     "  read     чтение памяти датчика через адаптер радиоканала, как кнопкой «Чтение»: ждёт\n"
     "           адаптер, читает, проверяет полноту, пароль и батарею и сохраняет запись\n"
     "           в ФАЙЛ.txt (неполное чтение не сохраняется)\n"
+    "  archive  архив пациентов (SQLite или сервер PostgreSQL): add — добавить записи,\n"
+    "           nights, patients, show — ночи, пациенты, исследования пациента, export —\n"
+    "           ночь в файл записи, import — все записи папки, check — проверка целостности,\n"
+    "           backup — копия архива SQLite; --archive АРХИВ — файл или postgresql://…\n"
     "\n"
     "Ключи:\n"
     "  --password ПАРОЛЬ  пароль записи; без него ФИО пациента в защищённой записи скрыто\n"
@@ -333,8 +339,11 @@ int finishOutput(std::ostream& out, std::ostream& err) {
 }  // namespace
 
 int runNpt(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
-           const ReportWriter& reportWriter) {
+           const ReportWriter& reportWriter, bool progressToTerminal) {
     errno = 0;
+    if (!args.empty() && args[0] == "archive") {
+        return runArchiveCommand({args.begin() + 1, args.end()}, out, err, progressToTerminal);
+    }
     const auto [options, error] = parse(args);
     if (options.help) {
         std::string help = kHelp;

@@ -7,6 +7,7 @@
 //   npt export FILE OUT.xlsx|OUT.csv [--password TEXT] [analysis options]
 //   npt report FILE OUT.pdf [--password TEXT] [--doctor NAME] [analysis options]
 //   npt read OUT.txt [--password TEXT] [--timeout S]
+//   npt archive ... (archive_command.h)
 //   npt --help | --version
 //
 // The analysis options (analysis_options.h) set the parameters of the night's analysis, which
@@ -24,8 +25,9 @@
 namespace npt {
 
 // reportWriter draws the report's PDF; without one (a build without the graphical part), report
-// says it is not available and exits with 2.
+// says it is not available and exits with 2. progressToTerminal: a long command (an archive's
+// import) shows its progress on err, a terminal.
 int runNpt(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
-           const ReportWriter& reportWriter = {});
+           const ReportWriter& reportWriter = {}, bool progressToTerminal = false);
 
 }  // namespace npt

@@ -6,12 +6,15 @@
 #include <cstdlib>
 #include <vector>
 
+#include "os/utf8_path.h"
+
 #ifdef _WIN32
 #include <shlobj.h>
 #include <windows.h>
 
 #include "os/windows_error.h"
 #else
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -132,6 +135,35 @@ std::string userSettingsBase() {
     return environmentVariable("APPDATA").value_or(".");
 }
 
+std::string userDataBase() {
+    PWSTR folder = nullptr;
+    if (::SHGetKnownFolderPath(FOLDERID_LocalAppData, 0, nullptr, &folder) == S_OK) {
+        std::string base = utf8FromWide(folder);
+        ::CoTaskMemFree(folder);
+        return base;
+    }
+    ::CoTaskMemFree(folder);
+    return environmentVariable("LOCALAPPDATA").value_or(".");
+}
+
+// The user's own folders under %LOCALAPPDATA% are closed to others by their inherited rights.
+int createPrivateFile(const std::string& path) {
+    const HANDLE file = ::CreateFileW(wideFromUtf8(path).c_str(), GENERIC_WRITE, 0, nullptr,
+                                      CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        const DWORD error = ::GetLastError();
+        return error == ERROR_FILE_EXISTS ? 0 : error == ERROR_ACCESS_DENIED ? EACCES : EIO;
+    }
+    ::CloseHandle(file);
+    return 0;
+}
+
+namespace {
+int createPrivateDirectory(const std::string& directory) {
+    return createDirectory(directory);
+}
+}  // namespace
+
 #else
 
 PathKind pathKind(const std::string& path) {
@@ -183,6 +215,43 @@ std::string userSettingsBase() {
     return environmentVariable("HOME").value_or(".") + "/.config";
 }
 
+std::string userDataBase() {
+    if (const auto xdg = environmentVariable("XDG_DATA_HOME"); xdg && xdg->starts_with('/')) {
+        return *xdg;
+    }
+    return environmentVariable("HOME").value_or(".") + "/.local/share";
+}
+
+int createPrivateFile(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        return errno == EEXIST ? 0 : errno;
+    }
+    ::close(fd);
+    return 0;
+}
+
+namespace {
+int createPrivateDirectory(const std::string& directory) {
+    return ::mkdir(directory.c_str(), 0700) == 0 ? 0 : errno;
+}
+}  // namespace
+
 #endif
+
+int createPrivateDirectories(const std::string& directory) {
+    const std::filesystem::path path = pathFromUtf8(directory);
+    if (path.empty() || pathKind(directory) == PathKind::Directory) {
+        return 0;
+    }
+    if (path.has_parent_path() && path.parent_path() != path) {
+        if (const int error = createPrivateDirectories(utf8FromPath(path.parent_path()));
+            error != 0) {
+            return error;
+        }
+    }
+    const int error = createPrivateDirectory(directory);
+    return error == EEXIST && pathKind(directory) == PathKind::Directory ? 0 : error;
+}
 
 }  // namespace npt

@@ -32,4 +32,15 @@ std::optional<std::string> environmentVariable(const char* name);
 // %APPDATA% (the roaming application data).
 std::string userSettingsBase();
 
+// The folder of the user's own data (the patient archive): on Linux $XDG_DATA_HOME or
+// ~/.local/share, on Windows %LOCALAPPDATA% (kept on this computer, not roamed).
+std::string userDataBase();
+
+// Creates the folder and its missing parents, each open to the user alone (0700; on Windows
+// the rights the user's own folders pass on); 0 when it is there, or the errno value.
+int createPrivateDirectories(const std::string& directory);
+
+// Creates an empty file open to the user alone (0600), unless it is there; 0, or the errno.
+int createPrivateFile(const std::string& path);
+
 }  // namespace npt

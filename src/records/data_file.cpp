@@ -28,7 +28,13 @@ MemoryImage imageFromDataFile(std::span<const std::uint8_t> bytes, const std::st
 }
 
 MemoryImage readDataFile(const std::string& path) {
-    return imageFromDataFile(readRegularFile(path, kLoadPrefix, kDataFileSize), path);
+    return imageFromDataFile(readDataFileBytes(path), path);
+}
+
+std::vector<std::uint8_t> readDataFileBytes(const std::string& path) {
+    auto bytes = readRegularFile(path, kLoadPrefix, kDataFileSize);
+    imageFromDataFile(bytes, path);  // a short file is refused here, as by readDataFile
+    return bytes;
 }
 
 std::vector<std::uint8_t> dataFileBytes(const MemoryImage& image) {

@@ -28,6 +28,9 @@ MemoryImage imageFromDataFile(std::span<const std::uint8_t> bytes, const std::st
 // short file, and for what is not a regular file (a folder, a FIFO, a device, a socket).
 MemoryImage readDataFile(const std::string& path);
 
+// The file's first 4481 bytes as they are on disk, with the same checks and errors.
+std::vector<std::uint8_t> readDataFileBytes(const std::string& path);
+
 // The 4481 bytes of a data file holding image.
 std::vector<std::uint8_t> dataFileBytes(const MemoryImage& image);
 

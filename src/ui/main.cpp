@@ -15,6 +15,7 @@
 #include "app/clock.h"
 #include "app/settings_file.h"
 #include "app/ttm_form.h"
+#include "archive/archive.h"
 #include "npt_version.h"
 #include "report/headless_platform.h"
 #include "ui/command_line.h"
@@ -87,6 +88,12 @@ int main(int argc, char** argv) {
         npt::markAsDemonstration(view);
     }
     form.FormCreate();
+    // Every night read is filed in the patient archive; a picture of the window files nothing.
+    npt::NightFiling filing(
+        settings.archiveLocation().value_or(npt::archive::Archive::defaultLocation()));
+    if (!options->screenshot) {
+        form.setNightFiling(&filing);
+    }
 
     if (options->screenshot) {
         // Nothing was typed, so the doctor's name is not written back.

@@ -1,0 +1,464 @@
+// SPDX-FileCopyrightText: 2026 the npt-desk authors
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "cli/archive_command.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cstdio>
+#include <filesystem>
+#include <optional>
+
+#include "analysis/night_analysis.h"
+#include "analysis/night_facts.h"
+#include "analysis/night_recording.h"
+#include "archive/archive.h"
+#include "cli/json_writer.h"
+#include "cli/plain_text.h"
+#include "os/atomic_file.h"
+#include "os/file_error.h"
+#include "os/file_name.h"
+#include "os/file_system.h"
+#include "os/regular_file.h"
+#include "os/utf8_path.h"
+#include "recorder/passport.h"
+#include "records/data_file.h"
+
+namespace npt {
+
+namespace {
+
+using archive::Archive;
+using archive::ArchiveError;
+
+constexpr const char* kArchiveUsage =
+    "Использование:\n"
+    "  npt archive [--archive АРХИВ] add ФАЙЛ… [--password ПАРОЛЬ]\n"
+    "  npt archive [--archive АРХИВ] nights | patients [--json]\n"
+    "  npt archive [--archive АРХИВ] show ПАЦИЕНТ [--json]\n"
+    "  npt archive [--archive АРХИВ] export НОЧЬ ФАЙЛ.txt\n"
+    "  npt archive [--archive АРХИВ] import ПАПКА [--password ПАРОЛЬ]\n"
+    "  npt archive [--archive АРХИВ] check | backup КОПИЯ\n"
+    "АРХИВ — файл SQLite или адрес postgresql://…; без него — архив пользователя\n";
+
+struct Options {
+    std::string command;
+    std::vector<std::string> positional;
+    std::optional<std::string> location;
+    std::optional<std::string> password;
+    bool json = false;
+};
+
+std::string quotedName(const std::string& name) {
+    return "«" + plain::escaped(name) + "»";
+}
+
+std::optional<archive::Id> idOf(const std::string& text) {
+    archive::Id value = 0;
+    const auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || ec != std::errc() || ptr != text.data() + text.size() || value < 1) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+std::optional<std::string> usageError(const Options& o) {
+    static const std::vector<std::string> kCommands = {"add",    "nights", "patients", "show",
+                                                       "export", "import", "check",    "backup"};
+    if (o.command.empty()) {
+        return "archive: не указана команда: add, nights, patients, show, export, import, "
+               "check или backup";
+    }
+    if (std::find(kCommands.begin(), kCommands.end(), o.command) == kCommands.end()) {
+        return "archive: неизвестная команда " + quotedName(o.command);
+    }
+    std::size_t wanted = 0;
+    if (o.command == "show" || o.command == "import" || o.command == "backup") {
+        wanted = 1;
+    } else if (o.command == "export") {
+        wanted = 2;
+    }
+    if (o.command == "add") {
+        if (o.positional.empty()) {
+            return "archive add: не указан файл записи";
+        }
+    } else if (o.positional.size() < wanted) {
+        return "archive " + o.command + ": не хватает аргумента";
+    } else if (o.positional.size() > wanted) {
+        return "archive " + o.command + ": лишний аргумент " + quotedName(o.positional[wanted]);
+    }
+    if (o.json && o.command != "nights" && o.command != "patients" && o.command != "show") {
+        return "ключ --json относится к командам nights, patients и show";
+    }
+    if (o.password && o.command != "add" && o.command != "import") {
+        return "ключ --password относится к командам add и import";
+    }
+    if ((o.command == "show" || o.command == "export") && !idOf(o.positional[0])) {
+        return "archive " + o.command + ": " + quotedName(o.positional[0]) + " — не номер " +
+               (o.command == "show" ? "пациента" : "ночи");
+    }
+    if (o.command == "export" && fileKindOf(o.positional[1]) != FileKind::DataFile) {
+        return "archive export: имя файла записи " + quotedName(o.positional[1]) +
+               " должно оканчиваться на .txt";
+    }
+    return std::nullopt;
+}
+
+std::pair<Options, std::optional<std::string>> parse(const std::vector<std::string>& args) {
+    Options o;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        const auto value = [&](const std::string& name) -> std::optional<std::string> {
+            if (a == name) {
+                return i + 1 < args.size() ? std::optional<std::string>(args[++i]) : std::nullopt;
+            }
+            return a.substr(name.size() + 1);
+        };
+        if (a == "--json") {
+            o.json = true;
+        } else if (a == "--archive" || a.starts_with("--archive=")) {
+            o.location = value("--archive");
+            if (!o.location || o.location->empty()) {
+                return {o, "после --archive нужен файл архива или адрес postgresql://"};
+            }
+        } else if (a == "--password" || a.starts_with("--password=")) {
+            o.password = value("--password");
+            if (!o.password) {
+                return {o, "после --password нужен пароль"};
+            }
+        } else if (a.size() > 1 && a[0] == '-') {
+            return {o, "неизвестный ключ " + quotedName(a)};
+        } else if (o.command.empty()) {
+            o.command = a;
+        } else {
+            o.positional.push_back(a);
+        }
+    }
+    return {o, usageError(o)};
+}
+
+std::string sourceText(const archive::NightRow& n) {
+    return n.source == archive::NightSource::Recorder ? "recorder" : "file";
+}
+
+void nightJsonFields(std::ostream& out, const archive::NightRow& n) {
+    const auto idOrNull = [](const std::optional<archive::Id>& id) {
+        return id ? std::to_string(*id) : std::string("null");
+    };
+    out << "\"id\":" << n.id << ",\"sha256\":" << json::quoted(n.sha256)
+        << ",\"patient\":" << idOrNull(n.patientId) << ",\"study\":" << idOrNull(n.studyId)
+        << ",\"patient_name\":" << (n.patientName ? json::quoted(*n.patientName) : "null")
+        << ",\"name_protected\":" << (n.nameProtected ? "true" : "false")
+        << ",\"date\":" << json::quoted(n.date) << ",\"start\":" << json::quoted(n.start)
+        << ",\"period_s\":" << n.periodSeconds << ",\"source\":" << json::quoted(sourceText(n))
+        << ",\"source_name\":" << (n.sourceName.empty() ? "null" : json::quoted(n.sourceName))
+        << ",\"filed_at\":" << json::quoted(n.filedAt);
+}
+
+std::string patientText(const archive::NightRow& n) {
+    if (!n.patientId) {
+        return "не опознан";
+    }
+    return plain::escaped(n.patientName.value_or("")) + " (пациент № " +
+           std::to_string(*n.patientId) + ")";
+}
+
+void printNights(std::ostream& out, const std::vector<archive::NightRow>& nights, bool json) {
+    if (json) {
+        out << "[";
+        for (std::size_t i = 0; i < nights.size(); ++i) {
+            out << (i == 0 ? "{" : ",{");
+            nightJsonFields(out, nights[i]);
+            out << "}";
+        }
+        out << "]\n";
+        return;
+    }
+    for (const auto& n : nights) {
+        out << "ночь № " << n.id << "  " << n.date << " " << n.start << "  период "
+            << n.periodSeconds << " с  " << patientText(n) << "\n";
+    }
+    if (nights.empty()) {
+        out << "В архиве нет ночей.\n";
+    }
+}
+
+void printPatients(std::ostream& out, const std::vector<archive::PatientRow>& patients, bool json) {
+    if (json) {
+        out << "[";
+        for (std::size_t i = 0; i < patients.size(); ++i) {
+            const auto& p = patients[i];
+            out << (i == 0 ? "" : ",") << "{\"id\":" << p.id << ",\"name\":" << json::quoted(p.name)
+                << ",\"number\":" << (p.number ? json::quoted(*p.number) : "null")
+                << ",\"birth_year\":" << (p.birthYear ? std::to_string(*p.birthYear) : "null")
+                << ",\"age\":" << (p.age ? std::to_string(*p.age) : "null")
+                << ",\"nights\":" << p.nights
+                << ",\"last_date\":" << (p.lastDate.empty() ? "null" : json::quoted(p.lastDate))
+                << "}";
+        }
+        out << "]\n";
+        return;
+    }
+    for (const auto& p : patients) {
+        out << "пациент № " << p.id << "  " << plain::escaped(p.name);
+        if (p.age) {
+            out << ", возраст " << *p.age;
+        }
+        if (p.number) {
+            out << ", номер " << plain::escaped(*p.number);
+        }
+        out << ", ночей " << p.nights;
+        if (!p.lastDate.empty()) {
+            out << ", последняя " << p.lastDate;
+        }
+        out << "\n";
+    }
+    if (patients.empty()) {
+        out << "В архиве нет пациентов.\n";
+    }
+}
+
+AnalysisParameters storedParameters(const std::string& text) {
+    AnalysisParameters p;
+    double threshold = 0;
+    double full = 0;
+    int duration = 0;
+    int gap = 0;
+    if (std::sscanf(text.c_str(),
+                    "{\"threshold_mm\":%lf,\"min_duration_s\":%d,\"merge_gap_s\":%d,"
+                    "\"full_threshold_mm\":%lf}",
+                    &threshold, &duration, &gap, &full) == 4) {
+        const AnalysisParameters stored{threshold, duration, gap, full};
+        if (!parametersError(stored)) {
+            p = stored;
+        }
+    }
+    return p;
+}
+
+NightSummary summaryOf(Archive& a, const archive::NightRow& n) {
+    const MemoryImage image = MemoryImage::fromBytes(a.nightBytes(n.id));
+    const PassportFields fields = decodePassport(image, true);
+    const NightRecording recording =
+        nightRecordingOf(image, fields.samplePeriod, fields.timeStart * 60);
+    return analyseNight(recording, storedParameters(n.parameters)).summary;
+}
+
+void printPatient(std::ostream& out, Archive& a, const archive::PatientRecord& record, bool json) {
+    const auto& p = record.patient;
+    if (json) {
+        out << "{\"patient\":{\"id\":" << p.id << ",\"name\":" << json::quoted(p.name)
+            << ",\"number\":" << (p.number ? json::quoted(*p.number) : "null")
+            << ",\"birth_year\":" << (p.birthYear ? std::to_string(*p.birthYear) : "null")
+            << ",\"age\":" << (p.age ? std::to_string(*p.age) : "null") << "},\"studies\":[";
+    } else {
+        out << "Пациент № " << p.id << ": " << plain::escaped(p.name);
+        if (p.age) {
+            out << ", возраст " << *p.age;
+        }
+        if (p.number) {
+            out << ", номер " << plain::escaped(*p.number);
+        }
+        out << "\n";
+    }
+    bool firstStudy = true;
+    for (const auto& study : record.studies) {
+        std::vector<NightSummary> summaries;
+        std::size_t best = 0;
+        for (const auto& n : study.nights) {
+            summaries.push_back(summaryOf(a, n));
+            if (summaries.back().total_s > summaries[best].total_s) {
+                best = summaries.size() - 1;
+            }
+        }
+        if (json) {
+            out << (firstStudy ? "" : ",") << "{\"id\":" << study.id << ",\"conclusion\":"
+                << (study.conclusion ? json::quoted(*study.conclusion) : "null")
+                << ",\"doctor\":" << (study.doctor ? json::quoted(*study.doctor) : "null")
+                << ",\"nights\":[";
+            for (std::size_t i = 0; i < study.nights.size(); ++i) {
+                const NightSummary& s = summaries[i];
+                out << (i == 0 ? "{" : ",{");
+                nightJsonFields(out, study.nights[i]);
+                out << ",\"best\":" << (i == best && s.total_s > 0 ? "true" : "false")
+                    << ",\"summary\":{\"episodes\":" << s.episodes << ",\"total_s\":" << s.total_s
+                    << ",\"longest_s\":" << s.longest_s
+                    << ",\"max_increase_mm\":" << json::number(s.max_increase_mm)
+                    << ",\"valid_s\":" << s.valid_s << "}}";
+            }
+            out << "]}";
+        } else {
+            out << "Исследование № " << study.id << ", ночей " << study.nights.size() << "\n";
+            for (std::size_t i = 0; i < study.nights.size(); ++i) {
+                const auto& n = study.nights[i];
+                const NightSummary& s = summaries[i];
+                out << "  ночь № " << n.id << "  " << n.date << " " << n.start << "  эпизодов "
+                    << s.episodes << ", всего " << factText(FactUnit::Duration, s.total_s)
+                    << ", макс. прирост " << factText(FactUnit::Millimetres, s.max_increase_mm)
+                    << (i == best && s.total_s > 0 ? "  — лучшая ночь" : "") << "\n";
+            }
+            if (study.conclusion) {
+                out << "  Заключение: " << plain::escaped(*study.conclusion);
+                if (study.doctor) {
+                    out << " (врач " << plain::escaped(*study.doctor) << ")";
+                }
+                out << "\n";
+            }
+        }
+        firstStudy = false;
+    }
+    if (json) {
+        out << "]}\n";
+    }
+}
+
+// One file into the archive: its line, and whether it went in (added or already there).
+bool addFile(Archive& a, const std::string& path, const std::optional<std::string>& password,
+             std::ostream& out, archive::AddResult* result = nullptr) {
+    std::vector<std::uint8_t> bytes;
+    try {
+        bytes = readRegularFile(path, "Не удалось прочитать файл", kDataFileSize);
+    } catch (const FileError& e) {
+        out << "не добавлен: " << plain::escaped(path) << ": " << plain::escaped(e.reason())
+            << "\n";
+        return false;
+    }
+    if (const auto why = archive::whyNotFileable(bytes)) {
+        out << "не добавлен: " << plain::escaped(path) << ": " << *why << "\n";
+        return false;
+    }
+    const auto entry = archive::nightEntryOf(bytes, password);
+    const std::string name = utf8FromPath(pathFromUtf8(path).filename());
+    auto added = a.add(entry, archive::NightSource::File, name, AnalysisParameters{});
+    if (added.outcome == archive::AddOutcome::AlreadyThere && !added.patientId && password) {
+        added.patientId = a.identify(added.nightId, *password);
+    }
+    if (result != nullptr) {
+        *result = added;
+    }
+    out << (added.outcome == archive::AddOutcome::Added ? "добавлен: " : "уже в архиве: ")
+        << plain::escaped(path) << " (ночь № " << added.nightId << ", "
+        << (added.patientId ? "пациент № " + std::to_string(*added.patientId)
+                            : std::string("не опознан"))
+        << ")\n";
+    return true;
+}
+
+int importFolder(Archive& a, const std::string& folder, const std::optional<std::string>& password,
+                 std::ostream& out, std::ostream& err, bool progress) {
+    if (pathKind(folder) != PathKind::Directory) {
+        err << "npt: archive import: " << quotedName(folder) << " — не папка\n";
+        return 1;
+    }
+    std::vector<std::string> files;
+    std::error_code ec;
+    for (auto it = std::filesystem::recursive_directory_iterator(
+             pathFromUtf8(folder), std::filesystem::directory_options::skip_permission_denied, ec);
+         !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
+        if (it->is_regular_file(ec) && fileKindOf(utf8FromPath(it->path())) == FileKind::DataFile) {
+            files.push_back(utf8FromPath(it->path()));
+        }
+    }
+    std::sort(files.begin(), files.end());
+    int added = 0;
+    int there = 0;
+    int refused = 0;
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        archive::AddResult result;
+        if (!addFile(a, files[i], password, out, &result)) {
+            ++refused;
+        } else if (result.outcome == archive::AddOutcome::Added) {
+            ++added;
+        } else {
+            ++there;
+        }
+        out.flush();
+        if (progress) {
+            err << "\rИмпорт: " << i + 1 << " из " << files.size() << std::flush;
+        }
+    }
+    if (progress && !files.empty()) {
+        err << "\n";
+    }
+    out << "Импорт из " << plain::escaped(folder) << ": файлов " << files.size() << ", добавлено "
+        << added << ", уже были " << there << ", не добавлено " << refused << "\n";
+    return refused == 0 ? 0 : 1;
+}
+
+int run(const Options& o, std::ostream& out, std::ostream& err, bool progress) {
+    const std::string location = o.location.value_or(Archive::defaultLocation());
+    const bool writes = o.command == "add" || o.command == "import";
+    Archive a = Archive::open(location, writes ? Archive::Open::Create : Archive::Open::Existing);
+    if (o.command == "add") {
+        bool all = true;
+        for (const auto& file : o.positional) {
+            all = addFile(a, file, o.password, out) && all;
+        }
+        return all ? 0 : 1;
+    }
+    if (o.command == "import") {
+        return importFolder(a, o.positional[0], o.password, out, err, progress);
+    }
+    if (o.command == "nights") {
+        printNights(out, a.nights(), o.json);
+        return 0;
+    }
+    if (o.command == "patients") {
+        printPatients(out, a.patients(), o.json);
+        return 0;
+    }
+    if (o.command == "show") {
+        const auto record = a.patient(*idOf(o.positional[0]));
+        if (!record) {
+            err << "npt: archive show: в архиве нет пациента № " << o.positional[0] << "\n";
+            return 1;
+        }
+        printPatient(out, a, *record, o.json);
+        return 0;
+    }
+    if (o.command == "export") {
+        const auto bytes = a.nightBytes(*idOf(o.positional[0]));
+        writeFileAtomically(o.positional[1], bytes, "Не удалось сохранить файл записи");
+        return 0;
+    }
+    if (o.command == "check") {
+        const auto problems = a.check();
+        for (const auto& p : problems) {
+            out << "неисправность: " << plain::escaped(p) << "\n";
+        }
+        if (problems.empty()) {
+            out << "Архив " << quotedName(a.name()) << " в порядке: ночей " << a.nights().size()
+                << "\n";
+        }
+        return problems.empty() ? 0 : 1;
+    }
+    a.backup(o.positional[0]);
+    out << "Копия архива сохранена: " << plain::escaped(o.positional[0]) << "\n";
+    return 0;
+}
+
+}  // namespace
+
+int runArchiveCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+                      bool progressToTerminal) {
+    const auto [options, error] = parse(args);
+    if (error) {
+        err << "npt: " << *error << "\n" << kArchiveUsage;
+        return 2;
+    }
+    try {
+        const int status = run(options, out, err, progressToTerminal);
+        out.flush();
+        if (!out) {
+            err << "npt: не удалось вывести результат\n";
+            return 1;
+        }
+        return status;
+    } catch (const ArchiveError& e) {
+        err << "npt: " << plain::escaped(e.what()) << "\n";
+    } catch (const FileError& e) {
+        err << "npt: " << plain::escaped(e.what()) << "\n";
+    }
+    return 1;
+}
+
+}  // namespace npt
