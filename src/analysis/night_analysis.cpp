@@ -6,9 +6,11 @@
 #include <cmath>
 #include <limits>
 #include <numeric>
+#include <optional>
 #include <stdexcept>
 
 #include "analysis/byte_window.h"
+#include "analysis/night_review.h"
 #include "measure/samples.h"
 #include "measure/time_of_day.h"
 
@@ -244,6 +246,8 @@ NightEpisode measureEpisode(const Run& run, const std::vector<double>& smoothedM
     e.start = clockText(recording.startSeconds + e.start_s);
     e.end = clockText(recording.startSeconds + e.end_s);
     e.duration_s = e.end_s - e.start_s;
+    e.found_start_s = e.start_s;
+    e.found_end_s = e.end_s;
 
     double baselineSum = 0;
     int baselineCount = 0;
@@ -392,13 +396,21 @@ class PartBaseline {
     }
 };
 
-}  // namespace
+// The analysis with what the review needs to measure episodes of the doctor's: the smoothed
+// diameter, and each part of the night with its resting levels.
+struct Analysed {
+    NightAnalysis result;
+    std::vector<double> smoothedMm;
+    std::vector<std::size_t> bounds;  // the parts' first positions, and the night's end
+    std::vector<PartBaseline> parts;
+};
 
-NightAnalysis analyseNight(const NightRecording& recording, const AnalysisParameters& parameters) {
+Analysed analyse(const NightRecording& recording, const AnalysisParameters& parameters) {
     if (const auto error = parametersError(parameters)) {
         throw std::invalid_argument(*error);
     }
-    NightAnalysis result;
+    Analysed analysed;
+    NightAnalysis& result = analysed.result;
     result.parameters = parameters;
     result.startSeconds = recording.startSeconds;
     QualityAssessment assessment = assessQuality(recording);
@@ -409,7 +421,7 @@ NightAnalysis analyseNight(const NightRecording& recording, const AnalysisParame
     const auto usability = result.quality.usability;
     if (usability != Usability::Usable && usability != Usability::PartlyUsable) {
         result.summary = summarise({}, validS, 0);
-        return result;
+        return analysed;
     }
 
     std::vector<int> measured(n);
@@ -456,8 +468,9 @@ NightAnalysis analyseNight(const NightRecording& recording, const AnalysisParame
                                   v.begin() + static_cast<std::ptrdiff_t>(last + extra));
         };
         // The barrier counts left-out samples before each position, the part's end included.
-        PartBaseline b(part(measured), part(smoothed), part(smoothedMm), part(barrier, 1),
-                       parameters, period);
+        analysed.parts.emplace_back(part(measured), part(smoothed), part(smoothedMm),
+                                    part(barrier, 1), parameters, period);
+        const PartBaseline& b = analysed.parts.back();
         std::copy(b.baselineMm.begin(), b.baselineMm.end(),
                   baselineMm.begin() + static_cast<std::ptrdiff_t>(first));
         for (std::size_t i = first; i < last; ++i) {
@@ -480,6 +493,169 @@ NightAnalysis analyseNight(const NightRecording& recording, const AnalysisParame
     }
     result.summary = summarise(result.episodes, validS, result.quality.usable_s);
     result.summary.largest_rise_mm = largestHeldRise(rise, period);
+    analysed.smoothedMm = std::move(smoothedMm);
+    analysed.bounds = std::move(bounds);
+    return analysed;
+}
+
+// An episode over [first, last) as the doctor set it, measured like a found one: against the
+// line between the resting levels on either side, within the part of the night it starts in.
+// Nothing when none of its samples can be measured.
+std::optional<NightEpisode> measureDoctorsEpisode(const Analysed& a, std::size_t first,
+                                                  std::size_t last,
+                                                  const AnalysisParameters& parameters,
+                                                  const NightRecording& recording) {
+    const std::size_t n = a.smoothedMm.size();
+    last = std::min(last, n);
+    if (first >= last || a.parts.empty()) {
+        return std::nullopt;
+    }
+    std::size_t k = 0;
+    while (k + 1 < a.parts.size() && a.bounds[k + 1] <= first) {
+        ++k;
+    }
+    const std::size_t partFirst = a.bounds[k];
+    last = std::min(last, a.bounds[k + 1]);
+    const Run local{first - partFirst, last - partFirst};
+    const PartBaseline& part = a.parts[k];
+    const std::vector<double> under =
+        baselineUnder(local, part.nearest, part.baselineMm, recording.periodSeconds);
+    bool measurable = false;
+    for (std::size_t i = first; i < last; ++i) {
+        measurable = measurable || (!std::isnan(a.smoothedMm[i]) && !std::isnan(under[i - first]));
+    }
+    if (!measurable) {
+        return std::nullopt;
+    }
+    const RangeMean smoothedMean(a.smoothedMm);
+    NightEpisode e =
+        measureEpisode({first, last}, a.smoothedMm, smoothedMean, under, parameters, recording);
+    return e;
+}
+
+}  // namespace
+
+NightAnalysis analyseNight(const NightRecording& recording, const AnalysisParameters& parameters) {
+    return analyse(recording, parameters).result;
+}
+
+std::optional<AnalysisWindow> reviewWindow(std::span<const ReviewStep> steps) {
+    std::optional<AnalysisWindow> window;
+    for (const ReviewStep& step : steps) {
+        if (step.kind == ReviewKind::Window) {
+            window = step.end_s > step.start_s
+                         ? std::optional<AnalysisWindow>({step.start_s, step.end_s})
+                         : std::nullopt;
+        }
+    }
+    return window;
+}
+
+NightAnalysis reviewNight(const NightRecording& recording, const AnalysisParameters& parameters,
+                          std::span<const ReviewStep> steps) {
+    NightRecording windowed = recording;
+    windowed.window = reviewWindow(steps);
+    Analysed a = analyse(windowed, parameters);
+    NightAnalysis& result = a.result;
+    const int period = recording.periodSeconds;
+    if (!analysable(result.quality.usability) || period <= 0) {
+        for (std::size_t i = 0; i < steps.size(); ++i) {
+            if (steps[i].kind != ReviewKind::Window) {
+                result.unapplied.push_back(i);
+            }
+        }
+        return result;
+    }
+    struct Entry {
+        NightEpisode episode;
+        bool rejected = false;
+    };
+    std::vector<Entry> entries;
+    for (NightEpisode& e : result.episodes) {
+        entries.push_back({std::move(e), false});
+    }
+    const auto find = [&entries](const ReviewStep& step) {
+        return std::find_if(entries.begin(), entries.end(), [&step](const Entry& entry) {
+            return entry.episode.found_start_s == step.episodeStart_s &&
+                   entry.episode.found_end_s == step.episodeEnd_s;
+        });
+    };
+    // The doctor's stretch on sample positions: from the sample it starts in to the one it ends
+    // in, inside the window.
+    const auto positions = [&](int start, int end) {
+        const auto first = static_cast<std::size_t>(std::max(start, 0) / period);
+        const auto last = static_cast<std::size_t>(std::max(end + period - 1, 0) / period);
+        return std::pair{first, last};
+    };
+    const auto measured = [&](int start, int end) {
+        const auto [first, last] = positions(start, end);
+        return measureDoctorsEpisode(a, first, last, parameters, recording);
+    };
+    for (std::size_t i = 0; i < steps.size(); ++i) {
+        const ReviewStep& step = steps[i];
+        bool applied = true;
+        switch (step.kind) {
+            case ReviewKind::Window:
+                break;
+            case ReviewKind::Accept:
+            case ReviewKind::Reject: {
+                const auto it = find(step);
+                applied = it != entries.end();
+                if (applied) {
+                    it->rejected = step.kind == ReviewKind::Reject;
+                }
+                break;
+            }
+            case ReviewKind::Move: {
+                const auto it = find(step);
+                auto e = it != entries.end() && step.end_s > step.start_s
+                             ? measured(step.start_s, step.end_s)
+                             : std::nullopt;
+                applied = e.has_value();
+                if (applied) {
+                    e->origin = it->episode.origin == EpisodeOrigin::Added ? EpisodeOrigin::Added
+                                                                          : EpisodeOrigin::Moved;
+                    e->found_start_s = it->episode.found_start_s;
+                    e->found_end_s = it->episode.found_end_s;
+                    it->episode = *e;
+                }
+                break;
+            }
+            case ReviewKind::Add: {
+                auto e = step.end_s > step.start_s ? measured(step.start_s, step.end_s)
+                                                   : std::nullopt;
+                applied = e.has_value();
+                if (applied) {
+                    e->origin = EpisodeOrigin::Added;
+                    e->found_start_s = step.start_s;
+                    e->found_end_s = step.end_s;
+                    entries.push_back({*e, false});
+                }
+                break;
+            }
+            case ReviewKind::Remove: {
+                const auto it = find(step);
+                applied = it != entries.end() && it->episode.origin == EpisodeOrigin::Added;
+                if (applied) {
+                    entries.erase(it);
+                }
+                break;
+            }
+        }
+        if (!applied) {
+            result.unapplied.push_back(i);
+        }
+    }
+    std::stable_sort(entries.begin(), entries.end(), [](const Entry& x, const Entry& y) {
+        return x.episode.start_s < y.episode.start_s;
+    });
+    result.episodes.clear();
+    for (Entry& entry : entries) {
+        (entry.rejected ? result.rejected : result.episodes).push_back(std::move(entry.episode));
+    }
+    const int largest = static_cast<int>(std::lround(result.summary.largest_rise_mm * 10));
+    result.summary = summarise(result.episodes, result.summary.valid_s, result.quality.usable_s);
+    result.summary.largest_rise_mm = largest / 10.0;
     return result;
 }
 

@@ -58,6 +58,10 @@
 
 namespace npt {
 
+// Where an episode of the table comes from: found by the analysis, its bounds moved by the
+// doctor, or added by the doctor over a stretch of the chart (night_review.h).
+enum class EpisodeOrigin { Found, Moved, Added };
+
 struct NightEpisode {
     int start_s = 0;     // seconds from the first sample
     int end_s = 0;       // seconds from the first sample; the episode lasts until then
@@ -70,6 +74,11 @@ struct NightEpisode {
     double increase_percent = 0;
     int full_s = 0;  // time with a rise at or above full_threshold_mm
     double area_mm_min = 0;
+    EpisodeOrigin origin = EpisodeOrigin::Found;
+    // The episode as the analysis found it (an added one: as the doctor drew it): what the
+    // doctor's review changes find it by, however its bounds were moved since.
+    int found_start_s = 0;
+    int found_end_s = 0;
 };
 
 struct NightSummary {
@@ -97,6 +106,11 @@ struct NightAnalysis {
     // sample: under an episode the line its increase is measured from, elsewhere the resting
     // level; NaN where the sample is left out or no level is known. Drawn under the curve.
     std::vector<double> baseline;
+    // The doctor's review (night_review.h): the episodes rejected as artefacts, out of the table
+    // and the summary, and the steps of the review that found no episode to change (the
+    // parameters changed since), by their place in the review.
+    std::vector<NightEpisode> rejected;
+    std::vector<std::size_t> unapplied;
 };
 
 // Analyses the night. Throws std::invalid_argument carrying parametersError's text when the

@@ -13,6 +13,14 @@
 
 namespace npt {
 
+// The part of the night the doctor has the analysis look at: from lights-out to the sensor's
+// removal, seconds from the first sample, the end excluded.
+struct AnalysisWindow {
+    int start_s = 0;
+    int end_s = 0;
+    bool operator==(const AnalysisWindow&) const = default;
+};
+
 struct NightRecording {
     NightRecording() = default;
     NightRecording(std::span<const std::uint8_t> samples, std::uint8_t periodSeconds,
@@ -32,6 +40,9 @@ struct NightRecording {
     // Why the bytes are not a recorder's memory as a read leaves it (whyNotARecording); nothing
     // when they are. Such bytes are not analysed: their "episodes" would be read as findings.
     std::optional<std::string> notARecording;
+    // Set by the doctor's review: the samples outside are left out of the analysis as a
+    // stretch of their own (Fault::OutsideWindow). None: the whole night.
+    std::optional<AnalysisWindow> window;
 };
 
 // The 4320 sample positions of the image with the given period and start, and whether the image

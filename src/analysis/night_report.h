@@ -29,6 +29,8 @@ struct ChartLine {
 };
 
 struct NightReport {
+    // The doctor's review changes of the night, one line each (empty: none).
+    std::vector<std::string> reviewChanges;
     // The passport, texts as the window shows them.
     std::string patientName;  // empty when hidden or when the recording has no passport
     bool nameHidden = false;  // withheld for want of the password

@@ -60,7 +60,7 @@ std::string namedStretchesText(const std::vector<Stretch>& all, int startSeconds
         return text;
     }
     for (Fault fault : {Fault::Erased, Fault::RangeEnd, Fault::Flat, Fault::Off, Fault::PutOnLate,
-                        Fault::TakenOffEarly, Fault::Shifted}) {
+                        Fault::TakenOffEarly, Fault::Shifted, Fault::OutsideWindow}) {
         int count = 0;
         int seconds = 0;
         for (const Stretch& s : stretches) {
@@ -115,6 +115,39 @@ std::string verdictOf(const NightQuality& q, const NightRecording& recording) {
     return verdict;
 }
 
+// The analysis window: the samples outside it leave every other stretch and form stretches of
+// their own; what remains to analyse is counted anew.
+void leaveOutsideWindow(const AnalysisWindow& window, int period, NightQuality& q,
+                        std::vector<bool>& excluded) {
+    const int nightEnd = static_cast<int>(excluded.size()) * period;
+    // On sample boundaries, inside the night.
+    const int from = std::clamp(window.start_s / period * period, 0, nightEnd);
+    const int to = std::clamp((window.end_s + period - 1) / period * period, from, nightEnd);
+    std::vector<Stretch> kept;
+    for (Stretch s : q.stretches) {
+        s.start_s = std::max(s.start_s, from);
+        s.end_s = std::min(s.end_s, to);
+        if (s.end_s > s.start_s) {
+            kept.push_back(s);
+        }
+    }
+    if (from > 0) {
+        kept.push_back({Fault::OutsideWindow, 0, from});
+    }
+    if (to < nightEnd) {
+        kept.push_back({Fault::OutsideWindow, to, nightEnd});
+    }
+    q.stretches = std::move(kept);
+    std::erase_if(q.moved_s, [&](int at) { return at <= from || at >= to; });
+    q.excluded = 0;
+    for (std::size_t i = 0; i < excluded.size(); ++i) {
+        const int at = static_cast<int>(i) * period;
+        excluded[i] = excluded[i] || at < from || at >= to;
+        q.excluded += excluded[i] ? 1 : 0;
+    }
+    q.usable_s = static_cast<int>(excluded.size() - static_cast<std::size_t>(q.excluded)) * period;
+}
+
 }  // namespace
 
 const char* faultCode(Fault fault) {
@@ -133,6 +166,8 @@ const char* faultCode(Fault fault) {
             return "taken_off_early";
         case Fault::Shifted:
             return "shifted";
+        case Fault::OutsideWindow:
+            return "outside_window";
     }
     return "";
 }
@@ -153,6 +188,8 @@ const char* faultText(Fault fault) {
             return "датчик снят до конца записи";
         case Fault::Shifted:
             return "датчик сместился";
+        case Fault::OutsideWindow:
+            return "вне окна анализа";
     }
     return "";
 }
@@ -225,6 +262,9 @@ QualityAssessment assessQuality(const NightRecording& recording) {
     addStretches(rangeEnd, Fault::RangeEnd, samplesCovering(kStretchJoinS, period), period,
                  otherThanRangeEnd, q.stretches);
     q.stretches.insert(q.stretches.end(), sensor.begin(), sensor.end());
+    if (recording.window) {
+        leaveOutsideWindow(*recording.window, period, q, result.excluded);
+    }
     std::sort(q.stretches.begin(), q.stretches.end(),
               [](const Stretch& a, const Stretch& b) { return a.start_s < b.start_s; });
 

@@ -37,10 +37,13 @@ enum class Fault {
     PutOnLate,      // the night begins with the sensor not yet on
     TakenOffEarly,  // the night ends with the sensor already off
     Shifted,        // the sensor moved: the diameter jumped within seconds and stayed
+    // Not a fault: outside the analysis window the doctor set (before lights-out, after the
+    // sensor was taken off). It takes the samples it covers from every other stretch.
+    OutsideWindow,
 };
 
 // A stable code for the fault, for machine-readable outputs: "erased", "range_end", "flat",
-// "off", "put_on_late", "taken_off_early", "shifted".
+// "off", "put_on_late", "taken_off_early", "shifted", "outside_window".
 const char* faultCode(Fault fault);
 // The fault said for the doctor, in Russian: "датчик снят или соскользнул".
 const char* faultText(Fault fault);

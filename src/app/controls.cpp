@@ -46,6 +46,7 @@ std::string_view controlName(Control control) {
         NPT_CONTROL_NAME(OpenIndicator)
         NPT_CONTROL_NAME(LabelAnalysis)
         NPT_CONTROL_NAME(ShowAnalysis)
+        NPT_CONTROL_NAME(ShowArchive)
 #undef NPT_CONTROL_NAME
     }
     return "";

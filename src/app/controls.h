@@ -46,6 +46,8 @@ enum class Control {
     // opens the dialog "Анализ ночи".
     LabelAnalysis,
     ShowAnalysis,
+    // Left of "Анализ": the patient archive's window.
+    ShowArchive,
 };
 
 // The control's object name, e.g. "OpenIndicator".

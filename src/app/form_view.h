@@ -31,6 +31,7 @@ struct AnalysisDisplay {
     ChartLine baseline;              // drawn under the curve; empty when nothing was analysed
     NightAnalysis analysis;          // table, summary and verdict, when there is a recording
     bool demonstration = false;      // the recording is the demonstration recorder's night
+    std::vector<std::string> reviewLines;  // the doctor's review changes, one line each
 };
 
 class FormView {
@@ -94,6 +95,12 @@ class FormView {
     // Writes the night's one-page report as a PDF at path; throws FileError when it cannot, and
     // an existing file then stays as it was.
     virtual void writeReport(const std::string& path, const NightReport& report) = 0;
+
+    // The patient archive's window, beside the main window (not modal); views without a
+    // screen have none.
+    virtual void openArchiveWindow() {}
+    // The episode the doctor picked in the analysis dialog, marked on the chart; none: unmarked.
+    virtual void highlightEpisode(std::optional<TimeSpan> span) { (void)span; }
 };
 
 }  // namespace npt

@@ -15,6 +15,7 @@
 
 #include "analysis/night_analysis.h"
 #include "analysis/night_report.h"
+#include "analysis/night_review.h"
 #include "app/age_field.h"
 #include "app/clock.h"
 #include "app/form_view.h"
@@ -55,6 +56,9 @@ struct AnalysedNight {
     bool passport = false;  // the image held a passport: the times shown came from it
     std::optional<std::string> notARecording;  // why the image is no recorder's memory
     bool demonstration = false;                // the demonstration recorder's night
+    // The doctor's review of this night, as the archive keeps it (or, for a night not filed,
+    // as this window does); the result has it applied.
+    std::vector<archive::ReviewChange> review;
     NightAnalysis result;
     NightRecording recording() const {
         return {samples, periodSeconds, startSeconds, notARecording};
@@ -183,6 +187,24 @@ class TTMForm {
     void setNightFiling(NightFiling* filing) { filing_ = filing; }
     // The archive's id of the night shown, when it was filed.
     std::optional<archive::Id> filedNight() const { return filedNight_; }
+    // "Архив": opens the patients window.
+    void ShowArchiveClick();
+    // Opens a night of the archive as "Из файла" opens a file (the password step, the passport,
+    // the chart, the analysis), without asking whether to file it: it is filed already. A
+    // protected night not yet identified gets its patient once the password unlocks the name.
+    // False when the archive or the night cannot be reached: that is shown and nothing changes.
+    bool openArchivedNight(archive::Id night);
+
+    // The doctor's review of the night shown (ttm_form_review.cpp). One step: the figures, the
+    // line under the chart, the dialog and the report follow at once, and the step is kept with
+    // the night in the archive when the night is filed there. Returns why the step was not
+    // taken (no night shown, no such episode, nothing measurable there), or nothing.
+    std::optional<std::string> ReviewEpisode(const ReviewStep& step);
+    // A row of the dialog's table clicked: the episode (by its found bounds) highlighted on the
+    // chart; none: the highlight goes.
+    void SelectEpisode(std::optional<std::pair<int, int>> foundBounds);
+    // The review's changes as the dialog and the report list them.
+    std::vector<std::string> reviewLines() const;
 
     // Age field: the character to insert for a typed one (nothing: refused), and the
     // normalisation after every key release.
@@ -242,6 +264,9 @@ class TTMForm {
     void identifyReadNight();
     void fileLoadedNight(const std::string& path, std::span<const std::uint8_t> bytes);
     void reportFiling(const FilingResult& result);
+    // The review the archive keeps of the night just filed or opened, applied.
+    void takeArchivedReview();
+    void reanalyse();
     // The password typed for the image shown when it unlocked the name; nothing otherwise.
     std::optional<std::string> unlockingPassword() const;
     void info(const char* title, const std::string& text);

@@ -100,7 +100,7 @@ void TTMForm::analyseRecording(int startSeconds) {
     night.passport = state_.memoryImage.hasPassport();
     night.notARecording = whyNotARecording(state_.memoryImage);
     night.demonstration = isDemonstration(state_.memoryImage);
-    night.result = analyseNight(night.recording(), state_.analysisParameters);
+    night.result = reviewNight(night.recording(), state_.analysisParameters, {});
     state_.nightAnalysis = std::move(night);
     showAnalysis();
 }
@@ -116,6 +116,7 @@ void TTMForm::showAnalysis() {
         display.baseline = baselineLine(night->result, night->recording());
         display.analysis = night->result;
         display.demonstration = night->demonstration;
+        display.reviewLines = reviewLines();
     }
     view_.showAnalysis(display);
 }
@@ -132,10 +133,7 @@ std::optional<std::string> TTMForm::setAnalysisParameters(const AnalysisParamete
         return std::nullopt;
     }
     state_.analysisParameters = parameters;
-    if (auto& night = state_.nightAnalysis) {
-        night->result = analyseNight(night->recording(), parameters);
-    }
-    showAnalysis();
+    reanalyse();
     return std::nullopt;
 }
 
@@ -198,6 +196,7 @@ NightReport TTMForm::nightReport() const {
         report.unusable = unusableSpans(night->result, night->startSeconds);
         report.baseline = baselineLine(night->result, night->recording());
         report.analysis = night->result;
+        report.reviewChanges = reviewLines();
     }
     return report;
 }

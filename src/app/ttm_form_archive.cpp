@@ -1,6 +1,7 @@
 // SPDX-FileCopyrightText: 2026 the npt-desk authors
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The patient archive: every whole read filed at once, a loaded file when the doctor wants it.
+// The patient archive: every whole read filed at once, a loaded file when the doctor wants it;
+// a night opened from the archive.
 #include <algorithm>
 
 #include "app/ttm_form.h"
@@ -31,6 +32,10 @@ std::optional<std::string> TTMForm::unlockingPassword() const {
 void TTMForm::reportFiling(const FilingResult& result) {
     if (result.night) {
         filedNight_ = result.night;
+        // A night filed before (a file opened again) brings the review made of it then.
+        if (result.alreadyThere) {
+            takeArchivedReview();
+        }
     }
     if (result.failure) {
         warning(kArchiveTitle, "Ночь не сохранена в архиве пациентов. " + *result.failure +
@@ -80,6 +85,39 @@ void TTMForm::fileLoadedNight(const std::string& path, std::span<const std::uint
     const std::string name = utf8FromPath(pathFromUtf8(path).filename());
     reportFiling(filing_->file(bytes, unlockingPassword(), archive::NightSource::File, name,
                                state_.analysisParameters));
+}
+
+void TTMForm::ShowArchiveClick() {
+    view_.openArchiveWindow();
+}
+
+bool TTMForm::openArchivedNight(archive::Id night) {
+    archive::Archive* a = filing_ != nullptr ? filing_->archive() : nullptr;
+    if (a == nullptr) {
+        showError(filing_ != nullptr && filing_->lastFailure() ? *filing_->lastFailure()
+                                                               : "Архив пациентов не подключён.");
+        return false;
+    }
+    std::optional<archive::NightRow> row;
+    std::vector<std::uint8_t> bytes;
+    try {
+        row = a->night(night);
+        if (!row) {
+            showError("В архиве пациентов нет ночи № " + std::to_string(night) + ".");
+            return false;
+        }
+        bytes = a->nightBytes(night);
+    } catch (const archive::ArchiveError& e) {
+        showError(e.what());
+        return false;
+    }
+    return guarded([&] {
+        loadImage(imageFromDataFile(bytes, "ночь № " + std::to_string(night) + " архива"));
+        filedNight_ = night;
+        if (!row->patientId) {
+            identifyReadNight();
+        }
+    });
 }
 
 }  // namespace npt

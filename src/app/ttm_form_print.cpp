@@ -21,7 +21,7 @@ constexpr Control kOffPaper[] = {
     Control::ZoomReset, Control::ZoomMinus,     Control::ZoomPlus,    Control::Hminus,
     Control::Hplus,     Control::SaveFileData,  Control::LoadFile,    Control::PrintGraf,
     Control::WriteData, Control::OpenIndicator, Control::Filter_plus, Control::Filter_minus,
-    Control::Ubat,      Control::ShowAnalysis,
+    Control::Ubat,      Control::ShowAnalysis,  Control::ShowArchive,
 };
 
 bool followsAdapter(Control c) {

@@ -84,11 +84,14 @@ constexpr std::optional<ControlPlace> controlPlace(Control control) {
         case Control::OpenIndicator:
             return ControlPlace{983, 488, 9, 25};
         // The night's analysis in the free space under the chart: its line from the window's
-        // left edge, and its button left of "Печать" at the buttons' distance.
+        // left edge, its button left of "Печать" at the buttons' distance, and the archive's
+        // button left of that, where the line ends.
         case Control::LabelAnalysis:
-            return ControlPlace{12, 484, 476, 33};
+            return ControlPlace{12, 484, 412, 33};
         case Control::ShowAnalysis:
             return ControlPlace{493, 488, 57, 25};
+        case Control::ShowArchive:
+            return ControlPlace{430, 488, 57, 25};
         case Control::Label3:
         case Control::LabelName:
         case Control::LabelOld:

@@ -7,6 +7,7 @@
 #include <ctime>
 #include <filesystem>
 
+#include "archive/archived_night.h"
 #include "archive/schema.h"
 #include "archive/sha256.h"
 #include "archive/sqlite_connection.h"
@@ -77,15 +78,6 @@ NightRow nightFrom(const SqlRow& r) {
     n.periodSeconds = smallInteger(r.at(11)).value_or(0);
     n.parameters = text(r.at(12)).value_or("");
     return n;
-}
-
-std::string parametersJson(const AnalysisParameters& p) {
-    char buffer[160];
-    std::snprintf(buffer, sizeof buffer,
-                  "{\"threshold_mm\":%.1f,\"min_duration_s\":%d,\"merge_gap_s\":%d,"
-                  "\"full_threshold_mm\":%.1f}",
-                  p.threshold_mm, p.min_duration_s, p.merge_gap_s, p.full_threshold_mm);
-    return buffer;
 }
 
 // Days since 1970-01-01 of a "YYYY-MM-DD..." text (the civil calendar), for the gap between
@@ -270,7 +262,7 @@ AddResult Archive::add(const NightEntry& entry, NightSource source, const std::s
             entry.order,
             static_cast<std::int64_t>(entry.startMinute),
             static_cast<std::int64_t>(entry.periodSeconds),
-            parametersJson(parameters)};
+            parametersText(parameters)};
         // Another program may file the same night at this moment: the digest's uniqueness
         // lets one of the two in, and the other finds it.
         const auto inserted = db_->query(
@@ -356,7 +348,8 @@ std::vector<PatientRow> Archive::patients(const std::string& textPart) {
     std::string sql =
         "SELECT p.id, p.name, p.number, p.birth_year, p.age, "
         "(SELECT COUNT(*) FROM nights n WHERE n.patient_id = p.id), "
-        "(SELECT MAX(n.night_order) FROM nights n WHERE n.patient_id = p.id) FROM patients p";
+        "(SELECT MAX(n.night_order) FROM nights n WHERE n.patient_id = p.id), p.name_key "
+        "FROM patients p";
     std::vector<SqlValue> params;
     if (const std::string key = nameKey(textPart); !key.empty()) {
         sql +=
@@ -366,7 +359,7 @@ std::vector<PatientRow> Archive::patients(const std::string& textPart) {
         params = {pattern, pattern, pattern};
     }
     // Sorted here rather than by the server, whose collation depends on how it was set up.
-    std::vector<PatientRow> result;
+    std::vector<std::pair<std::string, PatientRow>> keyed;
     for (const auto& r : db_->query(sql, params)) {
         PatientRow p;
         p.id = integer(r.at(0)).value_or(0);
@@ -378,13 +371,16 @@ std::vector<PatientRow> Archive::patients(const std::string& textPart) {
         if (const auto last = text(r.at(6)); last && last->size() >= 10) {
             p.lastDate = last->substr(8, 2) + "." + last->substr(5, 2) + "." + last->substr(2, 2);
         }
-        result.push_back(std::move(p));
+        keyed.emplace_back(text(r.at(7)).value_or(""), std::move(p));
     }
-    std::sort(result.begin(), result.end(), [](const PatientRow& a, const PatientRow& b) {
-        const std::string ka = nameKey(a.name);
-        const std::string kb = nameKey(b.name);
-        return ka != kb ? ka < kb : a.id < b.id;
+    std::sort(keyed.begin(), keyed.end(), [](const auto& a, const auto& b) {
+        return a.first != b.first ? a.first < b.first : a.second.id < b.second.id;
     });
+    std::vector<PatientRow> result;
+    result.reserve(keyed.size());
+    for (auto& k : keyed) {
+        result.push_back(std::move(k.second));
+    }
     return result;
 }
 
@@ -523,6 +519,8 @@ void Archive::addReviewChange(Id nightId, const ReviewChange& change) {
         const SqlValue params[] = {nightId,
                                    change.kind,
                                    orNull(change.episode),
+                                   orNull(change.episodeStart),
+                                   orNull(change.episodeEnd),
                                    orNull(change.startSeconds),
                                    orNull(change.endSeconds),
                                    change.doctor.empty() ? SqlValue() : SqlValue(change.doctor),
@@ -533,8 +531,9 @@ void Archive::addReviewChange(Id nightId, const ReviewChange& change) {
                                "В архиве нет ночи № " + std::to_string(nightId) + ".");
         }
         db_->query(
-            "INSERT INTO review_changes (night_id, kind, episode, start_s, end_s, doctor, "
-            "changed_at) VALUES (?, ?, ?, ?, ?, ?, ?)",
+            "INSERT INTO review_changes (night_id, kind, episode, episode_start_s, "
+            "episode_end_s, start_s, end_s, doctor, changed_at) "
+            "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)",
             params);
     });
 }
@@ -542,16 +541,19 @@ void Archive::addReviewChange(Id nightId, const ReviewChange& change) {
 std::vector<ReviewChange> Archive::review(Id nightId) {
     const SqlValue params[] = {nightId};
     std::vector<ReviewChange> changes;
-    for (const auto& r : db_->query("SELECT kind, episode, start_s, end_s, doctor, changed_at "
-                                    "FROM review_changes WHERE night_id = ? ORDER BY id",
-                                    params)) {
+    for (const auto& r :
+         db_->query("SELECT kind, episode, episode_start_s, episode_end_s, start_s, end_s, "
+                    "doctor, changed_at FROM review_changes WHERE night_id = ? ORDER BY id",
+                    params)) {
         ReviewChange c;
         c.kind = text(r.at(0)).value_or("");
         c.episode = smallInteger(r.at(1));
-        c.startSeconds = smallInteger(r.at(2));
-        c.endSeconds = smallInteger(r.at(3));
-        c.doctor = text(r.at(4)).value_or("");
-        c.changedAt = text(r.at(5)).value_or("");
+        c.episodeStart = smallInteger(r.at(2));
+        c.episodeEnd = smallInteger(r.at(3));
+        c.startSeconds = smallInteger(r.at(4));
+        c.endSeconds = smallInteger(r.at(5));
+        c.doctor = text(r.at(6)).value_or("");
+        c.changedAt = text(r.at(7)).value_or("");
         changes.push_back(std::move(c));
     }
     return changes;

@@ -75,11 +75,14 @@ struct AddResult {
 };
 
 // One change of the doctor's review of a night: kind "accept", "reject", "move", "add",
-// "window" (what the analysis dialog names), the episode it concerns and the stretch it sets,
+// "window" (what the analysis dialog names), the episode it concerns (its number when changed,
+// and its start and end as the analysis found it, which find it again) and the stretch it sets,
 // in seconds from the first sample.
 struct ReviewChange {
     std::string kind;
     std::optional<int> episode;
+    std::optional<int> episodeStart;
+    std::optional<int> episodeEnd;
     std::optional<int> startSeconds;
     std::optional<int> endSeconds;
     std::string doctor;

@@ -58,6 +58,8 @@ CREATE TABLE review_changes (
   night_id BIGINT NOT NULL REFERENCES nights (id) ON DELETE CASCADE,
   kind TEXT NOT NULL,
   episode INTEGER,
+  episode_start_s INTEGER,
+  episode_end_s INTEGER,
   start_s INTEGER,
   end_s INTEGER,
   doctor TEXT,

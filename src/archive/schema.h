@@ -13,7 +13,9 @@
 //                    patient_id and study_id (NULL: not identified), name_protected, source
 //                    ("recorder" or "file"), source_name, filed_at, date (dd.MM.yy),
 //                    night_order ("YYYY-MM-DD HH:MM"), start_minute, period_s, parameters
-//   review_changes   id, night_id, kind, episode, start_s, end_s, doctor, changed_at
+//   review_changes   id, night_id, kind, episode (its number then), episode_start_s and
+//                    episode_end_s (the episode as the analysis found it), start_s, end_s
+//                    (the stretch the change sets), doctor, changed_at
 //
 // Times of filing and changes are UTC, "YYYY-MM-DD HH:MM:SS".
 #include "archive/sql_connection.h"

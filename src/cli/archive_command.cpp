@@ -12,6 +12,8 @@
 #include "analysis/night_facts.h"
 #include "analysis/night_recording.h"
 #include "archive/archive.h"
+#include "archive/archived_night.h"
+#include "archive/import_folder.h"
 #include "cli/json_writer.h"
 #include "cli/plain_text.h"
 #include "os/atomic_file.h"
@@ -21,6 +23,7 @@
 #include "os/regular_file.h"
 #include "os/utf8_path.h"
 #include "recorder/passport.h"
+#include "recorder/utf8.h"
 #include "records/data_file.h"
 
 namespace npt {
@@ -38,6 +41,7 @@ constexpr const char* kArchiveUsage =
     "  npt archive [--archive АРХИВ] export НОЧЬ ФАЙЛ.txt\n"
     "  npt archive [--archive АРХИВ] import ПАПКА [--password ПАРОЛЬ]\n"
     "  npt archive [--archive АРХИВ] check | backup КОПИЯ\n"
+    "  npt archive [--archive АРХИВ] report ИССЛЕДОВАНИЕ ОТЧЁТ.pdf [--doctor ФИО]\n"
     "АРХИВ — файл SQLite или адрес postgresql://…; без него — архив пользователя\n";
 
 struct Options {
@@ -45,6 +49,7 @@ struct Options {
     std::vector<std::string> positional;
     std::optional<std::string> location;
     std::optional<std::string> password;
+    std::optional<std::string> doctor;
     bool json = false;
 };
 
@@ -61,12 +66,24 @@ std::optional<archive::Id> idOf(const std::string& text) {
     return value;
 }
 
+// A line break or another control character would break the line a name is printed on; a text
+// that is not UTF-8 is looked at for its ASCII controls.
+bool hasControlCharacter(const std::string& text) {
+    if (const auto characters = utf8::decode(text)) {
+        return std::any_of(characters->begin(), characters->end(), plain::isControl);
+    }
+    return std::any_of(text.begin(), text.end(), [](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return byte < 0x80 && plain::isControl(byte);
+    });
+}
+
 std::optional<std::string> usageError(const Options& o) {
-    static const std::vector<std::string> kCommands = {"add",    "nights", "patients", "show",
-                                                       "export", "import", "check",    "backup"};
+    static const std::vector<std::string> kCommands = {
+        "add", "nights", "patients", "show", "export", "import", "check", "backup", "report"};
     if (o.command.empty()) {
         return "archive: не указана команда: add, nights, patients, show, export, import, "
-               "check или backup";
+               "check, backup или report";
     }
     if (std::find(kCommands.begin(), kCommands.end(), o.command) == kCommands.end()) {
         return "archive: неизвестная команда " + quotedName(o.command);
@@ -74,7 +91,7 @@ std::optional<std::string> usageError(const Options& o) {
     std::size_t wanted = 0;
     if (o.command == "show" || o.command == "import" || o.command == "backup") {
         wanted = 1;
-    } else if (o.command == "export") {
+    } else if (o.command == "export" || o.command == "report") {
         wanted = 2;
     }
     if (o.command == "add") {
@@ -92,9 +109,22 @@ std::optional<std::string> usageError(const Options& o) {
     if (o.password && o.command != "add" && o.command != "import") {
         return "ключ --password относится к командам add и import";
     }
-    if ((o.command == "show" || o.command == "export") && !idOf(o.positional[0])) {
+    if (o.doctor && o.command != "report") {
+        return "ключ --doctor относится к команде report";
+    }
+    if (o.doctor && hasControlCharacter(*o.doctor)) {
+        return "--doctor: в ФИО врача " + quotedName(*o.doctor) + " есть управляющие символы";
+    }
+    if ((o.command == "show" || o.command == "export" || o.command == "report") &&
+        !idOf(o.positional[0])) {
         return "archive " + o.command + ": " + quotedName(o.positional[0]) + " — не номер " +
-               (o.command == "show" ? "пациента" : "ночи");
+               (o.command == "show"     ? "пациента"
+                : o.command == "report" ? "исследования"
+                                        : "ночи");
+    }
+    if (o.command == "report" && fileKindOf(o.positional[1]) != FileKind::Report) {
+        return "archive report: имя отчёта " + quotedName(o.positional[1]) +
+               " должно оканчиваться на .pdf";
     }
     if (o.command == "export" && fileKindOf(o.positional[1]) != FileKind::DataFile) {
         return "archive export: имя файла записи " + quotedName(o.positional[1]) +
@@ -124,6 +154,11 @@ std::pair<Options, std::optional<std::string>> parse(const std::vector<std::stri
             o.password = value("--password");
             if (!o.password) {
                 return {o, "после --password нужен пароль"};
+            }
+        } else if (a == "--doctor" || a.starts_with("--doctor=")) {
+            o.doctor = value("--doctor");
+            if (!o.doctor) {
+                return {o, "после --doctor нужно ФИО врача"};
             }
         } else if (a.size() > 1 && a[0] == '-') {
             return {o, "неизвестный ключ " + quotedName(a)};
@@ -217,30 +252,8 @@ void printPatients(std::ostream& out, const std::vector<archive::PatientRow>& pa
     }
 }
 
-AnalysisParameters storedParameters(const std::string& text) {
-    AnalysisParameters p;
-    double threshold = 0;
-    double full = 0;
-    int duration = 0;
-    int gap = 0;
-    if (std::sscanf(text.c_str(),
-                    "{\"threshold_mm\":%lf,\"min_duration_s\":%d,\"merge_gap_s\":%d,"
-                    "\"full_threshold_mm\":%lf}",
-                    &threshold, &duration, &gap, &full) == 4) {
-        const AnalysisParameters stored{threshold, duration, gap, full};
-        if (!parametersError(stored)) {
-            p = stored;
-        }
-    }
-    return p;
-}
-
 NightSummary summaryOf(Archive& a, const archive::NightRow& n) {
-    const MemoryImage image = MemoryImage::fromBytes(a.nightBytes(n.id));
-    const PassportFields fields = decodePassport(image, true);
-    const NightRecording recording =
-        nightRecordingOf(image, fields.samplePeriod, fields.timeStart * 60);
-    return analyseNight(recording, storedParameters(n.parameters)).summary;
+    return archive::archivedNight(a, n.id).analysis.summary;
 }
 
 void printPatient(std::ostream& out, Archive& a, const archive::PatientRecord& record, bool json) {
@@ -312,80 +325,69 @@ void printPatient(std::ostream& out, Archive& a, const archive::PatientRecord& r
 }
 
 // One file into the archive: its line, and whether it went in (added or already there).
-bool addFile(Archive& a, const std::string& path, const std::optional<std::string>& password,
-             std::ostream& out, archive::AddResult* result = nullptr) {
-    std::vector<std::uint8_t> bytes;
-    try {
-        bytes = readRegularFile(path, "Не удалось прочитать файл", kDataFileSize);
-    } catch (const FileError& e) {
-        out << "не добавлен: " << plain::escaped(path) << ": " << plain::escaped(e.reason())
+bool printFiled(std::ostream& out, const archive::FiledRecording& filed) {
+    if (filed.outcome == archive::FileOutcome::Refused) {
+        out << "не добавлен: " << plain::escaped(filed.path) << ": " << plain::escaped(filed.reason)
             << "\n";
         return false;
     }
-    if (const auto why = archive::whyNotFileable(bytes)) {
-        out << "не добавлен: " << plain::escaped(path) << ": " << *why << "\n";
-        return false;
-    }
-    const auto entry = archive::nightEntryOf(bytes, password);
-    const std::string name = utf8FromPath(pathFromUtf8(path).filename());
-    auto added = a.add(entry, archive::NightSource::File, name, AnalysisParameters{});
-    if (added.outcome == archive::AddOutcome::AlreadyThere && !added.patientId && password) {
-        added.patientId = a.identify(added.nightId, *password);
-    }
-    if (result != nullptr) {
-        *result = added;
-    }
-    out << (added.outcome == archive::AddOutcome::Added ? "добавлен: " : "уже в архиве: ")
-        << plain::escaped(path) << " (ночь № " << added.nightId << ", "
-        << (added.patientId ? "пациент № " + std::to_string(*added.patientId)
-                            : std::string("не опознан"))
+    out << (filed.outcome == archive::FileOutcome::Added ? "добавлен: " : "уже в архиве: ")
+        << plain::escaped(filed.path) << " (ночь № " << filed.night << ", "
+        << (filed.patient ? "пациент № " + std::to_string(*filed.patient)
+                          : std::string("не опознан"))
         << ")\n";
     return true;
 }
 
+bool addFile(Archive& a, const std::string& path, const std::optional<std::string>& password,
+             std::ostream& out) {
+    return printFiled(out, archive::fileRecording(a, path, password));
+}
+
 int importFolder(Archive& a, const std::string& folder, const std::optional<std::string>& password,
                  std::ostream& out, std::ostream& err, bool progress) {
-    if (pathKind(folder) != PathKind::Directory) {
+    const auto files = archive::recordingsIn(folder);
+    if (!files) {
         err << "npt: archive import: " << quotedName(folder) << " — не папка\n";
         return 1;
     }
-    std::vector<std::string> files;
-    std::error_code ec;
-    for (auto it = std::filesystem::recursive_directory_iterator(
-             pathFromUtf8(folder), std::filesystem::directory_options::skip_permission_denied, ec);
-         !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
-        if (it->is_regular_file(ec) && fileKindOf(utf8FromPath(it->path())) == FileKind::DataFile) {
-            files.push_back(utf8FromPath(it->path()));
-        }
-    }
-    std::sort(files.begin(), files.end());
-    int added = 0;
-    int there = 0;
-    int refused = 0;
-    for (std::size_t i = 0; i < files.size(); ++i) {
-        archive::AddResult result;
-        if (!addFile(a, files[i], password, out, &result)) {
-            ++refused;
-        } else if (result.outcome == archive::AddOutcome::Added) {
-            ++added;
-        } else {
-            ++there;
-        }
-        out.flush();
-        if (progress) {
-            err << "\rИмпорт: " << i + 1 << " из " << files.size() << std::flush;
-        }
-    }
-    if (progress && !files.empty()) {
+    const auto summary = archive::importRecordings(
+        a, *files, password, [&](const archive::FiledRecording& filed, std::size_t done) {
+            printFiled(out, filed);
+            out.flush();
+            if (progress) {
+                err << "\rИмпорт: " << done << " из " << files->size() << std::flush;
+            }
+            return true;
+        });
+    if (progress && !files->empty()) {
         err << "\n";
     }
-    out << "Импорт из " << plain::escaped(folder) << ": файлов " << files.size() << ", добавлено "
-        << added << ", уже были " << there << ", не добавлено " << refused << "\n";
-    return refused == 0 ? 0 : 1;
+    if (summary.failure) {
+        err << "npt: " << plain::escaped(*summary.failure) << "\n";
+        return 1;
+    }
+    out << "Импорт из " << plain::escaped(folder) << ": файлов " << files->size() << ", добавлено "
+        << summary.added << ", уже были " << summary.alreadyThere << ", не добавлено "
+        << summary.refused.size() << "\n";
+    return summary.refused.empty() ? 0 : 1;
 }
 
-int run(const Options& o, std::ostream& out, std::ostream& err, bool progress) {
+int run(const Options& o, std::ostream& out, std::ostream& err, bool progress,
+        const StudyReportWriter& studyReportWriter) {
     const std::string location = o.location.value_or(Archive::defaultLocation());
+    if (o.command == "report") {
+        if (!studyReportWriter) {
+            err << "npt: archive report: эта сборка npt сделана без графической части "
+                   "(NPT_BUILD_GUI=OFF), отчёт PDF ею не рисуется\n";
+            return 2;
+        }
+        if (!Archive::isServerLocation(location) && sameFile(location, o.positional[1])) {
+            err << "npt: archive report: " << quotedName(o.positional[1])
+                << " — это сам файл архива, отчёт заменил бы архив\n";
+            return 2;
+        }
+    }
     const bool writes = o.command == "add" || o.command == "import";
     Archive a = Archive::open(location, writes ? Archive::Open::Create : Archive::Open::Existing);
     if (o.command == "add") {
@@ -420,6 +422,13 @@ int run(const Options& o, std::ostream& out, std::ostream& err, bool progress) {
         writeFileAtomically(o.positional[1], bytes, "Не удалось сохранить файл записи");
         return 0;
     }
+    if (o.command == "report") {
+        const archive::Id study = *idOf(o.positional[0]);
+        studyReportWriter(o.positional[1], a, study, o.doctor);
+        out << "Отчёт об исследовании № " << study
+            << " сохранён: " << plain::escaped(o.positional[1]) << "\n";
+        return 0;
+    }
     if (o.command == "check") {
         const auto problems = a.check();
         for (const auto& p : problems) {
@@ -439,14 +448,14 @@ int run(const Options& o, std::ostream& out, std::ostream& err, bool progress) {
 }  // namespace
 
 int runArchiveCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
-                      bool progressToTerminal) {
+                      bool progressToTerminal, const StudyReportWriter& studyReportWriter) {
     const auto [options, error] = parse(args);
     if (error) {
         err << "npt: " << *error << "\n" << kArchiveUsage;
         return 2;
     }
     try {
-        const int status = run(options, out, err, progressToTerminal);
+        const int status = run(options, out, err, progressToTerminal, studyReportWriter);
         out.flush();
         if (!out) {
             err << "npt: не удалось вывести результат\n";

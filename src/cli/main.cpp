@@ -74,7 +74,8 @@ int main(int argc, char** argv) {
     const bool terminal = ::isatty(2) != 0;
 #endif
 #ifdef NPT_WITH_REPORT
-    return npt::runNpt(args, std::cout, std::cerr, npt::headlessReportWriter(), terminal);
+    return npt::runNpt(args, std::cout, std::cerr, npt::headlessReportWriter(), terminal,
+                       npt::headlessStudyReportWriter());
 #else
     return npt::runNpt(args, std::cout, std::cerr, {}, terminal);
 #endif

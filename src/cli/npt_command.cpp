@@ -9,6 +9,7 @@
 
 #include "app/clock.h"
 #include "app/ttm_form.h"
+#include "archive/archive.h"
 #include "cli/analysis_options.h"
 #include "cli/analysis_output.h"
 #include "cli/archive_command.h"
@@ -37,7 +38,7 @@ constexpr const char* kUsage =
     "  npt show ФАЙЛ [--password ПАРОЛЬ] [--json] [ключи анализа]\n"
     "  npt export ФАЙЛ ТАБЛИЦА.xlsx|ТАБЛИЦА.csv [--password ПАРОЛЬ] [ключи анализа]\n"
     "  npt report ФАЙЛ ОТЧЁТ.pdf [--password ПАРОЛЬ] [--doctor ФИО] [ключи анализа]\n"
-    "  npt read ФАЙЛ.txt [--password ПАРОЛЬ] [--timeout СЕКУНДЫ]\n"
+    "  npt read ФАЙЛ.txt [--password ПАРОЛЬ] [--timeout СЕКУНДЫ] [--archive АРХИВ | --no-archive]\n"
     "  npt archive КОМАНДА … (архив пациентов: npt archive без команды — подробнее)\n"
     "  npt --help | --version\n";
 
@@ -57,17 +58,21 @@ constexpr const char* kHelp =
     "           таблица эпизодов, итоги, качество записи и параметры анализа\n"
     "  read     чтение памяти датчика через адаптер радиоканала, как кнопкой «Чтение»: ждёт\n"
     "           адаптер, читает, проверяет полноту, пароль и батарею и сохраняет запись\n"
-    "           в ФАЙЛ.txt (неполное чтение не сохраняется)\n"
+    "           в ФАЙЛ.txt (неполное чтение не сохраняется), а ночь — в архив пациентов\n"
+    "           (--archive АРХИВ — другой архив, --no-archive — без архива)\n"
     "  archive  архив пациентов (SQLite или сервер PostgreSQL): add — добавить записи,\n"
     "           nights, patients, show — ночи, пациенты, исследования пациента, export —\n"
     "           ночь в файл записи, import — все записи папки, check — проверка целостности,\n"
-    "           backup — копия архива SQLite; --archive АРХИВ — файл или postgresql://…\n"
+    "           backup — копия архива SQLite, report — отчёт об исследовании (все его ночи\n"
+    "           на одной шкале времени, лучшая ночь, заключение) на одной странице A4 в PDF;\n"
+    "           --archive АРХИВ — файл или postgresql://…\n"
     "\n"
     "Ключи:\n"
     "  --password ПАРОЛЬ  пароль записи; без него ФИО пациента в защищённой записи скрыто\n"
     "                     (read сохраняет её тогда без ФИО)\n"
     "  --timeout СЕКУНДЫ  read: сколько ждать адаптер и ответ датчика (по умолчанию 30)\n"
-    "  --doctor ФИО       report: ФИО врача в отчёте (без него — строка, чтобы вписать от руки)\n"
+    "  --doctor ФИО       report, archive report: ФИО врача в отчёте (без него — строка,\n"
+    "                     чтобы вписать от руки; в archive report — врач заключения)\n"
     "  --json             вывод show в JSON\n"
     "%ANALYSIS%"
     "  --help, -h         эта справка\n"
@@ -85,6 +90,8 @@ struct Options {
     std::optional<std::string> password;  // none: --password not given
     std::optional<long> timeout;
     std::optional<std::string> doctor;
+    std::optional<std::string> archive;  // read: where the night is filed
+    bool noArchive = false;
     bool json = false;
     bool help = false;
     bool version = false;
@@ -162,6 +169,12 @@ std::optional<std::string> usageError(const Options& o) {
     if (o.command != "read" && o.timeout) {
         return "ключ --timeout относится только к команде read";
     }
+    if (o.command != "read" && (o.archive || o.noArchive)) {
+        return "ключи --archive и --no-archive относятся к команде read (и к npt archive)";
+    }
+    if (o.archive && o.noArchive) {
+        return "read: --archive и --no-archive вместе";
+    }
     if (o.command == "read" && fileKindOf(o.positional[0]) != FileKind::DataFile) {
         return "read: имя файла записи " + quotedName(o.positional[0]) +
                " должно оканчиваться на .txt";
@@ -215,6 +228,10 @@ std::pair<Options, std::optional<std::string>> parse(const std::vector<std::stri
             o.password = *password;
         } else if (auto doctor = valueOf("--doctor", "после --doctor нужно ФИО врача")) {
             o.doctor = *doctor;
+        } else if (auto location = valueOf("--archive", "после --archive нужен архив")) {
+            o.archive = *location;
+        } else if (a == "--no-archive") {
+            o.noArchive = true;
         } else if (takeAnalysisOption(args, i, o.parameters, error)) {
             continue;
         } else if (auto seconds = valueOf("--timeout", "после --timeout нужно число секунд")) {
@@ -339,10 +356,12 @@ int finishOutput(std::ostream& out, std::ostream& err) {
 }  // namespace
 
 int runNpt(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
-           const ReportWriter& reportWriter, bool progressToTerminal) {
+           const ReportWriter& reportWriter, bool progressToTerminal,
+           const StudyReportWriter& studyReportWriter) {
     errno = 0;
     if (!args.empty() && args[0] == "archive") {
-        return runArchiveCommand({args.begin() + 1, args.end()}, out, err, progressToTerminal);
+        return runArchiveCommand({args.begin() + 1, args.end()}, out, err, progressToTerminal,
+                                 studyReportWriter);
     }
     const auto [options, error] = parse(args);
     if (options.help) {
@@ -363,7 +382,10 @@ int runNpt(const std::vector<std::string>& args, std::ostream& out, std::ostream
     const std::string& file = options.positional[0];
     if (options.command == "read") {
         ReadOptions read{file, options.password,
-                         std::chrono::seconds(options.timeout.value_or(30))};
+                         std::chrono::seconds(options.timeout.value_or(30)),
+                         options.noArchive ? std::nullopt
+                                           : std::optional<std::string>(options.archive.value_or(
+                                                 archive::Archive::defaultLocation()))};
 #ifdef _WIN32
         hid::WindowsHidPlatform platform;
 #else

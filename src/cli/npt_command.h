@@ -20,14 +20,17 @@
 #include <string>
 #include <vector>
 
+#include "cli/archive_command.h"
 #include "cli/batch_view.h"
 
 namespace npt {
 
-// reportWriter draws the report's PDF; without one (a build without the graphical part), report
-// says it is not available and exits with 2. progressToTerminal: a long command (an archive's
-// import) shows its progress on err, a terminal.
+// reportWriter draws the report's PDF, studyReportWriter the study's (archive report); without
+// them (a build without the graphical part), the commands say they are not available and exit
+// with 2. progressToTerminal: a long command (an archive's import) shows its progress on err, a
+// terminal.
 int runNpt(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
-           const ReportWriter& reportWriter = {}, bool progressToTerminal = false);
+           const ReportWriter& reportWriter = {}, bool progressToTerminal = false,
+           const StudyReportWriter& studyReportWriter = {});
 
 }  // namespace npt

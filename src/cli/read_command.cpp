@@ -92,6 +92,11 @@ int readRecorder(const ReadOptions& options, hid::HidPlatform& platform, std::os
         handler(device, id, data, size);
     });
     form.FormCreate();
+    std::optional<NightFiling> filing;
+    if (options.archive) {
+        filing.emplace(*options.archive);
+        form.setNightFiling(&*filing);
+    }
     const FormState& state = form.state();
     // The messages outside the checks, and those of the last check when the read is kept. An
     // earlier check of a slow transfer was superseded; what the check of a refused read says
@@ -174,6 +179,9 @@ int readRecorder(const ReadOptions& options, hid::HidPlatform& platform, std::os
     }
     out << "Память датчика прочитана (" << kBlocks << " блоков) и сохранена в «"
         << plain::escaped(options.file) << "».\n";
+    if (const auto night = form.filedNight()) {
+        out << "Ночь сохранена в архиве пациентов: ночь № " << *night << ".\n";
+    }
     return 0;
 }
 

@@ -19,6 +19,8 @@ struct ReadOptions {
     // Each of three waits apart: for the adapter to appear, for the recorder to answer the read
     // command, and for the transfer to end (at least 10 s: its check alone takes a second).
     std::chrono::seconds timeout{30};
+    // The patient archive the whole read is filed in, as the window files it; none: not filed.
+    std::optional<std::string> archive;
 };
 
 // Waits for the adapter, reads, checks and saves. The session's messages go to err, one line

@@ -152,6 +152,15 @@ void paintBands(QPainter& painter, const Frame& frame, const Style& style,
             painter.drawRect(strip);
         }
     }
+    if (layers.highlighted != nullptr) {
+        const QRectF strip = stripOf(frame, *layers.highlighted, style.narrowestBand);
+        if (!strip.isEmpty()) {
+            painter.setBrush(Qt::NoBrush);
+            painter.setPen(QPen(style.highlight, 2));
+            painter.drawRect(strip.adjusted(1, 1, -1, -1));
+            painter.setPen(Qt::NoPen);
+        }
+    }
 }
 
 // Over the curves, on a patch of the band's colour, so that a curve running along the top of

@@ -36,6 +36,8 @@ struct NightLayers {
     const std::vector<TimeSpan>* episodes = nullptr;
     const std::vector<TimeSpan>* leftOut = nullptr;
     const ChartLine* baseline = nullptr;
+    // The episode the doctor picked in the analysis dialog: outlined over its band.
+    const TimeSpan* highlighted = nullptr;
 };
 
 // Where the axes' titles go: along the axes (the diameter's turned up the left side, the
@@ -61,6 +63,7 @@ struct Style {
     QColor numberPatch{255, 230, 197};  // the band as it shows on a light background
     QColor leftOut{150, 150, 150, 70};
     QColor baseline{80, 80, 80};
+    QColor highlight{200, 60, 0};  // the outline of the episode picked in the dialog
     double axisWidth = 1;
     double gridWidth = 1;
     double curveWidth = 1;

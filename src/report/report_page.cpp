@@ -12,16 +12,13 @@
 #include "analysis/analysis_text.h"
 #include "chart/axis_scale.h"
 #include "plot/night_plot.h"
+#include "report/report_look.h"
 
 namespace npt {
 
 namespace {
 
-constexpr double kMarginLeft = 18;
-constexpr double kMarginRight = 14;
-constexpr double kMarginTop = 14;
-constexpr double kMarginBottom = 14;
-constexpr double kContentWidth = kReportPageWidthMm - kMarginLeft - kMarginRight;
+using namespace look;
 
 constexpr double kChartHeight = 88;
 // Table columns in the order of episodeColumns, in millimetres; they fill the content width.
@@ -30,84 +27,7 @@ constexpr double kRowHeight = 5.2;
 constexpr double kTightRowHeight = 4.0;  // when a long night's table must shrink to fit
 constexpr double kConclusionRoom = 24;   // at least, for the doctor's conclusion by hand
 
-const QColor kInk(20, 20, 20);
-const QColor kGrey(110, 110, 110);
-const QColor kRule(170, 170, 170);
-const QColor kGrid(225, 225, 225);
-const QColor kCurve(20, 60, 170);
-const QColor kBaseline(90, 90, 90);
-const QColor kBand(255, 196, 120, 110);
-const QColor kBandEdge(230, 140, 40);
-const QColor kUnusable(150, 150, 150, 70);
 const QColor kHeaderFill(236, 236, 236);
-
-QString q(const std::string& text) {
-    return QString::fromStdString(text);
-}
-
-// The report's sans serif at a size in points: the fonts installed with the program cover
-// Cyrillic, whatever the machine's default.
-QFont reportFont(double points, bool bold = false, bool italic = false) {
-    QFont font;
-    font.setFamilies({"DejaVu Sans", "Liberation Sans", "Noto Sans", "FreeSans"});
-    font.setStyleHint(QFont::SansSerif);
-    font.setPointSizeF(points);
-    font.setBold(bold);
-    font.setItalic(italic);
-    return font;
-}
-
-// Draws in millimetres of the page.
-class Page {
-  public:
-    Page(QPainter& painter, double pixelsPerMm) : p_(painter), k_(pixelsPerMm) {}
-
-    QPainter& painter() { return p_; }
-    double px(double mm) const { return mm * k_; }
-    QPointF at(double x, double y) const { return {px(x), px(y)}; }
-    QRectF rect(double x, double y, double w, double h) const {
-        return {px(x), px(y), px(w), px(h)};
-    }
-
-    // Text in a box, with flags for alignment and wrapping; returns the height it took, in mm.
-    double text(double x, double y, double w, double h, const QString& text, const QFont& font,
-                int flags = Qt::AlignLeft | Qt::AlignTop, const QColor& colour = kInk) {
-        p_.setFont(font);
-        p_.setPen(colour);
-        QRectF used;
-        p_.drawText(rect(x, y, w, h), flags, text, &used);
-        return used.height() / k_;
-    }
-    // The height a wrapped text takes at width w, in mm.
-    double heightOf(double w, const QString& text, const QFont& font) {
-        return measured(rect(0, 0, w, 1000), Qt::AlignLeft | Qt::TextWordWrap, text, font)
-                   .height() /
-               k_;
-    }
-    double widthOf(const QString& text, const QFont& font) {
-        return measured(rect(0, 0, 1000, 100), Qt::AlignLeft, text, font).width() / k_;
-    }
-    void line(double x1, double y1, double x2, double y2, const QColor& colour,
-              double widthMm = 0.2) {
-        p_.setPen(QPen(colour, px(widthMm)));
-        p_.drawLine(at(x1, y1), at(x2, y2));
-    }
-
-  private:
-    // The painter measures no text while its pen is NoPen (as after filling a band): it would
-    // answer an empty rectangle, and the text would be clipped to nothing.
-    QRectF measured(const QRectF& box, int flags, const QString& text, const QFont& font) {
-        p_.save();
-        p_.setPen(kInk);
-        p_.setFont(font);
-        const QRectF bounds = p_.boundingRect(box, flags, text);
-        p_.restore();
-        return bounds;
-    }
-
-    QPainter& p_;
-    double k_;
-};
 
 double drawTitle(Page& page, const NightReport& r, double y) {
     // A recording shorter than a night is not titled as one, and says so beside the title.
@@ -127,8 +47,6 @@ double drawTitle(Page& page, const NightReport& r, double y) {
 }
 
 double drawPassport(Page& page, const NightReport& r, double y) {
-    const QFont label = reportFont(9);
-    const QFont value = reportFont(9, true);
     const std::string name = r.nameHidden ? "скрыто (пароль записи не подтверждён)"
                              : r.patientName.empty() ? "—"
                                                      : r.patientName;
@@ -143,38 +61,14 @@ double drawPassport(Page& page, const NightReport& r, double y) {
                                   ? "—"
                                   : "с " + r.studyStart + " до " + r.studyEnd;
     // Label and value, left column then right column, row by row.
-    const std::pair<const char*, std::string> cells[][2] = {
+    const Labelled cells[][2] = {
         {{"Пациент", name}, {"Дата исследования", orDash(r.studyDate)}},
         {{"Возраст", orDash(r.age)}, {"Исследование", study}},
         {{"Врач", r.doctor.empty() ? "________________________" : r.doctor},
          {"Период измерений", r.period.empty() ? "—" : r.period + " с"}},
         {{nullptr, ""}, {"Датчик запрограммирован", orDash(r.programmed)}},
     };
-    constexpr double kLine = 5;
-    constexpr double kHalf = kContentWidth / 2;
-    constexpr double kGutter = 2;
-    // A value too long for its half of the line (the hidden name's note, a long name) wraps
-    // under itself and the row grows, rather than running into the other column.
-    const double oneLine = page.heightOf(kHalf, "Ag", value);
-    for (const auto& row : cells) {
-        double rowHeight = kLine;
-        for (int side = 0; side < 2; ++side) {
-            if (row[side].first == nullptr) {
-                continue;
-            }
-            const double x = kMarginLeft + side * kHalf;
-            const QString caption = q(std::string(row[side].first) + ": ");
-            const double width = page.widthOf(caption, label);
-            const double room = kHalf - width - kGutter;
-            const QString text = q(row[side].second);
-            const double height = page.heightOf(room, text, value);
-            page.text(x, y, width, kLine, caption, label, Qt::AlignLeft | Qt::AlignTop, kGrey);
-            page.text(x + width, y, room, height, text, value,
-                      Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap);
-            rowHeight = std::max(rowHeight, kLine - oneLine + height);
-        }
-        y += rowHeight;
-    }
+    y = drawLabelledRows(page, cells, y);
     return y + 2;
 }
 
@@ -214,29 +108,7 @@ double drawChart(Page& page, const NightReport& r, double y) {
     const axis_scale::Scale time = axis_scale::scaleFor(AxisId::Bottom, automatic, {x0, x1});
     const axis_scale::Scale mm = axis_scale::scaleFor(AxisId::Left, automatic, {yMin, yMax});
 
-    plot::Style style;
-    style.tickFont = small;
-    style.titleFont = small;
-    style.numberFont = reportFont(7, true);
-    style.ink = kInk;
-    style.titleInk = kGrey;
-    style.grid = kGrid;
-    style.number = kBandEdge;
-    style.band = kBand;
-    style.leftOut = kUnusable;
-    style.baseline = kBaseline;
-    style.axisWidth = page.px(0.25);
-    style.gridWidth = page.px(0.15);
-    style.curveWidth = page.px(0.25);
-    style.baselineWidth = page.px(0.25);
-    style.baselineDash = {6, 4};
-    style.tickLength = page.px(1);
-    style.gap = page.px(0.4);
-    style.narrowestBand = page.px(0.3);
-    style.titles = plot::TitlePlace::Corners;
-    style.timeTitle = "время ночи, чч:мм";
-    style.diameterTitle = "диаметр, мм";
-    style.timeText = &plot::minutesTickText;
+    const plot::Style style = chartStyle(page);
 
     plot::NightLayers layers;
     layers.curves.push_back({&r.times, &r.diameters, kCurve});
@@ -359,18 +231,23 @@ void paintNightReport(QPainter& painter, double pixelsPerMm, const NightReport& 
 
     // The statement and the signature close the page; the table stops short of them, leaving
     // room for the notes under it and for the doctor's conclusion written by hand.
-    const QFont statementFont = reportFont(8.5, false, true);
-    const double signatureTop = kReportPageHeightMm - kMarginBottom - 9;
-    const double statementHeight =
-        page.heightOf(kContentWidth - 6, q(kRigidityStatement), statementFont) + 4;
-    const double statementTop = signatureTop - 4 - statementHeight;
+    const Foot foot = footOf(page);
+    const double statementTop = foot.statementTop;
     const std::string quality = report.analysis.quality.verdict;
     // Parameters that are not the defaults say so, with the defaults they replace.
     const std::string defaults = defaultsOfChangedText(report.analysis.parameters);
     const std::string parameters = parametersText(report.analysis.parameters) +
                                    (defaults.empty() ? "" : " (изменены; " + defaults + ")");
+    // What the doctor changed of the analysis, one change after another.
+    std::string review;
+    for (const std::string& change : report.reviewChanges) {
+        review += (review.empty() ? "" : "; ") + change;
+    }
+    const double reviewHeight =
+        review.empty() ? 0 : labelled(page, 0, "Изменения врача", review, true) + 1.5;
     const double notesHeight = labelled(page, 0, "Качество записи", quality, true) +
-                               labelled(page, 0, "Параметры анализа", parameters, true) + 1.5;
+                               labelled(page, 0, "Параметры анализа", parameters, true) + 1.5 +
+                               reviewHeight;
 
     double y = kMarginTop;
     y = drawTitle(page, report, y);
@@ -380,27 +257,18 @@ void paintNightReport(QPainter& painter, double pixelsPerMm, const NightReport& 
     y = drawTable(page, report, y, statementTop - kConclusionRoom - notesHeight);
 
     y += labelled(page, y, "Качество записи", quality) + 1.5;
-    y += labelled(page, y, "Параметры анализа", parameters) + 4;
+    y += labelled(page, y, "Параметры анализа", parameters) + 1.5;
+    if (!review.empty()) {
+        y += labelled(page, y, "Изменения врача", review) + 1.5;
+    }
+    y += 2.5;
 
     page.text(kMarginLeft, y, kContentWidth, 5, "Заключение врача:", reportFont(9, true));
     for (double line = y + 10; line < statementTop - 3; line += 7) {
         page.line(kMarginLeft, line, kMarginLeft + kContentWidth, line, kRule, 0.15);
     }
 
-    painter.setPen(QPen(kRule, page.px(0.25)));
-    painter.setBrush(Qt::NoBrush);
-    painter.drawRect(page.rect(kMarginLeft, statementTop, kContentWidth, statementHeight));
-    page.text(kMarginLeft + 3, statementTop + 2, kContentWidth - 6, statementHeight - 2,
-              q(kRigidityStatement), statementFont,
-              Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap);
-
-    const std::string doctor =
-        report.doctor.empty() ? "______________________________" : report.doctor;
-    page.text(kMarginLeft, signatureTop + 3, 150, 5,
-              q("Врач: " + doctor + "      Подпись: ____________________"), reportFont(9),
-              Qt::AlignLeft | Qt::AlignTop);
-    page.text(kMarginLeft, signatureTop + 3, kContentWidth, 5, "npt-desk", reportFont(7),
-              Qt::AlignRight | Qt::AlignTop, kGrey);
+    drawFoot(page, foot, report.doctor);
     painter.restore();
 }
 

@@ -30,19 +30,18 @@ std::size_t countOf(std::string_view text, std::string_view part) {
 }
 
 // Paints the page into the open file; false when the painter could not start.
-bool paintInto(QFile& file, const NightReport& report) {
+bool paintInto(QFile& file, const std::string& title, const PagePainter& paint) {
     QPdfWriter writer(&file);
     writer.setResolution(kResolution);
     writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
                                      QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter));
-    // The patient's name stays out of the file's properties: they show in file managers.
-    writer.setTitle("Ночной тест пенильной тумесценции");
+    writer.setTitle(QString::fromStdString(title));
     writer.setCreator("npt-desk");
     QPainter painter;
     if (!painter.begin(&writer)) {
         return false;
     }
-    paintNightReport(painter, kResolution / 25.4, report);
+    paint(painter, kResolution / 25.4);
     return painter.end();
 }
 
@@ -66,12 +65,20 @@ std::optional<std::string> reportDefect(std::span<const std::uint8_t> file) {
 }
 
 void writeReportPdf(const std::string& path, const NightReport& report) {
+    // The patient's name stays out of the file's properties: they show in file managers.
+    writePagePdf(path, "Ночной тест пенильной тумесценции",
+                 [&](QPainter& painter, double pixelsPerMm) {
+                     paintNightReport(painter, pixelsPerMm, report);
+                 });
+}
+
+void writePagePdf(const std::string& path, const std::string& title, const PagePainter& paint) {
     replaceFileAtomically(path, kReportPrefix, [&](const TemporaryFile& temp) {
         QFile file;
         bool painted = false;
         if (file.open(temp.fd, QIODevice::WriteOnly | QIODevice::Unbuffered,
                       QFileDevice::DontCloseHandle)) {
-            painted = paintInto(file, report);
+            painted = paintInto(file, title, paint);
             file.close();
         }
         std::optional<std::string> defect = painted ? reportDefect(fileContent(temp.fd))

@@ -6,11 +6,14 @@
 // (os/atomic_file.h), so that a failure leaves an earlier file as it was. Needs a
 // QGuiApplication (the fonts); the command-line tool creates one on the offscreen platform.
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
 
 #include "analysis/night_report.h"
+
+class QPainter;
 
 namespace npt {
 
@@ -18,6 +21,14 @@ namespace npt {
 // when it cannot: a folder, a device or a file the user may not write in its place, a full disk,
 // a file-size limit.
 void writeReportPdf(const std::string& path, const NightReport& report);
+
+// Draws a page: painter's device shows pixelsPerMm device pixels per millimetre with the page's
+// top-left corner at its origin.
+using PagePainter = std::function<void(QPainter& painter, double pixelsPerMm)>;
+
+// Writes one A4 page, portrait, painted by paint, at path the same way. title goes into the
+// file's properties, which file managers show: never the patient's name.
+void writePagePdf(const std::string& path, const std::string& title, const PagePainter& paint);
 
 // What is wrong with a finished report file, or nothing when it is a whole PDF of one page.
 std::optional<std::string> reportDefect(std::span<const std::uint8_t> file);

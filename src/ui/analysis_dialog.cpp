@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/analysis_dialog.h"
 
+#include <QDialogButtonBox>
 #include <QDoubleSpinBox>
 #include <QFormLayout>
 #include <QGroupBox>
@@ -11,6 +12,7 @@
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QTableWidget>
+#include <QTimeEdit>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cmath>
@@ -139,6 +141,8 @@ AnalysisDialog::AnalysisDialog(QWidget* parent) : QDialog(parent) {
         table_->horizontalHeader()->setSectionResizeMode(narrow, QHeaderView::ResizeToContents);
     }
     table_->setAlternatingRowColors(true);
+    table_->setSelectionMode(QAbstractItemView::SingleSelection);
+    buildReview();
 
     // What the grey stretches of the chart are: a few short rows, under the episodes.
     leftOutBox_ = new QGroupBox(QString::fromUtf8("Не вошло в анализ"), this);
@@ -190,6 +194,7 @@ AnalysisDialog::AnalysisDialog(QWidget* parent) : QDialog(parent) {
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
     layout->addWidget(table_, 1);
+    layout->addWidget(reviewBox_);
     layout->addWidget(leftOutBox_);
     layout->addWidget(statement);
     layout->addLayout(buttons);
@@ -207,6 +212,173 @@ AnalysisDialog::AnalysisDialog(QWidget* parent) : QDialog(parent) {
         }
     });
     connect(close, &QPushButton::clicked, this, &QDialog::close);
+    connect(table_, &QTableWidget::itemSelectionChanged, this, [this] { rowPicked(); });
+}
+
+void AnalysisDialog::buildReview() {
+    reviewBox_ = new QGroupBox(QString::fromUtf8("Пересмотр врачом"), this);
+    reviewBox_->setObjectName("ReviewBox");
+    const auto button = [this](const char* name, const char* caption, const char* hint) {
+        auto* b = new QPushButton(QString::fromUtf8(caption), reviewBox_);
+        b->setObjectName(name);
+        b->setToolTip(QString::fromUtf8(hint));
+        return b;
+    };
+    reject_ = button("Reject", "Артефакт", "Выбранный эпизод — артефакт, не эрекция: не учитывать");
+    accept_ = button("Accept", "Принять", "Учитывать выбранный эпизод снова");
+    move_ = button("Move", "Границы…", "Задать начало и конец выбранного эпизода");
+    add_ = button("Add", "Добавить…",
+                  "Добавить эпизод вручную: участок, который сейчас виден на графике, или заданный");
+    remove_ = button("Remove", "Удалить", "Удалить эпизод, добавленный вручную");
+    window_ = button("Window", "Окно анализа…",
+                     "Анализировать запись от выключения света до снятия датчика");
+    reviewList_ = new QLabel(reviewBox_);
+    reviewList_->setObjectName("ReviewList");
+    reviewList_->setWordWrap(true);
+    reviewRefused_ = new QLabel(reviewBox_);
+    reviewRefused_->setObjectName("ReviewRefused");
+    reviewRefused_->setStyleSheet("color: #b00000;");
+    reviewRefused_->setWordWrap(true);
+    reviewRefused_->hide();
+    auto* row = new QHBoxLayout();
+    for (QPushButton* b : {reject_, accept_, move_, add_, remove_, window_}) {
+        row->addWidget(b);
+    }
+    row->addStretch();
+    auto* box = new QVBoxLayout(reviewBox_);
+    box->setContentsMargins(6, 2, 6, 4);
+    box->addLayout(row);
+    box->addWidget(reviewRefused_);
+    box->addWidget(reviewList_);
+    connect(reject_, &QPushButton::clicked, this, [this] { review(ReviewKind::Reject); });
+    connect(accept_, &QPushButton::clicked, this, [this] { review(ReviewKind::Accept); });
+    connect(move_, &QPushButton::clicked, this, [this] { review(ReviewKind::Move); });
+    connect(add_, &QPushButton::clicked, this, [this] { review(ReviewKind::Add); });
+    connect(remove_, &QPushButton::clicked, this, [this] { review(ReviewKind::Remove); });
+    connect(window_, &QPushButton::clicked, this, [this] { review(ReviewKind::Window); });
+}
+
+std::optional<AnalysisDialog::Picked> AnalysisDialog::picked() const {
+    const auto selected = table_->selectionModel() != nullptr
+                              ? table_->selectionModel()->selectedRows()
+                              : QModelIndexList();
+    if (selected.isEmpty() || selected.front().row() >= static_cast<int>(rows_.size())) {
+        return std::nullopt;
+    }
+    return rows_[static_cast<std::size_t>(selected.front().row())];
+}
+
+void AnalysisDialog::rowPicked() {
+    const auto p = picked();
+    reject_->setEnabled(p && !p->rejected);
+    accept_->setEnabled(p && p->rejected);
+    move_->setEnabled(p && !p->rejected);
+    remove_->setEnabled(p && p->episode.origin == EpisodeOrigin::Added);
+    if (onEpisodeSelected) {
+        onEpisodeSelected(p ? std::optional<std::pair<int, int>>(
+                                  {p->episode.found_start_s, p->episode.found_end_s})
+                            : std::nullopt);
+    }
+}
+
+namespace {
+// Seconds from the first sample as a time of night, and back (the stretch never runs past a
+// day from the first sample).
+QTime timeOfNight(int startSeconds, int offset) {
+    return QTime(0, 0).addSecs((startSeconds + offset) % 86400);
+}
+
+int offsetOf(int startSeconds, const QTime& time) {
+    return ((QTime(0, 0).secsTo(time) - startSeconds) % 86400 + 86400) % 86400;
+}
+}  // namespace
+
+std::optional<std::pair<int, int>> AnalysisDialog::stretchFromDoctor(const QString& title,
+                                                                     std::pair<int, int> initial) {
+    if (askStretch) {
+        return askStretch(title, initial);
+    }
+    const int start = shownAnalysis_.startSeconds;
+    QDialog dialog(this);
+    dialog.setWindowTitle(title);
+    auto* from = new QTimeEdit(timeOfNight(start, initial.first), &dialog);
+    auto* to = new QTimeEdit(timeOfNight(start, initial.second), &dialog);
+    for (QTimeEdit* edit : {from, to}) {
+        edit->setDisplayFormat("HH:mm");
+    }
+    from->setObjectName("From");
+    to->setObjectName("To");
+    auto* form = new QFormLayout();
+    form->addRow(QString::fromUtf8("С"), from);
+    form->addRow(QString::fromUtf8("До"), to);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+    connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    auto* layout = new QVBoxLayout(&dialog);
+    layout->addLayout(form);
+    layout->addWidget(buttons);
+    if (dialog.exec() != QDialog::Accepted) {
+        return std::nullopt;
+    }
+    return std::pair{offsetOf(start, from->time()), offsetOf(start, to->time())};
+}
+
+void AnalysisDialog::review(ReviewKind kind) {
+    if (!onReview) {
+        return;
+    }
+    const auto p = picked();
+    ReviewStep step;
+    step.kind = kind;
+    if (p) {
+        step.episodeStart_s = p->episode.found_start_s;
+        step.episodeEnd_s = p->episode.found_end_s;
+    }
+    if (kind == ReviewKind::Move || kind == ReviewKind::Add || kind == ReviewKind::Window) {
+        std::pair<int, int> initial{0, shownAnalysis_.summary.valid_s};
+        QString title = QString::fromUtf8("Окно анализа: от выключения света до снятия датчика");
+        if (kind == ReviewKind::Move && p) {
+            initial = {p->episode.start_s, p->episode.end_s};
+            title = QString::fromUtf8("Границы эпизода");
+        } else if (kind == ReviewKind::Add) {
+            initial = visibleStretch ? visibleStretch() : initial;
+            title = QString::fromUtf8("Эпизод, добавленный вручную");
+        } else {
+            for (const Stretch& s : shownAnalysis_.quality.stretches) {
+                if (s.fault == Fault::OutsideWindow) {
+                    (s.start_s == 0 ? initial.first : initial.second) =
+                        s.start_s == 0 ? s.end_s : s.start_s;
+                }
+            }
+        }
+        const auto stretch = stretchFromDoctor(title, initial);
+        if (!stretch) {
+            return;
+        }
+        step.start_s = stretch->first;
+        step.end_s = stretch->second;
+        // The whole recording chosen as the window takes the window off.
+        if (kind == ReviewKind::Window && step.start_s == 0 &&
+            step.end_s >= shownAnalysis_.summary.valid_s) {
+            step.end_s = 0;
+        }
+    }
+    const auto refusal = onReview(step);
+    reviewRefused_->setText(refusal ? q(*refusal) : QString());
+    reviewRefused_->setVisible(refusal.has_value());
+}
+
+void AnalysisDialog::showReview(const AnalysisDisplay& shown) {
+    const bool analysed = shown.recording && analysable(shown.analysis.quality.usability);
+    reviewBox_->setEnabled(analysed);
+    add_->setEnabled(analysed);
+    window_->setEnabled(analysed);
+    QString list;
+    for (const std::string& line : shown.reviewLines) {
+        list += (list.isEmpty() ? "" : "\n") + q("• " + line);
+    }
+    reviewList_->setText(list.isEmpty() ? QString::fromUtf8("Изменений нет.") : list);
+    rowPicked();
 }
 
 void AnalysisDialog::setParameters(const AnalysisParameters& p) {
@@ -244,6 +416,10 @@ void AnalysisDialog::parameterEdited() {
 
 void AnalysisDialog::display(const AnalysisDisplay& shown) {
     setParameters(shown.parameters);
+    shownAnalysis_ = shown.analysis;
+    // The row picked stays picked when the analysis is shown anew, if its episode is still there.
+    const auto before = picked();
+    const QSignalBlocker quiet(table_);
     save_->setEnabled(shown.recording);
     setWindowTitle(QString::fromUtf8(analysisTitle(shown.analysis)));
     showLeftOut(shown.analysis);
@@ -253,6 +429,8 @@ void AnalysisDialog::display(const AnalysisDisplay& shown) {
         span_->clear();
         facts_->clear();
         table_->setRowCount(0);
+        rows_.clear();
+        showReview(shown);
         return;
     }
     const NightAnalysis& a = shown.analysis;
@@ -280,7 +458,28 @@ void AnalysisDialog::display(const AnalysisDisplay& shown) {
         headers << headerLines(column);
     }
     table_->setHorizontalHeaderLabels(headers);
-    const std::vector<EpisodeRow> rows = episodeRows(a);
+    // The episodes counted, then those the doctor rejected as artefacts, in grey.
+    std::vector<EpisodeRow> rows = episodeRows(a);
+    rows_.clear();
+    for (const NightEpisode& e : a.episodes) {
+        rows_.push_back({e, false});
+    }
+    for (std::size_t r = 0; r < rows.size() && r < a.episodes.size(); ++r) {
+        if (a.episodes[r].origin == EpisodeOrigin::Moved) {
+            rows[r][0] += " изм.";
+        } else if (a.episodes[r].origin == EpisodeOrigin::Added) {
+            rows[r][0] += " доб.";
+        }
+    }
+    NightAnalysis rejected = a;
+    rejected.episodes = a.rejected;
+    for (EpisodeRow row : episodeRows(rejected)) {
+        row[0] = "артеф.";
+        rows.push_back(row);
+    }
+    for (const NightEpisode& e : a.rejected) {
+        rows_.push_back({e, true});
+    }
     table_->setRowCount(static_cast<int>(rows.size()));
     for (std::size_t r = 0; r < rows.size(); ++r) {
         for (std::size_t c = 0; c < rows[r].size(); ++c) {
@@ -292,8 +491,19 @@ void AnalysisDialog::display(const AnalysisDisplay& shown) {
                 table_->setItem(static_cast<int>(r), static_cast<int>(c), item);
             }
             item->setText(q(rows[r][c]));
+            item->setForeground(rows_[r].rejected ? QColor(130, 130, 130) : QColor(0, 0, 0));
         }
     }
+    table_->clearSelection();
+    if (before) {
+        for (std::size_t r = 0; r < rows_.size(); ++r) {
+            if (rows_[r].episode.found_start_s == before->episode.found_start_s &&
+                rows_[r].episode.found_end_s == before->episode.found_end_s) {
+                table_->selectRow(static_cast<int>(r));
+            }
+        }
+    }
+    showReview(shown);
 }
 
 void AnalysisDialog::showLeftOut(const NightAnalysis& analysis) {

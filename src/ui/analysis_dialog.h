@@ -13,6 +13,7 @@
 #include <optional>
 #include <string>
 
+#include "analysis/night_review.h"
 #include "app/form_view.h"
 
 class QDoubleSpinBox;
@@ -35,6 +36,12 @@ class AnalysisDialog : public QDialog {
     std::function<std::optional<std::string>(const AnalysisParameters&)> onParametersChanged;
     // Called when the doctor asks for the report.
     std::function<void()> onSaveReport;
+    // The review: a step the doctor took (why it was refused, if it was); a row picked (the
+    // episode's found bounds, none when no row is); the stretch of the night the chart shows,
+    // seconds from the first sample, which an episode added by hand starts from.
+    std::function<std::optional<std::string>(const ReviewStep&)> onReview;
+    std::function<void(std::optional<std::pair<int, int>>)> onEpisodeSelected;
+    std::function<std::pair<int, int>()> visibleStretch;
 
     QDoubleSpinBox* thresholdField() const { return threshold_; }
     QDoubleSpinBox* minDurationField() const { return minDuration_; }
@@ -45,12 +52,36 @@ class AnalysisDialog : public QDialog {
     QTableWidget* leftOutTable() const { return leftOut_; }
     QGroupBox* leftOutBox() const { return leftOutBox_; }
     QPushButton* saveButton() const { return save_; }
+    QPushButton* rejectButton() const { return reject_; }
+    QPushButton* acceptButton() const { return accept_; }
+    QPushButton* moveButton() const { return move_; }
+    QPushButton* addButton() const { return add_; }
+    QPushButton* removeButton() const { return remove_; }
+    QPushButton* windowButton() const { return window_; }
+    QLabel* reviewList() const { return reviewList_; }
+    // The stretch dialog of "Границы…", "Добавить…" and "Окно анализа…": given the title and
+    // the stretch it opens with (seconds from the first sample), the stretch confirmed or none.
+    // Tests answer it in place of the doctor.
+    std::function<std::optional<std::pair<int, int>>(const QString&, std::pair<int, int>)>
+        askStretch;
 
   private:
     void setParameters(const AnalysisParameters& parameters);
     AnalysisParameters parameters() const;
     void parameterEdited();
     void showLeftOut(const NightAnalysis& analysis);
+    void buildReview();
+    void showReview(const AnalysisDisplay& shown);
+    void rowPicked();
+    void review(ReviewKind kind);
+    // The row picked: its episode, and whether it was rejected.
+    struct Picked {
+        NightEpisode episode;
+        bool rejected = false;
+    };
+    std::optional<Picked> picked() const;
+    std::optional<std::pair<int, int>> stretchFromDoctor(const QString& title,
+                                                         std::pair<int, int> initial);
 
     QLabel* summary_;
     QLabel* verdict_;
@@ -66,6 +97,17 @@ class AnalysisDialog : public QDialog {
     QGroupBox* leftOutBox_;
     QTableWidget* leftOut_;
     QPushButton* save_;
+    QGroupBox* reviewBox_ = nullptr;
+    QPushButton* reject_ = nullptr;
+    QPushButton* accept_ = nullptr;
+    QPushButton* move_ = nullptr;
+    QPushButton* add_ = nullptr;
+    QPushButton* remove_ = nullptr;
+    QPushButton* window_ = nullptr;
+    QLabel* reviewList_ = nullptr;
+    QLabel* reviewRefused_ = nullptr;
+    NightAnalysis shownAnalysis_;  // what the table rows are made of
+    std::vector<Picked> rows_;     // one per table row
 };
 
 }  // namespace npt

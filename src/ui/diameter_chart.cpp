@@ -98,6 +98,11 @@ void DiameterChart::setTitle(const QString& title) {
     }
 }
 
+void DiameterChart::setHighlight(std::optional<TimeSpan> span) {
+    highlight_ = span;
+    update();
+}
+
 void DiameterChart::setEpisodeBands(std::vector<TimeSpan> bands) {
     if (bands != bands_) {
         bands_ = std::move(bands);
@@ -166,6 +171,7 @@ void DiameterChart::paintEvent(QPaintEvent* /*event*/) {
     layers.episodes = &bands_;
     layers.leftOut = &unusable_;
     layers.baseline = &baseline_;
+    layers.highlighted = highlight_ ? &*highlight_ : nullptr;
     plot::paintNight(painter, frame(), style_, layers);
 }
 

@@ -12,6 +12,7 @@
 #include <QWidget>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <vector>
 
 #include "analysis/night_report.h"
@@ -39,6 +40,9 @@ class DiameterChart : public QWidget {
     const std::vector<TimeSpan>& episodeBands() const { return bands_; }
     // The stretches the analysis could not use, shaded grey; drawn at the next paint.
     void setUnusableBands(std::vector<TimeSpan> bands);
+    // The episode picked in the analysis dialog, outlined; none: no outline.
+    void setHighlight(std::optional<TimeSpan> span);
+    const std::optional<TimeSpan>& highlight() const { return highlight_; }
     const std::vector<TimeSpan>& unusableBands() const { return unusable_; }
     // The analysis' baseline, dashed under the curves and broken where it is NaN; drawn at the
     // next paint.
@@ -81,6 +85,7 @@ class DiameterChart : public QWidget {
     std::function<void()> onZoomed_;
     std::vector<TimeSpan> bands_;
     std::vector<TimeSpan> unusable_;
+    std::optional<TimeSpan> highlight_;
     ChartLine baseline_;
 };
 

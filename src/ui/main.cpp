@@ -93,6 +93,7 @@ int main(int argc, char** argv) {
         settings.archiveLocation().value_or(npt::archive::Archive::defaultLocation()));
     if (!options->screenshot) {
         form.setNightFiling(&filing);
+        view.setNightFiling(&filing);
     }
 
     if (options->screenshot) {

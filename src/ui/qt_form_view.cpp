@@ -22,6 +22,7 @@
 #include "report/report_pdf.h"
 #include "ui/analysis_dialog.h"
 #include "ui/app_icon.h"
+#include "ui/archive_window.h"
 #include "ui/desk_help.h"
 #include "ui/dialog_placement.h"
 #include "ui/diameter_chart.h"
@@ -103,6 +104,7 @@ namespace {
 
 constexpr int kFontPixels = 11;        // 8 pt at 96 dpi
 constexpr int kHeaderFontPixels = 13;  // 10 pt at 96 dpi
+constexpr int kSmallestLinePixels = 10;
 
 QString q(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
@@ -149,7 +151,9 @@ const ButtonText kWindowButtons[] = {
     {Control::SaveFileData, "В файл", "Сброс данных в файл"},
     {Control::LoadFile, "Из файла", "Чтение данных из файла"},
     {Control::ReadData, "Чтение", "Чтение данных по радиоканалу из датчика-регистратора"},
-    // In the free space under the chart, left of "Печать", at the buttons' distance.
+    // In the free space under the chart: "Архив", then "Анализ" left of "Печать", at the
+    // buttons' distance.
+    {Control::ShowArchive, "Архив", "Архив пациентов: ночи, исследования, поиск"},
     {Control::ShowAnalysis, "Анализ",
      "Анализ ночи: эпизоды тумесценции, качество записи, параметры, отчёт"},
 };
@@ -369,10 +373,26 @@ void QtFormView::attach(TTMForm& form) {
     click(Control::SaveFileData, [&form] { form.SaveFileDataClick(); });
     click(Control::PrintGraf, [&form] { form.PrintGrafClick(); });
     click(Control::ShowAnalysis, [&form] { form.ShowAnalysisClick(); });
+    click(Control::ShowArchive, [&form] { form.ShowArchiveClick(); });
     analysis_->onParametersChanged = [&form](const AnalysisParameters& parameters) {
         return form.setAnalysisParameters(parameters);
     };
     analysis_->onSaveReport = [&form] { form.SaveReportClick(); };
+    analysis_->onReview = [&form](const ReviewStep& step) { return form.ReviewEpisode(step); };
+    analysis_->onEpisodeSelected = [&form](std::optional<std::pair<int, int>> bounds) {
+        form.SelectEpisode(bounds);
+    };
+    // What the chart shows, as seconds from the night's first sample.
+    analysis_->visibleStretch = [this, &form]() -> std::pair<int, int> {
+        const auto& night = form.state().nightAnalysis;
+        const int start = night ? night->startSeconds : 0;
+        const auto offset = [start](double days) {
+            return static_cast<int>(std::lround(days * 86400.0)) - start;
+        };
+        const int end = night ? static_cast<int>(night->samples.size()) * night->periodSeconds : 0;
+        return {std::clamp(offset(chart_->timeScale().min), 0, end),
+                std::clamp(offset(chart_->timeScale().max), 0, end)};
+    };
     click(Control::ReadData, [&form] { form.ReadDataClick(); });
     click(Control::WriteData, [&form] { form.WriteDataClick(); });
     QObject::connect(&timer1_, &QTimer::timeout, w, [&form] { form.Timer1Timer(); });
@@ -451,6 +471,17 @@ void QtFormView::setText(Control control, std::string_view text) {
         edit->setCursorPosition(0);
     } else if (auto* label = qobject_cast<QLabel*>(w)) {
         label->setText(q(text));
+        if (control == Control::LabelAnalysis) {
+            // The line's two rows end at the archive's button: a longer summary is drawn a
+            // pixel or more smaller, down to a legible size, rather than cut.
+            QFont font = sansFont(kHeaderFontPixels);
+            label->setFont(font);
+            while (font.pixelSize() > kSmallestLinePixels &&
+                   label->heightForWidth(label->width()) > label->height()) {
+                font.setPixelSize(font.pixelSize() - 1);
+                label->setFont(font);
+            }
+        }
     } else if (auto* button = qobject_cast<QPushButton*>(w)) {
         button->setText(q(text));
     }
@@ -650,16 +681,40 @@ void QtFormView::showAnalysis(const AnalysisDisplay& analysis) {
     analysis_->display(analysis);
 }
 
+void QtFormView::highlightEpisode(std::optional<TimeSpan> span) {
+    chart_->setHighlight(span);
+}
+
 void QtFormView::openAnalysisDialog() {
     if (!analysis_->isVisible()) {
-        placeAnalysisDialog();
+        placeBeside(*analysis_);
     }
     analysis_->show();
     analysis_->raise();
     analysis_->activateWindow();
 }
 
-void QtFormView::placeAnalysisDialog() {
+void QtFormView::openArchiveWindow() {
+    if (filing_ == nullptr) {
+        return;
+    }
+    if (archiveWindow_ == nullptr) {
+        archiveWindow_ = new ArchiveWindow(*filing_, window_.get());
+        archiveWindow_->onOpenNight = [this](archive::Id night) {
+            return form_ != nullptr && form_->openArchivedNight(night);
+        };
+    }
+    if (archiveWindow_->isVisible()) {
+        archiveWindow_->refresh();
+    } else {
+        placeBeside(*archiveWindow_);
+    }
+    archiveWindow_->show();
+    archiveWindow_->raise();
+    archiveWindow_->activateWindow();
+}
+
+void QtFormView::placeBeside(QWidget& dialog) {
     QWidget* w = window_.get();
     QScreen* screen = w->screen();
     if (screen == nullptr || chart_ == nullptr) {
@@ -674,9 +729,9 @@ void QtFormView::placeAnalysisDialog() {
     const QRect placed = placeBesideWindow(
         {screen->availableGeometry(), frame,
          QRect(chart_->mapToGlobal(QPoint(0, 0)), chart_->size()),
-         analysis_->size().grownBy(decoration), analysis_->minimumSizeHint().grownBy(decoration)});
-    analysis_->resize(placed.size().shrunkBy(decoration));
-    analysis_->move(placed.topLeft());
+         dialog.size().grownBy(decoration), dialog.minimumSizeHint().grownBy(decoration)});
+    dialog.resize(placed.size().shrunkBy(decoration));
+    dialog.move(placed.topLeft());
 }
 
 std::optional<std::string> QtFormView::chooseReportFile(const std::string& proposed) {

@@ -18,7 +18,9 @@ class QWidget;
 namespace npt {
 
 class AnalysisDialog;
+class ArchiveWindow;
 class DiameterChart;
+class NightFiling;
 class PasswordDialog;
 class TTMForm;
 class TypingLimit;
@@ -38,6 +40,10 @@ class QtFormView final : public FormView {
     DiameterChart* chart() const { return chart_; }
     PasswordDialog* passwordDialog() const { return password_; }
     AnalysisDialog* analysisDialog() const { return analysis_; }
+    // The patient archive the window's "Архив" shows; without one the button opens nothing.
+    void setNightFiling(NightFiling* filing) { filing_ = filing; }
+    // The patients window, once "Архив" has opened it.
+    ArchiveWindow* archiveWindow() const { return archiveWindow_; }
     // The most characters the doctor may type into a field; -1 when it has no limit.
     int typingLimit(Control control) const;
 
@@ -74,6 +80,8 @@ class QtFormView final : public FormView {
     void sendChartToBack() override;
     void showAnalysis(const AnalysisDisplay& analysis) override;
     void openAnalysisDialog() override;
+    void openArchiveWindow() override;
+    void highlightEpisode(std::optional<TimeSpan> span) override;
     std::optional<std::string> chooseReportFile(const std::string& proposed) override;
     void writeReport(const std::string& path, const NightReport& report) override;
 
@@ -81,7 +89,7 @@ class QtFormView final : public FormView {
     void buildControls();
     void add(Control control, QWidget* widget);
     // Beside the window where the screen has room, so that the chart stays in view.
-    void placeAnalysisDialog();
+    void placeBeside(QWidget& dialog);
     // Ctrl+O, Ctrl+S and Ctrl+P for "Из файла", "В файл" and "Печать"; F1 the short help.
     void addShortcuts();
     void showHelp();
@@ -95,6 +103,8 @@ class QtFormView final : public FormView {
     DiameterChart* chart_ = nullptr;
     PasswordDialog* password_ = nullptr;
     AnalysisDialog* analysis_ = nullptr;
+    NightFiling* filing_ = nullptr;
+    ArchiveWindow* archiveWindow_ = nullptr;  // made when first opened
     WindowEvents* events_ = nullptr;
     std::unique_ptr<QPrinter> printer_;
     QTimer timer1_;

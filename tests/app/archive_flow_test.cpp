@@ -4,7 +4,9 @@
 // protected one unidentified until its password is given, a loaded file when the doctor wants.
 #include <gtest/gtest.h>
 
+#include "analysis/analysis_text.h"
 #include "app/night_filing.h"
+#include "recorder/example_night.h"
 #include "link_fixture.h"
 
 namespace npt {
@@ -125,6 +127,47 @@ TEST(ArchiveFlowTest, ALoadAsksOnceWhetherFilesAreFiled) {
     EXPECT_EQ(settings.fileLoads, std::optional<bool>(false));
     EXPECT_EQ(nightsIn(location).size(), 2U);
     EXPECT_TRUE(view.questionAnswers.empty());
+}
+
+TEST(ArchiveFlowTest, TheReviewChangesTheFiguresAndComesBackWithTheNight) {
+    const std::string location = archivePath();
+    const fs::path file = fs::path(location).parent_path() / "night.txt";
+    writeAll(file, dataFileBytes(exampleNight("")));
+    ArchiveSettings settings;
+    settings.fileLoads = true;
+    NightFiling filing(location);
+    ScriptedView view;
+    TTMForm form(view, testClock(), &settings);
+    form.FormCreate();
+    form.setNightFiling(&filing);
+    view.setText(Control::VName, "Иванова А. А.");
+    ASSERT_TRUE(form.loadRecording(file.string()));
+    const NightAnalysis before = view.analysisShown().analysis;
+    ASSERT_GE(before.episodes.size(), 2U);
+    const NightEpisode second = before.episodes[1];
+
+    // Rejected as an artefact: out of the table, the summary and the line under the chart.
+    EXPECT_EQ(form.ReviewEpisode({ReviewKind::Reject, second.found_start_s, second.found_end_s}),
+              std::nullopt);
+    const AnalysisDisplay& shown = view.analysisShown();
+    EXPECT_EQ(shown.analysis.episodes.size(), before.episodes.size() - 1);
+    EXPECT_EQ(shown.analysis.summary.total_s, before.summary.total_s - second.duration_s);
+    EXPECT_EQ(shown.episodes.size(), before.episodes.size() - 1);
+    EXPECT_NE(shown.summaryLine, summaryLine(before));
+    // A step that finds nothing is refused and changes nothing.
+    EXPECT_TRUE(form.ReviewEpisode({ReviewKind::Reject, 1, 2}).has_value());
+    ASSERT_EQ(form.reviewLines().size(), 1U);
+    EXPECT_NE(form.reviewLines()[0].find("отклонён как артефакт — Иванова А. А."),
+              std::string::npos);
+    EXPECT_EQ(form.nightReport().reviewChanges, form.reviewLines());
+
+    // Kept in the archive with the night: opened again, the night comes with its review.
+    auto a = archive::Archive::open(location, archive::Archive::Open::Existing);
+    ASSERT_EQ(a.review(*form.filedNight()).size(), 1U);
+    EXPECT_EQ(a.review(*form.filedNight())[0].doctor, "Иванова А. А.");
+    ASSERT_TRUE(form.loadRecording(file.string()));
+    EXPECT_EQ(view.analysisShown().analysis.episodes.size(), before.episodes.size() - 1);
+    EXPECT_EQ(view.analysisShown().analysis.rejected.size(), 1U);
 }
 
 }  // namespace

@@ -80,7 +80,7 @@ fs::path serverPrograms() {
         const fs::path initdb = fs::path(folders.substr(0, colon)) / "initdb";
         folders = colon == std::string_view::npos ? "" : folders.substr(colon + 1);
         if (isProgram(initdb)) {
-            const fs::path folder = fs::canonical(initdb, error).parent_path();
+            fs::path folder = fs::canonical(initdb, error).parent_path();
             if (!error && holdsServerPrograms(folder)) {
                 return folder;
             }
@@ -131,8 +131,8 @@ pid_t spawn(const std::vector<std::string>& command, const fs::path& folder, con
         ::dup2(in, STDIN_FILENO);
         ::dup2(out, STDOUT_FILENO);
         ::dup2(out, STDERR_FILENO);
-        if (as.drop && (::setgroups(0, nullptr) != 0 || ::setgid(as.gid) != 0 ||
-                        ::setuid(as.uid) != 0)) {
+        if (as.drop &&
+            (::setgroups(0, nullptr) != 0 || ::setgid(as.gid) != 0 || ::setuid(as.uid) != 0)) {
             constexpr char kMessage[] = "cannot switch to the unprivileged user\n";
             (void)!::write(STDERR_FILENO, kMessage, sizeof kMessage - 1);
             ::_exit(126);
@@ -188,7 +188,9 @@ RunAs runAs(std::string& whyNot) {
     return as;
 }
 
-bool alive(pid_t pid) { return ::kill(pid, 0) == 0 || errno != ESRCH; }
+bool alive(pid_t pid) {
+    return ::kill(pid, 0) == 0 || errno != ESRCH;
+}
 
 // The folders of test processes that died without removing theirs (their servers died with
 // them). A folder without its owner's pid yet is one being made.
@@ -261,16 +263,16 @@ std::string PgServer::create() {
     if (initdb < 0 || waitFor(initdb) != 0) {
         return "initdb не создал кластер PostgreSQL:\n" + lastLines(log, 5);
     }
-    return launch();
+    return launch(/*syncToDisk=*/false);
 }
 
-std::string PgServer::launch() {
+std::string PgServer::launch(bool syncToDisk) {
     std::string ignored;
     const RunAs as = runAs(ignored);
     const fs::path log = fs::path(folder_) / "server.log";
-    // fsync stays on, as on a clinic's server.
     postmaster_ = spawn({programs_ + "/postgres", "-D", folder_ + "/data", "-k", folder_, "-p",
-                         kPort, "-c", "listen_addresses=", "-c", "max_connections=30"},
+                         kPort, "-c", "listen_addresses=", "-c", "max_connections=30", "-c",
+                         syncToDisk ? "fsync=on" : "fsync=off"},
                         folder_, log, as, /*dieWithUs=*/true);
     if (postmaster_ < 0) {
         return "не удалось запустить postgres";
@@ -321,11 +323,11 @@ void PgServer::stop() {
     }
 }
 
-void PgServer::start() {
+void PgServer::start(bool syncToDisk) {
     if (postmaster_ > 0) {
         return;
     }
-    const std::string whyNot = launch();
+    const std::string whyNot = launch(syncToDisk);
     if (!whyNot.empty()) {
         throw std::runtime_error(whyNot);
     }

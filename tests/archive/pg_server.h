@@ -29,8 +29,14 @@ class PgServer {
     // Stops the server at once, as a crash would (immediate shutdown: no checkpoint, every
     // connection cut), and starts it again on the same cluster, for tests of a server that goes
     // away. The server dies with the thread that started it: call these from the test's own.
+    //
+    // It runs without syncing to the disk (fsync off) unless started again with syncToDisk.
+    // What a commit wrote is in the system's cache before the commit returns, so it outlives
+    // stop(), which ends only processes; syncing matters only when the machine itself fails,
+    // and it makes the start after stop() sync the whole cluster first: 0.3 s becomes 1-2 s a
+    // database (18 s for ten), and each commit takes 4 ms instead of 0.7.
     void stop();
-    void start();
+    void start(bool syncToDisk = false);
 
     // A URI that names a server that is not running.
     static std::string unreachableUri();
@@ -43,7 +49,7 @@ class PgServer {
     PgServer() = default;
     // Empty on success, else why the server did not start.
     std::string create();
-    std::string launch();
+    std::string launch(bool syncToDisk);
 
     std::string programs_;  // the folder of initdb and postgres
     std::string folder_;    // the scratch folder: the socket, the logs, the cluster in data/

@@ -46,7 +46,9 @@ struct Driver {
     Connector (*fresh)(std::string& whyNot);
 };
 
-void PrintTo(const Driver& driver, std::ostream* out) { *out << driver.name; }
+void PrintTo(const Driver& driver, std::ostream* out) {
+    *out << driver.name;
+}
 
 Connector freshSqlite(std::string& /*whyNot*/) {
     const std::string path = (test::scratchDir("archive") / "driver.sqlite").string();
@@ -165,9 +167,18 @@ TEST_P(DriverTest, EachKindOfValueComesBackAsStored) {
 TEST_P(DriverTest, ParametersFillTheirPlacesInOrder) {
     // More than nine, so that "?" number ten is not taken for number one and a "0".
     const std::vector<SqlValue> params = {
-        std::int64_t{1}, std::string("два"), 3.5,         Blob{{4, 0, 4}}, std::monostate(),
-        std::int64_t{6}, std::string("7"),   std::int64_t{8}, 9.25,       std::int64_t{10},
-        std::string("одиннадцать"), Blob{{12}},
+        std::int64_t{1},
+        std::string("два"),
+        3.5,
+        Blob{{4, 0, 4}},
+        std::monostate(),
+        std::int64_t{6},
+        std::string("7"),
+        std::int64_t{8},
+        9.25,
+        std::int64_t{10},
+        std::string("одиннадцать"),
+        Blob{{12}},
     };
     const auto rows = db_->query("SELECT ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?", params);
     ASSERT_EQ(rows.size(), 1U);
@@ -178,8 +189,8 @@ TEST_P(DriverTest, ParametersCompareWithColumnsOfTheirKind) {
     db_->execute(
         "CREATE TABLE people (id BIGINT PRIMARY KEY, name TEXT NOT NULL, weight DOUBLE PRECISION)");
     run(*db_, "INSERT INTO people (id, name, weight) VALUES (?, ?, ?), (?, ?, ?), (?, ?, ?)",
-        {std::int64_t{1}, std::string("Иванов"), 70.5, std::int64_t{2}, std::string("Петров"),
-         80.0, std::int64_t{3}, std::string("Ивашкин"), std::monostate()});
+        {std::int64_t{1}, std::string("Иванов"), 70.5, std::int64_t{2}, std::string("Петров"), 80.0,
+         std::int64_t{3}, std::string("Ивашкин"), std::monostate()});
     struct Case {
         const char* where;
         std::vector<SqlValue> params;
@@ -195,10 +206,10 @@ TEST_P(DriverTest, ParametersCompareWithColumnsOfTheirKind) {
         {"weight IS NULL AND id <> ?", {std::int64_t{0}}, {3}},
     };
     for (const Case& c : cases) {
-        const auto rows =
-            db_->query(std::string("SELECT id FROM people WHERE ") + c.where + " ORDER BY id",
-                       c.params);
+        const auto rows = db_->query(
+            std::string("SELECT id FROM people WHERE ") + c.where + " ORDER BY id", c.params);
         std::vector<std::int64_t> ids;
+        ids.reserve(rows.size());
         for (const SqlRow& row : rows) {
             ids.push_back(std::get<std::int64_t>(row.at(0)));
         }
@@ -211,8 +222,8 @@ TEST_P(DriverTest, AggregatesOfIntegersAreIntegers) {
     run(*db_, "INSERT INTO n (x) VALUES (?), (?), (?)",
         {std::int64_t{4481}, std::int64_t{4481}, std::int64_t{1}});
     const auto rows = run(*db_, "SELECT COUNT(*), SUM(x), MAX(x), MIN(x) FROM n");
-    EXPECT_EQ(rows.at(0), (SqlRow{std::int64_t{3}, std::int64_t{8963}, std::int64_t{4481},
-                                  std::int64_t{1}}));
+    EXPECT_EQ(rows.at(0),
+              (SqlRow{std::int64_t{3}, std::int64_t{8963}, std::int64_t{4481}, std::int64_t{1}}));
 }
 
 TEST_P(DriverTest, RollbackLeavesNothingAndCommitKeepsAll) {
@@ -243,8 +254,7 @@ TEST_P(DriverTest, FailuresAreArchiveErrorsAndTheConnectionGoesOn) {
         Kind kind;
     };
     const Case cases[] = {
-        {"a second row of the same name", "INSERT INTO u (name) VALUES ('Иванов')",
-         Kind::Refused},
+        {"a second row of the same name", "INSERT INTO u (name) VALUES ('Иванов')", Kind::Refused},
         {"a table that is not there", "SELECT * FROM nowhere", Kind::Other},
         {"what is not SQL", "SELEKT 1", Kind::Other},
     };
@@ -254,8 +264,7 @@ TEST_P(DriverTest, FailuresAreArchiveErrorsAndTheConnectionGoesOn) {
             if (inTransaction) {
                 db_->begin(true);
             }
-            const std::string message =
-                failureMessage([&] { run(*db_, c.sql); }, c.kind);
+            const std::string message = failureMessage([&] { run(*db_, c.sql); }, c.kind);
             EXPECT_FALSE(message.empty());
             EXPECT_EQ(message.find('\n'), std::string::npos) << message;
             if (inTransaction) {
@@ -347,8 +356,7 @@ TEST_F(PgDriverTest, AFailedLoginSaysWhyAndNeverShowsThePassword) {
     const Case cases[] = {
         {server_->uri("postgres", "nosuchuser:" + secret), "сервер отказал во входе"},
         {server_->uri("nosuchdatabase", "npt:" + secret), "сервер отказал во входе"},
-        {server_->uri("postgres", "nosuchuser") + "&password=" + secret,
-         "сервер отказал во входе"},
+        {server_->uri("postgres", "nosuchuser") + "&password=" + secret, "сервер отказал во входе"},
         {"postgresql://npt:" + secret + "@/postgres?host=/nonexistent/npt-pg",
          "сервер не отвечает"},
         {unreachable + "&password=" + secret, "сервер не отвечает"},
@@ -394,8 +402,7 @@ TEST_F(PgDriverTest, ServerColumnTypesComeBackAsTheFiveKinds) {
 TEST_F(PgDriverTest, TheConnectionTalksUtf8WhateverTheUriAsks) {
     const auto db = openPostgresql(uri_ + "&client_encoding=WIN1251");
     const std::string name = "Пётр";
-    EXPECT_EQ(run(*db, "SELECT ?, length(?)", {name, name}).at(0),
-              (SqlRow{name, std::int64_t{4}}));
+    EXPECT_EQ(run(*db, "SELECT ?, length(?)", {name, name}).at(0), (SqlRow{name, std::int64_t{4}}));
 }
 
 TEST_F(PgDriverTest, TheServersNoticesDoNotReachTheTerminal) {

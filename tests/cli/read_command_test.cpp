@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include "archive/archive.h"
+
 #include <algorithm>
 #include <optional>
 #include <sstream>
@@ -36,9 +38,10 @@ class NptReadTest : public ::testing::Test {
     hid::SimulatedRecorder recorder{makeImage(ImageOptions().withPassword("1234")), 2900};
     const std::string file = (scratchDir("cli") / "night.txt").string();
 
-    ReadRun read(const std::optional<std::string>& password, std::chrono::seconds timeout = 10s) {
+    ReadRun read(const std::optional<std::string>& password, std::chrono::seconds timeout = 10s,
+                 const std::optional<std::string>& archive = std::nullopt) {
         std::ostringstream out, err;
-        const int status = readRecorder({file, password, timeout}, platform, out, err);
+        const int status = readRecorder({file, password, timeout, archive}, platform, out, err);
         return {status, out.str(), err.str()};
     }
 };
@@ -57,6 +60,22 @@ TEST_F(NptReadTest, AWholeReadIsCheckedAndSavedAsTheWindowWouldSaveIt) {
                            recorder.flash().bytes().begin() + 32));
     EXPECT_EQ(saved.word(2), 2900);
     EXPECT_EQ(saved[139 * 32 + 1], 0xFF);
+}
+
+TEST_F(NptReadTest, AWholeReadIsFiledInTheArchiveAndIdentifiedByItsPassword) {
+    hid::SimulatedRecorderDevice adapter(platform, recorder);
+    const std::string location =
+        (std::filesystem::path(file).parent_path() / "archive.sqlite").string();
+    const ReadRun r = read("1234", 10s, location);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("Ночь сохранена в архиве пациентов: ночь № 1."), std::string::npos);
+    auto a = archive::Archive::open(location, archive::Archive::Open::Existing);
+    const auto nights = a.nights();
+    ASSERT_EQ(nights.size(), 1U);
+    EXPECT_EQ(nights[0].source, archive::NightSource::Recorder);
+    EXPECT_EQ(nights[0].patientName, std::optional<std::string>("Иванов Иван Иванович"));
+    // The archive keeps the memory as read; the file, as the window saves it, likewise here.
+    EXPECT_EQ(a.nightBytes(1), readAll(file));
 }
 
 TEST_F(NptReadTest, WithoutThePasswordTheNameIsLeftOutOfTheFile) {
@@ -118,7 +137,7 @@ TEST_F(NptReadTest, EndsWithoutAFileWhenTheReadCannotBeHad) {
         Adapter adapter;
         c.arrange(platform, recorder, adapter);
         std::ostringstream out, err;
-        EXPECT_EQ(readRecorder({file, "", 1s}, platform, out, err), 1);
+        EXPECT_EQ(readRecorder({file, "", 1s, std::nullopt}, platform, out, err), 1);
         EXPECT_NE(err.str().find(c.said), std::string::npos) << err.str();
         EXPECT_EQ(out.str(), "");
         EXPECT_FALSE(fs::exists(file));
@@ -145,7 +164,8 @@ TEST_P(HostileRecorder, ThroughNptRead) {
     }
     const fs::path file = scratchDir("cli") / "night.txt";
     std::ostringstream out, err;
-    const int status = readRecorder({file.string(), h.typed, 5s}, platform, out, err);
+    const int status =
+        readRecorder({file.string(), h.typed, 5s, std::nullopt}, platform, out, err);
     const std::string said = err.str();
     EXPECT_NE(said.find(h.toolSays), std::string::npos) << said;
     if (h.kept) {

@@ -23,6 +23,7 @@
 #include "records/data_file.h"
 #include "report/headless_platform.h"
 #include "report/report_page.h"
+#include "report_fixture.h"
 #include "support/scratch.h"
 
 namespace npt {
@@ -43,35 +44,6 @@ QImage paintedPage(const NightReport& report, double pixelsPerMm) {
         paintNightReport(painter, pixelsPerMm, report);
     }
     return page;
-}
-
-void ensureApplication() {
-    // Never destroyed: tearing Qt down among the program's static destructors crashes.
-    static QGuiApplication* app = nullptr;
-    if (app == nullptr) {
-        useHeadlessPlatform();
-        static int argc = 1;
-        static char name[] = "report_tests";
-        static char* argv[] = {name, nullptr};
-        app = new QGuiApplication(argc, argv);
-    }
-}
-
-bool have(const char* tool) {
-    return std::system((std::string("command -v ") + tool + " >/dev/null 2>&1").c_str()) == 0;
-}
-
-std::string output(const std::string& command) {
-    std::string text;
-    if (std::FILE* pipe = ::popen(command.c_str(), "r")) {
-        char buffer[4096];
-        std::size_t n;
-        while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) {
-            text.append(buffer, n);
-        }
-        ::pclose(pipe);
-    }
-    return text;
 }
 
 // The report of a recording as the window (and npt) make it: loaded with the given password,

@@ -383,5 +383,45 @@ TEST_F(AnalysisWindowTest, PrintingKeepsTheLineOnPaperAndTheButtonOff) {
     EXPECT_TRUE(view_->visible(Control::ShowAnalysis));
 }
 
+TEST_F(AnalysisWindowTest, TheDoctorsReviewFromTheDialogChangesTheNightShown) {
+    view_->window()->show();
+    loadThroughDialog(kNight);
+    button(Control::ShowAnalysis)->click();
+    QTableWidget* table = dialog().table();
+    const int found = table->rowCount();
+    ASSERT_GE(found, 3);
+    const std::size_t bandsBefore = bands();
+    const QString lineBefore = QString::fromStdString(view_->text(Control::LabelAnalysis));
+
+    // A row picked: its episode outlined on the chart; nothing picked, nothing to reject.
+    EXPECT_FALSE(dialog().rejectButton()->isEnabled());
+    table->selectRow(1);
+    ASSERT_TRUE(view_->chart()->highlight().has_value());
+    EXPECT_EQ(*view_->chart()->highlight(), view_->chart()->episodeBands()[1]);
+    ASSERT_TRUE(dialog().rejectButton()->isEnabled());
+    dialog().rejectButton()->click();
+    // Out of the shading and the line; listed last in grey, and the change said.
+    EXPECT_EQ(bands(), bandsBefore - 1);
+    EXPECT_NE(QString::fromStdString(view_->text(Control::LabelAnalysis)), lineBefore);
+    EXPECT_EQ(table->rowCount(), found);
+    EXPECT_EQ(table->item(found - 1, 0)->text(), QString::fromUtf8("артеф."));
+    EXPECT_TRUE(dialog().reviewList()->text().contains(QString::fromUtf8("отклонён как артефакт")));
+    // The rejected row stays picked and can be accepted again.
+    ASSERT_TRUE(dialog().acceptButton()->isEnabled());
+    dialog().acceptButton()->click();
+    EXPECT_EQ(bands(), bandsBefore);
+
+    // An episode added over a quiet stretch the doctor gives.
+    dialog().askStretch = [](const QString&, std::pair<int, int>) {
+        return std::optional<std::pair<int, int>>({60, 20 * 60});
+    };
+    table->clearSelection();
+    dialog().addButton()->click();
+    EXPECT_EQ(table->rowCount(), found + 1);
+    EXPECT_TRUE(table->item(0, 0)->text().endsWith(QString::fromUtf8("доб.")));
+    EXPECT_EQ(bands(), bandsBefore + 1);
+    dialog().close();
+}
+
 }  // namespace
 }  // namespace npt::testing

@@ -85,11 +85,17 @@ TEST_F(WindowTest, EveryControlHasItsNamePlaceCaptionHintAndStartState) {
          false},
         {Control::OpenIndicator, {983, 488, 9, 25}, "", "", true, false},
         // The night's analysis, in the free space under the chart left of "Печать".
-        {Control::LabelAnalysis, {12, 484, 476, 33}, "", "", true, false},
+        {Control::LabelAnalysis, {12, 484, 412, 33}, "", "", true, false},
         {Control::ShowAnalysis,
          {493, 488, 57, 25},
          "Анализ",
          "Анализ ночи: эпизоды тумесценции, качество записи, параметры, отчёт",
+         true,
+         false},
+        {Control::ShowArchive,
+         {430, 488, 57, 25},
+         "Архив",
+         "Архив пациентов: ночи, исследования, поиск",
          true,
          false},
     };
