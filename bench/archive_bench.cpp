@@ -147,8 +147,7 @@ void BM_ArchiveSizePerNight(benchmark::State& state) {
     for (auto _ : state) {
         benchmark::DoNotOptimize(fs::file_size(fullArchive()));
     }
-    state.counters["bytes_per_night"] =
-        static_cast<double>(fs::file_size(fullArchive())) / kNights;
+    state.counters["bytes_per_night"] = static_cast<double>(fs::file_size(fullArchive())) / kNights;
 }
 BENCHMARK(BM_ArchiveSizePerNight)->Iterations(1);
 

@@ -614,7 +614,7 @@ NightAnalysis reviewNight(const NightRecording& recording, const AnalysisParamet
                 applied = e.has_value();
                 if (applied) {
                     e->origin = it->episode.origin == EpisodeOrigin::Added ? EpisodeOrigin::Added
-                                                                          : EpisodeOrigin::Moved;
+                                                                           : EpisodeOrigin::Moved;
                     e->found_start_s = it->episode.found_start_s;
                     e->found_end_s = it->episode.found_end_s;
                     it->episode = *e;
@@ -622,8 +622,8 @@ NightAnalysis reviewNight(const NightRecording& recording, const AnalysisParamet
                 break;
             }
             case ReviewKind::Add: {
-                auto e = step.end_s > step.start_s ? measured(step.start_s, step.end_s)
-                                                   : std::nullopt;
+                auto e =
+                    step.end_s > step.start_s ? measured(step.start_s, step.end_s) : std::nullopt;
                 applied = e.has_value();
                 if (applied) {
                     e->origin = EpisodeOrigin::Added;

@@ -184,21 +184,11 @@ std::optional<std::string> ArchiveBrowser::moveNight(archive::Id night, const Mo
         return "Выберите пациента из списка или введите ФИО нового пациента.";
     }
     const auto moved = attempt([&](archive::Archive& a) {
-        std::optional<archive::Id> patient = target.patient;
-        if (!patient) {
-            // A name already in the archive is that patient, as when a night is filed.
-            const std::string key = archive::nameKey(name);
-            for (const auto& p : a.patients(name)) {
-                if (archive::nameKey(p.name) == key) {
-                    patient = p.id;
-                    break;
-                }
-            }
-            if (!patient) {
-                patient = a.createPatient(name);
-            }
+        if (target.patient) {
+            a.moveNight(night, *target.patient, target.study);
+        } else {
+            a.moveNightToPatientNamed(night, name);
         }
-        a.moveNight(night, *patient, target.patient ? target.study : std::nullopt);
         return true;
     });
     return moved ? std::nullopt : failure_;

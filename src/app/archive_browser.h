@@ -65,6 +65,8 @@ struct ImportReport {
 class ArchiveBrowser {
   public:
     explicit ArchiveBrowser(NightFiling& filing) : filing_(filing) {}
+    // The archive opened afresh at the next step ("Обновить"): a server back, a disk mounted.
+    void reconnect() { filing_.reconnect(); }
 
     const std::optional<std::string>& failure() const { return failure_; }
     const std::string& archiveName() const { return archiveName_; }

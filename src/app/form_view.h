@@ -23,14 +23,14 @@ enum class PrintOutcome { Printed, Cancelled, Failed };
 // The night's analysis as the window shows it: the line under the chart, the episodes shaded on
 // the chart and what the analysis dialog lists.
 struct AnalysisDisplay {
-    bool recording = false;          // a recording is shown; without one there is nothing
-    std::string summaryLine;         // the line under the chart; empty without a recording
-    AnalysisParameters parameters;   // as set, also without a recording
-    std::vector<TimeSpan> episodes;  // on the chart's time axis
-    std::vector<TimeSpan> unusable;  // stretches the analysis left out, on the same axis
-    ChartLine baseline;              // drawn under the curve; empty when nothing was analysed
-    NightAnalysis analysis;          // table, summary and verdict, when there is a recording
-    bool demonstration = false;      // the recording is the demonstration recorder's night
+    bool recording = false;                // a recording is shown; without one there is nothing
+    std::string summaryLine;               // the line under the chart; empty without a recording
+    AnalysisParameters parameters;         // as set, also without a recording
+    std::vector<TimeSpan> episodes;        // on the chart's time axis
+    std::vector<TimeSpan> unusable;        // stretches the analysis left out, on the same axis
+    ChartLine baseline;                    // drawn under the curve; empty when nothing was analysed
+    NightAnalysis analysis;                // table, summary and verdict, when there is a recording
+    bool demonstration = false;            // the recording is the demonstration recorder's night
     std::vector<std::string> reviewLines;  // the doctor's review changes, one line each
 };
 

@@ -41,6 +41,9 @@ class NightFiling {
 
     // The archive, opened if need be; nothing when it cannot be (lastFailure says why).
     archive::Archive* archive();
+    // Closes the archive, to be opened afresh at the next use: a server that went away and
+    // came back, or a window's "Обновить".
+    void reconnect() { archive_.reset(); }
     const std::optional<std::string>& lastFailure() const { return lastFailure_; }
 
   private:

@@ -117,6 +117,7 @@ bool TTMForm::openArchivedNight(archive::Id night) {
         if (!row->patientId) {
             identifyReadNight();
         }
+        takeArchivedReview();  // the night comes with the doctor's review of it
     });
 }
 

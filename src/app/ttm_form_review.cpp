@@ -16,9 +16,8 @@ std::string reasonUnapplied(const ReviewStep& step) {
     switch (step.kind) {
         case ReviewKind::Add:
         case ReviewKind::Move:
-            return step.end_s > step.start_s
-                       ? "на этом участке нет пригодных для анализа отсчётов"
-                       : "конец участка должен быть позже начала";
+            return step.end_s > step.start_s ? "на этом участке нет пригодных для анализа отсчётов"
+                                             : "конец участка должен быть позже начала";
         case ReviewKind::Remove:
             return "удалить можно только эпизод, добавленный вручную; найденный анализом — "
                    "отклонить как артефакт";
@@ -58,8 +57,8 @@ void TTMForm::takeArchivedReview() {
     try {
         state_.nightAnalysis->review = a->review(*filedNight_);
     } catch (const archive::ArchiveError& e) {
-        warning("Архив пациентов", std::string("Пересмотр ночи не прочитан из архива. ") +
-                                       e.what());
+        warning("Архив пациентов",
+                std::string("Пересмотр ночи не прочитан из архива. ") + e.what());
         return;
     }
     if (!state_.nightAnalysis->review.empty()) {
@@ -77,8 +76,8 @@ std::optional<std::string> TTMForm::ReviewEpisode(const ReviewStep& step) {
         step, numberOf(night->result, step), doctor == kDefaultDoctorName ? "" : doctor);
     std::vector<archive::ReviewChange> review = night->review;
     review.push_back(change);
-    NightAnalysis result = reviewNight(night->recording(), state_.analysisParameters,
-                                       archive::reviewSteps(review));
+    NightAnalysis result =
+        reviewNight(night->recording(), state_.analysisParameters, archive::reviewSteps(review));
     const std::size_t last = review.size() - 1;
     if (std::find(result.unapplied.begin(), result.unapplied.end(), last) !=
         result.unapplied.end()) {

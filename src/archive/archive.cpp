@@ -184,6 +184,18 @@ auto Archive::inTransaction(bool writes, Body body) {
     }
 }
 
+// Throws the Refused error naming what is missing, unless table holds a row of that id.
+void Archive::requireRow(const char* table, Id id) {
+    const SqlValue params[] = {id};
+    if (!db_->query(std::string("SELECT id FROM ") + table + " WHERE id = ?", params).empty()) {
+        return;
+    }
+    const std::string what = std::string(table) == "patients" ? "пациента"
+                             : std::string(table) == "studies" ? "исследования"
+                                                                : "ночи";
+    throw ArchiveError(Kind::Refused, "В архиве нет " + what + " № " + std::to_string(id) + ".");
+}
+
 std::optional<Id> Archive::patientByName(const std::string& name) {
     const SqlValue params[] = {nameKey(name)};
     const auto rows =
@@ -427,6 +439,12 @@ std::optional<PatientRecord> Archive::patient(Id id) {
     });
 }
 
+std::optional<Id> Archive::studyPatient(Id study) {
+    const SqlValue params[] = {study};
+    const auto rows = db_->query("SELECT patient_id FROM studies WHERE id = ?", params);
+    return rows.empty() ? std::nullopt : integer(rows.front().at(0));
+}
+
 std::vector<std::uint8_t> Archive::nightBytes(Id id) {
     const SqlValue params[] = {id};
     const auto rows = db_->query("SELECT data FROM nights WHERE id = ?", params);
@@ -461,13 +479,31 @@ void Archive::setPatientDetails(Id patient, const PatientDetails& details) {
                                details.number ? SqlValue(nameKey(*details.number)) : SqlValue(),
                                orNull(details.birthYear), patient};
     inTransaction(true, [&] {
+        requireRow("patients", patient);
         db_->query("UPDATE patients SET number = ?, number_key = ?, birth_year = ? WHERE id = ?",
                    params);
     });
 }
 
 void Archive::moveNight(Id nightId, Id patient, std::optional<Id> study) {
-    inTransaction(true, [&] {
+    inTransaction(true, [&] { moveWithin(nightId, patient, study); });
+}
+
+Id Archive::moveNightToPatientNamed(Id nightId, const std::string& name) {
+    if (nameKey(name).empty()) {
+        throw ArchiveError(Kind::Refused, "Не указано ФИО пациента.");
+    }
+    return inTransaction(true, [&] {
+        // A name already in the archive is that patient, as when a night is filed.
+        const Id patient = patientByName(name).value_or(0);
+        const Id target = patient != 0 ? patient : createPatient(name);
+        moveWithin(nightId, target, std::nullopt);
+        return target;
+    });
+}
+
+void Archive::moveWithin(Id nightId, Id patient, std::optional<Id> study) {
+    {
         const SqlValue find[] = {nightId};
         const auto rows =
             db_->query("SELECT night_order, patient_id FROM nights WHERE id = ?", find);
@@ -475,11 +511,7 @@ void Archive::moveNight(Id nightId, Id patient, std::optional<Id> study) {
             throw ArchiveError(Kind::Refused,
                                "В архиве нет ночи № " + std::to_string(nightId) + ".");
         }
-        const SqlValue who[] = {patient};
-        if (db_->query("SELECT id FROM patients WHERE id = ?", who).empty()) {
-            throw ArchiveError(Kind::Refused,
-                               "В архиве нет пациента № " + std::to_string(patient) + ".");
-        }
+        requireRow("patients", patient);
         if (study) {
             const SqlValue whose[] = {*study, patient};
             if (db_->query("SELECT id FROM studies WHERE id = ? AND patient_id = ?", whose)
@@ -495,7 +527,7 @@ void Archive::moveNight(Id nightId, Id patient, std::optional<Id> study) {
         if (const auto previous = integer(rows.front().at(1))) {
             dropEmptyStudies(*previous);
         }
-    });
+    }
 }
 
 void Archive::deleteNight(Id nightId) {
@@ -525,11 +557,7 @@ void Archive::addReviewChange(Id nightId, const ReviewChange& change) {
                                    orNull(change.endSeconds),
                                    change.doctor.empty() ? SqlValue() : SqlValue(change.doctor),
                                    change.changedAt.empty() ? utcNow() : change.changedAt};
-        const SqlValue find[] = {nightId};
-        if (db_->query("SELECT id FROM nights WHERE id = ?", find).empty()) {
-            throw ArchiveError(Kind::Refused,
-                               "В архиве нет ночи № " + std::to_string(nightId) + ".");
-        }
+        requireRow("nights", nightId);
         db_->query(
             "INSERT INTO review_changes (night_id, kind, episode, episode_start_s, "
             "episode_end_s, start_s, end_s, doctor, changed_at) "
@@ -562,11 +590,7 @@ std::vector<ReviewChange> Archive::review(Id nightId) {
 void Archive::conclude(Id study, const std::string& conclusion, const std::string& doctor) {
     inTransaction(true, [&] {
         const SqlValue params[] = {conclusion, doctor, utcNow(), study};
-        const SqlValue find[] = {study};
-        if (db_->query("SELECT id FROM studies WHERE id = ?", find).empty()) {
-            throw ArchiveError(Kind::Refused,
-                               "В архиве нет исследования № " + std::to_string(study) + ".");
-        }
+        requireRow("studies", study);
         db_->query("UPDATE studies SET conclusion = ?, doctor = ?, concluded_at = ? WHERE id = ?",
                    params);
     });

@@ -133,6 +133,8 @@ class Archive {
     // Patients whose name, number or a night's date holds text (any case); all for "".
     std::vector<PatientRow> patients(const std::string& text = "");
     std::optional<PatientRecord> patient(Id id);
+    // The patient whose study it is; nothing when there is no such study.
+    std::optional<Id> studyPatient(Id study);
     // The night's data file bytes, as they were filed.
     std::vector<std::uint8_t> nightBytes(Id id);
 
@@ -141,6 +143,9 @@ class Archive {
     // Moves a night to another patient, into study (which must be that patient's) or, without
     // one, into the study it continues or a new one. A study left without nights goes.
     void moveNight(Id night, Id patient, std::optional<Id> study = std::nullopt);
+    // Moves a night to the patient of that name, made when there is none, in one change; the
+    // patient's id.
+    Id moveNightToPatientNamed(Id night, const std::string& name);
     void deleteNight(Id night);
 
     void addReviewChange(Id night, const ReviewChange& change);
@@ -161,6 +166,8 @@ class Archive {
     std::optional<Id> patientByName(const std::string& name);
     Id studyFor(Id patient, const std::string& nightOrder, std::optional<Id> except);
     void dropEmptyStudies(Id patient);
+    void moveWithin(Id night, Id patient, std::optional<Id> study);
+    void requireRow(const char* table, Id id);
 
     std::unique_ptr<SqlConnection> db_;
     std::string name_;

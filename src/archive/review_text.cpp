@@ -2,6 +2,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "archive/review_text.h"
 
+#include <cstdio>
+#include <ctime>
+
 #include "measure/time_of_day.h"
 
 namespace npt::archive {
@@ -25,13 +28,32 @@ std::string episodeName(const ReviewChange& c, int startSeconds) {
     return name;
 }
 
-// "2026-12-11 09:12:30" as "11.12.26 09:12".
+// The archive's UTC time "2026-12-11 06:12:30" as this computer's time of day, "11.12.26 09:12"
+// in Moscow: the doctor reads when the change was made by the clock on the wall.
 std::string whenText(const std::string& utc) {
-    if (utc.size() < 16) {
+    std::tm parts{};
+    if (utc.size() < 19 ||
+        std::sscanf(utc.c_str(), "%4d-%2d-%2d %2d:%2d:%2d", &parts.tm_year, &parts.tm_mon,
+                    &parts.tm_mday, &parts.tm_hour, &parts.tm_min, &parts.tm_sec) != 6) {
         return utc;
     }
-    return utc.substr(8, 2) + "." + utc.substr(5, 2) + "." + utc.substr(2, 2) + " " +
-           utc.substr(11, 5);
+    parts.tm_year -= 1900;
+    parts.tm_mon -= 1;
+#ifdef _WIN32
+    const std::time_t moment = _mkgmtime(&parts);
+    std::tm local{};
+    const bool known = moment != -1 && localtime_s(&local, &moment) == 0;
+#else
+    const std::time_t moment = timegm(&parts);
+    std::tm local{};
+    const bool known = moment != -1 && localtime_r(&moment, &local) != nullptr;
+#endif
+    if (!known) {
+        return utc;
+    }
+    char text[32];
+    std::strftime(text, sizeof text, "%d.%m.%y %H:%M", &local);
+    return text;
 }
 }  // namespace
 
@@ -51,7 +73,7 @@ std::string reviewChangeText(const ReviewChange& c, int startSeconds) {
     } else if (c.kind == "window") {
         const bool cleared = c.startSeconds.value_or(0) >= c.endSeconds.value_or(0);
         text = cleared ? "Окно анализа снято: вся запись"
-                            : "Окно анализа: " + span + " (от выключения света до снятия датчика)";
+                       : "Окно анализа: " + span + " (от выключения света до снятия датчика)";
     } else {
         text = "Изменение «" + c.kind + "»";
     }

@@ -51,7 +51,7 @@ CREATE TABLE nights (
   start_minute INTEGER NOT NULL,
   period_s INTEGER NOT NULL,
   parameters TEXT NOT NULL);
-CREATE INDEX nights_by_patient ON nights (patient_id);
+CREATE INDEX nights_by_patient ON nights (patient_id, night_order, date);
 CREATE INDEX nights_by_study ON nights (study_id);
 CREATE TABLE review_changes (
   id %KEY%,

@@ -66,18 +66,6 @@ std::optional<archive::Id> idOf(const std::string& text) {
     return value;
 }
 
-// A line break or another control character would break the line a name is printed on; a text
-// that is not UTF-8 is looked at for its ASCII controls.
-bool hasControlCharacter(const std::string& text) {
-    if (const auto characters = utf8::decode(text)) {
-        return std::any_of(characters->begin(), characters->end(), plain::isControl);
-    }
-    return std::any_of(text.begin(), text.end(), [](char c) {
-        const auto byte = static_cast<unsigned char>(c);
-        return byte < 0x80 && plain::isControl(byte);
-    });
-}
-
 std::optional<std::string> usageError(const Options& o) {
     static const std::vector<std::string> kCommands = {
         "add", "nights", "patients", "show", "export", "import", "check", "backup", "report"};
@@ -112,7 +100,7 @@ std::optional<std::string> usageError(const Options& o) {
     if (o.doctor && o.command != "report") {
         return "ключ --doctor относится к команде report";
     }
-    if (o.doctor && hasControlCharacter(*o.doctor)) {
+    if (o.doctor && plain::hasControlCharacter(*o.doctor)) {
         return "--doctor: в ФИО врача " + quotedName(*o.doctor) + " есть управляющие символы";
     }
     if ((o.command == "show" || o.command == "export" || o.command == "report") &&

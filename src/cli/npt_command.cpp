@@ -114,18 +114,6 @@ std::optional<long> timeoutSeconds(const std::string& text) {
     return value;
 }
 
-// A line break or another control character would break the line the name is printed on.
-// A text that is not UTF-8 is looked at for its ASCII controls.
-bool hasControlCharacter(const std::string& text) {
-    if (const auto characters = utf8::decode(text)) {
-        return std::any_of(characters->begin(), characters->end(), plain::isControl);
-    }
-    return std::any_of(text.begin(), text.end(), [](char c) {
-        const auto byte = static_cast<unsigned char>(c);
-        return byte < 0x80 && plain::isControl(byte);
-    });
-}
-
 // What is wrong with the command line, or nothing.
 std::optional<std::string> usageError(const Options& o) {
     if (o.command.empty()) {
@@ -163,7 +151,7 @@ std::optional<std::string> usageError(const Options& o) {
     if (o.command != "report" && o.doctor) {
         return "ключ --doctor относится только к команде report";
     }
-    if (o.doctor && hasControlCharacter(*o.doctor)) {
+    if (o.doctor && plain::hasControlCharacter(*o.doctor)) {
         return "--doctor: в ФИО врача " + quotedName(*o.doctor) + " есть управляющие символы";
     }
     if (o.command != "read" && o.timeout) {
@@ -381,8 +369,7 @@ int runNpt(const std::vector<std::string>& args, std::ostream& out, std::ostream
     }
     const std::string& file = options.positional[0];
     if (options.command == "read") {
-        ReadOptions read{file, options.password,
-                         std::chrono::seconds(options.timeout.value_or(30)),
+        ReadOptions read{file, options.password, std::chrono::seconds(options.timeout.value_or(30)),
                          options.noArchive ? std::nullopt
                                            : std::optional<std::string>(options.archive.value_or(
                                                  archive::Archive::defaultLocation()))};

@@ -2,6 +2,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/plain_text.h"
 
+#include <algorithm>
+
 #include "recorder/utf8.h"
 
 namespace npt::plain {
@@ -85,6 +87,16 @@ std::string escaped(std::string_view text) {
         }
     }
     return out;
+}
+
+bool hasControlCharacter(std::string_view text) {
+    if (const auto characters = utf8::decode(text)) {
+        return std::any_of(characters->begin(), characters->end(), isControl);
+    }
+    return std::any_of(text.begin(), text.end(), [](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return byte < 0x80 && isControl(byte);
+    });
 }
 
 }  // namespace npt::plain

@@ -21,4 +21,8 @@ std::string_view backslashEscape(char32_t c);
 // is not UTF-8 keeps its printable ASCII and shows every other byte as \xHH.
 std::string escaped(std::string_view text);
 
+// Whether the text holds a line break or another control character, which would break the line
+// it is printed on; a text that is not UTF-8 is looked at for its ASCII controls.
+bool hasControlCharacter(std::string_view text);
+
 }  // namespace npt::plain

@@ -47,81 +47,11 @@ constexpr double kConclusionLines = 22;      // the room to write the conclusion
 const QColor kBest(30, 120, 55);
 const QColor kBestTint(236, 246, 238);
 
-// A night's layers on the study's time axis.
-struct NightChart {
-    std::vector<double> times;
-    std::vector<double> mm;
-    std::vector<TimeSpan> episodes;
-    std::vector<TimeSpan> leftOut;
-    ChartLine baseline;
-};
-
 void shift(std::vector<TimeSpan>& spans, double days) {
     for (TimeSpan& s : spans) {
         s.from += days;
         s.to += days;
     }
-}
-
-NightChart chartOf(const archive::ArchivedNight& night) {
-    const NightRecording recording(night.samples, night.periodSeconds, night.startSeconds);
-    NightReport layers;
-    setRecordedCurve(layers, recording);
-    NightChart chart;
-    chart.times = std::move(layers.times);
-    chart.mm = std::move(layers.diameters);
-    chart.episodes = episodeSpans(night.analysis, night.startSeconds);
-    chart.leftOut = unusableSpans(night.analysis, night.startSeconds);
-    chart.baseline = baselineLine(night.analysis, recording);
-    // The axis runs from noon to noon: a night begun after midnight lies beside the evening ones
-    // instead of a day before them.
-    if (night.startSeconds < kSecondsPerDay / 2) {
-        for (double& t : chart.times) {
-            t += 1;
-        }
-        for (double& t : chart.baseline.times) {
-            t += 1;
-        }
-        shift(chart.episodes, 1);
-        shift(chart.leftOut, 1);
-    }
-    return chart;
-}
-
-// The one time axis and the one diameter axis of every night, so that the nights compare at a
-// glance: from the earliest start to the latest end, from the lowest diameter to the highest.
-struct Axes {
-    axis_scale::Scale time;
-    axis_scale::Scale mm;
-};
-
-Axes commonAxes(const std::vector<NightChart>& charts) {
-    constexpr double kInf = std::numeric_limits<double>::infinity();
-    ValueRange time{kInf, -kInf};
-    ValueRange mm{kInf, -kInf};
-    for (const NightChart& c : charts) {
-        bool measured = false;
-        for (double d : c.mm) {
-            if (!std::isnan(d)) {
-                mm.min = std::min(mm.min, d);
-                mm.max = std::max(mm.max, d);
-                measured = true;
-            }
-        }
-        if (measured) {
-            time.min = std::min(time.min, c.times.front());
-            time.max = std::max(time.max, c.times.back());
-        }
-    }
-    if (!(time.min <= time.max)) {
-        time = kEmptyTimeRange;
-        mm = kEmptyDiameterRange;
-    }
-    // At least twelve minutes, so that every tick falls on a whole minute as its text is written.
-    time.max = std::max(time.max, time.min + 12.0 / (24 * 60));
-    const AxisState automatic;
-    return {axis_scale::scaleFor(AxisId::Bottom, automatic, time),
-            axis_scale::scaleFor(AxisId::Left, automatic, mm)};
 }
 
 std::string orDash(const std::optional<std::string>& text) {
@@ -266,8 +196,8 @@ struct ChartTexts {
     bool timeTitle = true;
 };
 
-void drawChart(Page& page, const NightChart& chart, const Axes& axes, double top, double height,
-               const ChartTexts& texts) {
+void drawChart(Page& page, const StudyNightChart& chart, const StudyAxes& axes, double top,
+               double height, const ChartTexts& texts) {
     const double left = kMarginLeft + 11;  // room for the diameter labels
     const double right = kMarginLeft + kChartWidth - 2;
     plot::Style style = chartStyle(page);
@@ -343,8 +273,8 @@ double drawReview(Page& page, const archive::ArchivedNight& n, std::size_t lines
 
 // The night's row: its line (number, date, recorded time, the best night's mark), its chart with
 // its figures beside it and the doctor's review changes under them. Returns the y under it.
-double drawNight(Page& page, const StudyReport& r, std::size_t i, const NightChart& chart,
-                 const Axes& axes, const Arrangement& a, double y) {
+double drawNight(Page& page, const StudyReport& r, std::size_t i, const StudyNightChart& chart,
+                 const StudyAxes& axes, const Arrangement& a, double y) {
     const archive::ArchivedNight& n = r.nights[i];
     const std::size_t count = r.nights.size();
     const bool best = r.best == i;
@@ -437,15 +367,63 @@ std::string parametersLine(const StudyReport& r) {
 
 }  // namespace
 
-StudyReport studyReportOf(archive::Archive& archive, archive::Id study) {
-    // A study is always a patient's: the patient of any of its nights.
-    std::optional<archive::Id> patient;
-    for (const archive::NightRow& n : archive.nights()) {
-        if (n.studyId == study) {
-            patient = n.patientId;
-            break;
+StudyNightChart studyNightChart(const archive::ArchivedNight& night) {
+    const NightRecording recording(night.samples, night.periodSeconds, night.startSeconds);
+    NightReport layers;
+    setRecordedCurve(layers, recording);
+    StudyNightChart chart;
+    chart.times = std::move(layers.times);
+    chart.mm = std::move(layers.diameters);
+    chart.episodes = episodeSpans(night.analysis, night.startSeconds);
+    chart.leftOut = unusableSpans(night.analysis, night.startSeconds);
+    chart.baseline = baselineLine(night.analysis, recording);
+    // The axis runs from noon to noon: a night begun after midnight lies beside the evening ones
+    // instead of a day before them.
+    if (night.startSeconds < kSecondsPerDay / 2) {
+        for (double& t : chart.times) {
+            t += 1;
+        }
+        for (double& t : chart.baseline.times) {
+            t += 1;
+        }
+        shift(chart.episodes, 1);
+        shift(chart.leftOut, 1);
+    }
+    return chart;
+}
+
+StudyAxes studyAxes(const std::vector<StudyNightChart>& charts) {
+    constexpr double kInf = std::numeric_limits<double>::infinity();
+    ValueRange time{kInf, -kInf};
+    ValueRange mm{kInf, -kInf};
+    for (const StudyNightChart& c : charts) {
+        bool measured = false;
+        for (double d : c.mm) {
+            if (!std::isnan(d)) {
+                mm.min = std::min(mm.min, d);
+                mm.max = std::max(mm.max, d);
+                measured = true;
+            }
+        }
+        if (measured) {
+            time.min = std::min(time.min, c.times.front());
+            time.max = std::max(time.max, c.times.back());
         }
     }
+    if (!(time.min <= time.max)) {
+        time = kEmptyTimeRange;
+        mm = kEmptyDiameterRange;
+    }
+    // At least twelve minutes, so that every tick falls on a whole minute as its text is written.
+    time.max = std::max(time.max, time.min + 12.0 / (24 * 60));
+    const AxisState automatic;
+    return {axis_scale::scaleFor(AxisId::Bottom, automatic, time),
+            axis_scale::scaleFor(AxisId::Left, automatic, mm)};
+}
+
+StudyReport studyReportOf(archive::Archive& archive, archive::Id study) {
+    // A study is always a patient's.
+    const std::optional<archive::Id> patient = archive.studyPatient(study);
     const std::optional<archive::PatientRecord> record =
         patient ? archive.patient(*patient) : std::nullopt;
     const archive::StudyRow* row = nullptr;
@@ -485,12 +463,12 @@ void paintStudyReport(QPainter& painter, double pixelsPerMm, const StudyReport& 
     Page page(painter, pixelsPerMm);
     const Foot foot = footOf(page);
 
-    std::vector<NightChart> charts;
+    std::vector<StudyNightChart> charts;
     charts.reserve(report.nights.size());
     for (const archive::ArchivedNight& n : report.nights) {
-        charts.push_back(chartOf(n));
+        charts.push_back(studyNightChart(n));
     }
-    const Axes axes = commonAxes(charts);
+    const StudyAxes axes = studyAxes(charts);
 
     double y = kMarginTop;
     y = drawTitle(page, report, y);

@@ -8,8 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "analysis/night_report.h"
 #include "archive/archive.h"
 #include "archive/archived_night.h"
+#include "chart/axis_scale.h"
 
 class QPainter;
 
@@ -25,6 +27,26 @@ struct StudyReport {
     std::optional<std::size_t> best;             // the night with the longest total tumescence
     std::string created;                         // when the report was made, "dd.MM.yy HH:mm"
 };
+
+// A night's layers on the study's time axis, which runs from noon to noon: a night begun after
+// midnight lies beside the evening ones instead of a day before them. The study window and the
+// report draw the nights from these.
+struct StudyNightChart {
+    std::vector<double> times;
+    std::vector<double> mm;
+    std::vector<TimeSpan> episodes;
+    std::vector<TimeSpan> leftOut;
+    ChartLine baseline;
+};
+StudyNightChart studyNightChart(const archive::ArchivedNight& night);
+
+// The one time axis and the one diameter axis of every night, so that the nights compare at a
+// glance: from the earliest start to the latest end, from the lowest diameter to the highest.
+struct StudyAxes {
+    axis_scale::Scale time;
+    axis_scale::Scale mm;
+};
+StudyAxes studyAxes(const std::vector<StudyNightChart>& charts);
 
 // The study's report as the archive holds it, made now; throws ArchiveError when there is no
 // such study. The best night is the one with the longest time in episodes (the first of equal

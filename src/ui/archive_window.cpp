@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/archive_window.h"
 
+#include <QAbstractTableModel>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFileDialog>
@@ -22,6 +23,9 @@
 #include <QStackedWidget>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <iterator>
+
+#include "ui/study_window.h"
 
 namespace npt {
 
@@ -59,16 +63,19 @@ QTreeWidget* tree(const char* name, const QStringList& headers, QWidget* parent)
     return t;
 }
 
+const char* const kPatientColumns[] = {"ФИО", "Возраст", "Номер", "Ночей", "Последняя ночь"};
+constexpr int kPatientColumnCount = static_cast<int>(std::size(kPatientColumns));
+
 // The columns after the first as wide as their header or the widest sample text, the first
 // taking the rest: measured once, not over thousands of rows at every keystroke.
-void fitColumns(QTreeWidget* t, const QStringList& samples) {
+void fitColumns(QTreeView* t, const QStringList& samples) {
     QHeaderView* header = t->header();
     header->setStretchLastSection(false);
     header->setSectionResizeMode(0, QHeaderView::Stretch);
     const QFontMetrics metrics(t->font());
-    for (int c = 1; c < t->columnCount(); ++c) {
+    for (int c = 1; c < kPatientColumnCount; ++c) {
         const QString sample = c - 1 < samples.size() ? samples[c - 1] : QString();
-        const int text = std::max(metrics.horizontalAdvance(t->headerItem()->text(c)),
+        const int text = std::max(metrics.horizontalAdvance(QString::fromUtf8(kPatientColumns[c])),
                                   metrics.horizontalAdvance(sample));
         header->setSectionResizeMode(c, QHeaderView::Interactive);
         header->resizeSection(c, text + 3 * metrics.averageCharWidth());
@@ -260,8 +267,65 @@ class PatientDialog : public QDialog {
 
 }  // namespace
 
+// The patients found, as the list shows them: its rows are asked for only as they come into
+// view, so that a search that finds thousands costs the list no more than one that finds few.
+class PatientsModel : public QAbstractTableModel {
+  public:
+    explicit PatientsModel(QObject* parent) : QAbstractTableModel(parent) {}
+
+    const std::vector<PatientLine>& lines() const { return lines_; }
+    void show(std::vector<PatientLine> lines) {
+        beginResetModel();
+        lines_ = std::move(lines);
+        endResetModel();
+    }
+
+    int rowCount(const QModelIndex& parent) const override {
+        return parent.isValid() ? 0 : static_cast<int>(lines_.size());
+    }
+    int columnCount(const QModelIndex& parent) const override {
+        return parent.isValid() ? 0 : kPatientColumnCount;
+    }
+    QVariant data(const QModelIndex& index, int role) const override {
+        if (!index.isValid() || static_cast<std::size_t>(index.row()) >= lines_.size()) {
+            return {};
+        }
+        const PatientLine& p = lines_[static_cast<std::size_t>(index.row())];
+        if (role == Qt::FontRole && index.column() == 0 && !p.patient) {
+            QFont italic;
+            italic.setItalic(true);
+            return italic;
+        }
+        if (role != Qt::DisplayRole) {
+            return {};
+        }
+        switch (index.column()) {
+            case 0:
+                return q(p.name);
+            case 1:
+                return q(p.age);
+            case 2:
+                return q(p.number);
+            case 3:
+                return q(p.nights);
+            default:
+                return q(p.lastDate);
+        }
+    }
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override {
+        if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 ||
+            section >= kPatientColumnCount) {
+            return {};
+        }
+        return QString::fromUtf8(kPatientColumns[section]);
+    }
+
+  private:
+    std::vector<PatientLine> lines_;
+};
+
 ArchiveWindow::ArchiveWindow(NightFiling& filing, QWidget* parent)
-    : QDialog(parent), browser_(filing) {
+    : QDialog(parent), browser_(filing), filing_(filing) {
     setObjectName("ArchiveWindow");
     setWindowTitle(QString::fromUtf8(kTitle));
     setModal(false);
@@ -280,12 +344,16 @@ ArchiveWindow::ArchiveWindow(NightFiling& filing, QWidget* parent)
     import_->setToolTip(
         QString::fromUtf8("Все записи (файлы .txt) из папки и её подпапок — в архив"));
 
-    patients_ =
-        tree("Patients",
-             {QString::fromUtf8("ФИО"), QString::fromUtf8("Возраст"), QString::fromUtf8("Номер"),
-              QString::fromUtf8("Ночей"), QString::fromUtf8("Последняя ночь")},
-             this);
+    patientsModel_ = new PatientsModel(this);
+    patients_ = new QTreeView(this);
+    patients_->setObjectName("Patients");
+    patients_->setModel(patientsModel_);
     patients_->setRootIsDecorated(false);
+    patients_->setSelectionMode(QAbstractItemView::SingleSelection);
+    patients_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    patients_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    patients_->setUniformRowHeights(true);
+    patients_->setAllColumnsShowFocus(true);
     fitColumns(patients_, {"000", "00000000", "000", "00.00.00"});
     // The source last: the file's name may be long, and it matters least.
     nights_ = tree("Nights",
@@ -302,6 +370,9 @@ ArchiveWindow::ArchiveWindow(NightFiling& filing, QWidget* parent)
     move_->setToolTip(
         QString::fromUtf8("Перенести ночь другому пациенту или в другое исследование"));
     delete_ = button("Удалить", "DeleteNight", this);
+    study_ = button("Исследование…", "OpenStudy", this);
+    study_->setToolTip(QString::fromUtf8(
+        "Ночи исследования рядом на одной оси времени, лучшая ночь, заключение и отчёт"));
     details_ = button("Данные пациента…", "PatientDetails", this);
     details_->setToolTip(QString::fromUtf8("Номер пациента и год рождения"));
 
@@ -321,6 +392,7 @@ ArchiveWindow::ArchiveWindow(NightFiling& filing, QWidget* parent)
     lowerLayout->addWidget(nights_, 1);
     auto* nightButtons = new QHBoxLayout();
     nightButtons->addWidget(open_);
+    nightButtons->addWidget(study_);
     nightButtons->addWidget(move_);
     nightButtons->addStretch(1);
     nightButtons->addWidget(delete_);
@@ -351,13 +423,18 @@ ArchiveWindow::ArchiveWindow(NightFiling& filing, QWidget* parent)
     layout->addWidget(pages_, 1);
 
     QObject::connect(search_, &QLineEdit::textChanged, this, [this] { showPatients(false); });
-    QObject::connect(refresh_, &QPushButton::clicked, this, &ArchiveWindow::refresh);
+    QObject::connect(refresh_, &QPushButton::clicked, this, [this] {
+        browser_.reconnect();
+        refresh();
+    });
     QObject::connect(import_, &QPushButton::clicked, this, &ArchiveWindow::importFolder);
-    QObject::connect(patients_, &QTreeWidget::itemSelectionChanged, this, [this] { showNights(); });
+    QObject::connect(patients_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+                     [this] { showNights(); });
     QObject::connect(nights_, &QTreeWidget::itemSelectionChanged, this,
                      &ArchiveWindow::followSelection);
     QObject::connect(nights_, &QTreeWidget::itemDoubleClicked, this, [this] { openNight(); });
     QObject::connect(open_, &QPushButton::clicked, this, &ArchiveWindow::openNight);
+    QObject::connect(study_, &QPushButton::clicked, this, &ArchiveWindow::openStudy);
     QObject::connect(move_, &QPushButton::clicked, this, &ArchiveWindow::moveNight);
     QObject::connect(delete_, &QPushButton::clicked, this, &ArchiveWindow::deleteNight);
     QObject::connect(details_, &QPushButton::clicked, this, &ArchiveWindow::editPatient);
@@ -400,31 +477,17 @@ void ArchiveWindow::showPatients(bool nightsAnew) {
     pages_->setCurrentIndex(0);
     search_->setEnabled(true);
     import_->setEnabled(true);
-    patientLines_ = std::move(*lines);
     bool keptListed = false;
     {
-        const QSignalBlocker blocker(patients_);
-        patients_->clear();
-        QList<QTreeWidgetItem*> items;
-        items.reserve(static_cast<qsizetype>(patientLines_.size()));
-        QTreeWidgetItem* keptItem = nullptr;
-        for (const PatientLine& p : patientLines_) {
-            auto* item =
-                new QTreeWidgetItem({q(p.name), q(p.age), q(p.number), q(p.nights), q(p.lastDate)});
-            if (!p.patient) {
-                QFont italic = patients_->font();
-                italic.setItalic(true);
-                item->setFont(0, italic);
+        const QSignalBlocker blocker(patients_->selectionModel());
+        patientsModel_->show(std::move(*lines));
+        const auto& shown = patientsModel_->lines();
+        for (std::size_t row = 0; kept && row < shown.size(); ++row) {
+            if (shown[row].patient == *kept) {
+                patients_->setCurrentIndex(patientsModel_->index(static_cast<int>(row), 0));
+                keptListed = true;
+                break;
             }
-            if (kept && p.patient == *kept) {
-                keptItem = item;
-            }
-            items.append(item);
-        }
-        patients_->addTopLevelItems(items);
-        if (keptItem != nullptr) {
-            patients_->setCurrentItem(keptItem);
-            keptListed = true;
         }
     }
     // While the search is typed, the nights shown stay as long as their patient is found; the
@@ -468,12 +531,11 @@ void ArchiveWindow::showNights() {
 }
 
 void ArchiveWindow::showFailure(const std::string& text) {
-    patientLines_.clear();
     studyLines_.clear();
     {
-        const QSignalBlocker patientsBlocked(patients_);
+        const QSignalBlocker patientsBlocked(patients_->selectionModel());
         const QSignalBlocker nightsBlocked(nights_);
-        patients_->clear();
+        patientsModel_->show({});
         nights_->clear();
     }
     failure_->setText(
@@ -488,6 +550,7 @@ void ArchiveWindow::showFailure(const std::string& text) {
 void ArchiveWindow::followSelection() {
     const bool night = selectedNight() != nullptr;
     open_->setEnabled(night);
+    study_->setEnabled(night && selectedStudy().has_value());
     move_->setEnabled(night);
     delete_->setEnabled(night);
     const PatientLine* patient = selectedPatient();
@@ -495,14 +558,13 @@ void ArchiveWindow::followSelection() {
 }
 
 const PatientLine* ArchiveWindow::selectedPatient() const {
-    const auto selected = patients_->selectedItems();
+    const auto selected = patients_->selectionModel()->selectedRows();
     if (selected.isEmpty()) {
         return nullptr;
     }
-    const int row = patients_->indexOfTopLevelItem(selected.front());
-    return row >= 0 && static_cast<std::size_t>(row) < patientLines_.size()
-               ? &patientLines_[static_cast<std::size_t>(row)]
-               : nullptr;
+    const auto row = static_cast<std::size_t>(selected.front().row());
+    const auto& lines = patientsModel_->lines();
+    return row < lines.size() ? &lines[row] : nullptr;
 }
 
 const NightLine* ArchiveWindow::selectedNight() const {
@@ -516,6 +578,35 @@ const NightLine* ArchiveWindow::selectedNight() const {
         return nullptr;
     }
     return &studyLines_[st].nights[n];
+}
+
+std::optional<archive::Id> ArchiveWindow::selectedStudy() const {
+    const auto selected = nights_->selectedItems();
+    if (selected.isEmpty() || !selected.front()->data(0, kStudyRole).isValid()) {
+        return std::nullopt;
+    }
+    const auto st = selected.front()->data(0, kStudyRole).toULongLong();
+    return st < studyLines_.size() ? studyLines_[st].study : std::nullopt;
+}
+
+void ArchiveWindow::openStudy() {
+    const auto study = selectedStudy();
+    if (!study) {
+        return;
+    }
+    try {
+        auto* window =
+            new StudyWindow(this, filing_, *study, doctorName ? doctorName() : std::string());
+        window->setAttribute(Qt::WA_DeleteOnClose);
+        window->onOpenNight = [this](archive::Id night) {
+            if (onOpenNight) {
+                onOpenNight(night);
+            }
+        };
+        window->show();
+    } catch (const archive::ArchiveError& e) {
+        warn(e.what());
+    }
 }
 
 void ArchiveWindow::warn(const std::string& text) {

@@ -20,9 +20,12 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QStackedWidget;
+class QTreeView;
 class QTreeWidget;
 
 namespace npt {
+
+class PatientsModel;
 
 class ArchiveWindow : public QDialog {
   public:
@@ -30,17 +33,20 @@ class ArchiveWindow : public QDialog {
 
     // "Открыть": the night into the main window; false when it could not be opened there.
     std::function<bool(archive::Id)> onOpenNight;
+    // The doctor's name in the main window, which a study's conclusion is signed with.
+    std::function<std::string()> doctorName;
 
     // The archive read afresh, with the search as typed; the selection kept where it still is.
     void refresh();
 
     QLineEdit* searchField() const { return search_; }
-    QTreeWidget* patientList() const { return patients_; }
+    QTreeView* patientList() const { return patients_; }
     QTreeWidget* nightTree() const { return nights_; }
     QPushButton* openButton() const { return open_; }
     QPushButton* moveButton() const { return move_; }
     QPushButton* deleteButton() const { return delete_; }
     QPushButton* detailsButton() const { return details_; }
+    QPushButton* studyButton() const { return study_; }
     QPushButton* importButton() const { return import_; }
     QPushButton* refreshButton() const { return refresh_; }
     // What the window says in place of the lists; hidden while they show.
@@ -59,22 +65,27 @@ class ArchiveWindow : public QDialog {
     void moveNight();
     void deleteNight();
     void editPatient();
+    void openStudy();
     void importFolder();
     void warn(const std::string& text);
     const PatientLine* selectedPatient() const;
     const NightLine* selectedNight() const;
+    // The study of the night selected; none for an unidentified night.
+    std::optional<archive::Id> selectedStudy() const;
 
     ArchiveBrowser browser_;
-    std::vector<PatientLine> patientLines_;  // as listed
-    std::vector<StudyLines> studyLines_;     // of the patient selected
+    std::vector<StudyLines> studyLines_;  // of the patient selected
     QLineEdit* search_;
     QPushButton* refresh_;
     QPushButton* import_;
     QStackedWidget* pages_;
-    QTreeWidget* patients_;
+    PatientsModel* patientsModel_;
+    QTreeView* patients_;
     QTreeWidget* nights_;
     QLabel* failure_;
     QPushButton* open_;
+    QPushButton* study_ = nullptr;
+    NightFiling& filing_;
     QPushButton* move_;
     QPushButton* delete_;
     QPushButton* details_;

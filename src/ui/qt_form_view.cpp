@@ -703,6 +703,10 @@ void QtFormView::openArchiveWindow() {
         archiveWindow_->onOpenNight = [this](archive::Id night) {
             return form_ != nullptr && form_->openArchivedNight(night);
         };
+        archiveWindow_->doctorName = [this] {
+            const std::string doctor = text(Control::VName);
+            return doctor == kDefaultDoctorName ? std::string() : doctor;
+        };
     }
     if (archiveWindow_->isVisible()) {
         archiveWindow_->refresh();

@@ -31,25 +31,10 @@ QString q(const std::string& text) {
     return QString::fromStdString(text);
 }
 
-// One night's drawing, on the time axis all nights of the study share.
-struct NightPicture {
-    NightReport curve;  // times, diameters, bands and baseline, as the report draws them
-};
-
-NightPicture pictureOf(const archive::ArchivedNight& n) {
-    NightPicture p;
-    const NightRecording recording{n.samples, n.periodSeconds, n.startSeconds};
-    setRecordedCurve(p.curve, recording);
-    p.curve.episodes = episodeSpans(n.analysis, n.startSeconds);
-    p.curve.unusable = unusableSpans(n.analysis, n.startSeconds);
-    p.curve.baseline = baselineLine(n.analysis, recording);
-    return p;
-}
-
 class NightStrip : public QWidget {
   public:
-    NightStrip(NightPicture picture, axis_scale::Scale time, QWidget* parent)
-        : QWidget(parent), picture_(std::move(picture)), time_(time) {
+    NightStrip(StudyNightChart chart, StudyAxes axes, QWidget* parent)
+        : QWidget(parent), chart_(std::move(chart)), axes_(axes) {
         setMinimumSize(420, 130);
         style_.tickFont = font();
         style_.tickFont.setPixelSize(10);
@@ -66,41 +51,27 @@ class NightStrip : public QWidget {
     void paintEvent(QPaintEvent*) override {
         QPainter painter(this);
         painter.fillRect(rect(), Qt::white);
-        const auto& r = picture_.curve;
-        double low = INFINITY;
-        double high = -INFINITY;
-        for (const double mm : r.diameters) {
-            if (!std::isnan(mm)) {
-                low = std::min(low, mm);
-                high = std::max(high, mm);
-            }
-        }
-        if (!(low <= high)) {
-            painter.drawText(rect(), Qt::AlignCenter, QString::fromUtf8("Нет записанных измерений"));
-            return;
-        }
-        const axis_scale::Scale mm = axis_scale::scaleFor(AxisId::Left, AxisState(), {low, high});
-        const plot::Frame frame(plot::plotWithin(QRectF(rect()).adjusted(2, 4, -14, -2), mm, style_),
-                                time_, mm);
+        const plot::Frame frame(
+            plot::plotWithin(QRectF(rect()).adjusted(2, 4, -14, -2), axes_.mm, style_), axes_.time,
+            axes_.mm);
         plot::NightLayers layers;
-        layers.curves.push_back({&r.times, &r.diameters, QColor(0, 90, 200)});
-        layers.episodes = &r.episodes;
-        layers.leftOut = &r.unusable;
-        layers.baseline = &r.baseline;
+        layers.curves.push_back({&chart_.times, &chart_.mm, QColor(0, 90, 200)});
+        layers.episodes = &chart_.episodes;
+        layers.leftOut = &chart_.leftOut;
+        layers.baseline = &chart_.baseline;
         plot::paintNight(painter, frame, style_, layers);
     }
 
   private:
-    NightPicture picture_;
-    axis_scale::Scale time_;
+    StudyNightChart chart_;
+    StudyAxes axes_;
     plot::Style style_;
 };
 
 // The figures beside each chart, those the nights are compared by; the dialog "Анализ ночи"
 // and the report have them all.
-constexpr std::string_view kComparedFigures[] = {"analysed_s", "episodes", "total_s",
-                                                 "longest_s", "max_increase_mm",
-                                                 "largest_rise_mm"};
+constexpr std::string_view kComparedFigures[] = {
+    "analysed_s", "episodes", "total_s", "longest_s", "max_increase_mm", "largest_rise_mm"};
 
 // The night's figures for the column beside its chart.
 std::string figuresOf(const archive::ArchivedNight& n, bool best) {
@@ -126,9 +97,23 @@ std::string figuresOf(const archive::ArchivedNight& n, bool best) {
 
 }  // namespace
 
-StudyWindow::StudyWindow(QWidget* parent, archive::Archive& archive, archive::Id study,
+namespace {
+archive::Archive& archiveOf(NightFiling& filing) {
+    archive::Archive* a = filing.archive();
+    if (a == nullptr) {
+        throw archive::ArchiveError(archive::ArchiveError::Kind::Unreachable,
+                                    filing.lastFailure().value_or("Архив недоступен."));
+    }
+    return *a;
+}
+}  // namespace
+
+StudyWindow::StudyWindow(QWidget* parent, NightFiling& filing, archive::Id study,
                          const std::string& doctor)
-    : QDialog(parent), archive_(archive), study_(study), report_(studyReportOf(archive, study)) {
+    : QDialog(parent),
+      filing_(filing),
+      study_(study),
+      report_(studyReportOf(archiveOf(filing), study)) {
     setObjectName("StudyWindow");
     setModal(false);
     const auto& nights = report_.nights;
@@ -139,27 +124,18 @@ StudyWindow::StudyWindow(QWidget* parent, archive::Archive& archive, archive::Id
     }
     setWindowTitle(q("Исследование: " + report_.patientName + (span.empty() ? "" : ", " + span)));
 
-    // One time of night for all: from the earliest first sample to the latest last one.
-    double from = INFINITY;
-    double to = -INFINITY;
-    std::vector<NightPicture> pictures;
+    // One time of night and one diameter scale for all, as on the study report.
+    std::vector<StudyNightChart> charts;
+    charts.reserve(nights.size());
     for (const auto& n : nights) {
-        pictures.push_back(pictureOf(n));
-        if (!pictures.back().curve.times.empty()) {
-            from = std::min(from, pictures.back().curve.times.front());
-            to = std::max(to, pictures.back().curve.times.back());
-        }
+        charts.push_back(studyNightChart(n));
     }
-    if (!(from < to)) {
-        from = 22.0 / 24;
-        to = 34.0 / 24;
-    }
-    const axis_scale::Scale time = axis_scale::scaleFor(AxisId::Bottom, AxisState(), {from, to});
+    const StudyAxes axes = studyAxes(charts);
 
     auto* grid = new QGridLayout();
     for (std::size_t i = 0; i < nights.size(); ++i) {
         const bool best = report_.best == i;
-        auto* strip = new NightStrip(pictures[i], time, this);
+        auto* strip = new NightStrip(charts[i], axes, this);
         strip->setObjectName(QString("Night%1").arg(i + 1));
         auto* figures = new QLabel(q(figuresOf(nights[i], best)), this);
         figures->setTextFormat(Qt::RichText);
@@ -205,7 +181,8 @@ StudyWindow::StudyWindow(QWidget* parent, archive::Archive& archive, archive::Id
     saveConclusion_->setObjectName("SaveConclusion");
     report_button_ = new QPushButton(QString::fromUtf8("Отчёт исследования…"), this);
     report_button_->setObjectName("StudyReport");
-    report_button_->setToolTip(QString::fromUtf8("Все ночи исследования на одной странице A4 (PDF)"));
+    report_button_->setToolTip(
+        QString::fromUtf8("Все ночи исследования на одной странице A4 (PDF)"));
     auto* close = new QPushButton(QString::fromUtf8("Закрыть"), this);
     said_ = new QLabel(this);
     said_->setObjectName("Said");
@@ -225,7 +202,8 @@ StudyWindow::StudyWindow(QWidget* parent, archive::Archive& archive, archive::Id
     layout->addWidget(conclusion_);
     layout->addLayout(doctorRow);
     layout->addLayout(buttons);
-    resize(900, std::min(760, 200 + 170 * static_cast<int>(std::max<std::size_t>(nights.size(), 1))));
+    resize(900,
+           std::min(760, 200 + 170 * static_cast<int>(std::max<std::size_t>(nights.size(), 1))));
 
     connect(saveConclusion_, &QPushButton::clicked, this, [this] { saveConclusion(); });
     connect(report_button_, &QPushButton::clicked, this, [this] { writeReport(); });
@@ -236,7 +214,7 @@ void StudyWindow::saveConclusion() {
     const std::string text = conclusion_->toPlainText().toStdString();
     const std::string doctor = doctor_->text().trimmed().toStdString();
     try {
-        archive_.conclude(study_, text, doctor);
+        archiveOf(filing_).conclude(study_, text, doctor);
         report_.conclusion = text;
         report_.doctor = doctor;
         said_->setStyleSheet(QString());
@@ -259,11 +237,10 @@ void StudyWindow::writeReport() {
         proposed += "_" + report_.nights.front().row.date;
     }
     const QString suggested = q("Исследование_" + proposed + ".pdf");
-    const QString path =
-        chooseReportFile
-            ? chooseReportFile(suggested)
-            : QFileDialog::getSaveFileName(this, QString::fromUtf8("Отчёт исследования"), suggested,
-                                           QString::fromUtf8("Отчёт PDF (*.pdf)"));
+    const QString path = chooseReportFile ? chooseReportFile(suggested)
+                                          : QFileDialog::getSaveFileName(
+                                                this, QString::fromUtf8("Отчёт исследования"),
+                                                suggested, QString::fromUtf8("Отчёт PDF (*.pdf)"));
     if (path.isEmpty()) {
         return;
     }

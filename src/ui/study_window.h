@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "app/night_filing.h"
 #include "archive/archive.h"
 #include "report/study_report.h"
 
@@ -22,9 +23,9 @@ namespace npt {
 
 class StudyWindow : public QDialog {
   public:
-    // Shows the study as the archive holds it now; throws ArchiveError when it cannot be read.
-    StudyWindow(QWidget* parent, archive::Archive& archive, archive::Id study,
-                const std::string& doctor);
+    // Shows the study as the window's archive holds it now; throws ArchiveError when it cannot
+    // be read. The archive is asked afresh at each step: it may have been opened anew since.
+    StudyWindow(QWidget* parent, NightFiling& filing, archive::Id study, const std::string& doctor);
 
     // A night's "Открыть" clicked: the main window opens it.
     std::function<void(archive::Id night)> onOpenNight;
@@ -43,7 +44,7 @@ class StudyWindow : public QDialog {
     void saveConclusion();
     void writeReport();
 
-    archive::Archive& archive_;
+    NightFiling& filing_;
     archive::Id study_;
     StudyReport report_;
     QPlainTextEdit* conclusion_;

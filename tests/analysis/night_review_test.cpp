@@ -42,21 +42,37 @@ TEST(NightReviewTest, EachStepChangesTheTableAndTheSummaryFollows) {
         {"nothing changed", {}, 3, 0, {}},
         {"an artefact rejected", {on(ReviewKind::Reject, second)}, 2, 1, {}},
         {"rejected, then accepted again",
-         {on(ReviewKind::Reject, second), on(ReviewKind::Accept, second)}, 3, 0, {}},
+         {on(ReviewKind::Reject, second), on(ReviewKind::Accept, second)},
+         3,
+         0,
+         {}},
         {"an episode added over a quiet stretch",
-         {{ReviewKind::Add, 0, 0, 330 * minute, 350 * minute}}, 4, 0, {}},
+         {{ReviewKind::Add, 0, 0, 330 * minute, 350 * minute}},
+         4,
+         0,
+         {}},
         {"an added one taken away again",
          {{ReviewKind::Add, 0, 0, 330 * minute, 350 * minute},
           {ReviewKind::Remove, 330 * minute, 350 * minute, 0, 0}},
-         3, 0, {}},
-        {"a found one cannot be removed, only rejected", {on(ReviewKind::Remove, first)}, 3, 0,
+         3,
+         0,
+         {}},
+        {"a found one cannot be removed, only rejected",
+         {on(ReviewKind::Remove, first)},
+         3,
+         0,
          {0}},
         {"a step for an episode that is not there", {{ReviewKind::Reject, 1, 2, 0, 0}}, 3, 0, {0}},
         {"the window leaves the last episode out",
-         {{ReviewKind::Window, 0, 0, 60 * minute, 400 * minute}}, 2, 0, {}},
+         {{ReviewKind::Window, 0, 0, 60 * minute, 400 * minute}},
+         2,
+         0,
+         {}},
         {"an episode moved, then rejected by its found bounds",
          {on(ReviewKind::Move, first, 80 * minute, 120 * minute), on(ReviewKind::Reject, first)},
-         2, 1, {}},
+         2,
+         1,
+         {}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -71,8 +87,9 @@ TEST(NightReviewTest, EachStepChangesTheTableAndTheSummaryFollows) {
         }
         EXPECT_EQ(r.summary.episodes, static_cast<int>(c.episodes));
         EXPECT_EQ(r.summary.total_s, total);
-        EXPECT_TRUE(std::is_sorted(r.episodes.begin(), r.episodes.end(),
-                                   [](const auto& a, const auto& b) { return a.start_s < b.start_s; }));
+        EXPECT_TRUE(
+            std::is_sorted(r.episodes.begin(), r.episodes.end(),
+                           [](const auto& a, const auto& b) { return a.start_s < b.start_s; }));
     }
 }
 

@@ -6,8 +6,8 @@
 
 #include "analysis/analysis_text.h"
 #include "app/night_filing.h"
-#include "recorder/example_night.h"
 #include "link_fixture.h"
+#include "recorder/example_night.h"
 
 namespace npt {
 namespace {
@@ -165,8 +165,14 @@ TEST(ArchiveFlowTest, TheReviewChangesTheFiguresAndComesBackWithTheNight) {
     auto a = archive::Archive::open(location, archive::Archive::Open::Existing);
     ASSERT_EQ(a.review(*form.filedNight()).size(), 1U);
     EXPECT_EQ(a.review(*form.filedNight())[0].doctor, "Иванова А. А.");
+    const archive::Id filed = *form.filedNight();
     ASSERT_TRUE(form.loadRecording(file.string()));
     EXPECT_EQ(view.analysisShown().analysis.episodes.size(), before.episodes.size() - 1);
+    EXPECT_EQ(view.analysisShown().analysis.rejected.size(), 1U);
+    // Opened from the archive, likewise.
+    ASSERT_TRUE(form.loadRecordingBytes(dataFileBytes(exampleNight("")), "other"));
+    EXPECT_TRUE(view.analysisShown().analysis.rejected.empty());
+    ASSERT_TRUE(form.openArchivedNight(filed));
     EXPECT_EQ(view.analysisShown().analysis.rejected.size(), 1U);
 }
 

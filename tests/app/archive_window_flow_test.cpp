@@ -88,7 +88,8 @@ TEST(ArchiveWindowFlowTest, AProtectedNightOpensWithItsPasswordStepAndIsIdentifi
 TEST(ArchiveWindowFlowTest, ANightThatCannotBeOpenedIsSaidAndChangesNothing) {
     ArchiveRig a;
     const archive::Id shown = a.add(NightSpec().named(kIvanov));
-    const fs::path folder = scratchDir("app") / "not-an-archive";
+    // Beside the open archive: scratchDir would empty the test's folder, archive and all.
+    const fs::path folder = fs::path(a.location).parent_path() / "not-an-archive";
     fs::create_directories(folder);
     NightFiling unreachable(folder.string());
     struct Case {
@@ -267,11 +268,13 @@ TEST(ArchiveWindowFlowTest, TheImportsBoxListsRefusalsInsideTheFolderAndTheRestI
     EXPECT_NE(report.text.find("Добавлено ночей: 3, уже были в архиве: 1, не добавлено: 12."),
               std::string::npos)
         << report.text;
-    EXPECT_NE(report.text.find("\nsub/f1.txt — причина 1"), std::string::npos);
-    EXPECT_NE(report.text.find("\nsub/f10.txt — причина 10"), std::string::npos);
-    EXPECT_EQ(report.text.find("sub/f11.txt"), std::string::npos);
+    // Each file as the system writes a path inside the folder (sub\f1.txt on Windows).
+    const std::string sub = std::string("sub") + static_cast<char>(fs::path::preferred_separator);
+    EXPECT_NE(report.text.find("\n" + sub + "f1.txt — причина 1"), std::string::npos);
+    EXPECT_NE(report.text.find("\n" + sub + "f10.txt — причина 10"), std::string::npos);
+    EXPECT_EQ(report.text.find(sub + "f11.txt"), std::string::npos);
     EXPECT_NE(report.text.find("… и ещё 2"), std::string::npos);
-    EXPECT_NE(report.details.find("sub/f12.txt — причина 12\n"), std::string::npos);
+    EXPECT_NE(report.details.find(sub + "f12.txt — причина 12\n"), std::string::npos);
 
     // A short list has no details; a stop and a failure say how far the import went.
     summary.refused.resize(1);

@@ -31,15 +31,13 @@ std::vector<std::uint8_t> setNight(int k) {
         NightSpec().named("Пациент " + std::to_string(k % 12)).on(1 + k % 28).variantOf(k));
 }
 
-class ArchiveProcessTest : public ::testing::TestWithParam<const char*> {
+class ArchiveProcessTest : public test::BackendTest {
   protected:
     void SetUp() override {
-        std::string whyNot;
-        location_ = test::freshArchiveLocation(GetParam(), whyNot);
-        if (location_.empty()) {
-            GTEST_SKIP() << whyNot;
+        BackendTest::SetUp();
+        if (!IsSkipped()) {
+            Archive::open(location_, Archive::Open::Create);  // made before the children race
         }
-        Archive::open(location_, Archive::Open::Create);  // made before the children race
     }
 
     // Forks a child that files nights first..last; each digest it filed goes to fd once its
@@ -66,8 +64,6 @@ class ArchiveProcessTest : public ::testing::TestWithParam<const char*> {
         }
         ::_exit(status);
     }
-
-    std::string location_;
 };
 
 std::set<std::string> digestsRead(int fd) {
@@ -89,6 +85,7 @@ TEST_P(ArchiveProcessTest, WritersAtOnceNeitherDuplicateNorLoseANight) {
     int pipeFds[2];
     ASSERT_EQ(::pipe(pipeFds), 0);
     std::vector<pid_t> children;
+    children.reserve(4);
     for (int c = 0; c < 4; ++c) {
         children.push_back(startFiling(c * 10, c * 10 + 29, pipeFds[1]));
     }

@@ -24,7 +24,9 @@ struct ImportRig {
     ImportRig() { fs::create_directories(folder); }
 
     std::string put(const std::string& name, const std::vector<std::uint8_t>& bytes) const {
-        const fs::path path = folder / pathFromUtf8(name);
+        // The names given with '/' are written as the system spells its paths, as a walk of the
+        // folder gives them back.
+        const fs::path path = folder / pathFromUtf8(name).make_preferred();
         fs::create_directories(path.parent_path());
         test::writeAll(path, bytes);
         return utf8FromPath(path);

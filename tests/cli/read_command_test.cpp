@@ -164,8 +164,7 @@ TEST_P(HostileRecorder, ThroughNptRead) {
     }
     const fs::path file = scratchDir("cli") / "night.txt";
     std::ostringstream out, err;
-    const int status =
-        readRecorder({file.string(), h.typed, 5s, std::nullopt}, platform, out, err);
+    const int status = readRecorder({file.string(), h.typed, 5s, std::nullopt}, platform, out, err);
     const std::string said = err.str();
     EXPECT_NE(said.find(h.toolSays), std::string::npos) << said;
     if (h.kept) {

@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QRadioButton>
 #include <QStackedWidget>
 #include <QTest>
@@ -19,6 +20,7 @@
 #include "archive/night_maker.h"
 #include "support/scratch.h"
 #include "ui/archive_window.h"
+#include "ui/study_window.h"
 #include "window_fixture.h"
 
 namespace npt::testing {
@@ -64,17 +66,25 @@ class ArchiveWindowTest : public WindowTest {
         return *window;
     }
 
+    // The patients list's cell, as shown.
+    static QString cell(ArchiveWindow& window, int row, int column) {
+        return window.patientList()->model()->index(row, column).data().toString();
+    }
     static QStringList names(ArchiveWindow& window) {
         QStringList listed;
-        for (int i = 0; i < window.patientList()->topLevelItemCount(); ++i) {
-            listed << window.patientList()->topLevelItem(i)->text(0);
+        for (int row = 0; row < window.patientList()->model()->rowCount(); ++row) {
+            listed << cell(window, row, 0);
         }
         return listed;
     }
+    static int rowOf(ArchiveWindow& window, const char* name) {
+        const auto row = static_cast<int>(names(window).indexOf(qs(name)));
+        EXPECT_GE(row, 0) << name;
+        return row;
+    }
     static void select(ArchiveWindow& window, const char* name) {
-        const auto found = window.patientList()->findItems(qs(name), Qt::MatchExactly, 0);
-        ASSERT_EQ(found.size(), 1) << name;
-        window.patientList()->setCurrentItem(found.front());
+        QAbstractItemModel* model = window.patientList()->model();
+        window.patientList()->setCurrentIndex(model->index(rowOf(window, name), 0));
     }
     // The night of that date under the selected patient.
     static QTreeWidgetItem* night(ArchiveWindow& window, const char* date) {
@@ -117,9 +127,9 @@ TEST_F(ArchiveWindowTest, TheSearchFiltersAsTypedAndAPatientShowsStudiesAndNight
     EXPECT_EQ(names(window), QStringList({qs(kIvanov)}));
     window.searchField()->clear();
     ASSERT_EQ(names(window).size(), 3);
-    const QTreeWidgetItem* ivanov = window.patientList()->topLevelItem(1);
-    EXPECT_EQ(ivanov->text(3), "2");
-    EXPECT_EQ(ivanov->text(4), "11.12.26");
+    const int ivanov = rowOf(window, kIvanov);
+    EXPECT_EQ(cell(window, ivanov, 3), "2");
+    EXPECT_EQ(cell(window, ivanov, 4), "11.12.26");
 
     select(window, kIvanov);
     EXPECT_TRUE(window.detailsButton()->isEnabled());
@@ -169,6 +179,37 @@ TEST_F(ArchiveWindowTest, OpenLoadsTheNightIntoTheMainWindowByButtonOrDoubleClic
     EXPECT_EQ(view_->text(Control::Name), kIvanov);
     EXPECT_EQ(view_->text(Control::Date), "09.12.26");
     EXPECT_EQ(form_->filedNight(), ivanovFirst_);
+    window.close();
+}
+
+TEST_F(ArchiveWindowTest, AStudyOpensBesideWithItsNightsAndOpensOneIntoTheMainWindow) {
+    fillArchive();
+    view_->setText(Control::VName, "Иванова А. А.");
+    ArchiveWindow& window = openWindow();
+    select(window, kIvanov);
+    EXPECT_FALSE(window.studyButton()->isEnabled());
+    selectNight(window, "11.12.26");
+    ASSERT_TRUE(window.studyButton()->isEnabled());
+    window.studyButton()->click();
+    QApplication::processEvents();
+    auto* study = window.findChild<StudyWindow*>();
+    ASSERT_NE(study, nullptr);
+    EXPECT_TRUE(study->isVisible());
+    EXPECT_EQ(study->nightLabels().size(), 2U);
+    EXPECT_EQ(study->doctorField()->text(), qs("Иванова А. А."));
+    // A night of the study into the main window.
+    const auto open = study->findChildren<QPushButton*>(QString(), Qt::FindDirectChildrenOnly);
+    const auto first = std::find_if(open.begin(), open.end(),
+                                    [](QPushButton* b) { return b->text() == qs("Открыть"); });
+    ASSERT_NE(first, open.end());
+    (*first)->click();
+    EXPECT_EQ(view_->text(Control::Date), "09.12.26");
+    EXPECT_EQ(form_->filedNight(), ivanovFirst_);
+    study->close();
+    // An unidentified night has no study.
+    select(window, "Не опознаны");
+    selectNight(window, "20.10.26");
+    EXPECT_FALSE(window.studyButton()->isEnabled());
     window.close();
 }
 
@@ -243,9 +284,7 @@ TEST_F(ArchiveWindowTest, ANightMovesToANewPatientWhoseDetailsAreThenEdited) {
         dialog->accept();
     });
     window.detailsButton()->click();
-    const auto found = window.patientList()->findItems(qs("Новиков Н. Н."), Qt::MatchExactly, 0);
-    ASSERT_EQ(found.size(), 1);
-    EXPECT_EQ(found.front()->text(2), qs("К-17"));
+    EXPECT_EQ(cell(window, rowOf(window, "Новиков Н. Н."), 2), qs("К-17"));
     window.searchField()->setText(qs("к-17"));
     EXPECT_EQ(names(window), QStringList({qs("Новиков Н. Н.")}));
     window.close();
@@ -258,7 +297,7 @@ TEST_F(ArchiveWindowTest, AFolderIsImportedWithProgressAndOneSummary) {
     test::writeAll(folder / "sub" / "b.txt", nightFile(NightSpec().named(kPetrov)));
     test::writeAll(folder / "sub" / "short.txt", std::vector<std::uint8_t>(10, 0x31));
     ArchiveWindow& window = openWindow();
-    EXPECT_EQ(window.patientList()->topLevelItemCount(), 0);
+    EXPECT_TRUE(names(window).isEmpty());
 
     whenModal<QFileDialog>([&folder](QFileDialog* dialog) {
         auto* name = dialog->findChild<QLineEdit*>("fileNameEdit");

@@ -22,7 +22,8 @@ TEST(StudyWindowTest, ThreeNightsTheBestMarkedAndTheConclusionKept) {
     ensureApplication();
     const auto dir = test::scratchDir("ui");
     const std::string location = (dir / "archive.sqlite").string();
-    auto a = archive::Archive::open(location, archive::Archive::Open::Create);
+    NightFiling filing(location);
+    archive::Archive& a = *filing.archive();
     // The second night has no episodes in its first half: a shorter total than the others.
     std::vector<archive::Id> ids;
     for (int day = 8; day <= 10; ++day) {
@@ -32,12 +33,12 @@ TEST(StudyWindowTest, ThreeNightsTheBestMarkedAndTheConclusionKept) {
                 bytes[i] = 80;
             }
         }
-        ids.push_back(a.add(archive::nightEntryOf(bytes, std::nullopt),
-                            archive::NightSource::File, "night.txt", AnalysisParameters{})
+        ids.push_back(a.add(archive::nightEntryOf(bytes, std::nullopt), archive::NightSource::File,
+                            "night.txt", AnalysisParameters{})
                           .nightId);
     }
     const archive::Id study = a.night(ids[0])->studyId.value();
-    StudyWindow window(nullptr, a, study, "Иванова А. А.");
+    StudyWindow window(nullptr, filing, study, "Иванова А. А.");
     window.show();
     QApplication::processEvents();
 
@@ -62,8 +63,8 @@ TEST(StudyWindowTest, ThreeNightsTheBestMarkedAndTheConclusionKept) {
               std::optional<std::string>("Ночные эрекции сохранены."));
     EXPECT_EQ(record->studies.at(0).doctor, std::optional<std::string>("Иванова А. А."));
 
-    const QString pdf = QString::fromStdString((dir / "study.pdf").string());
-    window.chooseReportFile = [pdf](const QString& proposed) {
+    QString pdf = QString::fromStdString((dir / "study.pdf").string());
+    window.chooseReportFile = [&pdf](const QString& proposed) {
         EXPECT_TRUE(proposed.startsWith(QString::fromUtf8("Исследование_Сидоров_Семён_08.12.26")));
         return pdf;
     };
