@@ -190,9 +190,9 @@ void Archive::requireRow(const char* table, Id id) {
     if (!db_->query(std::string("SELECT id FROM ") + table + " WHERE id = ?", params).empty()) {
         return;
     }
-    const std::string what = std::string(table) == "patients" ? "пациента"
+    const std::string what = std::string(table) == "patients"  ? "пациента"
                              : std::string(table) == "studies" ? "исследования"
-                                                                : "ночи";
+                                                               : "ночи";
     throw ArchiveError(Kind::Refused, "В архиве нет " + what + " № " + std::to_string(id) + ".");
 }
 
