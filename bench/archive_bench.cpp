@@ -15,6 +15,7 @@
 #include "archive/archive.h"
 #include "archive/archived_night.h"
 #include "archive/night_entry.h"
+#include "archive/schema.h"
 #include "cli/archive_command.h"
 #include "recorder/cp1251.h"
 #include "recorder/example_night.h"
@@ -59,7 +60,9 @@ fs::path benchFolder() {
 // The archive of 10 000 nights, made on first use (a few minutes) and kept.
 const fs::path& fullArchive() {
     static const fs::path path = [] {
-        const fs::path p = benchFolder() / "archive-10000.sqlite";
+        // Named by the archive's layout, so that a later layout is measured on its own file.
+        fs::path p = benchFolder() /
+                     ("archive-10000-v" + std::to_string(npt::archive::kSchemaVersion) + ".sqlite");
         if (!fs::exists(p)) {
             const fs::path making = benchFolder() / "making.sqlite";
             fs::remove(making);
