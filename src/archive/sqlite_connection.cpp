@@ -40,6 +40,12 @@ std::pair<Kind, std::string> describe(int code, std::chrono::milliseconds busyTi
         case SQLITE_CONSTRAINT:
             return {Kind::Refused, "нарушено правило архива"};
         case SQLITE_IOERR:
+            if (code == SQLITE_IOERR_WRITE || code == SQLITE_IOERR_FSYNC ||
+                code == SQLITE_IOERR_TRUNCATE) {
+                return {Kind::Other,
+                        "запись на диск не удалась: кончилось место, превышен допустимый размер "
+                        "файла или диск неисправен; архив остался как был"};
+            }
             return {Kind::Other, "ошибка чтения или записи диска"};
         default:
             return {Kind::Other, sqlite3_errstr(code)};
@@ -157,7 +163,18 @@ class Sqlite final : public SqliteConnection {
         if (code == SQLITE_OK || code == SQLITE_DONE || code == SQLITE_ROW) {
             return;
         }
-        const auto [kind, reason] = describe(sqlite3_extended_errcode(db_), busyTimeout_);
+        const int extended = sqlite3_extended_errcode(db_);
+        auto [kind, reason] = describe(extended, busyTimeout_);
+        // What the disk said, where it said something: a full disk, a file-size limit, a
+        // device gone.
+        const int primary = extended & 0xFF;
+        if (const int error = sqlite3_system_errno(db_);
+            error != 0 && (primary == SQLITE_IOERR || primary == SQLITE_FULL)) {
+            if (meansDiskFull(error)) {
+                kind = Kind::Full;
+            }
+            reason += ": " + reasonForSystemError(error);
+        }
         throw ArchiveError(kind, "Архив «" + path_ + "»: " + reason + ".");
     }
 

@@ -90,4 +90,18 @@ void throwErrnoError(const std::string& path, const std::string& prefix, int err
     throwFileError(path, prefix, reasonForErrno(error));
 }
 
+#ifndef _WIN32
+std::string reasonForSystemError(int error) {
+    return reasonForErrno(error);
+}
+
+bool meansDiskFull(int error) {
+    return error == ENOSPC || error == EFBIG
+#ifdef EDQUOT
+           || error == EDQUOT
+#endif
+        ;
+}
+#endif
+
 }  // namespace npt

@@ -23,6 +23,12 @@ class FileError : public std::runtime_error {
 // The reason for an errno value, in Russian.
 std::string reasonForErrno(int error);
 
+// The reason for the system's own error code of a failed file operation (errno on Linux,
+// GetLastError on Windows), as a library reports it, in Russian; and whether it means the disk
+// (or the user's share of it, or the file's size limit) is full.
+std::string reasonForSystemError(int error);
+bool meansDiskFull(int error);
+
 // Reasons that are not an errno value.
 inline constexpr const char* kReadOnlyFileReason = "файл защищён от записи";
 inline constexpr const char* kFifoReason = "это канал, а не файл";

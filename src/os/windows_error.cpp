@@ -91,4 +91,13 @@ bool namesDevice(const std::string& path) {
     return n > 4 && n < MAX_PATH && std::wstring_view(full, 4) == L"\\\\.\\";
 }
 
+std::string reasonForSystemError(int error) {
+    return reasonForWindowsError(static_cast<unsigned long>(error));
+}
+
+bool meansDiskFull(int error) {
+    return error == ERROR_DISK_FULL || error == ERROR_HANDLE_DISK_FULL ||
+           error == ERROR_FILE_TOO_LARGE;
+}
+
 }  // namespace npt

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 
 #include "archive/schema.h"
 #include "archive/sha256.h"
@@ -276,6 +277,44 @@ TEST_P(ArchiveTest, AnArchiveHeldByAnotherProgramIsSaidAfterTheTimeoutAndNothing
 
 INSTANTIATE_TEST_SUITE_P(Backends, ArchiveTest, ::testing::ValuesIn(test::kBackends),
                          [](const auto& info) { return std::string(info.param); });
+
+#ifndef _WIN32
+// A disk that fills up (here a file-size limit, which binds root too) fails the night being
+// filed with one message; the nights filed before stay, and the archive checks clean after.
+TEST(SqliteArchiveTest, AFullDiskFailsTheNightBeingFiledAndKeepsTheRest) {
+    const auto location = (test::scratchDir("archive") / "archive.sqlite").string();
+    Archive a = Archive::open(location, Archive::Open::Create);
+    a.add(nightEntryOf(nightFile(NightSpec()), std::nullopt), NightSource::File, "",
+          AnalysisParameters{});
+    std::uintmax_t largest = 0;
+    for (const auto* ending : {"", "-wal", "-shm"}) {
+        std::error_code ec;
+        const std::uintmax_t size = std::filesystem::file_size(location + ending, ec);
+        largest = ec ? largest : std::max(largest, size);
+    }
+    int filed = 1;
+    std::optional<ArchiveError> failure;
+    {
+        test::FileSizeLimit limit(static_cast<rlim_t>(largest + 24 * 1024));
+        for (int k = 1; k < 100 && !failure; ++k) {
+            try {
+                a.add(nightEntryOf(nightFile(NightSpec().variantOf(k)), std::nullopt),
+                      NightSource::File, "", AnalysisParameters{});
+                ++filed;
+            } catch (const ArchiveError& e) {
+                failure = e;
+            }
+        }
+    }
+    ASSERT_TRUE(failure.has_value());
+    // The library does not always keep the system's reason: full, or a write that failed.
+    EXPECT_NE(std::string(failure->what()).find("место"), std::string::npos) << failure->what();
+    EXPECT_EQ(std::string(failure->what()).find('\n'), std::string::npos);
+    Archive again = Archive::open(location, Archive::Open::Create);
+    EXPECT_TRUE(again.check().empty());
+    EXPECT_EQ(static_cast<int>(again.nights().size()), filed);
+}
+#endif
 
 }  // namespace
 }  // namespace npt::archive
