@@ -9,6 +9,8 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QPlainTextEdit>
+#include <QPrintDialog>
+#include <QPrinter>
 #include <QPushButton>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -183,6 +185,9 @@ StudyWindow::StudyWindow(QWidget* parent, NightFiling& filing, archive::Id study
     report_button_->setObjectName("StudyReport");
     report_button_->setToolTip(
         QString::fromUtf8("Все ночи исследования на одной странице A4 (PDF)"));
+    print_ = new QPushButton(QString::fromUtf8("Печать…"), this);
+    print_->setObjectName("PrintStudy");
+    print_->setToolTip(QString::fromUtf8("Напечатать отчёт исследования на одной странице A4"));
     auto* close = new QPushButton(QString::fromUtf8("Закрыть"), this);
     said_ = new QLabel(this);
     said_->setObjectName("Said");
@@ -195,6 +200,7 @@ StudyWindow::StudyWindow(QWidget* parent, NightFiling& filing, archive::Id study
     auto* buttons = new QHBoxLayout();
     buttons->addWidget(said_, 1);
     buttons->addWidget(report_button_);
+    buttons->addWidget(print_);
     buttons->addWidget(close);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(grid, 1);
@@ -207,6 +213,7 @@ StudyWindow::StudyWindow(QWidget* parent, NightFiling& filing, archive::Id study
 
     connect(saveConclusion_, &QPushButton::clicked, this, [this] { saveConclusion(); });
     connect(report_button_, &QPushButton::clicked, this, [this] { writeReport(); });
+    connect(print_, &QPushButton::clicked, this, [this] { printReport(); });
     connect(close, &QPushButton::clicked, this, &QDialog::close);
 }
 
@@ -257,6 +264,38 @@ void StudyWindow::writeReport() {
         said_->setStyleSheet("color: #b00000;");
         said_->setText(q(e.what()));
     }
+}
+
+void StudyWindow::printReport() {
+    report_.conclusion = conclusion_->toPlainText().toStdString();
+    report_.doctor = doctor_->text().trimmed().toStdString();
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setPageSize(QPageSize(QPageSize::A4));
+    printer.setPageOrientation(QPageLayout::Portrait);
+    printer.setFullPage(true);  // the page's own margins, as on the PDF
+    bool chosen = false;
+    if (choosePrinter) {
+        chosen = choosePrinter(printer);
+    } else {
+        QPrintDialog dialog(&printer, this);
+        chosen = dialog.exec() == QDialog::Accepted;
+    }
+    if (!chosen) {
+        return;  // "Отмена": nothing printed
+    }
+    QPainter painter;
+    if (!painter.begin(&printer)) {
+        said_->setStyleSheet("color: #b00000;");
+        said_->setText(QString::fromUtf8(
+            "Не удалось напечатать: принтер не выбран или недоступен. Выберите принтер или "
+            "печать в файл (PDF) и повторите."));
+        return;
+    }
+    const double pixelsPerMm = printer.resolution() / 25.4;
+    paintStudyReport(painter, pixelsPerMm, report_);
+    painter.end();
+    said_->setStyleSheet(QString());
+    said_->setText(QString::fromUtf8("Отчёт исследования отправлен на печать."));
 }
 
 }  // namespace npt

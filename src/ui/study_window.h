@@ -15,6 +15,7 @@
 #include "report/study_report.h"
 
 class QLabel;
+class QPrinter;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
@@ -31,18 +32,22 @@ class StudyWindow : public QDialog {
     std::function<void(archive::Id night)> onOpenNight;
     // The file for the study report: the chosen path or empty (cancelled). Tests answer it.
     std::function<QString(const QString& proposed)> chooseReportFile;
+    // The print dialog for "Печать…": true when a printer was chosen. Tests answer it.
+    std::function<bool(QPrinter& printer)> choosePrinter;
 
     const StudyReport& study() const { return report_; }
     QPlainTextEdit* conclusionField() const { return conclusion_; }
     QLineEdit* doctorField() const { return doctor_; }
     QPushButton* saveConclusionButton() const { return saveConclusion_; }
     QPushButton* reportButton() const { return report_button_; }
+    QPushButton* printButton() const { return print_; }
     // Each night's figures, as shown beside its chart.
     std::vector<QLabel*> nightLabels() const { return figures_; }
 
   private:
     void saveConclusion();
     void writeReport();
+    void printReport();
 
     NightFiling& filing_;
     archive::Id study_;
@@ -51,6 +56,7 @@ class StudyWindow : public QDialog {
     QLineEdit* doctor_;
     QPushButton* saveConclusion_;
     QPushButton* report_button_;
+    QPushButton* print_;
     QLabel* said_;
     std::vector<QLabel*> figures_;
 };

@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPrinter>
 #include <QPushButton>
 
 #include "archive/night_entry.h"
@@ -71,6 +72,26 @@ TEST(StudyWindowTest, ThreeNightsTheBestMarkedAndTheConclusionKept) {
     window.reportButton()->click();
     EXPECT_TRUE(test::fs::exists(pdf.toStdString()));
     EXPECT_GT(test::fs::file_size(pdf.toStdString()), 1000U);
+
+    // Printed on one page, here into a file as "печать в файл" would; "Отмена" prints nothing.
+    const std::string printed = (dir / "printed.pdf").string();
+    window.choosePrinter = [&printed](QPrinter& printer) {
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(QString::fromStdString(printed));
+        return true;
+    };
+    window.printButton()->click();
+    const auto bytes = test::readAll(printed);
+    const std::string text(bytes.begin(), bytes.end());
+    EXPECT_NE(text.find("/Count 1"), std::string::npos) << "one page";
+    const std::string cancelled = (dir / "cancelled.pdf").string();
+    window.choosePrinter = [&cancelled](QPrinter& printer) {
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(QString::fromStdString(cancelled));
+        return false;
+    };
+    window.printButton()->click();
+    EXPECT_FALSE(test::fs::exists(cancelled));
 }
 
 }  // namespace
