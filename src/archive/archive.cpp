@@ -11,6 +11,7 @@
 #include "archive/schema.h"
 #include "archive/sha256.h"
 #include "archive/sqlite_connection.h"
+#include "measure/time_of_day.h"
 #include "os/atomic_file.h"
 #include "os/file_error.h"
 #include "os/file_system.h"
@@ -57,10 +58,6 @@ SqlValue orNull(const std::optional<int>& i) {
     return i ? SqlValue(static_cast<std::int64_t>(*i)) : SqlValue();
 }
 
-std::string twoDigits(int value) {
-    return (value < 10 ? "0" : "") + std::to_string(value);
-}
-
 NightRow nightFrom(const SqlRow& r) {
     NightRow n;
     n.id = integer(r.at(0)).value_or(0);
@@ -74,7 +71,7 @@ NightRow nightFrom(const SqlRow& r) {
     n.filedAt = text(r.at(8)).value_or("");
     n.date = text(r.at(9)).value_or("");
     const int minute = smallInteger(r.at(10)).value_or(0);
-    n.start = twoDigits(minute / 60) + ":" + twoDigits(minute % 60);
+    n.start = hourMinuteText(minute * 60LL);
     n.periodSeconds = smallInteger(r.at(11)).value_or(0);
     n.parameters = text(r.at(12)).value_or("");
     return n;

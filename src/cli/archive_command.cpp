@@ -53,10 +53,6 @@ struct Options {
     bool json = false;
 };
 
-std::string quotedName(const std::string& name) {
-    return "«" + plain::escaped(name) + "»";
-}
-
 std::optional<archive::Id> idOf(const std::string& text) {
     archive::Id value = 0;
     const auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
@@ -74,7 +70,7 @@ std::optional<std::string> usageError(const Options& o) {
                "check, backup или report";
     }
     if (std::find(kCommands.begin(), kCommands.end(), o.command) == kCommands.end()) {
-        return "archive: неизвестная команда " + quotedName(o.command);
+        return "archive: неизвестная команда " + plain::quoted(o.command);
     }
     std::size_t wanted = 0;
     if (o.command == "show" || o.command == "import" || o.command == "backup") {
@@ -89,7 +85,7 @@ std::optional<std::string> usageError(const Options& o) {
     } else if (o.positional.size() < wanted) {
         return "archive " + o.command + ": не хватает аргумента";
     } else if (o.positional.size() > wanted) {
-        return "archive " + o.command + ": лишний аргумент " + quotedName(o.positional[wanted]);
+        return "archive " + o.command + ": лишний аргумент " + plain::quoted(o.positional[wanted]);
     }
     if (o.json && o.command != "nights" && o.command != "patients" && o.command != "show") {
         return "ключ --json относится к командам nights, patients и show";
@@ -101,21 +97,21 @@ std::optional<std::string> usageError(const Options& o) {
         return "ключ --doctor относится к команде report";
     }
     if (o.doctor && plain::hasControlCharacter(*o.doctor)) {
-        return "--doctor: в ФИО врача " + quotedName(*o.doctor) + " есть управляющие символы";
+        return "--doctor: в ФИО врача " + plain::quoted(*o.doctor) + " есть управляющие символы";
     }
     if ((o.command == "show" || o.command == "export" || o.command == "report") &&
         !idOf(o.positional[0])) {
-        return "archive " + o.command + ": " + quotedName(o.positional[0]) + " — не номер " +
+        return "archive " + o.command + ": " + plain::quoted(o.positional[0]) + " — не номер " +
                (o.command == "show"     ? "пациента"
                 : o.command == "report" ? "исследования"
                                         : "ночи");
     }
     if (o.command == "report" && fileKindOf(o.positional[1]) != FileKind::Report) {
-        return "archive report: имя отчёта " + quotedName(o.positional[1]) +
+        return "archive report: имя отчёта " + plain::quoted(o.positional[1]) +
                " должно оканчиваться на .pdf";
     }
     if (o.command == "export" && fileKindOf(o.positional[1]) != FileKind::DataFile) {
-        return "archive export: имя файла записи " + quotedName(o.positional[1]) +
+        return "archive export: имя файла записи " + plain::quoted(o.positional[1]) +
                " должно оканчиваться на .txt";
     }
     return std::nullopt;
@@ -149,7 +145,7 @@ std::pair<Options, std::optional<std::string>> parse(const std::vector<std::stri
                 return {o, "после --doctor нужно ФИО врача"};
             }
         } else if (a.size() > 1 && a[0] == '-') {
-            return {o, "неизвестный ключ " + quotedName(a)};
+            return {o, "неизвестный ключ " + plain::quoted(a)};
         } else if (o.command.empty()) {
             o.command = a;
         } else {
@@ -336,7 +332,7 @@ int importFolder(Archive& a, const std::string& folder, const std::optional<std:
                  std::ostream& out, std::ostream& err, bool progress) {
     const auto files = archive::recordingsIn(folder);
     if (!files) {
-        err << "npt: archive import: " << quotedName(folder) << " — не папка\n";
+        err << "npt: archive import: " << plain::quoted(folder) << " — не папка\n";
         return 1;
     }
     const auto summary = archive::importRecordings(
@@ -371,7 +367,7 @@ int run(const Options& o, std::ostream& out, std::ostream& err, bool progress,
             return 2;
         }
         if (!Archive::isServerLocation(location) && sameFile(location, o.positional[1])) {
-            err << "npt: archive report: " << quotedName(o.positional[1])
+            err << "npt: archive report: " << plain::quoted(o.positional[1])
                 << " — это сам файл архива, отчёт заменил бы архив\n";
             return 2;
         }
@@ -423,7 +419,7 @@ int run(const Options& o, std::ostream& out, std::ostream& err, bool progress,
             out << "неисправность: " << plain::escaped(p) << "\n";
         }
         if (problems.empty()) {
-            out << "Архив " << quotedName(a.name()) << " в порядке: ночей " << a.nights().size()
+            out << "Архив " << plain::quoted(a.name()) << " в порядке: ночей " << a.nights().size()
                 << "\n";
         }
         return problems.empty() ? 0 : 1;

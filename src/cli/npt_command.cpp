@@ -98,11 +98,6 @@ struct Options {
     AnalysisParameters parameters;
 };
 
-// A name from the command line or a file, quoted on one line whatever it holds.
-std::string quotedName(const std::string& name) {
-    return "«" + plain::escaped(name) + "»";
-}
-
 // Seconds for --timeout: a whole number from 1 to 3600.
 std::optional<long> timeoutSeconds(const std::string& text) {
     long value = 0;
@@ -121,7 +116,7 @@ std::optional<std::string> usageError(const Options& o) {
     }
     if (o.command != "show" && o.command != "export" && o.command != "report" &&
         o.command != "read") {
-        return "неизвестная команда " + quotedName(o.command) + ": нужна " + kCommands;
+        return "неизвестная команда " + plain::quoted(o.command) + ": нужна " + kCommands;
     }
     const std::size_t files = o.command == "export" || o.command == "report" ? 2 : 1;
     if (o.positional.empty()) {
@@ -132,13 +127,14 @@ std::optional<std::string> usageError(const Options& o) {
                                                   : ": не указан файл таблицы (.xlsx или .csv)");
     }
     if (o.positional.size() > files) {
-        return o.command + ": лишний аргумент " + quotedName(o.positional[files]);
+        return o.command + ": лишний аргумент " + plain::quoted(o.positional[files]);
     }
     if (o.command != "show" && o.json) {
         return "ключ --json относится только к команде show";
     }
     if (o.command == "report" && fileKindOf(o.positional[1]) != FileKind::Report) {
-        return "report: имя отчёта " + quotedName(o.positional[1]) + " должно оканчиваться на .pdf";
+        return "report: имя отчёта " + plain::quoted(o.positional[1]) +
+               " должно оканчиваться на .pdf";
     }
     if (const auto error = parametersError(o.parameters)) {
         return *error;
@@ -152,7 +148,7 @@ std::optional<std::string> usageError(const Options& o) {
         return "ключ --doctor относится только к команде report";
     }
     if (o.doctor && plain::hasControlCharacter(*o.doctor)) {
-        return "--doctor: в ФИО врача " + quotedName(*o.doctor) + " есть управляющие символы";
+        return "--doctor: в ФИО врача " + plain::quoted(*o.doctor) + " есть управляющие символы";
     }
     if (o.command != "read" && o.timeout) {
         return "ключ --timeout относится только к команде read";
@@ -164,13 +160,13 @@ std::optional<std::string> usageError(const Options& o) {
         return "read: --archive и --no-archive вместе";
     }
     if (o.command == "read" && fileKindOf(o.positional[0]) != FileKind::DataFile) {
-        return "read: имя файла записи " + quotedName(o.positional[0]) +
+        return "read: имя файла записи " + plain::quoted(o.positional[0]) +
                " должно оканчиваться на .txt";
     }
     if (o.command == "export") {
         const FileKind kind = fileKindOf(o.positional[1]);
         if (kind != FileKind::Workbook && kind != FileKind::Csv) {
-            return "export: имя таблицы " + quotedName(o.positional[1]) +
+            return "export: имя таблицы " + plain::quoted(o.positional[1]) +
                    " должно оканчиваться на .xlsx или .csv";
         }
     }
@@ -225,10 +221,10 @@ std::pair<Options, std::optional<std::string>> parse(const std::vector<std::stri
         } else if (auto seconds = valueOf("--timeout", "после --timeout нужно число секунд")) {
             o.timeout = timeoutSeconds(*seconds);
             if (!o.timeout) {
-                note("--timeout: " + quotedName(*seconds) + " — не число секунд от 1 до 3600");
+                note("--timeout: " + plain::quoted(*seconds) + " — не число секунд от 1 до 3600");
             }
         } else if (a.size() > 1 && a[0] == '-') {
-            note("неизвестный ключ " + quotedName(a));
+            note("неизвестный ключ " + plain::quoted(a));
         } else if (o.command.empty()) {
             o.command = a;
         } else {
@@ -383,9 +379,10 @@ int runNpt(const std::vector<std::string>& args, std::ostream& out, std::ostream
     const std::string target =
         options.command == "export" || options.command == "report" ? options.positional[1] : "";
     if (!target.empty() && sameFile(file, target)) {
-        err << "npt: " << options.command << ": " << quotedName(target) << " — это сам файл записи "
-            << quotedName(file) << ", " << (options.command == "report" ? "отчёт" : "таблица")
-            << " заменил" << (options.command == "report" ? "" : "а") << " бы запись\n";
+        err << "npt: " << options.command << ": " << plain::quoted(target)
+            << " — это сам файл записи " << plain::quoted(file) << ", "
+            << (options.command == "report" ? "отчёт" : "таблица") << " заменил"
+            << (options.command == "report" ? "" : "а") << " бы запись\n";
         return 2;
     }
     if (options.command == "report" && !reportWriter) {

@@ -99,4 +99,8 @@ bool hasControlCharacter(std::string_view text) {
     });
 }
 
+std::string quoted(std::string_view name) {
+    return "«" + escaped(name) + "»";
+}
+
 }  // namespace npt::plain

@@ -25,4 +25,7 @@ std::string escaped(std::string_view text);
 // it is printed on; a text that is not UTF-8 is looked at for its ASCII controls.
 bool hasControlCharacter(std::string_view text);
 
+// A name from the command line or a file, escaped and in «», so that it stays on its line.
+std::string quoted(std::string_view name);
+
 }  // namespace npt::plain
