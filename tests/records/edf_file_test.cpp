@@ -10,7 +10,10 @@
 #include <string>
 #include <vector>
 
+#include "analysis/night_recording.h"
 #include "measure/samples.h"
+#include "recorder/example_night.h"
+#include "records/edf_night.h"
 
 namespace npt {
 namespace {
@@ -134,6 +137,37 @@ TEST(EdfFileTest, EverySampleMapsExactlyAndTheAnnotationsAreTimeStamped) {
     EXPECT_NE(r.annotationText[1].find(std::string("+600\x15") + "300\x14Эпизод 1, +7,6 мм\x14"),
               std::string::npos);
     EXPECT_NE(r.annotationText[1].find("+1000\x14окно анализа\x14"), std::string::npos);
+}
+
+TEST(EdfNightTest, TheNameInTheHeadersAsciiAndTheNightsAnnotations) {
+    const std::pair<const char*, const char*> names[] = {
+        {"Петров Пётр Петрович", "Petrov_Petr_Petrovich"},
+        {"Щукин  Юрий", "Shchukin_Iurii"},
+        {"Жанна Ъ-Ь", "Zhanna_Ie-"},
+        {"  ", "X"},
+        {"Smith O'Neil", "Smith_O'Neil"},
+    };
+    for (const auto& [name, ascii] : names) {
+        EXPECT_EQ(edfName(name), ascii) << name;
+    }
+    const MemoryImage image = exampleNight("");
+    const auto samples = image.bytes().subspan(ImageOffsets::kSamples, ImageOffsets::kSampleCount);
+    const NightAnalysis analysis = analyseNight({samples, 10, 22 * 3600}, AnalysisParameters{});
+    const EdfNight hidden =
+        edfNightOf(image, std::nullopt, std::nullopt, analysis, 10, "npt-desk 0.1.0");
+    EXPECT_EQ(hidden.patientName, "X");
+    EXPECT_EQ(hidden.equipment, "npt-desk_0.1.0");
+    EXPECT_EQ(hidden.samples.size(), writtenLength(samples));
+    ASSERT_EQ(hidden.annotations.size(),
+              analysis.episodes.size() + analysis.quality.stretches.size());
+    EXPECT_EQ(hidden.annotations[0].onset_s, analysis.episodes[0].start_s);
+    EXPECT_EQ(hidden.annotations[0].text.rfind("Эпизод 1, +", 0), 0U);
+    // A hidden name never reaches the file's bytes.
+    const auto bytes = edfBytes(hidden);
+    const std::string file(bytes.begin(), bytes.end());
+    EXPECT_EQ(file.find("Petrov"), std::string::npos);
+    EXPECT_EQ(edfNightOf(image, "Петров Пётр", "А-117", analysis, 10, "x").patientName,
+              "Petrov_Petr");
 }
 
 }  // namespace
