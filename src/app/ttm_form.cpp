@@ -9,11 +9,13 @@
 #include "chart/zoom.h"
 #include "measure/calibration.h"
 #include "measure/time_of_day.h"
+#include "os/atomic_file.h"
 #include "os/file_error.h"
 #include "os/file_name.h"
 #include "recorder/battery.h"
 #include "recorder/passport.h"
 #include "records/data_file.h"
+#include "records/edf_night.h"
 #include "records/spreadsheet.h"
 
 namespace npt {
@@ -294,6 +296,26 @@ bool TTMForm::exportCsv(const std::string& path) {
         return false;
     }
     return guarded([&] { writeCsv(path, exportTable()); });
+}
+
+bool TTMForm::exportEdf(const std::string& path) {
+    if (!recordingKeepable()) {
+        return false;
+    }
+    return guarded([&] {
+        const auto& night = state_.nightAnalysis;
+        if (!night || night->notARecording) {
+            throw std::runtime_error("Файл EDF не записан: нет записи датчика.");
+        }
+        // A hidden name never reaches the file: "X", as the format says of what is unknown.
+        const std::string shown = view_.text(Control::Name);
+        const std::optional<std::string> name = state_.password.nameHidden || shown.empty()
+                                                    ? std::nullopt
+                                                    : std::optional<std::string>(shown);
+        const EdfNight edf = edfNightOf(state_.memoryImage, name, std::nullopt, night->result,
+                                        night->periodSeconds, "npt-desk " + edfVersion_);
+        writeFileAtomically(path, edfBytes(edf), "Не удалось сохранить файл EDF");
+    });
 }
 
 // ---- Recording display ---------------------------------------------------------------------

@@ -165,9 +165,9 @@ std::optional<std::string> usageError(const Options& o) {
     }
     if (o.command == "export") {
         const FileKind kind = fileKindOf(o.positional[1]);
-        if (kind != FileKind::Workbook && kind != FileKind::Csv) {
-            return "export: имя таблицы " + plain::quoted(o.positional[1]) +
-                   " должно оканчиваться на .xlsx или .csv";
+        if (kind != FileKind::Workbook && kind != FileKind::Csv && kind != FileKind::Edf) {
+            return "export: имя файла " + plain::quoted(o.positional[1]) +
+                   " должно оканчиваться на .xlsx, .csv или .edf";
         }
     }
     return std::nullopt;
@@ -395,6 +395,7 @@ int runNpt(const std::vector<std::string>& args, std::ostream& out, std::ostream
     SystemClock clock;
     TTMForm form(view, clock, nullptr);
     form.FormCreate();
+    form.setProgramVersion(kVersion);
     form.setAnalysisParameters(options.parameters);
     if (options.doctor) {
         view.setText(Control::VName, *options.doctor);
@@ -415,9 +416,11 @@ int runNpt(const std::vector<std::string>& args, std::ostream& out, std::ostream
     }
 
     const std::size_t loadMessages = view.messages().size();
-    const bool ok = options.command == "report"                ? form.saveReport(target)
-                    : fileKindOf(target) == FileKind::Workbook ? form.exportSpreadsheet(target)
-                                                               : form.exportCsv(target);
+    const FileKind kind = fileKindOf(target);
+    const bool ok = options.command == "report"  ? form.saveReport(target)
+                    : kind == FileKind::Workbook ? form.exportSpreadsheet(target)
+                    : kind == FileKind::Edf      ? form.exportEdf(target)
+                                                 : form.exportCsv(target);
     if (!ok) {
         err << "npt: " << plain::escaped(lastError(view)) << "\n";
         return 1;

@@ -12,7 +12,7 @@ namespace npt {
 
 namespace {
 constexpr FileKind kKinds[] = {FileKind::DataFile, FileKind::Workbook, FileKind::Csv,
-                               FileKind::Report};
+                               FileKind::Report, FileKind::Edf};
 }  // namespace
 
 FileKind fileKindOf(std::string_view path) {
@@ -42,6 +42,8 @@ std::string_view fileEnding(FileKind kind) {
             return ".csv";
         case FileKind::Report:
             return ".pdf";
+        case FileKind::Edf:
+            return ".edf";
         case FileKind::Other:
             break;
     }

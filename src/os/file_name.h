@@ -14,6 +14,7 @@ enum class FileKind {
     Workbook,  // ".xlsx": the table of samples and the sheet "Анализ"
     Csv,       // ".csv": the table of samples as text
     Report,    // ".pdf": the night's one-page report
+    Edf,       // ".edf": the night in EDF+, with its episodes as annotations
 };
 
 // The kind a file name asks for, by its ending after the last point of its last path part, in
