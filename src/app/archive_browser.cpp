@@ -7,7 +7,10 @@
 
 #include "analysis/night_facts.h"
 #include "app/clock.h"
+#include "archive/archived_edf.h"
 #include "archive/archived_night.h"
+#include "os/atomic_file.h"
+#include "os/file_error.h"
 #include "os/utf8_path.h"
 
 namespace npt {
@@ -225,6 +228,68 @@ std::optional<std::string> ArchiveBrowser::setPatientDetails(archive::Id patient
         return true;
     });
     return set ? std::nullopt : failure_;
+}
+
+std::optional<std::string> ArchiveBrowser::exportNightEdf(archive::Id night,
+                                                          const std::string& path) {
+    std::optional<std::string> writeFailure;
+    const auto done = attempt([&](archive::Archive& a) {
+        const EdfNight edf =
+            archive::archivedNightEdf(a, archive::archivedNight(a, night), equipment_);
+        try {
+            writeFileAtomically(path, edfBytes(edf), "Не удалось сохранить файл EDF");
+        } catch (const FileError& e) {
+            writeFailure = e.what();
+        }
+        return true;
+    });
+    if (!done) {
+        return failure_;
+    }
+    return writeFailure;
+}
+
+EdfStudyExport ArchiveBrowser::exportStudyEdf(archive::Id study, const std::string& folder) {
+    EdfStudyExport result;
+    const auto nights = attempt([&](archive::Archive& a) {
+        std::vector<archive::NightRow> rows;
+        const auto patient = a.studyPatient(study);
+        const auto record = patient ? a.patient(*patient) : std::nullopt;
+        if (record) {
+            for (const auto& s : record->studies) {
+                if (s.id == study) {
+                    rows = s.nights;
+                }
+            }
+        }
+        return rows;
+    });
+    if (!nights || nights->empty()) {
+        result.failure =
+            nights ? "В архиве нет ночей исследования № " + std::to_string(study) + "." : failure_;
+        return result;
+    }
+    for (const archive::NightRow& row : *nights) {
+        const std::string path = utf8FromPath(pathFromUtf8(folder) /
+                                              pathFromUtf8(archive::edfFileName(row.id, row.date)));
+        if (const auto failed = exportNightEdf(row.id, path)) {
+            result.failure = *failed;
+            break;
+        }
+        result.written.push_back(path);
+    }
+    return result;
+}
+
+std::string EdfStudyExport::text() const {
+    std::string t = "Ночей исследования записано в EDF+: " + std::to_string(written.size()) + ".";
+    for (const std::string& path : written) {
+        t += "\n" + path;
+    }
+    if (failure) {
+        t += "\n\nЗапись остановлена: " + *failure;
+    }
+    return t;
 }
 
 std::optional<std::vector<std::string>> ArchiveBrowser::recordingsIn(const std::string& folder) {

@@ -62,9 +62,17 @@ struct ImportReport {
     std::string details;
 };
 
+struct EdfStudyExport {
+    std::vector<std::string> written;  // the files' paths
+    std::optional<std::string> failure;
+    std::string text() const;
+};
+
 class ArchiveBrowser {
   public:
-    explicit ArchiveBrowser(NightFiling& filing) : filing_(filing) {}
+    // equipment: the program and its version, as EDF files name them.
+    explicit ArchiveBrowser(NightFiling& filing, std::string equipment = "npt-desk")
+        : filing_(filing), equipment_(std::move(equipment)) {}
     // The archive opened afresh at the next step ("Обновить"): a server back, a disk mounted.
     void reconnect() { filing_.reconnect(); }
 
@@ -89,6 +97,12 @@ class ArchiveBrowser {
     std::optional<std::string> setPatientDetails(archive::Id patient, const std::string& number,
                                                  const std::string& birthYear);
 
+    // The night written to path as EDF+; the doctor's message when it is not, nothing when done.
+    std::optional<std::string> exportNightEdf(archive::Id night, const std::string& path);
+    // Each of the study's nights into folder, one EDF+ file each under its own name (an existing
+    // file of that name replaced); what was written and what was not, for one box.
+    EdfStudyExport exportStudyEdf(archive::Id study, const std::string& folder);
+
     // The recordings "Импорт папки…" files from folder; nothing when it is no folder.
     std::optional<std::vector<std::string>> recordingsIn(const std::string& folder);
     // Files them one after another, telling onFiled of each; nothing when the archive cannot
@@ -104,6 +118,7 @@ class ArchiveBrowser {
     auto attempt(Step step) -> std::optional<decltype(step(std::declval<archive::Archive&>()))>;
 
     NightFiling& filing_;
+    std::string equipment_;
     std::optional<std::string> failure_;
     std::string archiveName_;
 };

@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "app/link_texts.h"
+#include "archive/archived_edf.h"
 #include "chart/zoom.h"
 #include "measure/calibration.h"
 #include "measure/time_of_day.h"
@@ -223,11 +224,13 @@ void TTMForm::SaveFileDataClick() {
         saveDataFile(*path);
     } else if (kind == FileKind::Workbook) {
         exportSpreadsheet(*path);
+    } else if (kind == FileKind::Edf) {
+        exportEdf(*path);
     } else {
         warning("Сохранение данных",
                 "Файл «" + *path +
-                    "» не сохранён: имя должно оканчиваться на .txt (запись датчика) или .xlsx "
-                    "(таблица).");
+                    "» не сохранён: имя должно оканчиваться на .txt (запись датчика), .xlsx "
+                    "(таблица) или .edf (EDF+).");
     }
 }
 
@@ -307,15 +310,41 @@ bool TTMForm::exportEdf(const std::string& path) {
         if (!night || night->notARecording) {
             throw std::runtime_error("Файл EDF не записан: нет записи датчика.");
         }
+        EdfNightSource source;
+        source.samples = night->samples;
+        source.periodSeconds = night->periodSeconds;
+        source.startSeconds = night->startSeconds;
+        source.date = firstSampleDate(state_.memoryImage);
         // A hidden name never reaches the file: "X", as the format says of what is unknown.
         const std::string shown = view_.text(Control::Name);
-        const std::optional<std::string> name = state_.password.nameHidden || shown.empty()
-                                                    ? std::nullopt
-                                                    : std::optional<std::string>(shown);
-        const EdfNight edf = edfNightOf(state_.memoryImage, name, std::nullopt, night->result,
-                                        night->periodSeconds, "npt-desk " + edfVersion_);
-        writeFileAtomically(path, edfBytes(edf), "Не удалось сохранить файл EDF");
+        if (!state_.password.nameHidden && !shown.empty()) {
+            source.name = shown;
+        }
+        source.number = filedPatientNumber();
+        source.equipment = "npt-desk " + programVersion_;
+        source.window = reviewWindow(archive::reviewSteps(night->review));
+        source.review = archive::reviewAnnotations(night->review, night->startSeconds);
+        writeFileAtomically(path, edfBytes(edfNightOf(source, night->result)),
+                            "Не удалось сохранить файл EDF");
     });
+}
+
+std::optional<std::string> TTMForm::filedPatientNumber() {
+    if (filing_ == nullptr || !filedNight_) {
+        return std::nullopt;
+    }
+    // The number is the archive's: a failing archive leaves it out, it does not stop the export.
+    try {
+        archive::Archive* a = filing_->archive();
+        const auto row = a != nullptr ? a->night(*filedNight_) : std::nullopt;
+        if (!row || !row->patientId) {
+            return std::nullopt;
+        }
+        const auto record = a->patient(*row->patientId);
+        return record ? record->patient.number : std::nullopt;
+    } catch (const archive::ArchiveError&) {
+        return std::nullopt;
+    }
 }
 
 // ---- Recording display ---------------------------------------------------------------------

@@ -155,7 +155,7 @@ class TTMForm {
     bool exportCsv(const std::string& path);
     bool exportEdf(const std::string& path);  // .edf (EDF+)
     // The program's version, which the EDF file names with the program as its equipment.
-    void setProgramVersion(std::string version) { edfVersion_ = std::move(version); }
+    void setProgramVersion(std::string version) { programVersion_ = std::move(version); }
 
     // Recording display.
     void Graf_byteArray();
@@ -245,6 +245,8 @@ class TTMForm {
     bool nameWithheld() const;
     // Whether the image may be saved or exported; if not, the doctor is told why.
     bool recordingKeepable();
+    // The clinic's number of the patient of the night on screen, when the archive holds it.
+    std::optional<std::string> filedPatientNumber();
     void confirmWrite();
     // Why the passport cannot be written, asked before anything is sent; false when refused.
     bool passportStorable();
@@ -280,7 +282,7 @@ class TTMForm {
     SettingsStore* settings_;
     hid::THidDeviceController* hid_;
     NightFiling* filing_ = nullptr;
-    std::string edfVersion_;
+    std::string programVersion_;
     std::optional<archive::Id> filedNight_;
     bool enumerated_ = false;  // an enumeration has run: the read and write buttons follow it
     bool printing_ = false;    // the print dialog is open: the off-paper controls stay hidden

@@ -12,10 +12,12 @@
 #include "analysis/night_facts.h"
 #include "analysis/night_recording.h"
 #include "archive/archive.h"
+#include "archive/archived_edf.h"
 #include "archive/archived_night.h"
 #include "archive/import_folder.h"
 #include "cli/json_writer.h"
 #include "cli/plain_text.h"
+#include "npt_version.h"
 #include "os/atomic_file.h"
 #include "os/file_error.h"
 #include "os/file_name.h"
@@ -38,7 +40,7 @@ constexpr const char* kArchiveUsage =
     "  npt archive [--archive АРХИВ] add ФАЙЛ… [--password ПАРОЛЬ]\n"
     "  npt archive [--archive АРХИВ] nights | patients [--json]\n"
     "  npt archive [--archive АРХИВ] show ПАЦИЕНТ [--json]\n"
-    "  npt archive [--archive АРХИВ] export НОЧЬ ФАЙЛ.txt\n"
+    "  npt archive [--archive АРХИВ] export НОЧЬ ФАЙЛ.txt | ФАЙЛ.edf\n"
     "  npt archive [--archive АРХИВ] import ПАПКА [--password ПАРОЛЬ]\n"
     "  npt archive [--archive АРХИВ] check | backup КОПИЯ\n"
     "  npt archive [--archive АРХИВ] report ИССЛЕДОВАНИЕ ОТЧЁТ.pdf [--doctor ФИО]\n"
@@ -110,9 +112,10 @@ std::optional<std::string> usageError(const Options& o) {
         return "archive report: имя отчёта " + plain::quoted(o.positional[1]) +
                " должно оканчиваться на .pdf";
     }
-    if (o.command == "export" && fileKindOf(o.positional[1]) != FileKind::DataFile) {
-        return "archive export: имя файла записи " + plain::quoted(o.positional[1]) +
-               " должно оканчиваться на .txt";
+    if (o.command == "export" && fileKindOf(o.positional[1]) != FileKind::DataFile &&
+        fileKindOf(o.positional[1]) != FileKind::Edf) {
+        return "archive export: имя файла " + plain::quoted(o.positional[1]) +
+               " должно оканчиваться на .txt (запись датчика) или .edf (EDF+)";
     }
     return std::nullopt;
 }
@@ -402,8 +405,16 @@ int run(const Options& o, std::ostream& out, std::ostream& err, bool progress,
         return 0;
     }
     if (o.command == "export") {
-        const auto bytes = a.nightBytes(*idOf(o.positional[0]));
-        writeFileAtomically(o.positional[1], bytes, "Не удалось сохранить файл записи");
+        const archive::Id night = *idOf(o.positional[0]);
+        if (fileKindOf(o.positional[1]) == FileKind::Edf) {
+            const archive::ArchivedNight archived = archive::archivedNight(a, night);
+            const EdfNight edf =
+                archive::archivedNightEdf(a, archived, std::string("npt-desk ") + kVersion);
+            writeFileAtomically(o.positional[1], edfBytes(edf), "Не удалось сохранить файл EDF");
+        } else {
+            writeFileAtomically(o.positional[1], a.nightBytes(night),
+                                "Не удалось сохранить файл записи");
+        }
         return 0;
     }
     if (o.command == "report") {

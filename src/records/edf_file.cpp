@@ -84,10 +84,15 @@ std::vector<std::uint8_t> edfBytes(const EdfNight& night) {
     std::string header;
     field(header, "0", 8);
     field(header, night.patientCode + " M X " + night.patientName, 80);
-    const std::string date = twoDigits(night.day) + "-" + kMonths[(night.month + 11) % 12] + "-" +
-                             std::to_string(night.year);
+    const std::string date = night.dateKnown
+                                 ? twoDigits(night.day) + "-" + kMonths[(night.month + 11) % 12] +
+                                       "-" + std::to_string(night.year)
+                                 : "X";
     field(header, "Startdate " + date + " X X " + night.equipment, 80);
-    field(header, twoDigits(night.day) + "." + twoDigits(night.month) + "." + twoDigits(night.year),
+    field(header,
+          night.dateKnown
+              ? twoDigits(night.day) + "." + twoDigits(night.month) + "." + twoDigits(night.year)
+              : "01.01.85",
           8);
     const int s = night.startSeconds;
     field(header, twoDigits(s / 3600) + "." + twoDigits(s / 60 % 60) + "." + twoDigits(s % 60), 8);

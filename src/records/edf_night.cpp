@@ -2,10 +2,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "records/edf_night.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "analysis/analysis_text.h"
 #include "analysis/night_recording.h"
+#include "measure/time_of_day.h"
 #include "recorder/utf8.h"
 
 namespace npt {
@@ -35,6 +37,28 @@ std::string millimetres(double mm) {
         }
     }
     return text + " мм";
+}
+
+constexpr unsigned kMinutesPerDay = 24 * 60;
+
+bool leapYear(int year) {
+    return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+}
+
+int daysInMonth(int month, int year) {
+    constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    return month == 2 && leapYear(year) ? 29 : kDays[month - 1];
+}
+
+CalendarDate nextDay(CalendarDate date) {
+    if (++date.day > daysInMonth(date.month, date.year)) {
+        date.day = 1;
+        if (++date.month > 12) {
+            date.month = 1;
+            ++date.year;
+        }
+    }
+    return date;
 }
 
 }  // namespace
@@ -67,33 +91,71 @@ std::string edfName(const std::string& utf8) {
     return ascii.empty() ? "X" : ascii;
 }
 
-EdfNight edfNightOf(const MemoryImage& image, const std::optional<std::string>& name,
-                    const std::optional<std::string>& number, const NightAnalysis& analysis,
-                    int periodSeconds, const std::string& equipment) {
+std::optional<CalendarDate> firstSampleDate(const MemoryImage& image) {
     using namespace ImageOffsets;
+    if (!image.hasPassport() || image[kYear] == kErasedByte) {
+        return std::nullopt;
+    }
+    CalendarDate date{image[kDay], image[kMonth], 2000 + image[kYear]};
+    if (date.month < 1 || date.month > 12 || date.day < 1 ||
+        date.day > daysInMonth(date.month, date.year)) {
+        return std::nullopt;
+    }
+    // The recorder starts its first period at the programming time plus the delay; past
+    // midnight that is the next day.
+    const unsigned program = image[kProgramTime];
+    const unsigned delay = image.word(kDelayHigh);
+    if (program != kErasedByte && delay != kMissingWord && program * 6 + delay >= kMinutesPerDay) {
+        date = nextDay(date);
+    }
+    return date;
+}
+
+EdfNight edfNightOf(const EdfNightSource& source, const NightAnalysis& analysis) {
     EdfNight night;
-    night.patientName = name ? edfName(*name) : "X";
-    night.patientCode = number ? edfName(*number) : "X";
-    night.day = image[kDay];
-    night.month = image[kMonth];
-    night.year = 2000 + image[kYear];
-    night.startSeconds = analysis.startSeconds;
-    night.equipment = edfName(equipment);
-    night.periodSeconds = periodSeconds;
-    const auto samples = image.bytes().subspan(kSamples, kSampleCount);
-    night.samples.assign(samples.begin(),
-                         samples.begin() + static_cast<std::ptrdiff_t>(writtenLength(samples)));
+    night.patientName = source.name ? edfName(*source.name) : "X";
+    night.patientCode = source.number ? edfName(*source.number) : "X";
+    night.dateKnown = source.date.has_value();
+    if (source.date) {
+        night.day = source.date->day;
+        night.month = source.date->month;
+        night.year = source.date->year;
+    }
+    night.startSeconds = ((source.startSeconds % kSecondsPerDay) + kSecondsPerDay) % kSecondsPerDay;
+    night.equipment = edfName(source.equipment);
+    night.periodSeconds = source.periodSeconds;
+    night.samples.assign(
+        source.samples.begin(),
+        source.samples.begin() + static_cast<std::ptrdiff_t>(writtenLength(source.samples)));
+
+    std::vector<EdfAnnotation>& notes = night.annotations;
     for (std::size_t i = 0; i < analysis.episodes.size(); ++i) {
         const NightEpisode& e = analysis.episodes[i];
-        night.annotations.push_back(
-            {static_cast<double>(e.start_s), static_cast<double>(e.duration_s),
-             "Эпизод " + std::to_string(i + 1) + ", +" + millimetres(e.increase_mm)});
+        std::string text = "Эпизод " + std::to_string(i + 1) + ", +" + millimetres(e.increase_mm);
+        if (e.origin == EpisodeOrigin::Moved) {
+            text += " (границы изменены врачом)";
+        } else if (e.origin == EpisodeOrigin::Added) {
+            text += " (добавлен врачом)";
+        }
+        notes.push_back({static_cast<double>(e.start_s), static_cast<double>(e.duration_s), text});
+    }
+    for (const NightEpisode& e : analysis.rejected) {
+        notes.push_back({static_cast<double>(e.start_s), static_cast<double>(e.duration_s),
+                         "Артефакт по решению врача, +" + millimetres(e.increase_mm)});
     }
     for (const Stretch& s : analysis.quality.stretches) {
-        night.annotations.push_back({static_cast<double>(s.start_s),
-                                     static_cast<double>(s.end_s - s.start_s),
-                                     std::string("Не вошло в анализ: ") + faultText(s.fault)});
+        notes.push_back({static_cast<double>(s.start_s), static_cast<double>(s.end_s - s.start_s),
+                         std::string("Не вошло в анализ: ") + faultText(s.fault)});
     }
+    if (source.window) {
+        notes.push_back({static_cast<double>(source.window->start_s),
+                         static_cast<double>(source.window->end_s - source.window->start_s),
+                         "Окно анализа"});
+    }
+    notes.insert(notes.end(), source.review.begin(), source.review.end());
+    std::stable_sort(
+        notes.begin(), notes.end(),
+        [](const EdfAnnotation& a, const EdfAnnotation& b) { return a.onset_s < b.onset_s; });
     return night;
 }
 

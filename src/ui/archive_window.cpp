@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QMessageBox>
 #include <QProgressDialog>
 #include <QPushButton>
@@ -25,6 +26,9 @@
 #include <QVBoxLayout>
 #include <iterator>
 
+#include "archive/archived_edf.h"
+#include "npt_version.h"
+#include "os/file_name.h"
 #include "ui/study_window.h"
 
 namespace npt {
@@ -325,7 +329,7 @@ class PatientsModel : public QAbstractTableModel {
 };
 
 ArchiveWindow::ArchiveWindow(NightFiling& filing, QWidget* parent)
-    : QDialog(parent), browser_(filing), filing_(filing) {
+    : QDialog(parent), browser_(filing, std::string("npt-desk ") + kVersion), filing_(filing) {
     setObjectName("ArchiveWindow");
     setWindowTitle(QString::fromUtf8(kTitle));
     setModal(false);
@@ -373,6 +377,13 @@ ArchiveWindow::ArchiveWindow(NightFiling& filing, QWidget* parent)
     study_ = button("Исследование…", "OpenStudy", this);
     study_->setToolTip(QString::fromUtf8(
         "Ночи исследования рядом на одной оси времени, лучшая ночь, заключение и отчёт"));
+    edf_ = button("В EDF+…", "ExportEdf", this);
+    edf_->setToolTip(QString::fromUtf8(
+        "Ночь или все ночи исследования — в файлы EDF+ с эпизодами как аннотациями"));
+    auto* edfMenu = new QMenu(edf_);
+    edfNight_ = edfMenu->addAction(QString::fromUtf8("Ночь…"));
+    edfStudy_ = edfMenu->addAction(QString::fromUtf8("Все ночи исследования…"));
+    edf_->setMenu(edfMenu);
     details_ = button("Данные пациента…", "PatientDetails", this);
     details_->setToolTip(QString::fromUtf8("Номер пациента и год рождения"));
 
@@ -394,6 +405,7 @@ ArchiveWindow::ArchiveWindow(NightFiling& filing, QWidget* parent)
     nightButtons->addWidget(open_);
     nightButtons->addWidget(study_);
     nightButtons->addWidget(move_);
+    nightButtons->addWidget(edf_);
     nightButtons->addStretch(1);
     nightButtons->addWidget(delete_);
     lowerLayout->addLayout(nightButtons);
@@ -438,6 +450,8 @@ ArchiveWindow::ArchiveWindow(NightFiling& filing, QWidget* parent)
     QObject::connect(move_, &QPushButton::clicked, this, &ArchiveWindow::moveNight);
     QObject::connect(delete_, &QPushButton::clicked, this, &ArchiveWindow::deleteNight);
     QObject::connect(details_, &QPushButton::clicked, this, &ArchiveWindow::editPatient);
+    QObject::connect(edfNight_, &QAction::triggered, this, &ArchiveWindow::exportNightEdf);
+    QObject::connect(edfStudy_, &QAction::triggered, this, &ArchiveWindow::exportStudyEdf);
     followSelection();
 }
 
@@ -552,6 +566,8 @@ void ArchiveWindow::followSelection() {
     open_->setEnabled(night);
     study_->setEnabled(night && selectedStudy().has_value());
     move_->setEnabled(night);
+    edf_->setEnabled(night);
+    edfStudy_->setEnabled(night && selectedStudy().has_value());
     delete_->setEnabled(night);
     const PatientLine* patient = selectedPatient();
     details_->setEnabled(patient != nullptr && patient->patient);
@@ -666,6 +682,49 @@ void ArchiveWindow::editPatient() {
     if (dialog.exec() == QDialog::Accepted) {
         refresh();
     }
+}
+
+void ArchiveWindow::exportNightEdf() {
+    const NightLine* night = selectedNight();
+    if (night == nullptr) {
+        return;
+    }
+    const archive::Id id = night->night;
+    QFileDialog dialog(this, QString::fromUtf8("Ночь в файл EDF+"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setNameFilter(QString::fromUtf8("EDF+ (*.edf)"));
+    dialog.setDefaultSuffix("edf");
+    dialog.selectFile(q(archive::edfFileName(id, night->date)));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return;
+    }
+    const std::string path = s(dialog.selectedFiles().front());
+    if (fileKindOf(path) != FileKind::Edf) {
+        warn("Файл «" + path + "» не сохранён: имя должно оканчиваться на .edf.");
+        return;
+    }
+    if (const auto failed = browser_.exportNightEdf(id, path)) {
+        warn(*failed);
+    }
+}
+
+void ArchiveWindow::exportStudyEdf() {
+    const auto study = selectedStudy();
+    if (!study) {
+        return;
+    }
+    QFileDialog dialog(this, QString::fromUtf8("Папка для файлов EDF+ исследования"));
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setOption(QFileDialog::ShowDirsOnly);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return;
+    }
+    const EdfStudyExport done = browser_.exportStudyEdf(*study, s(dialog.selectedFiles().front()));
+    QMessageBox box(done.failure ? QMessageBox::Warning : QMessageBox::Information,
+                    QString::fromUtf8("Исследование в EDF+"), q(done.text()), QMessageBox::Ok,
+                    this);
+    box.setObjectName("EdfSummary");
+    box.exec();
 }
 
 void ArchiveWindow::importFolder() {

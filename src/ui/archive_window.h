@@ -48,6 +48,10 @@ class ArchiveWindow : public QDialog {
     QPushButton* detailsButton() const { return details_; }
     QPushButton* studyButton() const { return study_; }
     QPushButton* importButton() const { return import_; }
+    // "В EDF+…": the night selected, or all the nights of its study, as EDF+ files.
+    QPushButton* edfButton() const { return edf_; }
+    QAction* edfNightAction() const { return edfNight_; }
+    QAction* edfStudyAction() const { return edfStudy_; }
     QPushButton* refreshButton() const { return refresh_; }
     // What the window says in place of the lists; hidden while they show.
     QLabel* failureText() const { return failure_; }
@@ -67,6 +71,8 @@ class ArchiveWindow : public QDialog {
     void editPatient();
     void openStudy();
     void importFolder();
+    void exportNightEdf();
+    void exportStudyEdf();
     void warn(const std::string& text);
     const PatientLine* selectedPatient() const;
     const NightLine* selectedNight() const;
@@ -89,6 +95,9 @@ class ArchiveWindow : public QDialog {
     QPushButton* move_;
     QPushButton* delete_;
     QPushButton* details_;
+    QPushButton* edf_;
+    QAction* edfNight_;
+    QAction* edfStudy_;
 };
 
 }  // namespace npt

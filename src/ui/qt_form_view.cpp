@@ -203,25 +203,27 @@ void propose(QFileDialog& dialog, const std::string& proposed) {
     dialog.selectFile(path.fileName());
 }
 
-// "В файл": a data file or a workbook. A name typed without an extension gets the one of the
-// kind chosen in the dialog, also when the kind was changed after the name was typed.
+// "В файл": a data file, a workbook or an EDF+ file. A name typed without an extension gets the one
+// of the kind chosen in the dialog, also when the kind was changed after the name was typed.
 class SaveDialog : public QFileDialog {
   public:
     explicit SaveDialog(QWidget* parent) : QFileDialog(parent) {
         setAcceptMode(QFileDialog::AcceptSave);
         setFileMode(QFileDialog::AnyFile);
-        setNameFilters({dataFilter(), bookFilter()});
+        setNameFilters({dataFilter(), bookFilter(), edfFilter()});
         setDefaultSuffix("txt");
     }
 
     void accept() override {
-        setDefaultSuffix(selectedNameFilter() == bookFilter() ? "xlsx" : "txt");
+        const QString kind = selectedNameFilter();
+        setDefaultSuffix(kind == bookFilter() ? "xlsx" : kind == edfFilter() ? "edf" : "txt");
         QFileDialog::accept();
     }
 
   private:
     static QString dataFilter() { return QString::fromUtf8("Текст Юникод (*.txt)"); }
     static QString bookFilter() { return QString::fromUtf8("Книга Exel (*.xlsx)"); }
+    static QString edfFilter() { return QString::fromUtf8("EDF+ (*.edf)"); }
 };
 
 }  // namespace

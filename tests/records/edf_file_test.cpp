@@ -153,8 +153,12 @@ TEST(EdfNightTest, TheNameInTheHeadersAsciiAndTheNightsAnnotations) {
     const MemoryImage image = exampleNight("");
     const auto samples = image.bytes().subspan(ImageOffsets::kSamples, ImageOffsets::kSampleCount);
     const NightAnalysis analysis = analyseNight({samples, 10, 22 * 3600}, AnalysisParameters{});
-    const EdfNight hidden =
-        edfNightOf(image, std::nullopt, std::nullopt, analysis, 10, "npt-desk 0.1.0");
+    EdfNightSource source;
+    source.samples = samples;
+    source.startSeconds = 22 * 3600;
+    source.date = firstSampleDate(image);
+    source.equipment = "npt-desk 0.1.0";
+    const EdfNight hidden = edfNightOf(source, analysis);
     EXPECT_EQ(hidden.patientName, "X");
     EXPECT_EQ(hidden.equipment, "npt-desk_0.1.0");
     EXPECT_EQ(hidden.samples.size(), writtenLength(samples));
@@ -166,8 +170,50 @@ TEST(EdfNightTest, TheNameInTheHeadersAsciiAndTheNightsAnnotations) {
     const auto bytes = edfBytes(hidden);
     const std::string file(bytes.begin(), bytes.end());
     EXPECT_EQ(file.find("Petrov"), std::string::npos);
-    EXPECT_EQ(edfNightOf(image, "Петров Пётр", "А-117", analysis, 10, "x").patientName,
-              "Petrov_Petr");
+    source.name = "Петров Пётр";
+    source.number = "А-117";
+    const EdfNight shown = edfNightOf(source, analysis);
+    EXPECT_EQ(shown.patientName, "Petrov_Petr");
+    EXPECT_EQ(shown.patientCode, "A-117");
+}
+
+TEST(EdfNightTest, TheFirstSamplesDateFromThePassport) {
+    struct Case {
+        int day, month, year, programTenths, delayMinutes;
+        std::optional<CalendarDate> first;
+    };
+    const Case cases[] = {
+        {8, 12, 26, 215, 30, CalendarDate{8, 12, 2026}},
+        {8, 12, 26, 235, 30, CalendarDate{9, 12, 2026}},  // past midnight: the next day
+        {31, 12, 26, 239, 6, CalendarDate{1, 1, 2027}},
+        {28, 2, 28, 239, 60, CalendarDate{29, 2, 2028}},  // a leap year
+        {28, 2, 27, 239, 60, CalendarDate{1, 3, 2027}},
+        {8, 12, 26, 0, 0, CalendarDate{8, 12, 2026}},
+        {31, 2, 26, 215, 30, std::nullopt},  // no such day
+        {0, 12, 26, 215, 30, std::nullopt},
+        {8, 13, 26, 215, 30, std::nullopt},
+        {0xFF, 0xFF, 0xFF, 215, 30, std::nullopt},  // erased
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.day) + "." + std::to_string(c.month) + "." +
+                     std::to_string(c.year) + " " + std::to_string(c.programTenths));
+        MemoryImage image = exampleNight("");
+        image[ImageOffsets::kDay] = static_cast<std::uint8_t>(c.day);
+        image[ImageOffsets::kMonth] = static_cast<std::uint8_t>(c.month);
+        image[ImageOffsets::kYear] = static_cast<std::uint8_t>(c.year);
+        image[ImageOffsets::kProgramTime] = static_cast<std::uint8_t>(c.programTenths);
+        image.setWord(ImageOffsets::kDelayHigh, static_cast<std::uint16_t>(c.delayMinutes));
+        EXPECT_EQ(firstSampleDate(image), c.first);
+    }
+    EXPECT_EQ(firstSampleDate(MemoryImage{}), std::nullopt);  // no passport at all
+
+    // An unknown date, as the format writes it.
+    EdfNight night;
+    night.dateKnown = false;
+    night.samples = {10, 20};
+    const ReadBack r = read(edfBytes(night));
+    EXPECT_EQ(r.recording.rfind("Startdate X ", 0), 0U) << r.recording;
+    EXPECT_EQ(r.date, "01.01.85");
 }
 
 }  // namespace
