@@ -55,6 +55,37 @@ TEST(SaveFlowTest, WorkbookByExtensionBeeps) {
     EXPECT_EQ(rig.view.beeps(), 1);
 }
 
+TEST(SaveFlowTest, EdfByExtensionNamesThePatientOnlyWhenShown) {
+    struct Case {
+        const char* what;
+        std::optional<std::string> password;  // typed at the load
+        std::string patientField;
+    };
+    const Case cases[] = {
+        {"no password", std::nullopt, "X M X Ivanov_Ivan_Ivanovich"},
+        {"the right one", std::string("1234"), "X M X Ivanov_Ivan_Ivanovich"},
+        {"a wrong one", std::string("9999"), "X M X X"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const fs::path dir = scratchDir("app");
+        const ImageOptions options =
+            c.password ? ImageOptions().withPassword("1234") : ImageOptions();
+        LoadedRig rig(dir, options, c.password);
+        rig.view.saveAnswers.push_back((dir / "night.EDF").string());
+        rig.form.SaveFileDataClick();
+        EXPECT_TRUE(rig.view.messages().empty());
+        const auto bytes = readAll(dir / "night.EDF");
+        ASSERT_GT(bytes.size(), 256u);
+        const std::string file(bytes.begin(), bytes.end());
+        EXPECT_EQ(file.substr(0, 8), "0       ");
+        EXPECT_EQ(file.substr(8, c.patientField.size() + 1), c.patientField + " ");
+        if (c.patientField.ends_with(" X")) {
+            EXPECT_EQ(file.find("Ivanov"), std::string::npos);
+        }
+    }
+}
+
 TEST(SaveFlowTest, WorkbookWithUnreadableStartTimeIsNotWritten) {
     const fs::path dir = scratchDir("app");
     LoadedRig rig(dir);

@@ -319,6 +319,52 @@ TEST_F(ArchiveWindowTest, AFolderIsImportedWithProgressAndOneSummary) {
     window.close();
 }
 
+TEST_F(ArchiveWindowTest, ANightAndAStudysNightsGoToEdfFiles) {
+    fillArchive();
+    ArchiveWindow& window = openWindow();
+    select(window, "Не опознаны");
+    selectNight(window, "20.10.26");
+    EXPECT_TRUE(window.edfButton()->isEnabled());
+    EXPECT_FALSE(window.edfStudyAction()->isEnabled()) << "an unidentified night has no study";
+
+    const auto folder = test::scratchDir("ui") / "edf";
+    std::filesystem::create_directories(folder);
+    const auto answer = [](const std::filesystem::path& path) {
+        whenModal<QFileDialog>([path](QFileDialog* dialog) {
+            auto* name = dialog->findChild<QLineEdit*>("fileNameEdit");
+            ASSERT_NE(name, nullptr);
+            name->setText(QString::fromStdString(path.string()));
+            static_cast<QDialog*>(dialog)->accept();
+        });
+    };
+    // The unidentified night: its name, hidden, stays out of the file.
+    answer(folder / "hidden.edf");
+    window.edfNightAction()->trigger();
+    const auto hidden = test::readAll(folder / "hidden.edf");
+    const std::string hiddenFile(hidden.begin(), hidden.end());
+    EXPECT_EQ(hiddenFile.substr(8, 8), "X M X X ");
+    EXPECT_EQ(hiddenFile.find("Sidorov"), std::string::npos);
+
+    select(window, kIvanov);
+    selectNight(window, "09.12.26");
+    EXPECT_TRUE(window.edfStudyAction()->isEnabled());
+    answer(folder);
+    QString summary;
+    whenModal<QMessageBox>([&summary](QMessageBox* box) {
+        summary = box->text();
+        box->accept();
+    });
+    window.edfStudyAction()->trigger();
+    EXPECT_TRUE(summary.startsWith(qs("Ночей исследования записано в EDF+: 2.")))
+        << summary.toStdString();
+    const auto first =
+        test::readAll(folder / ("Ночь " + std::to_string(ivanovFirst_) + " от 09.12.26.edf"));
+    const std::string firstFile(first.begin(), first.end());
+    EXPECT_EQ(firstFile.substr(8, 27), "X M X Ivanov_Ivan_Ivanovich");
+    EXPECT_EQ(firstFile.substr(88, 31), "Startdate 09-DEC-2026 X X npt-d");
+    window.close();
+}
+
 TEST_F(ArchiveWindowTest, AnArchiveThatCannotBeOpenedIsSaidInPlaceOfTheLists) {
     const auto folder = test::scratchDir("ui") / "not-an-archive";
     std::filesystem::create_directories(folder);
