@@ -36,7 +36,7 @@ namespace {
 constexpr const char* kUsage =
     "Использование:\n"
     "  npt show ФАЙЛ [--password ПАРОЛЬ] [--json] [ключи анализа]\n"
-    "  npt export ФАЙЛ ТАБЛИЦА.xlsx|ТАБЛИЦА.csv [--password ПАРОЛЬ] [ключи анализа]\n"
+    "  npt export ФАЙЛ ТАБЛИЦА.xlsx|ТАБЛИЦА.csv|НОЧЬ.edf [--password ПАРОЛЬ] [ключи анализа]\n"
     "  npt report ФАЙЛ ОТЧЁТ.pdf [--password ПАРОЛЬ] [--doctor ФИО] [ключи анализа]\n"
     "  npt read ФАЙЛ.txt [--password ПАРОЛЬ] [--timeout СЕКУНДЫ] [--archive АРХИВ | --no-archive]\n"
     "  npt archive КОМАНДА … (архив пациентов: npt archive без команды — подробнее)\n"
@@ -53,7 +53,8 @@ constexpr const char* kHelp =
     "  show     паспорт пациента, напряжение батареи, число отсчётов, сообщения загрузки\n"
     "           и анализ ночи (эпизоды тумесценции, итоги, качество записи);\n"
     "           с --json — один объект JSON: fields, messages, points, diameters, analysis\n"
-    "  export   таблица отсчётов: книга .xlsx (с листом «Анализ») или файл .csv (UTF-8)\n"
+    "  export   таблица отсчётов: книга .xlsx (с листом «Анализ») или файл .csv (UTF-8);\n"
+    "           ночь в EDF+ (.edf): диаметр и эпизоды аннотациями, для программ сна\n"
     "  report   отчёт о ночи на одной странице A4 в PDF: паспорт, график с эпизодами,\n"
     "           таблица эпизодов, итоги, качество записи и параметры анализа\n"
     "  read     чтение памяти датчика через адаптер радиоканала, как кнопкой «Чтение»: ждёт\n"
@@ -124,7 +125,7 @@ std::optional<std::string> usageError(const Options& o) {
     }
     if (o.positional.size() < files) {
         return o.command + (o.command == "report" ? ": не указан файл отчёта (.pdf)"
-                                                  : ": не указан файл таблицы (.xlsx или .csv)");
+                                                  : ": не указан файл таблицы (.xlsx, .csv) или EDF+ (.edf)");
     }
     if (o.positional.size() > files) {
         return o.command + ": лишний аргумент " + plain::quoted(o.positional[files]);

@@ -264,7 +264,7 @@ TEST(NptUsageTest, WrongUsageSaysWhatWasWrongAndExitsWithTwo) {
         {{}, "не указана команда: show, export, report или read"},
         {{"show"}, "show: не указан файл записи"},
         {{"show", kNight, "extra"}, "show: лишний аргумент «extra»"},
-        {{"export", kNight}, "export: не указан файл таблицы (.xlsx или .csv)"},
+        {{"export", kNight}, "export: не указан файл таблицы (.xlsx, .csv) или EDF+ (.edf)"},
         {{"export", kNight, "out.csv", "--json"}, "ключ --json относится только к команде show"},
         {{"export", kNight, "out.txt"},
          "имя файла «out.txt» должно оканчиваться на .xlsx, .csv или .edf"},
