@@ -3,7 +3,9 @@
 #include "records/edf_file.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstdio>
+#include <stdexcept>
 
 namespace npt {
 
@@ -20,23 +22,19 @@ void field(std::string& header, const std::string& text, std::size_t width) {
     header += value;
 }
 
-std::string number(double value) {
-    char buffer[32];
-    std::snprintf(buffer, sizeof buffer, "%g", value);
-    return buffer;
-}
-
 std::string twoDigits(int value) {
     char buffer[8];
     std::snprintf(buffer, sizeof buffer, "%02d", value % 100);
     return buffer;
 }
 
-// An onset or a duration as a TAL writes it: seconds, a point, no exponent.
+// An onset or a duration as a TAL writes it: seconds, a point (whatever the C locale says), no
+// exponent, to the millisecond.
 std::string talNumber(double seconds) {
     char buffer[40];
-    std::snprintf(buffer, sizeof buffer, "%.3f", seconds);
-    std::string text = buffer;
+    const auto result =
+        std::to_chars(buffer, buffer + sizeof buffer, seconds, std::chars_format::fixed, 3);
+    std::string text(buffer, result.ptr);
     while (text.back() == '0') {
         text.pop_back();
     }
@@ -61,13 +59,16 @@ std::string tal(const EdfAnnotation& a) {
 std::vector<std::uint8_t> edfBytes(const EdfNight& night) {
     const std::size_t records = std::max<std::size_t>(
         1, (night.samples.size() + kEdfSamplesPerRecord - 1) / kEdfSamplesPerRecord);
-    const double recordSeconds = static_cast<double>(night.periodSeconds) * kEdfSamplesPerRecord;
+    if (night.periodSeconds < 1) {
+        throw std::invalid_argument("Файл EDF не записан: у записи нет периода отсчётов.");
+    }
+    const int recordSeconds = night.periodSeconds * kEdfSamplesPerRecord;
 
     // Each record's annotations: the record's own time-keeping one first, then those whose
     // onset falls in it.
     std::vector<std::string> lists(records);
     for (std::size_t r = 0; r < records; ++r) {
-        lists[r] = "+" + talNumber(static_cast<double>(r) * recordSeconds) + "\x14\x14";
+        lists[r] = "+" + std::to_string(r * static_cast<std::size_t>(recordSeconds)) + "\x14\x14";
         lists[r] += '\0';
     }
     for (const EdfAnnotation& a : night.annotations) {
@@ -99,7 +100,7 @@ std::vector<std::uint8_t> edfBytes(const EdfNight& night) {
     field(header, std::to_string(256 * 3), 8);
     field(header, "EDF+C", 44);
     field(header, std::to_string(records), 8);
-    field(header, number(recordSeconds), 8);
+    field(header, std::to_string(recordSeconds), 8);
     field(header, "2", 4);
     // The two signals' fields, each field for both before the next.
     const auto both = [&header](const std::string& diameter, const std::string& annotations,

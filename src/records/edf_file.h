@@ -44,7 +44,7 @@ struct EdfNight {
 
 inline constexpr int kEdfSamplesPerRecord = 60;
 
-// The bytes of the file.
+// The bytes of the file. Throws std::invalid_argument without a sample period.
 std::vector<std::uint8_t> edfBytes(const EdfNight& night);
 
 }  // namespace npt

@@ -3,7 +3,7 @@
 #include "records/edf_night.h"
 
 #include <algorithm>
-#include <cstdio>
+#include <charconv>
 
 #include "analysis/analysis_text.h"
 #include "analysis/night_recording.h"
@@ -26,16 +26,14 @@ std::string capitalised(std::string latin) {
     return latin;
 }
 
-// "+7,6 мм": a tenth with the decimal comma, as the window writes millimetres.
+// "7,6 мм": a tenth with the decimal comma, as the window writes millimetres, whatever the C
+// locale says.
 std::string millimetres(double mm) {
     char buffer[32];
-    std::snprintf(buffer, sizeof buffer, "%.1f", mm);
-    std::string text = buffer;
-    for (char& c : text) {
-        if (c == '.') {
-            c = ',';
-        }
-    }
+    const auto result =
+        std::to_chars(buffer, buffer + sizeof buffer, mm, std::chars_format::fixed, 1);
+    std::string text(buffer, result.ptr);
+    std::replace(text.begin(), text.end(), '.', ',');
     return text + " мм";
 }
 

@@ -53,9 +53,9 @@ ReadBack read(const std::vector<std::uint8_t>& b) {
     r.recordSeconds = std::stod(text(b, at, 8));
     r.signals = std::stoi(text(b, at, 4));
     const auto each = [&](std::size_t width) {
-        std::vector<std::string> values;
-        for (int s = 0; s < r.signals; ++s) {
-            values.push_back(text(b, at, width));
+        std::vector<std::string> values(static_cast<std::size_t>(r.signals));
+        for (std::string& value : values) {
+            value = text(b, at, width);
         }
         return values;
     };
