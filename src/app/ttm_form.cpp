@@ -310,6 +310,13 @@ bool TTMForm::exportEdf(const std::string& path) {
         if (!night || night->notARecording) {
             throw std::runtime_error("Файл EDF не записан: нет записи датчика.");
         }
+        if (night->periodSeconds == 0) {
+            // The file's time axis is the period: a guessed one would put every episode at a
+            // wrong time of night.
+            throw std::runtime_error(
+                "Файл EDF не записан: период измерений неизвестен (в памяти датчика нет "
+                "паспортной части).");
+        }
         EdfNightSource source;
         source.samples = night->samples;
         source.periodSeconds = night->periodSeconds;

@@ -7,6 +7,7 @@
 #include <edflib.h>
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <memory>
 #include <regex>
 #include <sstream>
@@ -130,8 +131,8 @@ struct Recording {
     const char* what;
     std::function<MemoryImage()> image;
     std::optional<std::string> password;
-    std::string name;  // in the patient field; "X" when hidden
-    int day, month, year, hour, minute;
+    std::string name;   // in the patient field; "X" when hidden
+    std::string start;  // the first sample's, dd.MM.yyyy HH:mm
     int period;
 };
 
@@ -153,6 +154,14 @@ MemoryImage withErasedMemory() {
     return image;
 }
 
+// A passport whose date no calendar has: the date unknown, the time of day still known.
+MemoryImage withImpossibleDate() {
+    MemoryImage image = exampleNight("");
+    image[ImageOffsets::kDay] = 30;
+    image[ImageOffsets::kMonth] = 2;
+    return image;
+}
+
 // Programmed at 23:48 with half an hour's delay: the first sample is the next day's.
 MemoryImage startingAfterMidnight() {
     MemoryImage image = exampleNight("");
@@ -163,60 +172,22 @@ MemoryImage startingAfterMidnight() {
 }
 
 TEST(EdfExportTest, LibedfReadsTheHeaderSamplesAndAnnotationsNptShowReports) {
+    const std::string petrov = "Petrov Petr Petrovich";
     const Recording recordings[] = {
-        {"the example",
-         [] { return exampleNight(""); },
-         {},
-         "Petrov Petr Petrovich",
-         8,
-         12,
-         2026,
-         22,
-         0,
-         10},
-        {"protected, with its password", [] { return exampleNight("1234"); }, "1234",
-         "Petrov Petr Petrovich", 8, 12, 2026, 22, 0, 10},
+        {"the example", [] { return exampleNight(""); }, {}, petrov, "08.12.2026 22:00", 10},
+        {"protected, with its password", [] { return exampleNight("1234"); }, "1234", petrov,
+         "08.12.2026 22:00", 10},
         {"protected, without it",
          [] { return exampleNight("1234"); },
          {},
          "X",
-         8,
-         12,
-         2026,
-         22,
-         0,
+         "08.12.2026 22:00",
          10},
-        {"period 5 s",
-         [] { return withPeriod(5); },
-         {},
-         "Petrov Petr Petrovich",
-         8,
-         12,
-         2026,
-         22,
-         0,
-         5},
-        {"period 1 s",
-         [] { return withPeriod(1); },
-         {},
-         "Petrov Petr Petrovich",
-         8,
-         12,
-         2026,
-         22,
-         0,
-         1},
-        {"erased memory", withErasedMemory, {}, "Petrov Petr Petrovich", 8, 12, 2026, 22, 0, 10},
-        {"started after midnight",
-         startingAfterMidnight,
-         {},
-         "Petrov Petr Petrovich",
-         1,
-         1,
-         2027,
-         0,
-         18,
-         10},
+        {"period 5 s", [] { return withPeriod(5); }, {}, petrov, "08.12.2026 22:00", 5},
+        {"period 1 s", [] { return withPeriod(1); }, {}, petrov, "08.12.2026 22:00", 1},
+        {"erased memory", withErasedMemory, {}, petrov, "08.12.2026 22:00", 10},
+        {"a date no calendar has", withImpossibleDate, {}, petrov, "01.01.1985 22:00", 10},
+        {"started after midnight", startingAfterMidnight, {}, petrov, "01.01.2027 00:18", 10},
     };
     const fs::path dir = scratchDir("cli");
     for (const Recording& r : recordings) {
@@ -245,10 +216,11 @@ TEST(EdfExportTest, LibedfReadsTheHeaderSamplesAndAnnotationsNptShowReports) {
         EXPECT_STREQ(h.patientcode, "");  // "X": unknown, which libedf gives as empty
         EXPECT_STREQ(h.gender, "Male");
         EXPECT_STREQ(h.equipment, (std::string("npt-desk ") + kVersion).c_str());
-        EXPECT_EQ(std::tie(h.startdate_day, h.startdate_month, h.startdate_year),
-                  std::tie(r.day, r.month, r.year));
-        EXPECT_EQ(std::tie(h.starttime_hour, h.starttime_minute, h.starttime_second),
-                  std::make_tuple(r.hour, r.minute, 0));
+        char start[32];
+        std::snprintf(start, sizeof start, "%02d.%02d.%04d %02d:%02d", h.startdate_day,
+                      h.startdate_month, h.startdate_year, h.starttime_hour, h.starttime_minute);
+        EXPECT_EQ(start, r.start);
+        EXPECT_EQ(h.starttime_second, 0);
         const edf_param_struct& diameter = h.signalparam[0];
         EXPECT_EQ(trimmed(diameter.label), "Diameter");
         EXPECT_EQ(trimmed(diameter.physdimension), "mm");
@@ -295,6 +267,20 @@ TEST(EdfExportTest, LibedfReadsTheHeaderSamplesAndAnnotationsNptShowReports) {
             }
         }
     }
+}
+
+TEST(EdfExportTest, AMemoryWithoutItsPassportHasNoPeriodAndIsNotExported) {
+    const fs::path dir = scratchDir("cli");
+    MemoryImage image = exampleNight("");
+    for (std::size_t i = ImageOffsets::kPassportLead; i < ImageOffsets::kSamples; ++i) {
+        image[i] = kErasedByte;
+    }
+    writeAll(dir / "night.txt", dataFileBytes(image));
+    const NptRun r = npt({"export", (dir / "night.txt").string(), (dir / "night.edf").string()});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("Файл EDF не записан: период измерений неизвестен"), std::string::npos)
+        << r.err;
+    EXPECT_FALSE(fs::exists(dir / "night.edf"));
 }
 
 TEST(EdfExportTest, TheArchiveExportsTheNightAsTheFileDoesWithTheReviewAndTheNumber) {
