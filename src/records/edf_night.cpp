@@ -3,7 +3,6 @@
 #include "records/edf_night.h"
 
 #include <algorithm>
-#include <charconv>
 
 #include "analysis/analysis_text.h"
 #include "analysis/night_recording.h"
@@ -26,15 +25,9 @@ std::string capitalised(std::string latin) {
     return latin;
 }
 
-// "7,6 мм": a tenth with the decimal comma, as the window writes millimetres, whatever the C
-// locale says.
+// "7,6 мм", as the window writes millimetres.
 std::string millimetres(double mm) {
-    char buffer[32];
-    const auto result =
-        std::to_chars(buffer, buffer + sizeof buffer, mm, std::chars_format::fixed, 1);
-    std::string text(buffer, result.ptr);
-    std::replace(text.begin(), text.end(), '.', ',');
-    return text + " мм";
+    return decimalText(mm, 1) + " мм";
 }
 
 constexpr unsigned kMinutesPerDay = 24 * 60;

@@ -14,6 +14,7 @@
 
 #include "archive/archive.h"
 #include "cli/npt_command.h"
+#include "npt_run.h"
 #include "npt_version.h"
 #include "recorder/example_night.h"
 #include "records/data_file.h"
@@ -25,18 +26,6 @@ namespace {
 using namespace npt::test;
 
 constexpr long long kTicks = EDFLIB_TIME_DIMENSION;  // libedf's times: 100 ns steps
-
-struct NptRun {
-    int status;
-    std::string out;
-    std::string err;
-};
-
-NptRun npt(const std::vector<std::string>& args) {
-    std::ostringstream out, err;
-    const int status = runNpt(args, out, err);
-    return {status, out.str(), err.str()};
-}
 
 // What npt show --json says of the night: the diameters and the analysis's stretches.
 struct Shown {

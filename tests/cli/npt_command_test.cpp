@@ -11,6 +11,7 @@
 #include "app/settings_file.h"
 #include "cli/npt_command.h"
 #include "form_fixture.h"
+#include "npt_run.h"
 #include "npt_version.h"
 #include "os/file_error.h"
 #include "records/spreadsheet.h"
@@ -22,18 +23,6 @@ namespace npt {
 namespace {
 
 using namespace npt::test;
-
-struct NptRun {
-    int status;
-    std::string out;
-    std::string err;
-};
-
-NptRun npt(const std::vector<std::string>& args) {
-    std::ostringstream out, err;
-    const int status = runNpt(args, out, err);
-    return {status, out.str(), err.str()};
-}
 
 const std::string kNight = std::string(NPT_EXAMPLES_DIR) + "/night.txt";
 const std::string kNightPassword = std::string(NPT_EXAMPLES_DIR) + "/night-password.txt";
