@@ -7,6 +7,7 @@
 
 #include "analysis/night_facts.h"
 #include "app/clock.h"
+#include "app/edf_equipment.h"
 #include "archive/archived_edf.h"
 #include "archive/archived_night.h"
 #include "os/atomic_file.h"
@@ -235,7 +236,7 @@ std::optional<std::string> ArchiveBrowser::exportNightEdf(archive::Id night,
     std::optional<std::string> writeFailure;
     const auto done = attempt([&](archive::Archive& a) {
         const EdfNight edf =
-            archive::archivedNightEdf(a, archive::archivedNight(a, night), equipment_);
+            archive::archivedNightEdf(a, archive::archivedNight(a, night), edfEquipment());
         try {
             writeFileAtomically(path, edfBytes(edf), "Не удалось сохранить файл EDF");
         } catch (const FileError& e) {

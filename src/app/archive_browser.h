@@ -70,9 +70,7 @@ struct EdfStudyExport {
 
 class ArchiveBrowser {
   public:
-    // equipment: the program and its version, as EDF files name them.
-    explicit ArchiveBrowser(NightFiling& filing, std::string equipment = "npt-desk")
-        : filing_(filing), equipment_(std::move(equipment)) {}
+    explicit ArchiveBrowser(NightFiling& filing) : filing_(filing) {}
     // The archive opened afresh at the next step ("Обновить"): a server back, a disk mounted.
     void reconnect() { filing_.reconnect(); }
 
@@ -118,7 +116,6 @@ class ArchiveBrowser {
     auto attempt(Step step) -> std::optional<decltype(step(std::declval<archive::Archive&>()))>;
 
     NightFiling& filing_;
-    std::string equipment_;
     std::optional<std::string> failure_;
     std::string archiveName_;
 };

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include "app/edf_equipment.h"
 #include "app/link_texts.h"
 #include "archive/archived_edf.h"
 #include "chart/zoom.h"
@@ -328,7 +329,7 @@ bool TTMForm::exportEdf(const std::string& path) {
             source.name = shown;
         }
         source.number = filedPatientNumber();
-        source.equipment = "npt-desk " + programVersion_;
+        source.equipment = edfEquipment();
         source.window = reviewWindow(archive::reviewSteps(night->review));
         source.review = archive::reviewAnnotations(night->review, night->startSeconds);
         writeFileAtomically(path, edfBytes(edfNightOf(source, night->result)),

@@ -154,8 +154,6 @@ class TTMForm {
     bool exportSpreadsheet(const std::string& path);  // .xlsx
     bool exportCsv(const std::string& path);
     bool exportEdf(const std::string& path);  // .edf (EDF+)
-    // The program's version, which the EDF file names with the program as its equipment.
-    void setProgramVersion(std::string version) { programVersion_ = std::move(version); }
 
     // Recording display.
     void Graf_byteArray();
@@ -282,7 +280,6 @@ class TTMForm {
     SettingsStore* settings_;
     hid::THidDeviceController* hid_;
     NightFiling* filing_ = nullptr;
-    std::string programVersion_;
     std::optional<archive::Id> filedNight_;
     bool enumerated_ = false;  // an enumeration has run: the read and write buttons follow it
     bool printing_ = false;    // the print dialog is open: the off-paper controls stay hidden

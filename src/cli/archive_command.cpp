@@ -11,13 +11,13 @@
 #include "analysis/night_analysis.h"
 #include "analysis/night_facts.h"
 #include "analysis/night_recording.h"
+#include "app/edf_equipment.h"
 #include "archive/archive.h"
 #include "archive/archived_edf.h"
 #include "archive/archived_night.h"
 #include "archive/import_folder.h"
 #include "cli/json_writer.h"
 #include "cli/plain_text.h"
-#include "npt_version.h"
 #include "os/atomic_file.h"
 #include "os/file_error.h"
 #include "os/file_name.h"
@@ -408,8 +408,7 @@ int run(const Options& o, std::ostream& out, std::ostream& err, bool progress,
         const archive::Id night = *idOf(o.positional[0]);
         if (fileKindOf(o.positional[1]) == FileKind::Edf) {
             const archive::ArchivedNight archived = archive::archivedNight(a, night);
-            const EdfNight edf =
-                archive::archivedNightEdf(a, archived, std::string("npt-desk ") + kVersion);
+            const EdfNight edf = archive::archivedNightEdf(a, archived, edfEquipment());
             writeFileAtomically(o.positional[1], edfBytes(edf), "Не удалось сохранить файл EDF");
         } else {
             writeFileAtomically(o.positional[1], a.nightBytes(night),

@@ -124,8 +124,9 @@ std::optional<std::string> usageError(const Options& o) {
         return o.command + ": не указан файл записи";
     }
     if (o.positional.size() < files) {
-        return o.command + (o.command == "report" ? ": не указан файл отчёта (.pdf)"
-                                                  : ": не указан файл таблицы (.xlsx, .csv) или EDF+ (.edf)");
+        return o.command + (o.command == "report"
+                                ? ": не указан файл отчёта (.pdf)"
+                                : ": не указан файл таблицы (.xlsx, .csv) или EDF+ (.edf)");
     }
     if (o.positional.size() > files) {
         return o.command + ": лишний аргумент " + plain::quoted(o.positional[files]);
@@ -396,7 +397,6 @@ int runNpt(const std::vector<std::string>& args, std::ostream& out, std::ostream
     SystemClock clock;
     TTMForm form(view, clock, nullptr);
     form.FormCreate();
-    form.setProgramVersion(kVersion);
     form.setAnalysisParameters(options.parameters);
     if (options.doctor) {
         view.setText(Control::VName, *options.doctor);

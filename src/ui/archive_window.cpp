@@ -27,7 +27,6 @@
 #include <iterator>
 
 #include "archive/archived_edf.h"
-#include "npt_version.h"
 #include "os/file_name.h"
 #include "ui/study_window.h"
 
@@ -329,7 +328,7 @@ class PatientsModel : public QAbstractTableModel {
 };
 
 ArchiveWindow::ArchiveWindow(NightFiling& filing, QWidget* parent)
-    : QDialog(parent), browser_(filing, std::string("npt-desk ") + kVersion), filing_(filing) {
+    : QDialog(parent), browser_(filing), filing_(filing) {
     setObjectName("ArchiveWindow");
     setWindowTitle(QString::fromUtf8(kTitle));
     setModal(false);

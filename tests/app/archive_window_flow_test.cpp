@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "app/archive_browser.h"
+#include "archive/archived_night.h"
 #include "archive/night_maker.h"
 #include "form_fixture.h"
 
@@ -286,6 +287,33 @@ TEST(ArchiveWindowFlowTest, TheImportsBoxListsRefusalsInsideTheFolderAndTheRestI
     const ImportReport failed = ArchiveBrowser::importReport("/data/ночи", summary, 16);
     EXPECT_NE(failed.text.find("прервался после 5 из 16 файлов: Диск заполнен."), std::string::npos)
         << failed.text;
+}
+
+TEST(ArchiveWindowFlowTest, TheWindowsEdfOfAnArchivedNightIsThePatientsWindowsOne) {
+    ArchiveRig a;
+    const archive::Id night = a.add(NightSpec().named(kIvanov));
+    a.archive().setPatientDetails(*a.archive().night(night)->patientId, {"К-17", 1961});
+    const auto found = archive::archivedNight(a.archive(), night).analysis.episodes.at(0);
+    a.archive().addReviewChange(
+        night, {"reject", 1, found.found_start_s, found.found_end_s, {}, {}, "Иванова А. А.", ""});
+
+    FormRig rig;
+    rig.form.setNightFiling(&a.filing);
+    ASSERT_TRUE(rig.form.openArchivedNight(night));
+    const fs::path dir = scratchDir("app");
+    ASSERT_TRUE(rig.form.exportEdf((dir / "window.edf").string()));
+    ASSERT_EQ(a.browser.exportNightEdf(night, (dir / "archive.edf").string()), std::nullopt);
+    const auto bytes = readAll(dir / "window.edf");
+    EXPECT_EQ(bytes, readAll(dir / "archive.edf"));
+    const std::string file(bytes.begin(), bytes.end());
+    EXPECT_EQ(file.substr(8, 33), "K-17 M X Ivanov_Ivan_Ivanovich   ");
+    EXPECT_NE(file.find("Изменение врача: Эпизод 1"), std::string::npos);
+
+    // A folder that cannot be written is said, and the archive is not blamed for it.
+    const auto failed = a.browser.exportNightEdf(night, (dir / "no" / "such" / "n.edf").string());
+    ASSERT_TRUE(failed);
+    EXPECT_NE(failed->find("Не удалось сохранить файл EDF"), std::string::npos) << *failed;
+    EXPECT_FALSE(a.browser.failure());
 }
 
 }  // namespace
