@@ -5,7 +5,9 @@
 // minimum duration long and at least the merge gap apart unless a stretch left out or a new
 // position of the sensor parts them; stretches left out in order, inside the night, never
 // overlapping one another nor an episode; a summary that adds up; texts that are valid UTF-8.
-// Parameters out of range must be refused, never used.
+// Parameters out of range must be refused, never used. The night's EDF+ file, with the sample
+// bytes taken for a patient's name as well, must keep the format's shape: an ASCII header, whole
+// data records, every sample's digital value the byte itself.
 //
 //   byte 0      sample period
 //   bytes 1-2   start of the study, minutes (any value: times of night wrap at midnight)
@@ -16,17 +18,55 @@
 #include <cstdint>
 #include <span>
 #include <stdexcept>
+#include <string>
 #include <vector>
 
 #include "analysis/analysis_text.h"
 #include "analysis/night_analysis.h"
 #include "recorder/utf8.h"
+#include "records/edf_night.h"
 
 namespace {
 
 void require(bool condition) {
     if (!condition) {
         __builtin_trap();
+    }
+}
+
+void checkEdf(std::span<const std::uint8_t> samples, int period, int startSeconds,
+              const npt::NightAnalysis& analysis) {
+    npt::EdfNightSource source;
+    source.samples = samples;
+    source.periodSeconds = period;
+    source.startSeconds = startSeconds;
+    source.date = npt::CalendarDate{29, 2, 2028};
+    source.name = std::string(samples.begin(),
+                              samples.begin() + std::min<std::ptrdiff_t>(40, std::ssize(samples)));
+    source.equipment = "npt-desk 0.1.0";
+    const npt::EdfNight night = npt::edfNightOf(source, analysis);
+    std::vector<std::uint8_t> bytes;
+    try {
+        bytes = npt::edfBytes(night);
+    } catch (const std::invalid_argument&) {
+        require(period < 1);
+        return;
+    }
+    require(period >= 1);
+    constexpr std::size_t kHeaderBytes = 256 * 3;
+    require(bytes.size() > kHeaderBytes);
+    for (std::size_t i = 0; i < kHeaderBytes; ++i) {
+        require(bytes[i] >= 0x20 && bytes[i] < 0x7F);
+    }
+    const std::size_t written = npt::writtenLength(samples);
+    const std::size_t records = std::max<std::size_t>(1, (written + 59) / 60);
+    require((bytes.size() - kHeaderBytes) % records == 0);
+    const std::size_t recordBytes = (bytes.size() - kHeaderBytes) / records;
+    for (std::size_t i = 0; i < records * 60; ++i) {
+        const std::size_t at = kHeaderBytes + i / 60 * recordBytes + i % 60 * 2;
+        const auto digital = static_cast<std::int16_t>(bytes[at] | bytes[at + 1] << 8);
+        const int expected = i < written && samples[i] != 0xFF ? samples[i] : -1;
+        require(digital == expected);
     }
 }
 
@@ -106,5 +146,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     require(s.total_s == total);
     require(a.quality.usable_s <= s.valid_s);
     require(npt::utf8::isValid(a.quality.verdict) && npt::utf8::isValid(npt::summaryLine(a)));
+    checkEdf(samples, data[0], recording.startSeconds, a);
     return 0;
 }
