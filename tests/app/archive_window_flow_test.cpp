@@ -300,7 +300,8 @@ TEST(ArchiveWindowFlowTest, TheWindowsEdfOfAnArchivedNightIsThePatientsWindowsOn
     FormRig rig;
     rig.form.setNightFiling(&a.filing);
     ASSERT_TRUE(rig.form.openArchivedNight(night));
-    const fs::path dir = scratchDir("app");
+    // The archive's own scratch folder: making it afresh would remove the archive open in it.
+    const fs::path dir = fs::path(a.location).parent_path();
     ASSERT_TRUE(rig.form.exportEdf((dir / "window.edf").string()));
     ASSERT_EQ(a.browser.exportNightEdf(night, (dir / "archive.edf").string()), std::nullopt);
     const auto bytes = readAll(dir / "window.edf");
