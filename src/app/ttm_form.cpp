@@ -323,10 +323,12 @@ bool TTMForm::exportEdf(const std::string& path) {
         source.periodSeconds = night->periodSeconds;
         source.startSeconds = night->startSeconds;
         source.date = firstSampleDate(state_.memoryImage);
-        // A hidden name never reaches the file: "X", as the format says of what is unknown.
-        const std::string shown = view_.text(Control::Name);
-        if (!state_.password.nameHidden && !shown.empty()) {
-            source.name = shown;
+        // The night's own name, as the window shows it for this image. A hidden one never
+        // reaches the file, nor a name typed since into the field (the next patient's, for his
+        // passport): "X", as the format says of what is unknown.
+        const std::string own = decodePassport(state_.memoryImage, nameWithheld()).name;
+        if (!state_.password.nameHidden && !own.empty() && view_.text(Control::Name) == own) {
+            source.name = own;
         }
         source.number = filedPatientNumber();
         source.equipment = edfEquipment();

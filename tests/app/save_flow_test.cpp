@@ -84,6 +84,16 @@ TEST(SaveFlowTest, EdfByExtensionNamesThePatientOnlyWhenShown) {
             EXPECT_EQ(file.find("Ivanov"), std::string::npos);
         }
     }
+
+    // A name typed since for the next patient's passport is not this night's.
+    const fs::path dir = scratchDir("app");
+    LoadedRig rig(dir);
+    rig.view.setText(Control::Name, "Петров Пётр Петрович");
+    ASSERT_TRUE(rig.form.exportEdf((dir / "night.edf").string()));
+    const auto bytes = readAll(dir / "night.edf");
+    const std::string file(bytes.begin(), bytes.end());
+    EXPECT_EQ(file.substr(8, 8), "X M X X ");
+    EXPECT_EQ(file.find("Petrov"), std::string::npos);
 }
 
 TEST(SaveFlowTest, WorkbookWithUnreadableStartTimeIsNotWritten) {
