@@ -318,11 +318,9 @@ bool TTMForm::exportEdf(const std::string& path) {
                 "Файл EDF не записан: период измерений неизвестен (в памяти датчика нет "
                 "паспортной части).");
         }
-        EdfNightSource source;
-        source.samples = night->samples;
-        source.periodSeconds = night->periodSeconds;
-        source.startSeconds = night->startSeconds;
-        source.date = firstSampleDate(state_.memoryImage);
+        EdfNightSource source =
+            archive::reviewedNightSource(night->samples, night->periodSeconds, night->startSeconds,
+                                         state_.memoryImage, night->review);
         // The night's own name, as the window shows it for this image. A hidden one never
         // reaches the file, nor a name typed since into the field (the next patient's, for his
         // passport): "X", as the format says of what is unknown.
@@ -332,8 +330,6 @@ bool TTMForm::exportEdf(const std::string& path) {
         }
         source.number = filedPatientNumber();
         source.equipment = edfEquipment();
-        source.window = reviewWindow(archive::reviewSteps(night->review));
-        source.review = archive::reviewAnnotations(night->review, night->startSeconds);
         writeFileAtomically(path, edfBytes(edfNightOf(source, night->result)),
                             "Не удалось сохранить файл EDF");
     });
@@ -347,11 +343,7 @@ std::optional<std::string> TTMForm::filedPatientNumber() {
     try {
         archive::Archive* a = filing_->archive();
         const auto row = a != nullptr ? a->night(*filedNight_) : std::nullopt;
-        if (!row || !row->patientId) {
-            return std::nullopt;
-        }
-        const auto record = a->patient(*row->patientId);
-        return record ? record->patient.number : std::nullopt;
+        return row ? archive::patientNumberOf(*a, *row) : std::nullopt;
     } catch (const archive::ArchiveError&) {
         return std::nullopt;
     }

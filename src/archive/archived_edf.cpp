@@ -6,6 +6,8 @@
 
 namespace npt::archive {
 
+namespace {
+
 std::vector<EdfAnnotation> reviewAnnotations(const std::vector<ReviewChange>& changes,
                                              int startSeconds) {
     std::vector<EdfAnnotation> notes;
@@ -24,22 +26,38 @@ std::vector<EdfAnnotation> reviewAnnotations(const std::vector<ReviewChange>& ch
     return notes;
 }
 
+}  // namespace
+
+EdfNightSource reviewedNightSource(std::span<const std::uint8_t> samples, int periodSeconds,
+                                   int startSeconds, const MemoryImage& image,
+                                   const std::vector<ReviewChange>& review) {
+    EdfNightSource source;
+    source.samples = samples;
+    source.periodSeconds = periodSeconds;
+    source.startSeconds = startSeconds;
+    source.date = firstSampleDate(image);
+    source.window = reviewWindow(reviewSteps(review));
+    source.review = reviewAnnotations(review, startSeconds);
+    return source;
+}
+
+std::optional<std::string> patientNumberOf(Archive& archive, const NightRow& night) {
+    if (!night.patientId) {
+        return std::nullopt;
+    }
+    const auto record = archive.patient(*night.patientId);
+    return record ? record->patient.number : std::nullopt;
+}
+
 EdfNight archivedNightEdf(Archive& archive, const ArchivedNight& night,
                           const std::string& equipment) {
-    EdfNightSource source;
-    source.samples = night.samples;
-    source.periodSeconds = night.periodSeconds;
-    source.startSeconds = night.startSeconds;
-    source.date = firstSampleDate(night.image);
+    EdfNightSource source = reviewedNightSource(night.samples, night.periodSeconds,
+                                                night.startSeconds, night.image, night.review);
     if (night.row.patientId) {
         source.name = night.row.patientName;
-        if (const auto record = archive.patient(*night.row.patientId)) {
-            source.number = record->patient.number;
-        }
     }
+    source.number = patientNumberOf(archive, night.row);
     source.equipment = equipment;
-    source.window = reviewWindow(reviewSteps(night.review));
-    source.review = reviewAnnotations(night.review, night.startSeconds);
     return edfNightOf(source, night.analysis);
 }
 

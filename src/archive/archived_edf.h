@@ -4,6 +4,8 @@
 // A night's EDF+ content with what the archive knows of it: the doctor's review changes as
 // annotations, the patient's name and the clinic's number when the night is identified, and
 // the file names a study's nights are exported under.
+#include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -13,10 +15,18 @@
 
 namespace npt::archive {
 
-// Each change at the stretch it concerns (a window or an added episode: its own stretch; a
-// change of an episode: the episode as it was found), its text as the review lists it.
-std::vector<EdfAnnotation> reviewAnnotations(const std::vector<ReviewChange>& changes,
-                                             int startSeconds);
+// The night's samples, period, start, the first sample's date and the doctor's review (each
+// change an annotation at the stretch it concerns: a window or an added episode its own, a
+// change of an episode the episode as it was found, its text as the review lists it), as the
+// file takes them, wherever the night is shown; the name, the number and the equipment are the
+// caller's to set.
+EdfNightSource reviewedNightSource(std::span<const std::uint8_t> samples, int periodSeconds,
+                                   int startSeconds, const MemoryImage& image,
+                                   const std::vector<ReviewChange>& review);
+
+// The clinic's number of the patient the night is filed under; none for an unidentified night
+// or a patient without one. Throws ArchiveError as the archive does.
+std::optional<std::string> patientNumberOf(Archive& archive, const NightRow& night);
 
 // The night as the archive holds it; an unidentified night's name stays "X". Reads the
 // patient's number from the archive (throws ArchiveError as it does).

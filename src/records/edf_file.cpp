@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <stdexcept>
 
+#include "recorder/memory_image.h"
+
 namespace npt {
 
 namespace {
@@ -85,15 +87,13 @@ std::vector<std::uint8_t> edfBytes(const EdfNight& night) {
     std::string header;
     field(header, "0", 8);
     field(header, night.patientCode + " M X " + night.patientName, 80);
-    const std::string date = night.dateKnown
-                                 ? twoDigits(night.day) + "-" + kMonths[(night.month + 11) % 12] +
-                                       "-" + std::to_string(night.year)
-                                 : "X";
+    const std::optional<CalendarDate>& d = night.date;
+    const std::string date =
+        d ? twoDigits(d->day) + "-" + kMonths[(d->month + 11) % 12] + "-" + std::to_string(d->year)
+          : "X";
     field(header, "Startdate " + date + " X X " + night.equipment, 80);
     field(header,
-          night.dateKnown
-              ? twoDigits(night.day) + "." + twoDigits(night.month) + "." + twoDigits(night.year)
-              : "01.01.85",
+          d ? twoDigits(d->day) + "." + twoDigits(d->month) + "." + twoDigits(d->year) : "01.01.85",
           8);
     const int s = night.startSeconds;
     field(header, twoDigits(s / 3600) + "." + twoDigits(s / 60 % 60) + "." + twoDigits(s % 60), 8);
@@ -123,9 +123,9 @@ std::vector<std::uint8_t> edfBytes(const EdfNight& night) {
     for (std::size_t r = 0; r < records; ++r) {
         for (std::size_t i = 0; i < static_cast<std::size_t>(kEdfSamplesPerRecord); ++i) {
             const std::size_t at = r * kEdfSamplesPerRecord + i;
-            const std::uint8_t byte = at < night.samples.size() ? night.samples[at] : 0xFF;
+            const std::uint8_t byte = at < night.samples.size() ? night.samples[at] : kErasedByte;
             const std::int16_t digital =
-                byte == 0xFF ? kUnwrittenDigital : static_cast<std::int16_t>(byte);
+                byte == kErasedByte ? kUnwrittenDigital : static_cast<std::int16_t>(byte);
             const auto word = static_cast<std::uint16_t>(digital);
             bytes.push_back(static_cast<std::uint8_t>(word & 0xFF));
             bytes.push_back(static_cast<std::uint8_t>(word >> 8));

@@ -27,14 +27,18 @@ struct EdfAnnotation {
     std::string text;  // UTF-8
 };
 
+struct CalendarDate {
+    int day = 1, month = 1, year = 2000;
+    bool operator==(const CalendarDate&) const = default;
+};
+
 struct EdfNight {
     // The EDF+ patient field's subfields, printable ASCII without spaces ("X": unknown).
     std::string patientCode = "X";
     std::string patientName = "X";
-    // The first sample's date and time of day. An unknown date (a memory without its passport)
-    // is written as the format asks: "Startdate X", and 01.01.85 in the header's own field.
-    bool dateKnown = true;
-    int day = 1, month = 1, year = 2000;
+    // The first sample's date and time of day. An unknown date (a passport's date no calendar
+    // has) is written as the format asks: "Startdate X", and 01.01.85 in the header's own field.
+    std::optional<CalendarDate> date = CalendarDate{};
     int startSeconds = 0;
     std::string equipment;  // e.g. "npt-desk_0.1.0"
     int periodSeconds = 10;

@@ -106,12 +106,7 @@ EdfNight edfNightOf(const EdfNightSource& source, const NightAnalysis& analysis)
     EdfNight night;
     night.patientName = source.name ? edfName(*source.name) : "X";
     night.patientCode = source.number ? edfName(*source.number) : "X";
-    night.dateKnown = source.date.has_value();
-    if (source.date) {
-        night.day = source.date->day;
-        night.month = source.date->month;
-        night.year = source.date->year;
-    }
+    night.date = source.date;
     night.startSeconds = ((source.startSeconds % kSecondsPerDay) + kSecondsPerDay) % kSecondsPerDay;
     night.equipment = edfName(source.equipment);
     night.periodSeconds = source.periodSeconds;

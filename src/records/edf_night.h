@@ -19,11 +19,6 @@
 
 namespace npt {
 
-struct CalendarDate {
-    int day = 1, month = 1, year = 2000;
-    bool operator==(const CalendarDate&) const = default;
-};
-
 // The date of the night's first sample: the passport's date, a day later when the recorder
 // started after midnight (programmed late in the evening with a delay). None without a passport
 // or with a date no calendar has.

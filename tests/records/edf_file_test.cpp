@@ -98,9 +98,7 @@ TEST(EdfFileTest, EverySampleMapsExactlyAndTheAnnotationsAreTimeStamped) {
     EdfNight night;
     night.patientCode = "A-117";
     night.patientName = "Petrov_Petr";
-    night.day = 8;
-    night.month = 12;
-    night.year = 2026;
+    night.date = CalendarDate{8, 12, 2026};
     night.startSeconds = 22 * 3600;
     night.equipment = "npt-desk_0.1.0";
     night.periodSeconds = 10;
@@ -209,7 +207,7 @@ TEST(EdfNightTest, TheFirstSamplesDateFromThePassport) {
 
     // An unknown date, as the format writes it.
     EdfNight night;
-    night.dateKnown = false;
+    night.date.reset();
     night.samples = {10, 20};
     const ReadBack r = read(edfBytes(night));
     EXPECT_EQ(r.recording.rfind("Startdate X ", 0), 0U) << r.recording;

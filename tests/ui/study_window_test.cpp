@@ -75,21 +75,20 @@ TEST(StudyWindowTest, ThreeNightsTheBestMarkedAndTheConclusionKept) {
 
     // Printed on one page, here into a file as "печать в файл" would; "Отмена" prints nothing.
     const std::string printed = (dir / "printed.pdf").string();
-    window.choosePrinter = [&printed](QPrinter& printer) {
-        printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(QString::fromStdString(printed));
-        return true;
+    const auto printInto = [](const std::string& path, bool accepted) {
+        return [path, accepted](QPrinter& printer) {
+            printer.setOutputFormat(QPrinter::PdfFormat);
+            printer.setOutputFileName(QString::fromStdString(path));
+            return accepted;
+        };
     };
+    window.choosePrinter = printInto(printed, true);
     window.printButton()->click();
     const auto bytes = test::readAll(printed);
     const std::string text(bytes.begin(), bytes.end());
     EXPECT_NE(text.find("/Count 1"), std::string::npos) << "one page";
     const std::string cancelled = (dir / "cancelled.pdf").string();
-    window.choosePrinter = [&cancelled](QPrinter& printer) {
-        printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(QString::fromStdString(cancelled));
-        return false;
-    };
+    window.choosePrinter = printInto(cancelled, false);
     window.printButton()->click();
     EXPECT_FALSE(test::fs::exists(cancelled));
 }
